@@ -1,0 +1,37 @@
+// Parameter keys of the wire protocol. Keys are compared byte for byte, so
+// "deptId" and "deptid" are different keys used by different requests.
+#pragma once
+
+namespace warden::key {
+
+inline constexpr const char kUsername[] = "username";
+inline constexpr const char kPassword[] = "password";
+inline constexpr const char kVer[] = "ver";
+inline constexpr const char kDeptIdMixed[] = "deptId";  // queries
+inline constexpr const char kDeptIdLower[] = "deptid";  // DeptAdd, DeptDelete
+inline constexpr const char kParentDept[] = "parentdept";
+inline constexpr const char kOp[] = "op";
+inline constexpr const char kOrigDeptName[] = "origdeptname";
+inline constexpr const char kNewDeptName[] = "newdeptname";
+inline constexpr const char kNewParentDept[] = "newparentdept";
+inline constexpr const char kDeptNameMixed[] = "deptName";  // SetDeptOrder
+inline constexpr const char kNextDeptName[] = "nextDeptName";
+inline constexpr const char kIsLast[] = "isLast";
+inline constexpr const char kDeptNameLower[] = "deptname";  // UserAdd
+inline constexpr const char kName[] = "name";
+inline constexpr const char kPosition[] = "position";
+inline constexpr const char kGender[] = "gender";
+inline constexpr const char kMobile[] = "mobile";
+inline constexpr const char kPhone[] = "phone";
+inline constexpr const char kEmail[] = "email";
+inline constexpr const char kPwd[] = "pwd";
+inline constexpr const char kRoles[] = "roles";
+inline constexpr const char kLevel[] = "level";
+inline constexpr const char kDepts[] = "depts";
+inline constexpr const char kAdminRoles[] = "adminroles";
+inline constexpr const char kRoleName[] = "rolename";
+inline constexpr const char kDesc[] = "desc";
+inline constexpr const char kRightInfo[] = "rightInfo";
+inline constexpr const char kNewName[] = "newname";
+
+}  // namespace warden::key

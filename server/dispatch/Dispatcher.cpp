@@ -1,0 +1,50 @@
+#include "server/dispatch/Dispatcher.h"
+
+#include <stdexcept>
+
+#include "protocol/Replies.h"
+#include "protocol/RequestNames.h"
+
+namespace warden {
+
+void SendReply(const ReplySink& sink, const std::string& reply) {
+    if (!reply.empty()) sink(reply);
+}
+
+Dispatcher::Dispatcher(Services& services, bool requireLogin)
+    : m_services(services), m_requireLogin(requireLogin) {}
+
+void Dispatcher::Register(std::string_view name, Handler handler) {
+    const auto& table = RequestTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (table[i].name == name) {
+            m_handlers[i] = std::move(handler);
+            return;
+        }
+    }
+    throw std::logic_error("no request named " + std::string(name));
+}
+
+void Dispatcher::ProcessRequest(std::string_view request, Session& session,
+                                const ReplySink& sink) const {
+    std::string reply;
+    try {
+        ParsedRequest parsed = ParseRequest(request);
+        auto index = FindRequest(parsed.name);
+        if (!index || !m_handlers[*index]) return;  // unknown request: no reply
+        if (m_requireLogin && session.login == LoginLevel::kNone &&
+            RequestTable()[*index].name != req::kLoginCheck) {
+            reply = kLoginRequired;
+        } else {
+            RequestContext context{parsed.params, session, m_services};
+            reply = m_handlers[*index](context);
+        }
+    } catch (...) {
+        // A back-end failure, a database error or an allocation failure: the
+        // rest of the handler is skipped and the console hears of it.
+        reply = reply::kGeneralError;
+    }
+    SendReply(sink, reply);
+}
+
+}  // namespace warden

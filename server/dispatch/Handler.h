@@ -1,0 +1,27 @@
+// What a request handler sees, and its shape. A handler reads its parameters,
+// calls the back-ends and returns its reply; an empty reply sends nothing.
+// A failure it does not handle itself is thrown: the dispatcher answers it
+// with the general error reply.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "protocol/ParamMap.h"
+#include "server/dispatch/Services.h"
+#include "server/net/Session.h"
+
+namespace warden {
+
+struct RequestContext {
+    const ParamMap& params;
+    Session& session;
+    Services& services;
+
+    const std::string& Param(std::string_view key) const { return GetParam(params, key); }
+};
+
+using Handler = std::function<std::string(RequestContext&)>;
+
+}  // namespace warden

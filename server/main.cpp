@@ -1,0 +1,3 @@
+#include "server/shell/ServerMain.h"
+
+int main(int argc, char** argv) { return warden::ServerMain(argc, argv); }

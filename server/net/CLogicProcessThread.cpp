@@ -1,0 +1,65 @@
+#include "server/net/CLogicProcessThread.h"
+
+#include "protocol/Framing.h"
+#include "protocol/GbkCodec.h"
+#include "protocol/Replies.h"
+#include "protocol/SplitList.h"
+#include "server/net/CClientSocket.h"
+#include "server/net/ServerEngine.h"
+
+namespace warden {
+
+namespace {
+
+// Replies are built from stored UTF-8 text; a character GBK cannot carry
+// (never entered through a console) is sent as "?" rather than losing the reply.
+std::string EncodeReply(const std::string& utf8) {
+    if (auto gbk = Utf8ToGbk(utf8)) return *std::move(gbk);
+    std::string out;
+    size_t i = 0;
+    while (i < utf8.size()) {
+        unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        len = std::min(len, utf8.size() - i);
+        auto piece = Utf8ToGbk(std::string_view(utf8).substr(i, len));
+        out += piece ? *piece : "?";
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace
+
+void CLogicProcessThread::Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection) {
+    const int fd = connection->NativeHandle();
+    FrameOptions frame;
+    frame.maxBytes = engine.m_options.maxRequest;
+    frame.graceMs = engine.m_options.graceMs;
+
+    std::string wire;
+    switch (ReadMessage(fd, wire, frame)) {
+        case FrameStatus::kComplete:
+            break;
+        case FrameStatus::kTooLarge:
+            WriteMessage(fd, EncodeReply(reply::kGeneralError));
+            return;  // the rest of the request is unread: the stream is lost
+        case FrameStatus::kClosed:
+        case FrameStatus::kError:
+            return;  // dropping the last reference closes and frees it
+    }
+
+    bool alive = true;
+    if (!Trim(wire).empty()) {
+        const ReplySink send = [&](const std::string& text) {
+            if (!WriteMessage(fd, EncodeReply(text))) alive = false;
+        };
+        if (auto text = GbkToUtf8(wire)) {
+            engine.m_processor(Trim(*text), connection->GetSession(), send);
+        } else {
+            send(reply::kGeneralError);
+        }
+    }
+    if (alive) engine.Rewatch(std::move(connection));
+}
+
+}  // namespace warden

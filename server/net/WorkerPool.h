@@ -1,0 +1,41 @@
+// A fixed set of worker threads taking tasks from one queue. A flood of work
+// waits in the queue; it never creates more threads.
+// Thread-safe: Submit may be called from any thread.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace warden {
+
+class WorkerPool {
+public:
+    // REQUIRES: workers > 0
+    explicit WorkerPool(size_t workers);
+    ~WorkerPool();  // runs what is queued, then joins
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    // Queues a task; false once Shutdown has begun (the task is not run).
+    bool Submit(std::function<void()> task);
+
+    // Lets the queued tasks finish, then joins every thread. Idempotent.
+    void Shutdown();
+
+    size_t Size() const { return m_threads.size(); }
+
+private:
+    void Loop();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_queue;
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
+};
+
+}  // namespace warden

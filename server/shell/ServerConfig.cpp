@@ -1,0 +1,40 @@
+#include "server/shell/ServerConfig.h"
+
+#include <SimpleIni.h>
+
+#include <cstdlib>
+
+namespace warden {
+
+namespace {
+
+std::string Text(const CSimpleIniA& ini, const char* section, const char* key,
+                 const std::string& fallback) {
+    const char* value = ini.GetValue(section, key, nullptr);
+    return value ? std::string(value) : fallback;
+}
+
+size_t Count(const CSimpleIniA& ini, const char* section, const char* key, size_t fallback) {
+    const char* value = ini.GetValue(section, key, nullptr);
+    if (!value) return fallback;
+    char* end = nullptr;
+    unsigned long long n = std::strtoull(value, &end, 10);
+    return (end == value || n == 0) ? fallback : static_cast<size_t>(n);
+}
+
+}  // namespace
+
+ServerConfig LoadServerConfig(const std::filesystem::path& file) {
+    ServerConfig config;
+    CSimpleIniA ini(/*isUtf8=*/true);
+    if (ini.LoadFile(file.c_str()) < 0) return config;
+    config.imAddress = Text(ini, "VEX_SERVER", "IP_ADDRESS", config.imAddress);
+    config.imPort = Text(ini, "VEX_PORT", "PORT", config.imPort);
+    config.listenPort = Text(ini, "LISTEN_PORT", "PORT", config.listenPort);
+    config.workers = Count(ini, "SERVER", "WORKERS", config.workers);
+    config.maxRequest = Count(ini, "SERVER", "MAX_REQUEST", config.maxRequest);
+    config.requireLogin = ini.GetLongValue("SECURITY", "REQUIRE_LOGIN", 1) != 0;
+    return config;
+}
+
+}  // namespace warden

@@ -1,0 +1,26 @@
+// server.cfg: the server's settings file in its base directory, an INI file
+// whose sections and keys are compared without regard to case.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace warden {
+
+struct ServerConfig {
+    // [VEX_SERVER] IP_ADDRESS, [VEX_PORT] PORT, [LISTEN_PORT] PORT
+    std::string imAddress = "127.0.0.1";
+    std::string imPort = "8006";
+    std::string listenPort = "8800";
+    // [SERVER] WORKERS, MAX_REQUEST (bytes)
+    size_t workers = 16;
+    size_t maxRequest = 1 << 20;
+    // [SECURITY] REQUIRE_LOGIN
+    bool requireLogin = true;
+};
+
+// Reads `file`; a missing file or key keeps the default.
+ServerConfig LoadServerConfig(const std::filesystem::path& file);
+
+}  // namespace warden
