@@ -1,5 +1,10 @@
 #include "server/net/CLogicProcessThread.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <chrono>
+
 #include "protocol/Framing.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/Replies.h"
@@ -28,6 +33,20 @@ std::string EncodeReply(const std::string& utf8) {
     return out;
 }
 
+// Closing with unread input makes the kernel reset the connection, which can
+// destroy the reply before the console reads it; so stop sending, and drain
+// what the console still sends for a moment before the socket closes.
+void LingerAndClose(int fd) {
+    ::shutdown(fd, SHUT_WR);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    char sink[4096];
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        if (::recv(fd, sink, sizeof sink, MSG_DONTWAIT) <= 0) break;
+    }
+}
+
 }  // namespace
 
 void CLogicProcessThread::Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection) {
@@ -42,6 +61,7 @@ void CLogicProcessThread::Run(ServerEngine& engine, std::shared_ptr<CClientSocke
             break;
         case FrameStatus::kTooLarge:
             WriteMessage(fd, EncodeReply(reply::kGeneralError));
+            LingerAndClose(fd);
             return;  // the rest of the request is unread: the stream is lost
         case FrameStatus::kClosed:
         case FrameStatus::kError:

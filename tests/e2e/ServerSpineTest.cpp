@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+#include "tests/support/ServerProcess.h"
+
+namespace warden::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ServerSpineTest, StartsOnAnEphemeralPortAndStopsCleanlyOnSigterm) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Started()) << server.ErrorOutput();
+    Client client(server.Port());
+    ASSERT_TRUE(client.Connected());
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_NE(server.ErrorOutput().find("stopping"), std::string::npos);
+}
+
+TEST(ServerSpineTest, QuietCasesGetNoReplyAndKeepTheConnection) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Started());
+    Client client(server.Port());
+    EXPECT_FALSE(client.Ask(" \r\n", 300ms).has_value());
+    EXPECT_FALSE(client.Ask("NoSuchRequest.asp?x=1", 300ms).has_value());
+    EXPECT_FALSE(client.Ask("???", 300ms).has_value());
+    // Still usable: bad GBK is answered, so the connection was watched again.
+    EXPECT_EQ(client.AskRaw("GetAdminList.asp?\x81"),
+              Gbk("error:处理请求失败,请检查数据后重新提交"));
+}
+
+TEST(ServerSpineTest, OversizedRequestIsRefusedAndTheConnectionClosed) {
+    ServerProcess server("[SERVER]\nMAX_REQUEST=4096\n");
+    ASSERT_TRUE(server.Started());
+    Client client(server.Port());
+    auto reply = client.AskRaw("GetAdminList.asp?x=" + std::string(10000, 'a'));
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(*reply, Gbk("error:处理请求失败,请检查数据后重新提交"));
+    char byte;
+    EXPECT_LE(::recv(client.Fd(), &byte, 1, 0), 0);  // closed by the server
+}
+
+TEST(ServerSpineTest, UnusablePortFailsStartUpWithAMessage) {
+    ServerProcess server("[LISTEN_PORT]\nPORT=70000\n");
+    EXPECT_FALSE(server.Started());
+    EXPECT_NE(server.ExitCode(), 0);
+    EXPECT_NE(server.ErrorOutput().find("cannot listen"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace warden::test

@@ -1,0 +1,160 @@
+#include "tests/support/ServerProcess.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+#include <regex>
+#include <stdexcept>
+
+#include "protocol/Framing.h"
+#include "protocol/GbkCodec.h"
+
+namespace warden::test {
+
+std::filesystem::path BinaryDir() { return WARDEN_BINARY_DIR; }
+
+std::string Gbk(const std::string& utf8) {
+    auto gbk = Utf8ToGbk(utf8);
+    if (!gbk) throw std::invalid_argument("not encodable in GBK");
+    return *gbk;
+}
+
+ServerProcess::ServerProcess(const std::string& serverCfgExtra,
+                             const std::filesystem::path& baseDir) {
+    if (baseDir.empty()) {
+        std::random_device rd;
+        m_baseDir = std::filesystem::temp_directory_path() /
+                    ("warden-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
+        m_ownsBaseDir = true;
+    } else {
+        m_baseDir = baseDir;
+    }
+    std::filesystem::create_directories(m_baseDir);
+    if (!std::filesystem::exists(m_baseDir / "server.cfg") || !serverCfgExtra.empty()) {
+        std::ofstream cfg(m_baseDir / "server.cfg");
+        cfg << "[LISTEN_PORT]\nPORT=0\n" << serverCfgExtra << "\n";
+    }
+
+    int errPipe[2];
+    if (::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    const std::string program = (BinaryDir() / "warden-server").string();
+    const std::string base = m_baseDir.string();
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::dup2(errPipe[1], STDERR_FILENO);
+        ::execl(program.c_str(), program.c_str(), "--headless", "--base-dir", base.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(errPipe[1]);
+    m_errFd = errPipe[0];
+
+    const std::regex listening("listening on [0-9.]+:([0-9]+)");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        ReadErrorsFor(std::chrono::milliseconds(50));
+        std::smatch m;
+        if (std::regex_search(m_errors, m, listening)) {
+            m_port = std::stoi(m[1]);
+            return;
+        }
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+            m_pid = -1;
+            ReadErrorsFor(std::chrono::milliseconds(0));
+            return;
+        }
+    }
+}
+
+ServerProcess::~ServerProcess() {
+    Stop();
+    if (m_errFd >= 0) ::close(m_errFd);
+    if (m_ownsBaseDir) {
+        std::error_code ec;
+        std::filesystem::remove_all(m_baseDir, ec);
+    }
+}
+
+void ServerProcess::ReadErrorsFor(std::chrono::milliseconds timeout) {
+    pollfd p{m_errFd, POLLIN, 0};
+    while (::poll(&p, 1, static_cast<int>(timeout.count())) > 0) {
+        char buffer[4096];
+        ssize_t n = ::read(m_errFd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        m_errors.append(buffer, static_cast<size_t>(n));
+        timeout = std::chrono::milliseconds(0);
+    }
+}
+
+std::string ServerProcess::ErrorOutput() {
+    ReadErrorsFor(std::chrono::milliseconds(0));
+    return m_errors;
+}
+
+int ServerProcess::Stop() {
+    if (m_pid <= 0) return m_exitCode;
+    ::kill(m_pid, SIGTERM);
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+    m_pid = -1;
+    m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    ReadErrorsFor(std::chrono::milliseconds(0));
+    return m_exitCode;
+}
+
+Client::Client(int port) {
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+Client::~Client() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+std::optional<std::string> Client::AskRaw(const std::string& bytes,
+                                          std::chrono::milliseconds wait) {
+    if (m_fd < 0 || !WriteMessage(m_fd, bytes)) return std::nullopt;
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0) return std::nullopt;
+    std::string reply;
+    FrameOptions options;
+    options.maxBytes = 64 << 20;
+    options.graceMs = 200;
+    if (ReadMessage(m_fd, reply, options) != FrameStatus::kComplete) return std::nullopt;
+    return reply;
+}
+
+std::optional<std::string> Client::Ask(const std::string& request,
+                                       std::chrono::milliseconds wait) {
+    auto gbk = Utf8ToGbk(request);
+    if (!gbk) throw std::invalid_argument("request not encodable in GBK");
+    auto reply = AskRaw(*gbk, wait);
+    if (!reply) return std::nullopt;
+    auto utf8 = GbkToUtf8(*reply);
+    if (!utf8) throw std::runtime_error("reply is not valid GBK");
+    return utf8;
+}
+
+bool Client::LoginAsAdmin(const std::string& password) {
+    auto reply = Ask("LoginCheck.asp?username=admin`password=" + password + "`ver=1.5");
+    return reply && *reply == "success|1";
+}
+
+}  // namespace warden::test

@@ -1,0 +1,77 @@
+// Runs the real warden-server --headless in a temporary base directory on an
+// ephemeral loopback port, for end-to-end tests; and a console-like client
+// that talks to it in GBK with the protocol's framing.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace warden::test {
+
+class ServerProcess {
+public:
+    // `serverCfgExtra` is appended to the generated server.cfg (which sets
+    // [LISTEN_PORT] PORT=0). `prepare` may fill the base directory first.
+    explicit ServerProcess(const std::string& serverCfgExtra = "",
+                           const std::filesystem::path& baseDir = {});
+    ~ServerProcess();  // SIGTERM, then waits
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    // False when the server exited during start-up; ExitCode() then tells.
+    bool Started() const { return m_port != 0; }
+    int Port() const { return m_port; }
+    const std::filesystem::path& BaseDir() const { return m_baseDir; }
+    // Everything the server wrote to stderr so far.
+    std::string ErrorOutput();
+
+    // Sends SIGTERM and waits; returns the exit status (or -signal).
+    int Stop();
+    int ExitCode() const { return m_exitCode; }
+    int Pid() const { return m_pid; }
+
+private:
+    void ReadErrorsFor(std::chrono::milliseconds timeout);
+
+    std::filesystem::path m_baseDir;
+    bool m_ownsBaseDir = false;
+    int m_pid = -1;
+    int m_errFd = -1;
+    int m_port = 0;
+    int m_exitCode = -1;
+    std::string m_errors;
+};
+
+// One console connection.
+class Client {
+public:
+    explicit Client(int port);
+    ~Client();
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    bool Connected() const { return m_fd >= 0; }
+    // Sends `request` (UTF-8, encoded to GBK) and returns the reply (decoded),
+    // or nullopt when none arrives within `wait`.
+    std::optional<std::string> Ask(const std::string& request,
+                                   std::chrono::milliseconds wait = std::chrono::seconds(5));
+    // Sends raw bytes and reads raw bytes back, without any codec.
+    std::optional<std::string> AskRaw(const std::string& bytes,
+                                      std::chrono::milliseconds wait = std::chrono::seconds(5));
+    // Logs in as the super administrator (password "admin" by default).
+    bool LoginAsAdmin(const std::string& password = "admin");
+    int Fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// `utf8` in GBK; throws when GBK cannot carry it.
+std::string Gbk(const std::string& utf8);
+
+// The folder holding the built programs (set by the build).
+std::filesystem::path BinaryDir();
+
+}  // namespace warden::test
