@@ -55,7 +55,8 @@ bool CopyWithoutOverwrite(const std::filesystem::path& from, const std::filesyst
             "cannot create a file in " + Describe(to.parent_path()) + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = ::fchmod(fd, 0644) == 0;
+    // The file holds password hashes: readable by the server's user alone.
+    bool ok = ::fchmod(fd, 0600) == 0;
     char buffer[1 << 16];
     while (ok && in) {
         in.read(buffer, sizeof buffer);

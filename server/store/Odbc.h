@@ -88,9 +88,9 @@ class OdbcStatement {
     std::vector<long> m_indicators;
 };
 
-// Fills the placeholders of a configured connection string: "%s" takes the
-// directory at its first occurrence and the file at its second; "%DIR%" and
-// "%FILE%" name them directly; "%%" is one "%". Anything else is kept as is.
+// Fills the placeholders of a configured connection string: the first "%s"
+// takes the directory and every later one the file; "%DIR%" and "%FILE%" name
+// them directly; "%%" is one "%". Anything else is kept as is.
 std::string FillConnectionString(std::string_view pattern, std::string_view directory,
                                  std::string_view file);
 
