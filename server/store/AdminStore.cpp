@@ -93,7 +93,7 @@ bool CopyWithoutOverwrite(const std::filesystem::path& from, const std::filesyst
 }  // namespace
 
 std::string DefaultAdminStoreConnection() {
-    return std::string("DRIVER=") + WARDEN_SQLITE_ODBC_DRIVER + ";Database=%FILE%;NoCreat=1";
+    return "DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%;NoCreat=1";
 }
 
 AdminStore::AdminStore(std::filesystem::path baseDir)

@@ -88,6 +88,10 @@ class OdbcStatement {
     std::vector<long> m_indicators;
 };
 
+// The SQLite3 ODBC driver as a DRIVER= value: its library path where the build
+// found it (so no registration in odbcinst.ini is needed), else "SQLite3".
+std::string SqliteOdbcDriver();
+
 // Fills the placeholders of a configured connection string: the first "%s"
 // takes the directory and every later one the file; "%DIR%" and "%FILE%" name
 // them directly; "%%" is one "%". Anything else is kept as is.
