@@ -1,5 +1,6 @@
 #include "server/dispatch/HandlerRegistry.h"
 
+#include "server/dispatch/AdminHandlers.h"
 #include "server/dispatch/DirectoryChangeHandlers.h"
 #include "server/dispatch/DirectoryQueryHandlers.h"
 #include "server/dispatch/Dispatcher.h"
@@ -8,7 +9,7 @@
 namespace warden {
 
 void RegisterAllHandlers(Dispatcher& dispatcher) {
-    (void)dispatcher;  // handler groups are added here as they are built
+    RegisterAdminHandlers(dispatcher);
     RegisterDirectoryQueryHandlers(dispatcher);
     RegisterDirectoryChangeHandlers(dispatcher);
     RegisterRoleHandlers(dispatcher);

@@ -34,6 +34,7 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.workers = Count(ini, "SERVER", "WORKERS", config.workers);
     config.maxRequest = Count(ini, "SERVER", "MAX_REQUEST", config.maxRequest);
     config.requireLogin = ini.GetLongValue("SECURITY", "REQUIRE_LOGIN", 1) != 0;
+    config.adminStoreConnection = Text(ini, "ADMIN_STORE", "CONNECTION", "");
     return config;
 }
 

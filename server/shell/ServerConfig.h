@@ -18,6 +18,9 @@ struct ServerConfig {
     size_t maxRequest = 1 << 20;
     // [SECURITY] REQUIRE_LOGIN
     bool requireLogin = true;
+    // [ADMIN_STORE] CONNECTION: an ODBC connection string whose placeholders
+    // take the base directory and the data file; empty: the built-in default.
+    std::string adminStoreConnection;
 };
 
 // Reads `file`; a missing file or key keeps the default.
