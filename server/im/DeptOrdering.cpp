@@ -1,0 +1,140 @@
+#include "server/im/DeptOrdering.h"
+
+#include <array>
+
+#include "server/im/ImInstallDir.h"
+#include "server/im/ImOdbc.h"
+#include "server/im/SdkApiLibrary.h"
+
+namespace warden {
+
+namespace {
+
+VexSdkVariant Text(const std::string& text) {
+    return {VEXSDK_VT_TEXT, 0, text.c_str()};
+}
+
+}  // namespace
+
+DeptOrdering::DeptOrdering(const std::filesystem::path& installDir, std::string imAddress,
+                           std::filesystem::path library)
+    : m_installDir(installDir), m_imAddress(std::move(imAddress)), m_library(std::move(library)) {
+    if (installDir.empty()) {
+        m_reason = "the IM directory's install folder is unknown";
+        return;
+    }
+    const auto file = ImDatabasePath(installDir);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        m_reason = file.string() + " does not exist";
+        return;
+    }
+    try {
+        m_connection = std::make_unique<OdbcConnection>(ImDatabaseConnectionString(file.string()));
+        // Reading the table once proves the file is the directory's database.
+        m_connection->Query("SELECT DeptID FROM vex_dept WHERE DeptID = ?", {int64_t{0}},
+                            [](OdbcRow&) { return false; });
+    } catch (const OdbcError& e) {
+        m_connection.reset();
+        m_reason = e.what();
+    }
+}
+
+DeptOrdering::~DeptOrdering() = default;
+
+std::optional<DeptRecord> DeptOrdering::FindDeptByPath(const std::vector<std::string>& pieces,
+                                                       int64_t parent, size_t index) {
+    if (!Available() || index >= pieces.size()) return std::nullopt;
+    std::lock_guard lock(m_mutex);
+    try {
+        for (size_t i = index; i < pieces.size(); ++i) {
+            std::optional<DeptRecord> found;
+            m_connection->Query(
+                "SELECT DeptID, PDeptID, DeptName, SortID FROM vex_dept "
+                "WHERE DeptName = ? AND PDeptID = ?",
+                {pieces[i], parent}, [&](OdbcRow& row) {
+                    // Columns in order: not every driver reads them in any order.
+                    DeptRecord record;
+                    record.deptId = row.Int(1);
+                    record.parentId = row.Int(2);
+                    record.name = row.Text(3);
+                    record.sortId = row.Int(4);
+                    found = std::move(record);
+                    return false;
+                });
+            if (!found) return std::nullopt;
+            if (i + 1 == pieces.size()) return found;
+            parent = found->deptId;
+        }
+    } catch (const OdbcError& e) {
+        m_lastError = e.what();
+    }
+    return std::nullopt;
+}
+
+bool DeptOrdering::SetDeptSortId(int64_t deptId, int64_t parentId, int64_t sortId,
+                                 const std::string& name, bool isLast) {
+    std::string error;
+    auto library = SdkApiLibrary::Load(m_library, error);
+    if (!library) {
+        SetLastError(error);
+        return false;
+    }
+    const VexSdkApi& api = library->Api();
+    std::array<unsigned char, 32> scratch{};
+    api.Initialize(scratch.data(), static_cast<int32_t>(scratch.size()), 0);
+
+    VexSdkObject* object = api.CreateObject(VEXSDK_OBJECT_DEPTMANAGER);
+    if (!object) {
+        SetLastError("the library has no " VEXSDK_OBJECT_DEPTMANAGER);
+        return false;
+    }
+    api.SetServerAddress(object, m_imAddress.c_str());
+    api.SetServerPort(object, VEXSDK_DEPT_SERVICE_PORT);
+    VexSdkPropertySet* props = api.CreatePropertySet();
+    if (!props) {
+        api.ReleaseObject(object);
+        SetLastError("the library cannot make a property set");
+        return false;
+    }
+    const std::string values[][2] = {
+        {"DEPTID", std::to_string(deptId)},
+        {"NAME", name},
+        {"INFO", ""},
+        {"PDEPTID", std::to_string(parentId)},
+        {"SortID", std::to_string(isLast ? sortId : sortId - 1)},
+        // Tells the library which directory to change, so it needs no
+        // environment of its own.
+        {"INSTALLDIR", m_installDir.string()},
+    };
+    for (const auto& [key, value] : values) {
+        const VexSdkVariant k = Text(key);
+        const VexSdkVariant v = Text(value);
+        api.SetProperty(props, &k, &v);
+    }
+    int32_t changed = 0;
+    int32_t newSort = 0;
+    VexSdkVariant detail{};
+    const int32_t status =
+        api.Execute(object, props, VEXSDK_CMD_UPDATE_DEPT, &changed, &newSort, &detail);
+    if (status < 0) {
+        SetLastError("status " + std::to_string(status) +
+                     (detail.type == VEXSDK_VT_TEXT && detail.text ? std::string(": ") + detail.text
+                                                                   : std::string()));
+    }
+    if (api.ReleasePropertySet) api.ReleasePropertySet(props);
+    api.ReleaseObject(object);
+    return status >= 0;
+}
+
+std::string DeptOrdering::LastError() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
+void DeptOrdering::SetLastError(std::string error) {
+    std::lock_guard lock(m_mutex);
+    m_lastError = std::move(error);
+}
+
+}  // namespace warden
