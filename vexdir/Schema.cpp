@@ -33,7 +33,8 @@ CREATE TABLE vex_dept(
   SortID INTEGER NOT NULL DEFAULT 0
 );
 CREATE UNIQUE INDEX vex_dept_by_name ON vex_dept(PDeptID, DeptName);
-CREATE INDEX vex_dept_by_order ON vex_dept(PDeptID, SortID, DeptID);
+-- Covers the children listing, the busiest query: no table lookups.
+CREATE INDEX vex_dept_by_order ON vex_dept(PDeptID, SortID, DeptID, DeptName);
 CREATE TABLE vex_user(
   UserID INTEGER PRIMARY KEY,
   Account TEXT NOT NULL UNIQUE COLLATE NOCASE,
@@ -66,8 +67,8 @@ CREATE TABLE vex_dept_user(
   UserID INTEGER NOT NULL REFERENCES vex_user(UserID) ON DELETE CASCADE,
   UNIQUE(DeptID, UserID)
 );
-CREATE INDEX vex_dept_user_by_dept ON vex_dept_user(DeptID, MemberID);
-CREATE INDEX vex_dept_user_by_user ON vex_dept_user(UserID, MemberID);
+CREATE INDEX vex_dept_user_by_dept ON vex_dept_user(DeptID, MemberID, UserID);
+CREATE INDEX vex_dept_user_by_user ON vex_dept_user(UserID, MemberID, DeptID);
 CREATE TABLE vex_role(
   RoleID INTEGER PRIMARY KEY,
   RoleName TEXT NOT NULL UNIQUE COLLATE NOCASE,
