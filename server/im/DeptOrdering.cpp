@@ -3,8 +3,8 @@
 #include <array>
 
 #include "server/im/ImInstallDir.h"
-#include "server/im/ImOdbc.h"
 #include "server/im/SdkApiLibrary.h"
+#include "server/store/Odbc.h"
 
 namespace warden {
 
@@ -13,6 +13,17 @@ namespace {
 VexSdkVariant Text(const std::string& text) {
     return {VEXSDK_VT_TEXT, 0, text.c_str()};
 }
+
+// The directory database through the SQLite3 ODBC driver. Timeout: how long
+// to wait for a writer (milliseconds); NoCreat: a wrong folder must not leave
+// an empty database behind.
+std::string ConnectionString(const std::filesystem::path& file) {
+    return "DRIVER=" + SqliteOdbcDriver() + ";Database=" + file.string() +
+           ";Timeout=10000;NoCreat=1";
+}
+
+constexpr const char kFindDept[] =
+    "SELECT DeptID, PDeptID, DeptName, SortID FROM vex_dept WHERE DeptName = ? AND PDeptID = ?";
 
 }  // namespace
 
@@ -30,10 +41,11 @@ DeptOrdering::DeptOrdering(const std::filesystem::path& installDir, std::string 
         return;
     }
     try {
-        m_connection = std::make_unique<OdbcConnection>(ImDatabaseConnectionString(file.string()));
+        m_connection = std::make_unique<OdbcConnection>(ConnectionString(file));
         // Reading the table once proves the file is the directory's database.
-        m_connection->Query("SELECT DeptID FROM vex_dept WHERE DeptID = ?", {int64_t{0}},
-                            [](OdbcRow&) { return false; });
+        OdbcStatement probe(*m_connection, kFindDept);
+        probe.Execute({std::string(), int64_t{-1}});
+        probe.Fetch();
     } catch (const OdbcError& e) {
         m_connection.reset();
         m_reason = e.what();
@@ -47,24 +59,18 @@ std::optional<DeptRecord> DeptOrdering::FindDeptByPath(const std::vector<std::st
     if (!Available() || index >= pieces.size()) return std::nullopt;
     std::lock_guard lock(m_mutex);
     try {
+        OdbcStatement find(*m_connection, kFindDept);
         for (size_t i = index; i < pieces.size(); ++i) {
-            std::optional<DeptRecord> found;
-            m_connection->Query(
-                "SELECT DeptID, PDeptID, DeptName, SortID FROM vex_dept "
-                "WHERE DeptName = ? AND PDeptID = ?",
-                {pieces[i], parent}, [&](OdbcRow& row) {
-                    // Columns in order: not every driver reads them in any order.
-                    DeptRecord record;
-                    record.deptId = row.Int(1);
-                    record.parentId = row.Int(2);
-                    record.name = row.Text(3);
-                    record.sortId = row.Int(4);
-                    found = std::move(record);
-                    return false;
-                });
-            if (!found) return std::nullopt;
-            if (i + 1 == pieces.size()) return found;
-            parent = found->deptId;
+            find.Execute({pieces[i], parent});
+            if (!find.Fetch()) return std::nullopt;
+            // Columns in order: not every driver reads them in any order.
+            DeptRecord record;
+            record.deptId = find.Integer(1).value_or(0);
+            record.parentId = find.Integer(2).value_or(0);
+            record.name = find.Text(3).value_or("");
+            record.sortId = find.Integer(4).value_or(0);
+            if (i + 1 == pieces.size()) return record;
+            parent = record.deptId;
         }
     } catch (const OdbcError& e) {
         m_lastError = e.what();

@@ -18,9 +18,18 @@ struct ServerConfig {
     size_t maxRequest = 1 << 20;
     // [SECURITY] REQUIRE_LOGIN
     bool requireLogin = true;
+    // [ADMIN_STORE] CONNECTION: an ODBC connection string whose placeholders
+    // take the base directory and the data file; empty: the built-in default.
+    std::string adminStoreConnection;
 };
 
 // Reads `file`; a missing file or key keeps the default.
 ServerConfig LoadServerConfig(const std::filesystem::path& file);
+
+// Writes the three connection settings into `file`, keeping every other
+// section and key. The file is replaced whole (temporary file, then rename),
+// so a crash leaves the old or the new settings, never half of them.
+bool SaveConnectionSettings(const std::filesystem::path& file, const std::string& imAddress,
+                            const std::string& imPort, const std::string& listenPort);
 
 }  // namespace warden

@@ -1,15 +1,20 @@
 #include "server/shell/ServerMain.h"
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <string_view>
 
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/HandlerRegistry.h"
 #include "server/net/ServerEngine.h"
+#include "server/shell/AdminStoreSetup.h"
 #include "server/shell/ServerConfig.h"
+#include "server/store/AdminStore.h"
 
 namespace warden {
 
@@ -17,26 +22,31 @@ namespace {
 
 struct CommandLine {
     bool headless = false;
+    bool setAdminPassword = false;
     std::filesystem::path baseDir = ".";
 };
 
 constexpr const char kUsage[] =
     "usage: warden-server --headless [--base-dir DIR]\n"
-    "  --headless      run without a window, as a daemon (messages go to stderr)\n"
-    "  --base-dir DIR  folder holding server.cfg and the data files (default: .)\n";
+    "       warden-server --set-admin-password [--base-dir DIR]\n"
+    "  --headless            run without a window, as a daemon (messages go to stderr)\n"
+    "  --set-admin-password  read a new password for \"admin\" from standard input\n"
+    "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--headless") {
             out.headless = true;
+        } else if (arg == "--set-admin-password") {
+            out.setAdminPassword = true;
         } else if (arg == "--base-dir" && i + 1 < argc) {
             out.baseDir = argv[++i];
         } else {
             return false;
         }
     }
-    return true;
+    return !(out.headless && out.setAdminPassword);
 }
 
 void Say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
@@ -54,7 +64,12 @@ int RunHeadless(const CommandLine& cmd) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    AdminStore adminStore(base);
+    if (!OpenAdminStore(adminStore, config, ProgramDir())) return 1;
+    WarnAboutInitialPassword(adminStore);
+
     Services services;
+    services.adminStore = &adminStore;
     Dispatcher dispatcher(services, config.requireLogin);
     RegisterAllHandlers(dispatcher);
 
@@ -87,6 +102,10 @@ int ServerMain(int argc, char** argv) {
     if (!ParseCommandLine(argc, argv, cmd)) {
         std::fputs(kUsage, stderr);
         return 2;
+    }
+    if (cmd.setAdminPassword) {
+        const std::filesystem::path base = std::filesystem::absolute(cmd.baseDir);
+        return SetAdminPassword(base, ProgramDir(), std::cin, ::isatty(STDIN_FILENO) == 1);
     }
     if (!cmd.headless) {
         std::fputs("warden-server: this build runs headless only; start it with --headless\n",
