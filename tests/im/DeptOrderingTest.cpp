@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "server/im/DeptOrdering.h"
+#include "server/im/SdkApiLibrary.h"
 #include "tests/vexdir/OrderingFixture.h"
 
 namespace warden {
@@ -93,6 +94,16 @@ TEST_F(DeptOrderingTest, AMissingOrForeignLibraryFailsTheChange) {
     EXPECT_FALSE(foreign.SetDeptSortId(b.deptId, b.parentId, 5, b.name, false));
     EXPECT_NE(foreign.LastError().find("VEXGetSDKA"), std::string::npos) << foreign.LastError();
     EXPECT_EQ(Order("\\甲"), (Names{"A", "B", "C", "D", "E"}));
+}
+
+TEST_F(DeptOrderingTest, UsesTheLibraryBesideTheRunningProgram) {
+    // Tests run from the output folder, where the build puts the library too.
+    EXPECT_EQ(SdkApiLibraryBesideProgram(), std::filesystem::path(WARDEN_SDKAPIC_FILE));
+    DeptOrdering ordering(dir.Path(), "127.0.0.1", SdkApiLibraryBesideProgram());
+    auto c = *ordering.FindDeptByPath({"甲", "C"});
+    EXPECT_TRUE(ordering.SetDeptSortId(c.deptId, c.parentId, 0, c.name, false))
+        << ordering.LastError();
+    EXPECT_EQ(Order("\\甲"), (Names{"C", "A", "B", "D", "E"}));
 }
 
 TEST(DeptOrderingAvailabilityTest, OffWithoutAnInstallFolderOrItsDatabase) {
