@@ -18,6 +18,9 @@
 #include <unistd.h>
 #include <pugixml.hpp>
 
+#include "protocol/SplitList.h"
+#include "server/im/DeptOrdering.h"
+#include "server/im/SdkApiLibrary.h"
 #include "vexdir/Generator.h"
 #include "vexdir/VexDirectory.h"
 
@@ -131,6 +134,33 @@ int main(int argc, char** argv) {
            }));
     Report("GetUserDepts",
            Time(iterations, [&](int) { sink += depts.GetUserDepts(pick(accounts)).size(); }));
+
+    // One "SetDeptOrder.asp" without the network: two lookups over ODBC and
+    // the library loaded, used and unloaded, among 99 siblings.
+    {
+        warden::DeptOrdering ordering(dir, "127.0.0.1", warden::SdkApiLibraryBesideProgram());
+        if (!ordering.Available()) {
+            std::printf("ordering unavailable: %s\n", ordering.UnavailableReason().c_str());
+        } else {
+            const auto children =
+                Names(depts.GetChildDepts(summary.parentWithChildren), "Department");
+            const auto parent = warden::SplitList(summary.parentWithChildren, "\\");
+            Report("FindDeptByPath x2 + SetDeptSortId (99 siblings)",
+                   Time(std::max(10, iterations / 50), [&](int) {
+                       auto deptPath = parent;
+                       deptPath.push_back(pick(children));
+                       auto nextPath = parent;
+                       nextPath.push_back(pick(children));
+                       auto dept = ordering.FindDeptByPath(deptPath);
+                       auto next = ordering.FindDeptByPath(nextPath);
+                       if (dept && next &&
+                           ordering.SetDeptSortId(dept->deptId, dept->parentId, next->sortId,
+                                                  dept->name, false)) {
+                           ++sink;
+                       }
+                   }));
+        }
+    }
 
     // Throughput of the user-record reads from several threads at once.
     for (int threads : {1, 2, 4, 8}) {
