@@ -53,6 +53,7 @@ std::string LoginCheck(RequestContext& context) {
     if (IsSuperAdmin(user)) {
         if (!Store(context).CheckLogin(user, password)) return kSuperLoginFailed;
         context.session.login = LoginLevel::kSuper;
+        context.session.account = user;
         return kSuperLoginOk;
     }
     if (!context.services.im) {
@@ -60,13 +61,20 @@ std::string LoginCheck(RequestContext& context) {
     }
     if (context.services.im->Root()->VerifyPassword(user, password) != 0) return kUserLoginFailed;
     context.session.login = LoginLevel::kSecondLevel;
+    context.session.account = user;
     return kUserLoginOk;
 }
 
 std::string ChangePwd(RequestContext& context) {
-    return Store(context).SetPassword(context.Param(key::kUsername), context.Param(key::kPassword))
-               ? kPasswordChanged
-               : kPasswordNotChanged;
+    const std::string& user = context.Param(key::kUsername);
+    // A second-level administrator may change only his own entry; otherwise he
+    // could set the super administrator's password and take the account.
+    if (context.session.login == LoginLevel::kSecondLevel &&
+        !EqualsNoCase(user, context.session.account)) {
+        return kNotPermitted;
+    }
+    return Store(context).SetPassword(user, context.Param(key::kPassword)) ? kPasswordChanged
+                                                                           : kPasswordNotChanged;
 }
 
 std::string QueryUserAdminDepts(RequestContext& context) {

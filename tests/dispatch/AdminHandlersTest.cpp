@@ -114,6 +114,20 @@ TEST_F(AdminHandlersTest, OtherAccountsAreCheckedByTheDirectoryAlone) {
     EXPECT_EQ(Ask("QueryUserAdminDepts.asp?username=bob"), "|");
 }
 
+TEST_F(AdminHandlersTest, ASecondLevelAdministratorCannotTakeTheSuperAccount) {
+    ASSERT_EQ(Ask("LoginCheck.asp?username=bob`password=bobs IM password`ver=1.5"), "success|0");
+    const std::string refused = "error:没有权限执行此操作";
+    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`password=mine"), refused);
+    EXPECT_EQ(Ask("SaveAdminDepts.asp?username=bob`depts=\\all;`adminroles=r|"), refused);
+    EXPECT_EQ(Ask("DeleteAdmin.asp?username=carol"), refused);
+    // The super administrator's password is untouched; bob may change his own entry.
+    EXPECT_EQ(Ask("ChangePwd.asp?username=BOB`password=mine"), "success");
+    Session other;
+    std::swap(session, other);
+    EXPECT_EQ(Ask("LoginCheck.asp?username=admin`password=admin`ver=1.5"), "success|1");
+    EXPECT_EQ(Ask("ChangePwd.asp?username=bob`password=again"), "success");
+}
+
 TEST_F(AdminHandlersTest, WithoutADirectoryOtherAccountsGetTheGeneralError) {
     im.SetRoot(nullptr);
     EXPECT_EQ(Ask("LoginCheck.asp?username=bob`password=bobs IM password`ver=1.5"), kGeneralError);
