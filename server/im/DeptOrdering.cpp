@@ -27,37 +27,60 @@ constexpr const char kFindDept[] =
 
 }  // namespace
 
+DeptOrdering::DeptOrdering() : m_reason("not opened") {}
+
 DeptOrdering::DeptOrdering(const std::filesystem::path& installDir, std::string imAddress,
-                           std::filesystem::path library)
-    : m_installDir(installDir), m_imAddress(std::move(imAddress)), m_library(std::move(library)) {
-    if (installDir.empty()) {
-        m_reason = "the IM directory's install folder is unknown";
-        return;
-    }
-    const auto file = ImDatabasePath(installDir);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-        m_reason = file.string() + " does not exist";
-        return;
-    }
-    try {
-        m_connection = std::make_unique<OdbcConnection>(ConnectionString(file));
-        // Reading the table once proves the file is the directory's database.
-        OdbcStatement probe(*m_connection, kFindDept);
-        probe.Execute({std::string(), int64_t{-1}});
-        probe.Fetch();
-    } catch (const OdbcError& e) {
-        m_connection.reset();
-        m_reason = e.what();
-    }
+                           std::filesystem::path library) {
+    Open(installDir, std::move(imAddress), std::move(library));
 }
 
 DeptOrdering::~DeptOrdering() = default;
 
+bool DeptOrdering::Open(const std::filesystem::path& installDir, std::string imAddress,
+                        std::filesystem::path library) {
+    std::unique_ptr<OdbcConnection> connection;
+    std::string reason;
+    const auto file = ImDatabasePath(installDir);
+    std::error_code ec;
+    if (installDir.empty()) {
+        reason = "the IM directory's install folder is unknown";
+    } else if (!std::filesystem::is_regular_file(file, ec)) {
+        reason = file.string() + " does not exist";
+    } else {
+        try {
+            connection = std::make_unique<OdbcConnection>(ConnectionString(file));
+            // Reading the table once proves the file is the directory's database.
+            OdbcStatement probe(*connection, kFindDept);
+            probe.Execute({std::string(), int64_t{-1}});
+            probe.Fetch();
+        } catch (const OdbcError& e) {
+            connection.reset();
+            reason = e.what();
+        }
+    }
+    std::lock_guard lock(m_mutex);
+    m_installDir = installDir;
+    m_imAddress = std::move(imAddress);
+    m_library = std::move(library);
+    m_connection = std::move(connection);
+    m_reason = std::move(reason);
+    return m_connection != nullptr;
+}
+
+bool DeptOrdering::Available() const {
+    std::lock_guard lock(m_mutex);
+    return m_connection != nullptr;
+}
+
+std::string DeptOrdering::UnavailableReason() const {
+    std::lock_guard lock(m_mutex);
+    return m_reason;
+}
+
 std::optional<DeptRecord> DeptOrdering::FindDeptByPath(const std::vector<std::string>& pieces,
                                                        int64_t parent, size_t index) {
-    if (!Available() || index >= pieces.size()) return std::nullopt;
     std::lock_guard lock(m_mutex);
+    if (!m_connection || index >= pieces.size()) return std::nullopt;
     try {
         OdbcStatement find(*m_connection, kFindDept);
         for (size_t i = index; i < pieces.size(); ++i) {
@@ -80,8 +103,16 @@ std::optional<DeptRecord> DeptOrdering::FindDeptByPath(const std::vector<std::st
 
 bool DeptOrdering::SetDeptSortId(int64_t deptId, int64_t parentId, int64_t sortId,
                                  const std::string& name, bool isLast) {
+    std::filesystem::path libraryFile, installDir;
+    std::string imAddress;
+    {
+        std::lock_guard lock(m_mutex);
+        libraryFile = m_library;
+        installDir = m_installDir;
+        imAddress = m_imAddress;
+    }
     std::string error;
-    auto library = SdkApiLibrary::Load(m_library, error);
+    auto library = SdkApiLibrary::Load(libraryFile, error);
     if (!library) {
         SetLastError(error);
         return false;
@@ -95,7 +126,7 @@ bool DeptOrdering::SetDeptSortId(int64_t deptId, int64_t parentId, int64_t sortI
         SetLastError("the library has no " VEXSDK_OBJECT_DEPTMANAGER);
         return false;
     }
-    api.SetServerAddress(object, m_imAddress.c_str());
+    api.SetServerAddress(object, imAddress.c_str());
     api.SetServerPort(object, VEXSDK_DEPT_SERVICE_PORT);
     VexSdkPropertySet* props = api.CreatePropertySet();
     if (!props) {
@@ -111,7 +142,7 @@ bool DeptOrdering::SetDeptSortId(int64_t deptId, int64_t parentId, int64_t sortI
         {"SortID", std::to_string(isLast ? sortId : sortId - 1)},
         // Tells the library which directory to change, so it needs no
         // environment of its own.
-        {"INSTALLDIR", m_installDir.string()},
+        {"INSTALLDIR", installDir.string()},
     };
     for (const auto& [key, value] : values) {
         const VexSdkVariant k = Text(key);

@@ -29,20 +29,27 @@ struct DeptRecord {
 
 class DeptOrdering {
   public:
-    // Opens the database below `installDir` (an empty path: no directory
-    // known). Never throws: when there is no install directory or the
-    // database cannot be opened, ordering is unavailable and
-    // UnavailableReason() tells why. `imAddress` is the IM server address
-    // given to the library; `library` its file.
+    // Unavailable until opened.
+    DeptOrdering();
+    // Open(installDir, imAddress, library).
     DeptOrdering(const std::filesystem::path& installDir, std::string imAddress,
                  std::filesystem::path library);
     ~DeptOrdering();
     DeptOrdering(const DeptOrdering&) = delete;
     DeptOrdering& operator=(const DeptOrdering&) = delete;
 
+    // Closes the connection of an earlier opening, then opens the database
+    // below `installDir` (an empty path: no directory known). Never throws:
+    // when there is no install directory or the database cannot be opened,
+    // ordering is unavailable and UnavailableReason() tells why. `imAddress`
+    // is the IM server address given to the library; `library` its file.
+    // Safe while requests use the object: they see the old or the new state.
+    bool Open(const std::filesystem::path& installDir, std::string imAddress,
+              std::filesystem::path library);
+
     // DeptOrderingAvailable: the database was opened.
-    bool Available() const { return m_connection != nullptr; }
-    const std::string& UnavailableReason() const { return m_reason; }
+    bool Available() const;
+    std::string UnavailableReason() const;
 
     // The department that `pieces` name from the top level down, starting
     // with pieces[index] under the parent number `parent`. nullopt when a
@@ -68,7 +75,7 @@ class DeptOrdering {
     std::string m_imAddress;
     std::filesystem::path m_library;
     std::string m_reason;
-    mutable std::mutex m_mutex;  // guards m_connection's use and m_lastError
+    mutable std::mutex m_mutex;  // guards every member
     std::unique_ptr<OdbcConnection> m_connection;
     std::string m_lastError;
 };
