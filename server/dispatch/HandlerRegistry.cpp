@@ -4,12 +4,14 @@
 #include "server/dispatch/DirectoryChangeHandlers.h"
 #include "server/dispatch/DirectoryQueryHandlers.h"
 #include "server/dispatch/Dispatcher.h"
+#include "server/dispatch/OrderingHandlers.h"
 #include "server/dispatch/RoleHandlers.h"
 
 namespace warden {
 
 void RegisterAllHandlers(Dispatcher& dispatcher) {
     RegisterAdminHandlers(dispatcher);
+    RegisterOrderingHandlers(dispatcher);
     RegisterDirectoryQueryHandlers(dispatcher);
     RegisterDirectoryChangeHandlers(dispatcher);
     RegisterRoleHandlers(dispatcher);

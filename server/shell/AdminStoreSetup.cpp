@@ -6,16 +6,13 @@
 #include <cstdio>
 #include <string>
 
+#include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
 #include "server/store/Odbc.h"
 
 namespace warden {
 
 namespace {
-
-void Say(const std::string& line) {
-    std::fprintf(stderr, "warden-server: %s\n", line.c_str());
-}
 
 // Turns terminal echo off for its lifetime.
 class NoEcho {
@@ -54,7 +51,7 @@ bool AskPassword(std::istream& input, bool interactive, std::string& password) {
     ok = ok && ReadLine(input, again);
     std::fputs("\n", stderr);
     if (ok && again != password) {
-        Say("the two passwords differ; nothing was changed");
+        SayOnStderr("the two passwords differ; nothing was changed");
         return false;
     }
     return ok;
@@ -69,10 +66,10 @@ std::filesystem::path ProgramDir() {
 }
 
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
-                    const std::filesystem::path& programDir) {
+                    const std::filesystem::path& programDir, StartupView& view) {
     std::string problem;
     if (!store.EnsureDataFile(programDir, problem)) {
-        Say(problem);
+        view.ShowMessage(problem, kServerTitle, MessageIcon::kError);
         return false;
     }
     const std::string pattern = config.adminStoreConnection.empty() ? DefaultAdminStoreConnection()
@@ -80,42 +77,46 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
     try {
         store.OpenDatabase(pattern);
     } catch (const std::exception& e) {
-        Say("打开数据库失败 (admin store " + store.DataFile().string() + "): " + e.what());
+        view.ShowMessage("打开数据库失败\n(admin store " + store.DataFile().string() + ": " +
+                             e.what() + ")",
+                         "错误", MessageIcon::kError);
         return false;
     }
     return true;
 }
 
-void WarnAboutInitialPassword(AdminStore& store) {
+void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {
     if (!store.HasInitialPassword()) return;
-    Say(std::string("warning: the super administrator \"") + kSuperAdminName +
-        "\" still has the initial password; change it from the console or with "
-        "`warden-server --set-admin-password`");
+    view.ShowMessage(std::string("the super administrator \"") + kSuperAdminName +
+                         "\" still has the initial password; change it from the console or with "
+                         "`warden-server --set-admin-password`",
+                     kServerTitle, MessageIcon::kWarning);
 }
 
 int SetAdminPassword(const std::filesystem::path& baseDir, const std::filesystem::path& programDir,
                      std::istream& input, bool interactive) {
     ServerConfig config = LoadServerConfig(baseDir / "server.cfg");
     AdminStore store(baseDir);
-    if (!OpenAdminStore(store, config, programDir)) return 1;
+    StderrView view;
+    if (!OpenAdminStore(store, config, programDir, view)) return 1;
     std::string password;
     if (!AskPassword(input, interactive, password)) {
-        Say("no new password was read; nothing was changed");
+        SayOnStderr("no new password was read; nothing was changed");
         return 1;
     }
     if (password.empty()) {
-        Say("the password must not be empty; nothing was changed");
+        SayOnStderr("the password must not be empty; nothing was changed");
         return 1;
     }
     if (!store.HasAccount(kSuperAdminName)) {
-        Say(std::string("the admin store has no account \"") + kSuperAdminName + "\"");
+        SayOnStderr(std::string("the admin store has no account \"") + kSuperAdminName + "\"");
         return 1;
     }
     if (!store.SetPassword(kSuperAdminName, password)) {
-        Say("the password could not be stored");
+        SayOnStderr("the password could not be stored");
         return 1;
     }
-    Say(std::string("the password of \"") + kSuperAdminName + "\" has been changed");
+    SayOnStderr(std::string("the password of \"") + kSuperAdminName + "\" has been changed");
     return 0;
 }
 

@@ -31,6 +31,9 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.imAddress = Text(ini, "VEX_SERVER", "IP_ADDRESS", config.imAddress);
     config.imPort = Text(ini, "VEX_PORT", "PORT", config.imPort);
     config.listenPort = Text(ini, "LISTEN_PORT", "PORT", config.listenPort);
+    if (const char* dir = ini.GetValue("VEX_SERVER", "INSTALLDIR", nullptr)) {
+        config.imInstallDir = dir;
+    }
     config.workers = Count(ini, "SERVER", "WORKERS", config.workers);
     config.maxRequest = Count(ini, "SERVER", "MAX_REQUEST", config.maxRequest);
     config.requireLogin = ini.GetLongValue("SECURITY", "REQUIRE_LOGIN", 1) != 0;
@@ -41,6 +44,7 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
 bool SaveConnectionSettings(const std::filesystem::path& file, const std::string& imAddress,
                             const std::string& imPort, const std::string& listenPort) {
     CSimpleIniA ini(/*isUtf8=*/true);
+    ini.SetSpaces(false);  // KEY=value, as profile files have always been written
     if (std::filesystem::exists(file) && ini.LoadFile(file.c_str()) < 0) return false;
     ini.SetValue("VEX_SERVER", "IP_ADDRESS", imAddress.c_str());
     ini.SetValue("VEX_PORT", "PORT", imPort.c_str());

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace warden {
@@ -13,6 +14,9 @@ struct ServerConfig {
     std::string imAddress = "127.0.0.1";
     std::string imPort = "8006";
     std::string listenPort = "8800";
+    // [VEX_SERVER] INSTALLDIR: where the IM directory is installed; nullopt
+    // when the key is absent (an empty value says "none known").
+    std::optional<std::string> imInstallDir;
     // [SERVER] WORKERS, MAX_REQUEST (bytes)
     size_t workers = 16;
     size_t maxRequest = 1 << 20;

@@ -53,7 +53,8 @@ TEST_F(ServerConfigTest, SavingKeepsOtherSettings) {
     EXPECT_FALSE(c.requireLogin);
     std::stringstream text;
     text << std::ifstream(m_file).rdbuf();
-    EXPECT_NE(text.str().find("INSTALLDIR = /opt/vex"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("INSTALLDIR=/opt/vex"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("IP_ADDRESS=192.168.0.5"), std::string::npos) << text.str();
     EXPECT_FALSE(std::filesystem::exists(m_dir / "server.cfg.tmp"));
 }
 
