@@ -44,8 +44,11 @@ std::string GetUserPositionOrLevel(ImRoot& root, const std::string& user, UserFi
 
 void WriteUserBasicInfo(ImRoot& root, const std::string& user, const BasicInfoText& info) {
     const int gender = EqualsNoCase(info.gender, "女") ? 1 : 0;
-    root.GetUserManager().SetUserBasicInfo(user, info.name, gender, info.mobile, info.email,
-                                           info.phone, 0);
+    // The console never edits "auth"; writing 0 there would wipe what the
+    // directory keeps for the user at every change of his record.
+    ImUserManager& users = root.GetUserManager();
+    const int32_t auth = users.GetUserBasicInfo(user).auth;
+    users.SetUserBasicInfo(user, info.name, gender, info.mobile, info.email, info.phone, auth);
 }
 
 namespace {

@@ -57,6 +57,7 @@ TEST_F(UserOperationsTest, RecordOfUnknownUserFails) {
 }
 
 TEST_F(UserOperationsTest, OnlyTheTextFemaleMakesAFemaleUser) {
+    m_im.SetUserBasicInfo("zhang", "z", 0, "", "", "", 7);
     const std::pair<const char*, int> cases[] = {{"女", 1}, {"男", 0}, {"", 0}, {"female", 0}};
     for (auto [text, flag] : cases) {
         WriteUserBasicInfo(m_im, "zhang", BasicInfoText{"张三", text, "m", "e", "p"});
@@ -66,6 +67,7 @@ TEST_F(UserOperationsTest, OnlyTheTextFemaleMakesAFemaleUser) {
         EXPECT_EQ(basic.mobile, "m");
         EXPECT_EQ(basic.email, "e");
         EXPECT_EQ(basic.phone, "p");
+        EXPECT_EQ(basic.auth, 7);  // never wiped by an edit of the record
     }
 }
 
