@@ -98,7 +98,7 @@ MainWindow::MainWindow(Transport& transport, MessageSink& sink, LoginState login
     connect(&m_fillTimer, &QTimer::timeout, this, &MainWindow::FillSomeRecords);
 
     BuildMenus();
-    resize(1000, 660);
+    resize(1110, 700);
     setMinimumSize(640, 420);
 
     m_logic.SetObserver(this);

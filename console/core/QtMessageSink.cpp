@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace warden::console {
 
@@ -23,12 +24,15 @@ void QtMessageSink::ShowMessage(MessageIcon icon, std::string_view caption, std:
                               : icon == MessageIcon::kWarning ? QMessageBox::Warning
                                                               : QMessageBox::Information;
     QMessageBox box(shown, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok, Owner());
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
     box.exec();
 }
 
 bool QtMessageSink::AskOkCancel(std::string_view caption, std::string_view question) {
     QMessageBox box(QMessageBox::Question, FromUtf8(caption), FromUtf8(question),
                     QMessageBox::Ok | QMessageBox::Cancel, Owner());
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+    box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("取消"));
     return box.exec() == QMessageBox::Ok;
 }
 
