@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "protocol/Replies.h"
-#include "protocol/RequestNames.h"
 
 namespace warden {
 
@@ -32,9 +31,12 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         ParsedRequest parsed = ParseRequest(request);
         auto index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return;  // unknown request: no reply
-        if (m_requireLogin && session.login == LoginLevel::kNone &&
-            RequestTable()[*index].name != req::kLoginCheck) {
+        const Access access = RequestTable()[*index].access;
+        if (m_requireLogin && access != Access::kAnyone && session.login == LoginLevel::kNone) {
             reply = kLoginRequired;
+        } else if (m_requireLogin && access == Access::kSuper &&
+                   session.login != LoginLevel::kSuper) {
+            reply = kNotPermitted;
         } else {
             RequestContext context{parsed.params, session, m_services};
             reply = m_handlers[*index](context);

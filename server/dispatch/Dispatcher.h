@@ -37,5 +37,7 @@ private:
 
 // The reply to a request on a connection that has not logged in.
 inline constexpr const char kLoginRequired[] = "error:请先登录";
+// The reply to a second-level administrator asking for a super administrator's change.
+inline constexpr const char kNotPermitted[] = "error:没有权限执行此操作";
 
 }  // namespace warden

@@ -1,11 +1,20 @@
 #include "server/dispatch/HandlerRegistry.h"
 
+#include "server/dispatch/AdminHandlers.h"
+#include "server/dispatch/DirectoryChangeHandlers.h"
+#include "server/dispatch/DirectoryQueryHandlers.h"
 #include "server/dispatch/Dispatcher.h"
+#include "server/dispatch/OrderingHandlers.h"
+#include "server/dispatch/RoleHandlers.h"
 
 namespace warden {
 
 void RegisterAllHandlers(Dispatcher& dispatcher) {
-    (void)dispatcher;  // handler groups are added here as they are built
+    RegisterAdminHandlers(dispatcher);
+    RegisterOrderingHandlers(dispatcher);
+    RegisterDirectoryQueryHandlers(dispatcher);
+    RegisterDirectoryChangeHandlers(dispatcher);
+    RegisterRoleHandlers(dispatcher);
 }
 
 }  // namespace warden

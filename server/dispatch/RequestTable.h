@@ -11,9 +11,17 @@ namespace warden {
 
 enum class NameMatch { kAnyCase, kExact };
 
+// Who may send a request once logins are required.
+enum class Access {
+    kAnyone,    // the login itself
+    kLoggedIn,  // any administrator
+    kSuper,     // only the super administrator: changes to administrators and roles
+};
+
 struct RequestEntry {
     std::string_view name;
     NameMatch match;
+    Access access;
 };
 
 inline constexpr size_t kRequestCount = 26;

@@ -2,12 +2,15 @@
 // Touched only by the worker that holds the connection, so needs no lock.
 #pragma once
 
+#include <string>
+
 namespace warden {
 
 enum class LoginLevel { kNone, kSecondLevel, kSuper };
 
 struct Session {
     LoginLevel login = LoginLevel::kNone;
+    std::string account;  // the name that logged in
 };
 
 }  // namespace warden

@@ -31,10 +31,30 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.imAddress = Text(ini, "VEX_SERVER", "IP_ADDRESS", config.imAddress);
     config.imPort = Text(ini, "VEX_PORT", "PORT", config.imPort);
     config.listenPort = Text(ini, "LISTEN_PORT", "PORT", config.listenPort);
+    if (const char* dir = ini.GetValue("VEX_SERVER", "INSTALLDIR", nullptr)) {
+        config.imInstallDir = dir;
+    }
     config.workers = Count(ini, "SERVER", "WORKERS", config.workers);
     config.maxRequest = Count(ini, "SERVER", "MAX_REQUEST", config.maxRequest);
     config.requireLogin = ini.GetLongValue("SECURITY", "REQUIRE_LOGIN", 1) != 0;
+    config.adminStoreConnection = Text(ini, "ADMIN_STORE", "CONNECTION", "");
     return config;
+}
+
+bool SaveConnectionSettings(const std::filesystem::path& file, const std::string& imAddress,
+                            const std::string& imPort, const std::string& listenPort) {
+    CSimpleIniA ini(/*isUtf8=*/true);
+    ini.SetSpaces(false);  // KEY=value, as profile files have always been written
+    if (std::filesystem::exists(file) && ini.LoadFile(file.c_str()) < 0) return false;
+    ini.SetValue("VEX_SERVER", "IP_ADDRESS", imAddress.c_str());
+    ini.SetValue("VEX_PORT", "PORT", imPort.c_str());
+    ini.SetValue("LISTEN_PORT", "PORT", listenPort.c_str());
+    std::filesystem::path temp = file;
+    temp += ".tmp";
+    if (ini.SaveFile(temp.c_str(), /*addSignature=*/false) < 0) return false;
+    std::error_code ec;
+    std::filesystem::rename(temp, file, ec);
+    return !ec;
 }
 
 }  // namespace warden

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace warden {
@@ -13,14 +14,26 @@ struct ServerConfig {
     std::string imAddress = "127.0.0.1";
     std::string imPort = "8006";
     std::string listenPort = "8800";
+    // [VEX_SERVER] INSTALLDIR: where the IM directory is installed; nullopt
+    // when the key is absent (an empty value says "none known").
+    std::optional<std::string> imInstallDir;
     // [SERVER] WORKERS, MAX_REQUEST (bytes)
     size_t workers = 16;
     size_t maxRequest = 1 << 20;
     // [SECURITY] REQUIRE_LOGIN
     bool requireLogin = true;
+    // [ADMIN_STORE] CONNECTION: an ODBC connection string whose placeholders
+    // take the base directory and the data file; empty: the built-in default.
+    std::string adminStoreConnection;
 };
 
 // Reads `file`; a missing file or key keeps the default.
 ServerConfig LoadServerConfig(const std::filesystem::path& file);
+
+// Writes the three connection settings into `file`, keeping every other
+// section and key. The file is replaced whole (temporary file, then rename),
+// so a crash leaves the old or the new settings, never half of them.
+bool SaveConnectionSettings(const std::filesystem::path& file, const std::string& imAddress,
+                            const std::string& imPort, const std::string& listenPort);
 
 }  // namespace warden

@@ -1,15 +1,20 @@
 #include "server/shell/ServerMain.h"
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <string_view>
 
-#include "server/dispatch/Dispatcher.h"
-#include "server/dispatch/HandlerRegistry.h"
-#include "server/net/ServerEngine.h"
-#include "server/shell/ServerConfig.h"
+#include <QApplication>
+
+#include "server/shell/AdminStoreSetup.h"
+#include "server/shell/ServerStartup.h"
+#include "server/shell/ServerWindow.h"
+#include "server/shell/StderrView.h"
 
 namespace warden {
 
@@ -17,67 +22,108 @@ namespace {
 
 struct CommandLine {
     bool headless = false;
+    bool setAdminPassword = false;
     std::filesystem::path baseDir = ".";
 };
 
 constexpr const char kUsage[] =
-    "usage: warden-server --headless [--base-dir DIR]\n"
-    "  --headless      run without a window, as a daemon (messages go to stderr)\n"
-    "  --base-dir DIR  folder holding server.cfg and the data files (default: .)\n";
+    "usage: warden-server [--headless] [--base-dir DIR]\n"
+    "       warden-server --set-admin-password [--base-dir DIR]\n"
+    "  (no option)           open the server window and its tray icon\n"
+    "  --headless            run without a window, as a daemon (messages go to stderr)\n"
+    "  --set-admin-password  read a new password for \"admin\" from standard input\n"
+    "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--headless") {
             out.headless = true;
+        } else if (arg == "--set-admin-password") {
+            out.setAdminPassword = true;
         } else if (arg == "--base-dir" && i + 1 < argc) {
             out.baseDir = argv[++i];
         } else {
             return false;
         }
     }
-    return true;
+    return !(out.headless && out.setAdminPassword);
 }
 
-void Say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+// Blocks SIGINT and SIGTERM in every thread started from now on, so that
+// only the thread that waits for them receives them.
+sigset_t BlockStopSignals() {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    return stop;
+}
+
+std::filesystem::path PrepareBaseDir(const std::filesystem::path& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return std::filesystem::absolute(dir);
+}
 
 int RunHeadless(const CommandLine& cmd) {
-    std::error_code ec;
-    std::filesystem::create_directories(cmd.baseDir, ec);
-    const std::filesystem::path base = std::filesystem::absolute(cmd.baseDir);
-    ServerConfig config = LoadServerConfig(base / "server.cfg");
-
-    // Signals are taken by sigwait below, so every thread must block them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-    Services services;
-    Dispatcher dispatcher(services, config.requireLogin);
-    RegisterAllHandlers(dispatcher);
-
-    EngineOptions options;
-    options.workers = config.workers;
-    options.maxRequest = config.maxRequest;
-    ServerEngine engine(options, [&dispatcher](std::string_view request, Session& session,
-                                               const ReplySink& reply) {
-        dispatcher.ProcessRequest(request, session, reply);
-    });
-    if (!engine.CreateListener(config.listenPort)) {
-        Say("warden-server: cannot listen on port " + config.listenPort);
-        return 1;
+    sigset_t stopSignals = BlockStopSignals();
+    const std::filesystem::path base = PrepareBaseDir(cmd.baseDir);
+    StderrView view;
+    ServerStartup server(base, view);
+    if (!server.Initialise()) return 1;
+    switch (server.Start(server.Settings())) {
+        case StartResult::kRefused:
+            SayOnStderr("cannot listen on port " + server.Config().listenPort);
+            return 1;
+        case StartResult::kFailed:
+            return 1;
+        case StartResult::kNoDirectory:
+            SayOnStderr("warning: the IM directory could not be opened; requests that need it "
+                        "will fail");
+            break;
+        case StartResult::kRunning:
+            break;
     }
-    engine.Start();
-    Say("warden-server: listening on 0.0.0.0:" + std::to_string(*engine.ListeningPort()) +
-        " (base directory " + base.string() + ")");
+    SayOnStderr("listening on 0.0.0.0:" + std::to_string(*server.ListeningPort()) +
+                " (base directory " + base.string() + ")");
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    Say("warden-server: stopping");
-    engine.Stop();
+    SayOnStderr("stopping");
+    server.Stop();
     return 0;
+}
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+int RunWindow(int argc, char** argv, const CommandLine& cmd) {
+    if (!HasDisplay()) {
+        SayOnStderr("no display to show the window on; run `warden-server --headless` instead");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);  // closing only hides the window
+    const std::filesystem::path base = PrepareBaseDir(cmd.baseDir);
+    ServerWindow window;
+    ServerStartup server(base, window);
+    if (!server.Initialise()) return 1;
+    window.SetSettings(server.Settings());
+    QObject::connect(&window, &ServerWindow::startRequested,
+                     [&] { server.Start(window.Settings()); });
+    QObject::connect(&window, &ServerWindow::exitConfirmed, [&] {
+        server.Stop();
+        app.quit();
+    });
+    window.show();
+    return app.exec();
 }
 
 }  // namespace
@@ -88,13 +134,11 @@ int ServerMain(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (!cmd.headless) {
-        std::fputs("warden-server: this build runs headless only; start it with --headless\n",
-                   stderr);
-        std::fputs(kUsage, stderr);
-        return 2;
+    if (cmd.setAdminPassword) {
+        const std::filesystem::path base = std::filesystem::absolute(cmd.baseDir);
+        return SetAdminPassword(base, ProgramDir(), std::cin, ::isatty(STDIN_FILENO) == 1);
     }
-    return RunHeadless(cmd);
+    return cmd.headless ? RunHeadless(cmd) : RunWindow(argc, argv, cmd);
 }
 
 }  // namespace warden

@@ -1,0 +1,98 @@
+#include "bench/LoadGenerator.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+#include "protocol/Framing.h"
+
+namespace warden::bench {
+
+namespace {
+
+int Connect(int port) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
+        ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    throw std::runtime_error("cannot connect to port " + std::to_string(port));
+}
+
+bool Exchange(int fd, const std::string& request, std::string& reply) {
+    if (!WriteMessage(fd, request)) return false;
+    FrameOptions options;
+    options.maxBytes = 64 << 20;
+    return ReadMessage(fd, reply, options) == FrameStatus::kComplete;
+}
+
+}  // namespace
+
+LoadResult RunLoad(const LoadSpec& spec) {
+    // Connect first: the listen backlog is small, so a burst of connects would
+    // otherwise measure SYN retries instead of requests.
+    std::vector<int> fds;
+    for (size_t i = 0; i < spec.connections; ++i) {
+        fds.push_back(Connect(spec.port));
+        std::string reply;
+        for (const std::string& step : spec.setup) Exchange(fds.back(), step, reply);
+    }
+    std::string expected;
+    if (!Exchange(fds[0], spec.request, expected)) throw std::runtime_error("no reply");
+
+    std::vector<std::vector<double>> latencies(spec.connections);
+    std::atomic<size_t> failures{0};
+    std::atomic<bool> go{false};
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + spec.duration;
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < spec.connections; ++i) {
+        threads.emplace_back([&, i] {
+            while (!go) std::this_thread::yield();
+            std::string reply;
+            auto& mine = latencies[i];
+            mine.reserve(1 << 16);
+            while (std::chrono::steady_clock::now() < deadline) {
+                auto t0 = std::chrono::steady_clock::now();
+                bool ok = Exchange(fds[i], spec.request, reply);
+                auto t1 = std::chrono::steady_clock::now();
+                if (!ok || reply != expected) {
+                    ++failures;
+                    if (!ok) break;
+                }
+                mine.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+            }
+        });
+    }
+    go = true;
+    for (auto& t : threads) t.join();
+    const auto end = std::chrono::steady_clock::now();
+    for (int fd : fds) ::close(fd);
+
+    std::vector<double> all;
+    for (auto& v : latencies) all.insert(all.end(), v.begin(), v.end());
+    std::sort(all.begin(), all.end());
+    LoadResult result;
+    result.requests = all.size();
+    result.failures = failures;
+    result.seconds = std::chrono::duration<double>(end - start).count();
+    if (!all.empty()) {
+        result.p50Ms = all[all.size() / 2];
+        result.p99Ms = all[std::min(all.size() - 1, all.size() * 99 / 100)];
+    }
+    return result;
+}
+
+}  // namespace warden::bench

@@ -1,0 +1,30 @@
+// Drives a server that speaks the console protocol: N connections, each
+// sending one request and waiting for its whole reply, for a fixed time.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace warden::bench {
+
+struct LoadResult {
+    size_t requests = 0;
+    size_t failures = 0;  // no reply, or a different reply than the first one
+    double seconds = 0;
+    double p50Ms = 0;
+    double p99Ms = 0;
+    double Throughput() const { return seconds > 0 ? requests / seconds : 0; }
+};
+
+struct LoadSpec {
+    int port = 0;
+    std::string request;          // GBK bytes as sent
+    std::vector<std::string> setup;  // sent once per connection first (e.g. a login)
+    size_t connections = 1;
+    std::chrono::milliseconds duration{3000};
+};
+
+LoadResult RunLoad(const LoadSpec& spec);
+
+}  // namespace warden::bench

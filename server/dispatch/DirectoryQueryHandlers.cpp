@@ -1,0 +1,69 @@
+#include "server/dispatch/DirectoryQueryHandlers.h"
+
+#include "protocol/ParamKeys.h"
+#include "protocol/Replies.h"
+#include "protocol/RequestNames.h"
+#include "server/dispatch/Dispatcher.h"
+#include "server/dispatch/ImAccess.h"
+#include "server/im/NameLists.h"
+#include "server/im/UserOperations.h"
+
+namespace warden {
+
+namespace {
+
+std::string CheckUserExist(RequestContext& context) {
+    const std::string& user = context.Param(key::kUsername);
+    if (ImRootOf(context)->GetUserManager().IsUserExist(user)) return reply::kInfoPrefix;
+    return std::string(reply::kErrorPrefix) + user + "不存在,管理员须为VEX用户";
+}
+
+std::string GetChildDepts(RequestContext& context) {
+    auto root = ImRootOf(context);
+    return FlattenNameList(root->GetDeptManager().GetChildDepts(context.Param(key::kDeptIdMixed)),
+                           "Department");
+}
+
+std::string GetSameLevelDepts(RequestContext& context) {
+    // The console names the parent of a top-level department as "\".
+    std::string parent = context.Param(key::kDeptIdMixed);
+    if (parent == "\\") parent.clear();
+    auto root = ImRootOf(context);
+    return FlattenNameList(root->GetDeptManager().GetChildDepts(parent), "Department");
+}
+
+std::string GetDeptUsers(RequestContext& context) {
+    auto root = ImRootOf(context);
+    return FlattenNameList(root->GetDeptManager().GetDeptUsers(context.Param(key::kDeptIdMixed)),
+                           "User");
+}
+
+std::string GetUserBInfo(RequestContext& context) {
+    return GetUserInfo(*ImRootOf(context), context.Param(key::kUsername));
+}
+
+std::string GetUserDepts(RequestContext& context) {
+    auto root = ImRootOf(context);
+    return FlattenNameList(root->GetDeptManager().GetUserDepts(context.Param(key::kUsername)),
+                           "Department");
+}
+
+std::string GetUserRoles(RequestContext& context) {
+    std::string names = GetUserRoleNames(*ImRootOf(context), context.Param(key::kUsername));
+    // A user without roles still gets an answer the console can wait for.
+    return names.empty() ? std::string(reply::kNothing) : names;
+}
+
+}  // namespace
+
+void RegisterDirectoryQueryHandlers(Dispatcher& dispatcher) {
+    dispatcher.Register(req::kCheckUserExist, CheckUserExist);
+    dispatcher.Register(req::kGetChildDepts, GetChildDepts);
+    dispatcher.Register(req::kGetSameLevelDepts, GetSameLevelDepts);
+    dispatcher.Register(req::kGetDeptUsers, GetDeptUsers);
+    dispatcher.Register(req::kGetUserBInfo, GetUserBInfo);
+    dispatcher.Register(req::kGetUserDepts, GetUserDepts);
+    dispatcher.Register(req::kGetUserRoles, GetUserRoles);
+}
+
+}  // namespace warden

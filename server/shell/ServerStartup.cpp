@@ -1,0 +1,151 @@
+#include "server/shell/ServerStartup.h"
+
+#include <cstdlib>
+
+#include "protocol/SplitList.h"
+#include "server/dispatch/HandlerRegistry.h"
+#include "server/im/DeptOrdering.h"
+#include "server/im/ImInstallDir.h"
+#include "server/im/SdkApiLibrary.h"
+#include "server/shell/AdminStoreSetup.h"
+#include "server/store/AdminStore.h"
+#include "vexdir/VexDirectory.h"
+
+namespace warden {
+
+namespace {
+
+constexpr const char kPrompt[] = "提示";
+
+}  // namespace
+
+ServerStartup::ServerStartup(std::filesystem::path baseDir, StartupView& view,
+                             DirectoryFactory factory)
+    : m_baseDir(std::move(baseDir)),
+      m_view(view),
+      m_factory(factory ? std::move(factory) : DirectoryFactory(OpenVexDirectory)),
+      m_ordering(std::make_unique<DeptOrdering>()) {}
+
+ServerStartup::~ServerStartup() { Stop(); }
+
+bool ServerStartup::Initialise() {
+    m_config = LoadServerConfig(m_baseDir / "server.cfg");
+    m_adminStore = std::make_unique<AdminStore>(m_baseDir);
+    if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
+    WarnAboutInitialPassword(*m_adminStore, m_view);
+
+    m_services.adminStore = m_adminStore.get();
+    m_services.im = &m_im;
+    m_services.ordering = m_ordering.get();
+    m_dispatcher = std::make_unique<Dispatcher>(m_services, m_config.requireLogin);
+    RegisterAllHandlers(*m_dispatcher);
+
+    EngineOptions options;
+    options.workers = m_config.workers;
+    options.maxRequest = m_config.maxRequest;
+    m_engine = std::make_unique<ServerEngine>(
+        options, [this](std::string_view request, Session& session, const ReplySink& reply) {
+            m_dispatcher->ProcessRequest(request, session, reply);
+        });
+    return true;
+}
+
+StartSettings ServerStartup::Settings() const {
+    return {m_config.imAddress, m_config.imPort, m_config.listenPort};
+}
+
+std::filesystem::path ServerStartup::ReadImInstallDir() const {
+    if (m_config.imInstallDir) return *m_config.imInstallDir;
+    return ResolveImInstallDir("", m_baseDir);
+}
+
+bool ServerStartup::OrderingAvailable() const { return m_ordering->Available(); }
+
+void ServerStartup::OpenOrdering(const std::string& imAddress) {
+    const std::filesystem::path dir = ReadImInstallDir();
+    if (dir.empty()) {
+        m_ordering->Open({}, imAddress, SdkApiLibraryBesideProgram());
+        m_view.ShowMessage("无法找到VEX服务器程序，部门排序功能不可用", kPrompt,
+                           MessageIcon::kWarning);
+        return;
+    }
+    // The embedded directory creates its database on first use, which comes
+    // later in Start; make sure it exists before the ordering reads it.
+    std::error_code ec;
+    if (!std::filesystem::exists(ImDatabasePath(dir), ec)) {
+        try {
+            m_factory(dir);
+        } catch (...) {
+            // Reported just below, as a directory the ordering cannot read.
+        }
+    }
+    if (!m_ordering->Open(dir, imAddress, SdkApiLibraryBesideProgram())) {
+        m_view.ShowMessage("访问VEX服务器失败，部门排序功能不可用", "错误", MessageIcon::kError);
+    }
+}
+
+StartResult ServerStartup::Start(const StartSettings& typed) {
+    const std::string address(Trim(typed.imAddress));
+    const std::string imPort(Trim(typed.imPort));
+    const std::string listenPort(Trim(typed.listenPort));
+    if (address.empty() || address == "0.0.0.0") {
+        m_view.ShowMessage("请设置VEX服务器IP", kPrompt, MessageIcon::kInformation);
+        m_view.FocusField(SettingField::kImAddress);
+        return StartResult::kRefused;
+    }
+    if (imPort.empty()) {
+        m_view.ShowMessage("请设置VEX服务器端口", kPrompt, MessageIcon::kInformation);
+        m_view.FocusField(SettingField::kImPort);
+        return StartResult::kRefused;
+    }
+    if (listenPort.empty()) {
+        m_view.ShowMessage("请设置监听端口号", kPrompt, MessageIcon::kInformation);
+        m_view.FocusField(SettingField::kListenPort);
+        return StartResult::kRefused;
+    }
+
+    // Saved before anything is tried, so a failed Start keeps them.
+    SaveConnectionSettings(m_baseDir / "server.cfg", address, imPort, listenPort);
+    m_config.imAddress = address;
+    m_config.imPort = imPort;
+    m_config.listenPort = listenPort;
+
+    OpenOrdering(address);
+
+    if (!m_engine->CreateListener(listenPort)) return StartResult::kRefused;
+    if (!m_engineStarted) {
+        m_engine->Start();
+        m_engineStarted = true;
+    }
+
+    // Each attempt makes a new root.
+    m_root.reset();
+    m_im.SetRoot(nullptr);
+    const std::filesystem::path dir = ReadImInstallDir();
+    // With no install directory known, the embedded directory keeps its
+    // default home below the base directory.
+    const std::filesystem::path home = dir.empty() ? ResolveImInstallDir("", m_baseDir) : dir;
+    const RootFactory makeRoot = [this, home] { return m_factory(home); };
+    if (!ConnectAndRegister(m_root, makeRoot, address, std::atoi(imPort.c_str()), m_view)) {
+        m_root.reset();
+        m_view.ShowMessage("连接VEX服务器失败", kServerTitle, MessageIcon::kError);
+        m_engine->CloseListener();
+        return StartResult::kFailed;
+    }
+    if (!m_root) return StartResult::kNoDirectory;
+    m_im.SetRoot(m_root);
+    return StartResult::kRunning;
+}
+
+void ServerStartup::Stop() {
+    if (m_engine) m_engine->Stop();
+    m_im.SetRoot(nullptr);
+    m_root.reset();
+    m_adminStore.reset();
+}
+
+std::optional<uint16_t> ServerStartup::ListeningPort() const {
+    return m_engine ? m_engine->ListeningPort() : std::nullopt;
+}
+
+}  // namespace warden

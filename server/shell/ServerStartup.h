@@ -1,0 +1,85 @@
+// Everything the server runs on, from process start to exit, without widgets:
+// the settings, the admin store, department ordering, the IM root and the
+// request engine. The window and the headless daemon are thin views over it.
+//
+// Thread-safety: Initialise, Start and Stop are called from one thread (the
+// window's or the daemon's main thread); requests run on the engine's workers.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "server/dispatch/Dispatcher.h"
+#include "server/dispatch/Services.h"
+#include "server/im/ImService.h"
+#include "server/net/ServerEngine.h"
+#include "server/shell/ImRegistration.h"
+#include "server/shell/ServerConfig.h"
+#include "server/shell/StartupView.h"
+
+namespace warden {
+
+class AdminStore;
+class DeptOrdering;
+
+enum class StartResult {
+    kRefused,     // a setting is missing, or the port cannot be listened on
+    kFailed,      // the directory refused the registration; the listener is closed again
+    kNoDirectory, // listening, but the directory's root could not be created
+    kRunning,     // listening and registered: "启动成功"
+};
+
+class ServerStartup {
+public:
+    // `factory` makes the directory root for an install directory; by default
+    // the embedded directory.
+    using DirectoryFactory =
+        std::function<std::shared_ptr<ImRoot>(const std::filesystem::path& installDir)>;
+
+    ServerStartup(std::filesystem::path baseDir, StartupView& view,
+                  DirectoryFactory factory = {});
+    ~ServerStartup();
+    ServerStartup(const ServerStartup&) = delete;
+    ServerStartup& operator=(const ServerStartup&) = delete;
+
+    // Reads server.cfg and prepares the admin store. False, after a message,
+    // when the server cannot run at all.
+    bool Initialise();
+
+    // The three settings as read at initialisation (defaults where missing).
+    StartSettings Settings() const;
+
+    // The Start command with the fields as typed.
+    StartResult Start(const StartSettings& typed);
+
+    // Stops accepting, lets requests in flight answer, closes the stores.
+    void Stop();
+
+    std::optional<uint16_t> ListeningPort() const;
+    const ServerConfig& Config() const { return m_config; }
+    bool OrderingAvailable() const;
+
+    // Where the IM directory is installed: [VEX_SERVER] INSTALLDIR when the
+    // key is present (empty: none known), else VEX_INSTALLDIR, else <base>/vex.
+    std::filesystem::path ReadImInstallDir() const;
+
+private:
+    void OpenOrdering(const std::string& imAddress);
+
+    const std::filesystem::path m_baseDir;
+    StartupView& m_view;
+    DirectoryFactory m_factory;
+    ServerConfig m_config;
+    std::unique_ptr<AdminStore> m_adminStore;
+    std::unique_ptr<DeptOrdering> m_ordering;
+    ImService m_im;
+    std::shared_ptr<ImRoot> m_root;
+    Services m_services;
+    std::unique_ptr<Dispatcher> m_dispatcher;
+    std::unique_ptr<ServerEngine> m_engine;
+    bool m_engineStarted = false;
+};
+
+}  // namespace warden

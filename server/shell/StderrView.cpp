@@ -1,0 +1,27 @@
+#include "server/shell/StderrView.h"
+
+#include <cstdio>
+
+namespace warden {
+
+void SayOnStderr(const std::string& line) {
+    std::fprintf(stderr, "warden-server: %s\n", line.c_str());
+    std::fflush(stderr);
+}
+
+void StderrView::ShowMessage(const std::string& text, const std::string&, MessageIcon icon) {
+    // Multi-line texts (the error report) stay on one line, so that each
+    // message is one line of the log.
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() != ' ') line += "; ";
+        } else {
+            line += c;
+        }
+    }
+    while (!line.empty() && (line.back() == ' ' || line.back() == ';')) line.pop_back();
+    SayOnStderr((icon == MessageIcon::kError ? "error: " : icon == MessageIcon::kWarning ? "warning: " : "") + line);
+}
+
+}  // namespace warden

@@ -1,0 +1,297 @@
+#include "server/store/AdminStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "server/store/Odbc.h"
+#include "server/store/PasswordHash.h"
+
+namespace warden {
+
+namespace {
+
+constexpr const char kPasswordsOf[] = "SELECT admin_pwd FROM vex_2nd_admins WHERE admin_name=?";
+constexpr const char kReplacePassword[] =
+    "UPDATE vex_2nd_admins SET admin_pwd=? WHERE admin_name=? AND admin_pwd=?";
+constexpr const char kDeptsOf[] = "SELECT admin_depts FROM vex_2nd_admins WHERE admin_name=?";
+constexpr const char kListAdmins[] =
+    "SELECT admin_name FROM vex_2nd_admins WHERE is_sadmin IS NULL OR is_sadmin='' "
+    "ORDER BY admin_name";
+constexpr const char kFindAdmin[] = "SELECT admin_name FROM vex_2nd_admins WHERE admin_name=?";
+constexpr const char kInsertAdmin[] =
+    "INSERT INTO vex_2nd_admins(admin_name, admin_depts) VALUES (?, ?)";
+constexpr const char kUpdateDepts[] = "UPDATE vex_2nd_admins SET admin_depts=? WHERE admin_name=?";
+constexpr const char kSetPassword[] = "UPDATE vex_2nd_admins SET admin_pwd=? WHERE admin_name=?";
+constexpr const char kSuperFlagOf[] = "SELECT is_sadmin FROM vex_2nd_admins WHERE admin_name=?";
+constexpr const char kDeleteAdmin[] = "DELETE FROM vex_2nd_admins WHERE admin_name=?";
+// Touches every column the store uses, so a wrong file fails at start-up
+// rather than at the first request.
+constexpr const char kProbe[] =
+    "SELECT admin_name, admin_pwd, admin_depts, is_sadmin FROM vex_2nd_admins WHERE 1=0";
+
+std::string Describe(const std::filesystem::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+// Copies `from` to `to` unless `to` exists, through a temporary file that is
+// linked into place only when complete.
+bool CopyWithoutOverwrite(const std::filesystem::path& from, const std::filesystem::path& to,
+                          std::string& problem) {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) {
+        problem = "cannot read " + Describe(from);
+        return false;
+    }
+    std::string temp = to.string() + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        problem =
+            "cannot create a file in " + Describe(to.parent_path()) + ": " + std::strerror(errno);
+        return false;
+    }
+    // The file holds password hashes: readable by the server's user alone.
+    bool ok = ::fchmod(fd, 0600) == 0;
+    char buffer[1 << 16];
+    while (ok && in) {
+        in.read(buffer, sizeof buffer);
+        const char* p = buffer;
+        std::streamsize left = in.gcount();
+        while (ok && left > 0) {
+            ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+            if (n < 0 && errno == EINTR) continue;
+            ok = n > 0;
+            if (ok) {
+                p += n;
+                left -= n;
+            }
+        }
+    }
+    ok = ok && in.eof() && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok) {
+        problem = "cannot write " + Describe(temp) + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // link() fails when the target exists, so a data file that appeared
+    // meanwhile is kept as it is.
+    if (::link(temp.c_str(), to.c_str()) != 0 && errno != EEXIST) {
+        problem = "cannot create " + Describe(to) + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    ::unlink(temp.c_str());
+    return true;
+}
+
+}  // namespace
+
+std::string DefaultAdminStoreConnection() {
+    return "DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%;NoCreat=1";
+}
+
+AdminStore::AdminStore(std::filesystem::path baseDir)
+    : m_baseDir(std::move(baseDir)), m_roles(m_baseDir / "RolesAdmin.ini") {}
+
+AdminStore::~AdminStore() = default;
+
+std::filesystem::path AdminStore::DataFile() const {
+    return m_baseDir / "DB" / "db.dat";
+}
+
+std::filesystem::path AdminStore::TemplateFile() const {
+    return m_baseDir / "DB" / "db.orig";
+}
+
+bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::string& problem) {
+    std::error_code ec;
+    const std::filesystem::path data = DataFile();
+    if (std::filesystem::exists(data, ec)) return true;
+    std::filesystem::path source = TemplateFile();
+    if (!std::filesystem::exists(source, ec)) {
+        const std::filesystem::path beside = programDir / "DB" / "db.orig";
+        if (!std::filesystem::exists(beside, ec)) {
+            problem = "no admin store: neither the data file " + Describe(data) +
+                      " nor a template (" + Describe(source) + " or " + Describe(beside) +
+                      ") exists";
+            return false;
+        }
+        source = beside;
+    }
+    std::filesystem::create_directories(data.parent_path(), ec);
+    std::string detail;
+    if (ec || !CopyWithoutOverwrite(source, data, detail)) {
+        problem =
+            "创建数据库文件失败，请检查文件夹权限。 (" +
+            (ec ? "cannot create " + Describe(data.parent_path()) + ": " + ec.message() : detail) +
+            ")";
+        return false;
+    }
+    return true;
+}
+
+void AdminStore::OpenDatabase(const std::string& connectionPattern) {
+    auto connection = std::make_unique<OdbcConnection>(
+        FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string()));
+    connection->Execute(kProbe);
+    std::lock_guard lock(m_mutex);
+    m_connection = std::move(connection);
+}
+
+bool AdminStore::VerifyAccount(const std::string& name, const std::string& password, bool rehash) {
+    std::vector<std::string> stored;
+    try {
+        std::lock_guard lock(m_mutex);
+        if (!m_connection) return false;
+        OdbcStatement query(*m_connection, kPasswordsOf);
+        query.Execute({name});
+        while (query.Fetch()) {
+            if (auto value = query.Text(1)) stored.push_back(std::move(*value));
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    // Hashes are checked without holding the connection: each takes a while.
+    for (const std::string& value : stored) {
+        PasswordCheck check = CheckPassword(value, password);
+        if (!check.matches) continue;
+        if (rehash && check.needsRehash) {
+            if (auto hash = HashPassword(password)) {
+                try {
+                    std::lock_guard lock(m_mutex);
+                    // Only if nobody changed the password meanwhile.
+                    m_connection->Execute(kReplacePassword, {*hash, name, value});
+                } catch (const std::exception&) {
+                    // The login stands; the next one tries the rewrite again.
+                }
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+bool AdminStore::CheckLogin(const std::string& name, const std::string& password) {
+    return VerifyAccount(name, password, /*rehash=*/true);
+}
+
+bool AdminStore::HasInitialPassword() {
+    return VerifyAccount(kSuperAdminName, kInitialAdminPassword, /*rehash=*/false);
+}
+
+std::string AdminStore::GetAdminDepts(const std::string& name) {
+    try {
+        std::lock_guard lock(m_mutex);
+        if (!m_connection) return {};
+        OdbcStatement query(*m_connection, kDeptsOf);
+        query.Execute({name});
+        if (!query.Fetch()) return {};
+        return query.Text(1).value_or(std::string());
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::string AdminStore::ListAdmins() {
+    try {
+        std::lock_guard lock(m_mutex);
+        if (!m_connection) return {};
+        OdbcStatement query(*m_connection, kListAdmins);
+        query.Execute();
+        std::string list;
+        while (query.Fetch()) {
+            if (auto name = query.Text(1)) list += *name + "|";
+        }
+        return list;
+    } catch (const std::exception&) {
+        return {};  // a partial list would look complete to the console
+    }
+}
+
+bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
+                           const std::string& roles) {
+    // Refused before the row is touched, so a pair the roles file cannot
+    // carry changes nothing at all.
+    if (!RolesFile::CanStore(name, roles)) return false;
+    // Held across the row and the roles file so that two saves of one name
+    // cannot leave the row of one and the roles of the other.
+    std::lock_guard lock(m_mutex);
+    if (!m_connection) return false;
+    try {
+        bool exists;
+        {
+            OdbcStatement query(*m_connection, kFindAdmin);
+            query.Execute({name});
+            exists = query.Fetch();
+        }
+        if (exists) {
+            m_connection->Execute(kUpdateDepts, {depts, name});
+        } else {
+            m_connection->Execute(kInsertAdmin, {name, depts});
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    return m_roles.Set(name, roles);
+}
+
+bool AdminStore::SetPassword(const std::string& name, const std::string& password) {
+    try {
+        std::optional<std::string> hash = HashPassword(password);
+        if (!hash) return false;
+        std::lock_guard lock(m_mutex);
+        if (!m_connection) return false;
+        m_connection->Execute(kSetPassword, {*hash, name});
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool AdminStore::DeleteAdmin(const std::string& name) {
+    try {
+        std::lock_guard lock(m_mutex);
+        if (!m_connection) return false;
+        {
+            // Removing the super administrator would lock everybody out.
+            OdbcStatement query(*m_connection, kSuperFlagOf);
+            query.Execute({name});
+            while (query.Fetch()) {
+                auto flag = query.Text(1);
+                if (flag && !flag->empty()) return false;
+            }
+        }
+        m_connection->Execute(kDeleteAdmin, {name});
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string AdminStore::GetAdminRoles(const std::string& name) {
+    return m_roles.Get(name);
+}
+
+bool AdminStore::SetAdminRoles(const std::string& name, const std::string& roles) {
+    return m_roles.Set(name, roles);
+}
+
+bool AdminStore::HasAccount(const std::string& name) {
+    try {
+        std::lock_guard lock(m_mutex);
+        if (!m_connection) return false;
+        OdbcStatement query(*m_connection, kFindAdmin);
+        query.Execute({name});
+        return query.Fetch();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace warden

@@ -1,0 +1,100 @@
+// The server's own accounts: the super administrator's password and, for each
+// second-level administrator, the departments he manages (table
+// vex_2nd_admins, reached over ODBC) and the roles he may hand out
+// (RolesAdmin.ini). Files live below the server's base directory:
+// DB/db.orig (template), DB/db.dat (live data), RolesAdmin.ini.
+//
+// Database errors never escape an account operation: they become false or an
+// empty text, which the request handlers turn into their replies.
+//
+// Thread-safe: every operation may run on any number of workers at once; the
+// one connection is guarded, and a password hash is computed outside it.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "server/store/RolesFile.h"
+
+namespace warden {
+
+class OdbcConnection;
+
+// The super administrator's account; the login compares it in any case.
+inline constexpr const char kSuperAdminName[] = "admin";
+// The password the shipped template gives the super administrator.
+inline constexpr const char kInitialAdminPassword[] = "admin";
+
+// The connection string used when server.cfg names none: the SQLite3 ODBC
+// driver on the live data file, which must already exist.
+std::string DefaultAdminStoreConnection();
+
+class AdminStore {
+  public:
+    explicit AdminStore(std::filesystem::path baseDir);
+    ~AdminStore();
+    AdminStore(const AdminStore&) = delete;
+    AdminStore& operator=(const AdminStore&) = delete;
+
+    std::filesystem::path DataFile() const;      // DB/db.dat
+    std::filesystem::path TemplateFile() const;  // DB/db.orig in the base directory
+
+    // Makes sure DB/db.dat exists: when it is missing, copies the template,
+    // taken from the base directory or else from `programDir`/DB/db.orig. An
+    // existing data file is never overwritten, and a copy that fails leaves
+    // no partial file. On failure `problem` says why.
+    bool EnsureDataFile(const std::filesystem::path& programDir, std::string& problem);
+
+    // Connects with `connectionPattern` (see FillConnectionString: the base
+    // directory and the data file fill its placeholders) and checks that the
+    // table with its four columns is there. Throws OdbcError with the
+    // driver's text on failure. Before it succeeds every operation below
+    // fails as on a database error.
+    void OpenDatabase(const std::string& connectionPattern);
+
+    // True when `name` has a row whose password is `password`. A row that
+    // still holds plain text is accepted once and rewritten as a hash.
+    bool CheckLogin(const std::string& name, const std::string& password);
+
+    // The departments text saved for `name`; empty when there is no row.
+    std::string GetAdminDepts(const std::string& name);
+
+    // The second-level administrators (rows without is_sadmin), sorted by
+    // name, each followed by "|"; empty when there is none.
+    std::string ListAdmins();
+
+    // Gives `name` the departments text `depts`, adding the row (without a
+    // password) when absent, then stores `roles` in the roles file. False on
+    // a database error (the roles file is then untouched), or when the roles
+    // file cannot carry the pair or cannot be written.
+    bool SaveAdmin(const std::string& name, const std::string& depts, const std::string& roles);
+
+    // Stores a hash of `password` for `name`; true also when no row matched.
+    bool SetPassword(const std::string& name, const std::string& password);
+
+    // Removes `name`'s row; true also when there is none. A super
+    // administrator's row is never removed (false). The roles stay.
+    bool DeleteAdmin(const std::string& name);
+
+    std::string GetAdminRoles(const std::string& name);
+    bool SetAdminRoles(const std::string& name, const std::string& roles);
+
+    // Whether `name` has a row; false on a database error.
+    bool HasAccount(const std::string& name);
+
+    // Whether the super administrator's password is still the initial one.
+    bool HasInitialPassword();
+
+  private:
+    // Shared by CheckLogin and HasInitialPassword; rewrites only if `rehash`.
+    bool VerifyAccount(const std::string& name, const std::string& password, bool rehash);
+
+    const std::filesystem::path m_baseDir;
+    RolesFile m_roles;
+    std::mutex m_mutex;  // guards m_connection and every statement on it
+    std::unique_ptr<OdbcConnection> m_connection;
+};
+
+}  // namespace warden

@@ -1,0 +1,43 @@
+// RolesAdmin.ini: the roles each second-level administrator may hand out, one
+// section per account holding the key "ROLES". UTF-8; sections and keys are
+// compared without regard to case.
+//
+// A write replaces the whole file by renaming a finished temporary file over
+// it, so a reader or a crash sees the old file or the new one, never half.
+//
+// Thread-safe: writers are serialised, so concurrent writes of different
+// accounts all survive. (Several processes writing one file are not guarded.)
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+namespace warden {
+
+class RolesFile {
+  public:
+    explicit RolesFile(std::filesystem::path file);
+
+    // The roles text of `account`; empty when the file, the section or the
+    // key is absent or the file cannot be read.
+    std::string Get(const std::string& account) const;
+
+    // Stores `roles` for `account`, creating the file and the section as
+    // needed; false (and nothing written) when CanStore refuses or the file
+    // cannot be written.
+    bool Set(const std::string& account, const std::string& roles);
+
+    // Whether the pair reads back as written: the format cannot carry line
+    // breaks or other control characters anywhere, nor a "]" in a section
+    // name or white space around it.
+    static bool CanStore(const std::string& account, const std::string& roles);
+
+    const std::filesystem::path& Path() const { return m_file; }
+
+  private:
+    const std::filesystem::path m_file;
+    mutable std::mutex m_mutex;
+};
+
+}  // namespace warden

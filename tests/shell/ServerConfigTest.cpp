@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "server/shell/ServerConfig.h"
+
+namespace warden {
+namespace {
+
+class ServerConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("warden-cfg-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_dir);
+        m_file = m_dir / "server.cfg";
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void Write(const std::string& text) { std::ofstream(m_file) << text; }
+    std::filesystem::path m_dir, m_file;
+};
+
+TEST_F(ServerConfigTest, MissingFileGivesTheDefaults) {
+    ServerConfig c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.imAddress, "127.0.0.1");
+    EXPECT_EQ(c.imPort, "8006");
+    EXPECT_EQ(c.listenPort, "8800");
+    EXPECT_TRUE(c.requireLogin);
+    EXPECT_EQ(c.maxRequest, 1u << 20);
+}
+
+TEST_F(ServerConfigTest, SectionsAndKeysIgnoreCaseAndBadNumbersKeepDefaults) {
+    Write("[vex_server]\nip_address=10.0.0.9\n[Listen_Port]\nPort=9900\n"
+          "[SERVER]\nWORKERS=zero\nMAX_REQUEST=4096\n[SECURITY]\nREQUIRE_LOGIN=0\n");
+    ServerConfig c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.imAddress, "10.0.0.9");
+    EXPECT_EQ(c.listenPort, "9900");
+    EXPECT_EQ(c.imPort, "8006");
+    EXPECT_EQ(c.workers, ServerConfig{}.workers);
+    EXPECT_EQ(c.maxRequest, 4096u);
+    EXPECT_FALSE(c.requireLogin);
+}
+
+TEST_F(ServerConfigTest, SavingKeepsOtherSettings) {
+    Write("[SECURITY]\nREQUIRE_LOGIN=0\n[VEX_SERVER]\nINSTALLDIR=/opt/vex\n");
+    ASSERT_TRUE(SaveConnectionSettings(m_file, "192.168.0.5", "8007", "8801"));
+    ServerConfig c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.imAddress, "192.168.0.5");
+    EXPECT_EQ(c.imPort, "8007");
+    EXPECT_EQ(c.listenPort, "8801");
+    EXPECT_FALSE(c.requireLogin);
+    std::stringstream text;
+    text << std::ifstream(m_file).rdbuf();
+    EXPECT_NE(text.str().find("INSTALLDIR=/opt/vex"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("IP_ADDRESS=192.168.0.5"), std::string::npos) << text.str();
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "server.cfg.tmp"));
+}
+
+}  // namespace
+}  // namespace warden

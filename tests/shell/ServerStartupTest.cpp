@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "server/im/ImError.h"
+#include "server/shell/ComErrorReport.h"
+#include "server/shell/ServerStartup.h"
+#include "tests/support/FakeIm.h"
+#include "tests/support/ServerProcess.h"
+#include "tests/support/TempDir.h"
+
+namespace warden::test {
+namespace {
+
+// Remembers what start-up showed instead of showing it.
+class RecordingView : public StartupView {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     MessageIcon icon) override {
+        messages.push_back(text);
+        captions.push_back(caption);
+        icons.push_back(icon);
+    }
+    void FocusField(SettingField field) override { focus = field; }
+    void SetStartEnabled(bool enabled) override { startEnabled = enabled; }
+
+    bool Showed(const std::string& text) const {
+        return std::find(messages.begin(), messages.end(), text) != messages.end();
+    }
+
+    std::vector<std::string> messages, captions;
+    std::vector<MessageIcon> icons;
+    std::optional<SettingField> focus;
+    bool startEnabled = true;
+};
+
+class ServerStartupTest : public ::testing::Test {
+protected:
+    void WriteConfig(const std::string& text) { std::ofstream(dir.Path() / "server.cfg") << text; }
+
+    std::string ReadConfig() {
+        std::stringstream text;
+        text << std::ifstream(dir.Path() / "server.cfg").rdbuf();
+        return text.str();
+    }
+
+    // A start-up whose directory is the fake, or nothing when `fail` is set.
+    std::unique_ptr<ServerStartup> Make(bool rootFails = false) {
+        auto startup = std::make_unique<ServerStartup>(
+            dir.Path(), view, [this, rootFails](const std::filesystem::path&) {
+                if (rootFails) throw ImError(im_code::kFail, "test", "no directory here");
+                return std::static_pointer_cast<ImRoot>(im);
+            });
+        EXPECT_TRUE(startup->Initialise());
+        return startup;
+    }
+
+    TempDir dir;
+    RecordingView view;
+    std::shared_ptr<FakeIm> im = std::make_shared<FakeIm>();
+    const StartSettings good{"127.0.0.1", "8006", "0"};
+};
+
+TEST_F(ServerStartupTest, WithoutServerCfgTheDefaultsApply) {
+    auto startup = Make();
+    StartSettings s = startup->Settings();
+    EXPECT_EQ(s.imAddress, "127.0.0.1");
+    EXPECT_EQ(s.imPort, "8006");
+    EXPECT_EQ(s.listenPort, "8800");
+}
+
+TEST_F(ServerStartupTest, MissingSettingsAreNamedInOrderAndNothingIsSaved) {
+    auto startup = Make();
+    EXPECT_EQ(startup->Start({"  ", "", ""}), StartResult::kRefused);
+    EXPECT_EQ(view.messages.back(), "请设置VEX服务器IP");
+    EXPECT_EQ(view.captions.back(), "提示");
+    EXPECT_EQ(view.focus, SettingField::kImAddress);
+    EXPECT_EQ(startup->Start({"0.0.0.0", "8006", "8800"}), StartResult::kRefused);
+    EXPECT_EQ(view.messages.back(), "请设置VEX服务器IP");
+    EXPECT_EQ(startup->Start({"10.0.0.1", " ", ""}), StartResult::kRefused);
+    EXPECT_EQ(view.messages.back(), "请设置VEX服务器端口");
+    EXPECT_EQ(view.focus, SettingField::kImPort);
+    EXPECT_EQ(startup->Start({"10.0.0.1", "8006", "\t"}), StartResult::kRefused);
+    EXPECT_EQ(view.messages.back(), "请设置监听端口号");
+    EXPECT_EQ(view.focus, SettingField::kListenPort);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "server.cfg"));
+    EXPECT_FALSE(startup->ListeningPort().has_value());
+}
+
+TEST_F(ServerStartupTest, RegistersWithTheDirectoryInOrderAndRuns) {
+    auto startup = Make();
+    ASSERT_EQ(startup->Start({" 10.1.1.1 ", "9006", "0"}), StartResult::kRunning);
+    EXPECT_TRUE(view.Showed("启动成功"));
+    EXPECT_FALSE(view.startEnabled);
+    ASSERT_TRUE(startup->ListeningPort().has_value());
+    EXPECT_EQ(im->CallsOf("SetAppName"), std::vector<std::string>{"VEXWardenServer"});
+    EXPECT_EQ(im->CallsOf("SetProgId"), std::vector<std::string>{"Quillon.VEX.VEXWardenServer"});
+    EXPECT_EQ(im->CallsOf("SetReceiverName"), std::vector<std::string>{"WARDEN_DATA_RECEIVER"});
+    EXPECT_EQ(im->CallsOf("SetAppGuid").size(), 2u);  // at registration and again at start
+    EXPECT_EQ(im->CallsOf("Register").size(), 1u);
+    EXPECT_EQ(im->CallsOf("SetServerPort").back(), "9006");
+    EXPECT_NE(ReadConfig().find("IP_ADDRESS=10.1.1.1"), std::string::npos);
+
+    // The requests reach the directory through the running server.
+    im->MakeDept("\\销售部");
+    Client client(*startup->ListeningPort());
+    ASSERT_TRUE(client.LoginAsAdmin());
+    EXPECT_EQ(client.Ask("GetChildDepts.asp?deptId="), "销售部");
+}
+
+TEST_F(ServerStartupTest, AFailedRegistrationKeepsTheSettingsAndCanBeRetried) {
+    auto startup = Make();
+    im->Fail("Register");
+    EXPECT_EQ(startup->Start({"10.2.2.2", "8010", "0"}), StartResult::kFailed);
+    ASSERT_GE(view.messages.size(), 2u);
+    EXPECT_EQ(view.messages.back(), "连接VEX服务器失败");
+    EXPECT_EQ(view.messages[view.messages.size() - 2].rfind("发生错误!\nCode = ", 0), 0u);
+    EXPECT_FALSE(startup->ListeningPort().has_value());  // the listener is closed again
+    EXPECT_TRUE(view.startEnabled);
+    EXPECT_NE(ReadConfig().find("IP_ADDRESS=10.2.2.2"), std::string::npos);
+    EXPECT_NE(ReadConfig().find("PORT=8010"), std::string::npos);
+
+    im->Heal("Register");
+    EXPECT_EQ(startup->Start({"10.2.2.2", "8010", "0"}), StartResult::kRunning);
+    EXPECT_TRUE(view.Showed("启动成功"));
+}
+
+TEST_F(ServerStartupTest, WithoutARootTheServerListensButNeverSaysStarted) {
+    auto startup = Make(/*rootFails=*/true);
+    EXPECT_EQ(startup->Start(good), StartResult::kNoDirectory);
+    EXPECT_FALSE(view.Showed("启动成功"));
+    EXPECT_FALSE(view.Showed("连接VEX服务器失败"));
+    EXPECT_TRUE(view.startEnabled);
+    ASSERT_TRUE(startup->ListeningPort().has_value());
+    Client client(*startup->ListeningPort());
+    ASSERT_TRUE(client.LoginAsAdmin());
+    EXPECT_EQ(client.Ask("GetChildDepts.asp?deptId="), "error:处理请求失败,请检查数据后重新提交");
+}
+
+TEST_F(ServerStartupTest, WithoutAnInstallDirectoryOrderingIsOffAndRefused) {
+    WriteConfig("[VEX_SERVER]\nINSTALLDIR=\n");
+    auto startup = Make();
+    EXPECT_EQ(startup->Start(good), StartResult::kRunning);
+    EXPECT_TRUE(view.Showed("无法找到VEX服务器程序，部门排序功能不可用"));
+    EXPECT_FALSE(startup->OrderingAvailable());
+    Client client(*startup->ListeningPort());
+    ASSERT_TRUE(client.LoginAsAdmin());
+    EXPECT_EQ(client.Ask("SetDeptOrder.asp?deptName=\\a`nextDeptName=\\b`isLast=0"),
+              "error:服务器端未开通修改部门顺序功能");
+}
+
+TEST_F(ServerStartupTest, AnUnreadableInstallDirectoryTurnsOrderingOffWithAnError) {
+    const auto notAFolder = dir.Path() / "file";
+    std::ofstream(notAFolder) << "x";
+    WriteConfig("[VEX_SERVER]\nINSTALLDIR=" + notAFolder.string() + "\n");
+    auto startup = Make();
+    EXPECT_EQ(startup->Start(good), StartResult::kRunning);
+    EXPECT_TRUE(view.Showed("访问VEX服务器失败，部门排序功能不可用"));
+    EXPECT_FALSE(startup->OrderingAvailable());
+}
+
+TEST_F(ServerStartupTest, AnAdminStoreThatCannotBeOpenedStopsStartUp) {
+    WriteConfig("[ADMIN_STORE]\nCONNECTION=DRIVER=/nonexistent/driver.so;Database=%FILE%\n");
+    ServerStartup startup(dir.Path(), view);
+    EXPECT_FALSE(startup.Initialise());
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.back().rfind("打开数据库失败", 0), 0u);
+    EXPECT_EQ(view.captions.back(), "错误");
+}
+
+TEST(ReportComErrorTest, FormatsCodeMeaningSourceAndDescription) {
+    EXPECT_EQ(ReportComError(ImError(0x80070057, "VexDirectory", "bad name")),
+              "发生错误!\nCode = 80070057\nCode meaning = The parameter is incorrect.\n"
+              "Source = VexDirectory\nDescription = bad name\n");
+    EXPECT_EQ(ReportComError(ImError(0x80040205, "", "")),
+              "发生错误!\nCode = 80040205\nCode meaning = IDispatch error #5\n"
+              "Source = null\nDescription = null\n");
+    EXPECT_EQ(ReportComError(ImError(0x80990001, "s", "d")),
+              "发生错误!\nCode = 80990001\nCode meaning = Unknown error 0x80990001\n"
+              "Source = s\nDescription = d\n");
+    // The first code of the range has no number of its own.
+    EXPECT_NE(ReportComError(ImError(0x80040200, "", "")).find("Unknown error 0x80040200"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace warden::test

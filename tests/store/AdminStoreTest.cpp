@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <sodium.h>
+
+#include "server/store/PasswordHash.h"
+#include "tests/store/StoreFixture.h"
+
+namespace warden::test {
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& data) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+// ---- the data file and its template ----
+
+TEST(EnsureDataFileTest, CopiesTheProgramsTemplateIntoAnEmptyBaseDirectory) {
+    TempDir base;
+    AdminStore store(base.Path());
+    std::string problem;
+    ASSERT_TRUE(store.EnsureDataFile(BinaryDir(), problem)) << problem;
+    EXPECT_EQ(ReadFile(store.DataFile()), ReadFile(BinaryDir() / "DB" / "db.orig"));
+    // Only the data file is left behind: no temporary copy.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base.Path() / "DB"), {}), 1);
+}
+
+TEST(EnsureDataFileTest, PrefersTheBaseDirectorysTemplateAndNeverOverwrites) {
+    TempDir base, program;
+    WriteFile(base.Path() / "DB" / "db.orig", "from the base directory");
+    WriteFile(program.Path() / "DB" / "db.orig", "from beside the program");
+    AdminStore store(base.Path());
+    std::string problem;
+    ASSERT_TRUE(store.EnsureDataFile(program.Path(), problem)) << problem;
+    EXPECT_EQ(ReadFile(store.DataFile()), "from the base directory");
+
+    WriteFile(store.DataFile(), "live data");
+    ASSERT_TRUE(store.EnsureDataFile(program.Path(), problem));
+    EXPECT_EQ(ReadFile(store.DataFile()), "live data");
+}
+
+TEST(EnsureDataFileTest, FailsWithAReasonWhenThereIsNoTemplateOrNoRoomForTheCopy) {
+    TempDir base, program;
+    AdminStore store(base.Path());
+    std::string problem;
+    EXPECT_FALSE(store.EnsureDataFile(program.Path(), problem));
+    EXPECT_NE(problem.find("db.orig"), std::string::npos) << problem;
+    EXPECT_FALSE(std::filesystem::exists(store.DataFile()));
+
+    // "DB" is a file, so the folder for the copy cannot be made.
+    WriteFile(program.Path() / "DB" / "db.orig", "template");
+    WriteFile(base.Path() / "DB", "in the way");
+    problem.clear();
+    EXPECT_FALSE(store.EnsureDataFile(program.Path(), problem));
+    EXPECT_NE(problem.find("创建数据库文件失败，请检查文件夹权限。"), std::string::npos) << problem;
+}
+
+TEST(OpenDatabaseTest, RefusesAFileThatIsNotAnAdminStore) {
+    TempDir base;
+    AdminStore store(base.Path());
+    WriteFile(store.DataFile(), std::string(4096, 'x'));
+    EXPECT_THROW(store.OpenDatabase(DefaultAdminStoreConnection()), OdbcError);
+    EXPECT_FALSE(store.CheckLogin("admin", "admin"));
+    EXPECT_EQ(store.ListAdmins(), "");
+    EXPECT_FALSE(store.SaveAdmin("bob", "d;", "r|"));
+    EXPECT_EQ(store.GetAdminRoles("bob"), "");  // nothing half-done
+}
+
+TEST(OpenDatabaseTest, AcceptsAConnectionStringWithPositionalPlaceholders) {
+    TempDir base;
+    AdminStore store(base.Path());
+    std::string problem;
+    ASSERT_TRUE(store.EnsureDataFile(BinaryDir(), problem));
+    // The shape of the original design's string: directory first, file second.
+    std::string pattern = DefaultAdminStoreConnection();
+    pattern.replace(pattern.find("%FILE%"), 6, "%s");
+    store.OpenDatabase("DefaultDir=%s/DB;" + pattern);
+    EXPECT_TRUE(store.CheckLogin("admin", "admin"));
+}
+
+// ---- accounts ----
+
+using AdminStoreTest = StoreFixture;
+
+TEST_F(AdminStoreTest, ListLeavesOutSuperAdministratorsAndSortsByName) {
+    EXPECT_EQ(store.ListAdmins(), "");  // the template's "admin" is a super row
+    raw->Execute("INSERT INTO vex_2nd_admins(admin_name, is_sadmin) VALUES (?, ?)",
+                 {std::string("root2"), std::string("yes")});
+    raw->Execute("INSERT INTO vex_2nd_admins(admin_name, is_sadmin) VALUES (?, ?)",
+                 {std::string("carol"), std::string("")});
+    ASSERT_TRUE(store.SaveAdmin("bob", "", ""));
+    ASSERT_TRUE(store.SaveAdmin("Alice", "", ""));
+    EXPECT_EQ(store.ListAdmins(), "Alice|bob|carol|");
+}
+
+TEST_F(AdminStoreTest, SaveAddsARowWithoutPasswordThenReplacesOnlyTheDepartments) {
+    ASSERT_TRUE(store.SaveAdmin("bob", "\\销售部;", "经理|"));
+    EXPECT_EQ(RowCount("bob"), 1);
+    EXPECT_EQ(Column("admin_pwd", "bob"), std::nullopt);
+    EXPECT_EQ(Column("is_sadmin", "bob"), std::nullopt);
+    EXPECT_EQ(store.GetAdminDepts("bob"), "\\销售部;");
+    EXPECT_EQ(store.GetAdminRoles("bob"), "经理|");
+
+    raw->Execute("UPDATE vex_2nd_admins SET admin_pwd='kept' WHERE admin_name='bob'");
+    ASSERT_TRUE(store.SaveAdmin("BOB", "\\研发部;\\财务部;", "员工|"));
+    EXPECT_EQ(RowCount("bob"), 1);  // names compare in any case
+    EXPECT_EQ(Column("admin_name", "bob"), "bob");
+    EXPECT_EQ(Column("admin_pwd", "bob"), "kept");
+    EXPECT_EQ(store.GetAdminDepts("bob"), "\\研发部;\\财务部;");
+    EXPECT_EQ(store.GetAdminRoles("bob"), "员工|");
+}
+
+TEST_F(AdminStoreTest, MissingRowsReadEmptyAndChangeSucceeds) {
+    EXPECT_EQ(store.GetAdminDepts("nobody"), "");
+    EXPECT_EQ(store.GetAdminRoles("nobody"), "");
+    EXPECT_TRUE(store.SetPassword("nobody", "x"));
+    EXPECT_TRUE(store.DeleteAdmin("nobody"));
+    EXPECT_EQ(RowCount("nobody"), 0);
+}
+
+TEST_F(AdminStoreTest, DeleteKeepsTheRolesAndNeverRemovesTheSuperAdministrator) {
+    ASSERT_TRUE(store.SaveAdmin("bob", "d;", "r|"));
+    EXPECT_TRUE(store.DeleteAdmin("Bob"));
+    EXPECT_EQ(RowCount("bob"), 0);
+    EXPECT_EQ(store.GetAdminRoles("bob"), "r|");
+
+    EXPECT_FALSE(store.DeleteAdmin("ADMIN"));
+    EXPECT_EQ(RowCount("admin"), 1);
+    EXPECT_TRUE(store.CheckLogin("admin", "admin"));
+}
+
+TEST_F(AdminStoreTest, AwkwardValuesAreStoredAndReadBackUnchanged) {
+    const std::string quote = "o'brien'; DROP TABLE vex_2nd_admins; --";
+    const std::string percent = "100% \\\\server\\share\\ _x_ %s %d";
+    const std::string chinese = "\\华东区\\上海办事处;\\研发中心;";
+    std::string longText;  // 10,000 characters
+    for (int i = 0; i < 3333; ++i) longText += "部门\\";
+    longText += "x";
+    for (const std::string& name : {quote, percent, std::string("张三")}) {
+        for (const std::string& value : {quote, percent, chinese, longText}) {
+            ASSERT_TRUE(store.SaveAdmin(name, value, value)) << name;
+            EXPECT_EQ(store.GetAdminDepts(name), value);
+            EXPECT_EQ(store.GetAdminRoles(name), value);
+        }
+    }
+    EXPECT_EQ(store.ListAdmins(), percent + "|" + quote + "|" + "张三|");
+    ASSERT_TRUE(store.SetPassword(quote, percent));
+    EXPECT_TRUE(store.CheckLogin(quote, percent));
+    EXPECT_FALSE(store.CheckLogin("admin", "' OR '1'='1"));
+    EXPECT_TRUE(store.DeleteAdmin(quote));
+    EXPECT_EQ(RowCount(quote), 0);
+    EXPECT_EQ(RowCount("admin"), 1);
+}
+
+TEST_F(AdminStoreTest, PairsTheRolesFileCannotCarryChangeNothing) {
+    EXPECT_FALSE(store.SaveAdmin("bob", "d;", "a|\n[admin]\nROLES=x"));
+    EXPECT_FALSE(store.SaveAdmin("a]b", "d;", "r|"));
+    EXPECT_EQ(RowCount("bob"), 0);
+    EXPECT_EQ(RowCount("a]b"), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "RolesAdmin.ini"));
+}
+
+TEST_F(AdminStoreTest, ADatabaseErrorLeavesTheRolesFileAlone) {
+    ASSERT_TRUE(store.SaveAdmin("bob", "d;", "old|"));
+    raw->Execute("DROP TABLE vex_2nd_admins");
+    EXPECT_FALSE(store.SaveAdmin("bob", "d2;", "new|"));
+    EXPECT_EQ(store.GetAdminRoles("bob"), "old|");
+    EXPECT_EQ(store.ListAdmins(), "");
+    EXPECT_EQ(store.GetAdminDepts("bob"), "");
+    EXPECT_FALSE(store.CheckLogin("admin", "admin"));
+    EXPECT_FALSE(store.SetPassword("admin", "x"));
+    EXPECT_FALSE(store.DeleteAdmin("bob"));
+    EXPECT_FALSE(store.HasAccount("admin"));
+}
+
+// ---- passwords ----
+
+TEST_F(AdminStoreTest, APlainTextPasswordLogsInOnceAndIsThenHashed) {
+    ASSERT_EQ(Column("admin_pwd", "admin"), "admin");  // as the template ships it
+    EXPECT_TRUE(store.HasInitialPassword());
+    EXPECT_FALSE(store.CheckLogin("admin", "wrong"));
+    EXPECT_FALSE(store.CheckLogin("admin", "ADMIN"));  // passwords compare exactly
+    EXPECT_EQ(Column("admin_pwd", "admin"), "admin");  // a failed login rewrites nothing
+
+    EXPECT_TRUE(store.CheckLogin("ADMIN", "admin"));
+    std::string stored = Column("admin_pwd", "admin").value_or("");
+    EXPECT_TRUE(stored.starts_with("$argon2id$")) << stored;
+    EXPECT_EQ(stored.find("admin"), std::string::npos);
+
+    EXPECT_TRUE(store.CheckLogin("admin", "admin"));
+    EXPECT_EQ(Column("admin_pwd", "admin"), stored);  // a current hash stays
+    EXPECT_FALSE(store.CheckLogin("admin", "admi"));
+    EXPECT_TRUE(store.HasInitialPassword());  // hashed, but still the initial one
+}
+
+TEST_F(AdminStoreTest, SetPasswordStoresAHashThatOnlyTheNewPasswordMatches) {
+    ASSERT_TRUE(store.SetPassword("Admin", "s3cret 密码"));
+    std::string stored = Column("admin_pwd", "admin").value_or("");
+    EXPECT_TRUE(IsPasswordHash(stored)) << stored;
+    EXPECT_TRUE(store.CheckLogin("admin", "s3cret 密码"));
+    EXPECT_FALSE(store.CheckLogin("admin", "admin"));
+    EXPECT_FALSE(store.HasInitialPassword());
+    EXPECT_TRUE(store.HasAccount("ADMIN"));
+}
+
+TEST_F(AdminStoreTest, RowsWithoutAPasswordNeverLogIn) {
+    ASSERT_TRUE(store.SaveAdmin("bob", "", ""));
+    EXPECT_FALSE(store.CheckLogin("bob", ""));
+    EXPECT_FALSE(store.CheckLogin("nobody", ""));
+}
+
+TEST(PasswordHashTest, HashesAreSaltedAndWeakerOnesAskToBeRedone) {
+    auto first = HashPassword("pw");
+    auto second = HashPassword("pw");
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    EXPECT_TRUE(CheckPassword(*first, "pw").matches);
+    EXPECT_FALSE(CheckPassword(*first, "pw ").matches);
+    EXPECT_FALSE(CheckPassword(*first, "pw").needsRehash);
+
+    // A hash made with the smallest parameters still proves the password,
+    // and is due to be replaced.
+    char weak[crypto_pwhash_STRBYTES];
+    ASSERT_EQ(crypto_pwhash_str_alg(weak, "pw", 2, crypto_pwhash_OPSLIMIT_MIN,
+                                    crypto_pwhash_MEMLIMIT_MIN, crypto_pwhash_ALG_ARGON2ID13),
+              0);
+    PasswordCheck check = CheckPassword(weak, "pw");
+    EXPECT_TRUE(check.matches);
+    EXPECT_TRUE(check.needsRehash);
+
+    EXPECT_TRUE(CheckPassword("", "").matches);
+    EXPECT_FALSE(CheckPassword("abc", "abcd").matches);
+    EXPECT_FALSE(CheckPassword("$argon2id$garbage", "$argon2id$garbage").matches);
+}
+
+}  // namespace
+}  // namespace warden::test

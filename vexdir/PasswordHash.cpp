@@ -1,0 +1,42 @@
+#include "vexdir/PasswordHash.h"
+
+#include <sodium.h>
+
+#include <mutex>
+
+#include "server/im/ImError.h"
+#include "vexdir/VexDatabase.h"
+
+namespace warden::vexdir {
+
+namespace {
+
+void InitialiseSodium() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (sodium_init() < 0) {
+            throw ImError(im_code::kFail, kErrorSource, "cannot initialise libsodium");
+        }
+    });
+}
+
+}  // namespace
+
+std::string HashPassword(std::string_view password) {
+    InitialiseSodium();
+    char hash[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str_alg(
+            hash, password.data(), password.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+            crypto_pwhash_MEMLIMIT_INTERACTIVE, crypto_pwhash_ALG_ARGON2ID13) != 0) {
+        throw ImError(im_code::kFail, kErrorSource, "cannot hash the password (out of memory)");
+    }
+    return hash;
+}
+
+bool VerifyPasswordHash(const std::string& hash, std::string_view password) {
+    if (hash.empty() || hash.size() >= crypto_pwhash_STRBYTES) return false;
+    InitialiseSodium();
+    return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
+}
+
+}  // namespace warden::vexdir

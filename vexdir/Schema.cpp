@@ -1,0 +1,171 @@
+#include "vexdir/Schema.h"
+
+#include <string>
+
+namespace warden::vexdir {
+
+const std::array<RightDefinition, 10> kRights = {{
+    {"RIGHT_INNER_SEND_SMS", "发送手机短信", true},
+    {"RIGHT_INNER_LAUNCH_CONVERSATION_N", "发起多人会话", true},
+    {"RIGHT_INNER_SEND_FILE_N(M)", "在多人会话中发送文件", true},
+    {"RIGHT_INNER_SEND_FILE_BYP2P", "点对点发送文件", true},
+    {"RIGHT_INNER_SEND_BROADCAST_MSG", "发送全员广播消息", false},
+    {"RIGHT_INNER_REMOTE_LOGON", "异地登录", true},
+    {"RIGHT_INNER_SEND_BROADCAST_MSG_ONLY_CURRENT_DEPT", "仅向本部门发送广播消息", true},
+    {"RIGHT_OUT_CREATE_MULTI_SESSION", "与外部联系人发起多人会话", true},
+    {"RIGHT_OUT_SEND_FILE_LIMIT", "向外部联系人发送文件(限制大小)", true},
+    {"RIGHT_OUT_SEND_FILE_NOLIMIT", "向外部联系人发送文件(不限大小)", false},
+}};
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+
+constexpr const char kCreateTables[] = R"sql(
+CREATE TABLE vex_meta(
+  Key TEXT PRIMARY KEY,
+  Value INTEGER NOT NULL
+);
+CREATE TABLE vex_dept(
+  DeptID INTEGER PRIMARY KEY,
+  PDeptID INTEGER NOT NULL DEFAULT 0,
+  DeptName TEXT NOT NULL COLLATE NOCASE,
+  SortID INTEGER NOT NULL DEFAULT 0
+);
+CREATE UNIQUE INDEX vex_dept_by_name ON vex_dept(PDeptID, DeptName);
+-- Covers the children listing, the busiest query: no table lookups.
+CREATE INDEX vex_dept_by_order ON vex_dept(PDeptID, SortID, DeptID, DeptName);
+CREATE TABLE vex_user(
+  UserID INTEGER PRIMARY KEY,
+  Account TEXT NOT NULL UNIQUE COLLATE NOCASE,
+  Uin INTEGER NOT NULL UNIQUE,
+  PasswordHash TEXT NOT NULL DEFAULT '',
+  Name TEXT NOT NULL DEFAULT '',
+  Gender INTEGER NOT NULL DEFAULT 0,
+  Mobile TEXT NOT NULL DEFAULT '',
+  Email TEXT NOT NULL DEFAULT '',
+  Phone TEXT NOT NULL DEFAULT '',
+  Auth INTEGER NOT NULL DEFAULT 0,
+  Detail1 INTEGER NOT NULL DEFAULT 0,
+  Detail2 INTEGER NOT NULL DEFAULT 0,
+  Detail3 INTEGER NOT NULL DEFAULT 0,
+  DetailText1 TEXT NOT NULL DEFAULT '',
+  DetailText2 TEXT NOT NULL DEFAULT '',
+  DetailText3 TEXT NOT NULL DEFAULT '',
+  DetailText4 TEXT NOT NULL DEFAULT '',
+  DetailText5 TEXT NOT NULL DEFAULT '',
+  DetailText6 TEXT NOT NULL DEFAULT '',
+  DetailText7 TEXT NOT NULL DEFAULT '',
+  DetailText8 TEXT NOT NULL DEFAULT '',
+  DetailText9 TEXT NOT NULL DEFAULT '',
+  DetailText10 TEXT NOT NULL DEFAULT '',
+  DetailLevel INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE vex_dept_user(
+  MemberID INTEGER PRIMARY KEY,
+  DeptID INTEGER NOT NULL REFERENCES vex_dept(DeptID) ON DELETE CASCADE,
+  UserID INTEGER NOT NULL REFERENCES vex_user(UserID) ON DELETE CASCADE,
+  UNIQUE(DeptID, UserID)
+);
+CREATE INDEX vex_dept_user_by_dept ON vex_dept_user(DeptID, MemberID, UserID);
+CREATE INDEX vex_dept_user_by_user ON vex_dept_user(UserID, MemberID, DeptID);
+CREATE TABLE vex_role(
+  RoleID INTEGER PRIMARY KEY,
+  RoleName TEXT NOT NULL UNIQUE COLLATE NOCASE,
+  Description TEXT NOT NULL DEFAULT '',
+  BuiltIn INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE vex_user_role(
+  UserID INTEGER NOT NULL REFERENCES vex_user(UserID) ON DELETE CASCADE,
+  RoleID INTEGER NOT NULL REFERENCES vex_role(RoleID) ON DELETE CASCADE,
+  PRIMARY KEY(UserID, RoleID)
+) WITHOUT ROWID;
+CREATE INDEX vex_user_role_by_role ON vex_user_role(RoleID);
+CREATE TABLE vex_right(
+  RightID INTEGER PRIMARY KEY,
+  Identity TEXT NOT NULL UNIQUE,
+  Name TEXT NOT NULL,
+  DefaultAllow INTEGER NOT NULL
+);
+CREATE TABLE vex_role_right(
+  RoleID INTEGER NOT NULL REFERENCES vex_role(RoleID) ON DELETE CASCADE,
+  RightID INTEGER NOT NULL REFERENCES vex_right(RightID) ON DELETE CASCADE,
+  Deny INTEGER NOT NULL DEFAULT 0,
+  Allow INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY(RoleID, RightID)
+) WITHOUT ROWID;
+CREATE TABLE vex_application(
+  AppGuid TEXT PRIMARY KEY COLLATE NOCASE,
+  AppName TEXT NOT NULL,
+  ProgId TEXT NOT NULL DEFAULT '',
+  ReceiverName TEXT NOT NULL DEFAULT '',
+  ServerAddress TEXT NOT NULL DEFAULT '',
+  ServerPort INTEGER NOT NULL DEFAULT 0,
+  OptionNumber1 INTEGER NOT NULL DEFAULT 0,
+  OptionNumber2 INTEGER NOT NULL DEFAULT 0,
+  OptionText1 TEXT NOT NULL DEFAULT '',
+  OptionText2 TEXT NOT NULL DEFAULT '',
+  OptionText3 TEXT NOT NULL DEFAULT '',
+  OptionText4 TEXT NOT NULL DEFAULT '',
+  OptionText5 TEXT NOT NULL DEFAULT '',
+  RegisteredAt INTEGER NOT NULL,
+  StartedAt INTEGER,
+  StartValue TEXT,
+  StartTimeoutMs INTEGER
+);
+)sql";
+
+int UserVersion(sqlite::Connection& connection) {
+    auto stmt = connection.Prepare("PRAGMA user_version");
+    return stmt.Step() ? static_cast<int>(stmt.Int(0)) : 0;
+}
+
+void Seed(sqlite::Connection& connection) {
+    connection.Prepare("INSERT INTO vex_meta(Key, Value) VALUES('NextUin', ?)")
+        .Bind(1, kFirstUin)
+        .Run();
+    for (size_t i = 0; i < kRights.size(); ++i) {
+        connection
+            .Prepare(
+                "INSERT INTO vex_right(RightID, Identity, Name, DefaultAllow) VALUES(?, ?, ?, ?)")
+            .Bind(1, static_cast<int64_t>(i + 1))
+            .Bind(2, kRights[i].identity)
+            .Bind(3, kRights[i].name)
+            .Bind(4, kRights[i].defaultAllow ? 1 : 0)
+            .Run();
+    }
+    connection.Prepare("INSERT INTO vex_role(RoleName, Description, BuiltIn) VALUES(?, ?, 1)")
+        .Bind(1, kRoleUser)
+        .Bind(2, "所有用户的基本角色")
+        .Run();
+    connection.Prepare("INSERT INTO vex_role(RoleName, Description, BuiltIn) VALUES(?, ?, 1)")
+        .Bind(1, kRoleAdministrator)
+        .Bind(2, "系统管理员")
+        .Run();
+    // "User" starts with each right's default; administrators may do everything.
+    connection.Exec(
+        "INSERT INTO vex_role_right(RoleID, RightID, Deny, Allow) "
+        "SELECT r.RoleID, g.RightID, 1 - g.DefaultAllow, g.DefaultAllow "
+        "FROM vex_role r, vex_right g WHERE r.RoleName = 'User';"
+        "INSERT INTO vex_role_right(RoleID, RightID, Deny, Allow) "
+        "SELECT r.RoleID, g.RightID, 0, 1 FROM vex_role r, vex_right g WHERE r.BuiltIn = 1 "
+        "AND r.RoleName <> 'User';");
+}
+
+}  // namespace
+
+void EnsureSchema(sqlite::Connection& connection) {
+    sqlite::Transaction transaction(connection, sqlite::Transaction::Kind::kImmediate);
+    int version = UserVersion(connection);
+    if (version == kSchemaVersion) return;
+    if (version > kSchemaVersion) {
+        throw sqlite::Error(SQLITE_ERROR, "the directory database was made by a newer version (" +
+                                              std::to_string(version) + ")");
+    }
+    connection.Exec(kCreateTables);
+    Seed(connection);
+    connection.Exec("PRAGMA user_version = 1");
+    transaction.Commit();
+}
+
+}  // namespace warden::vexdir

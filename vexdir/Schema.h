@@ -1,0 +1,51 @@
+// The directory database's schema and the data every new directory starts
+// with: the built-in roles and the ten rights with their display names.
+//
+// Tables (the department table keeps the names and columns that the
+// department-ordering side reads through ODBC):
+//   vex_dept(DeptID, PDeptID, DeptName, SortID)       PDeptID 0 = top level
+//   vex_user(UserID, Account, Uin, PasswordHash, Name, Gender, Mobile, Email,
+//            Phone, Auth, Detail1..3, DetailText1..10, DetailLevel)
+//   vex_dept_user(MemberID, DeptID, UserID)           memberships
+//   vex_role(RoleID, RoleName, Description, BuiltIn)
+//   vex_user_role(UserID, RoleID)
+//   vex_right(RightID, Identity, Name, DefaultAllow)
+//   vex_role_right(RoleID, RightID, Deny, Allow)
+//   vex_application(AppGuid, ...)                     registrations
+//   vex_meta(Key, Value)                              next uin
+// Names of departments, users and roles compare without regard to ASCII case.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "vexdir/Sqlite.h"
+
+namespace warden::vexdir {
+
+struct RightDefinition {
+    std::string_view identity;
+    std::string_view name;  // display name shown to administrators
+    bool defaultAllow;
+};
+
+// The rights of the directory, in the order administrators see them.
+extern const std::array<RightDefinition, 10> kRights;
+
+// The roles every directory has; they cannot be deleted.
+inline constexpr std::string_view kRoleUser = "User";
+inline constexpr std::string_view kRoleAdministrator = "管理员";
+
+// The first uin handed out in a new directory.
+inline constexpr int64_t kFirstUin = 10001;
+
+// Spacing of sort positions: a new department goes kSortStep after the last
+// sibling, and ordering renumbers siblings kSortStep, 2*kSortStep, ...
+inline constexpr int64_t kSortStep = 10;
+
+// Creates the tables, indexes and built-in rows when they are missing; a
+// database of the current schema is left as it is. Refuses a database that
+// holds a newer schema than this build knows.
+void EnsureSchema(sqlite::Connection& connection);
+
+}  // namespace warden::vexdir

@@ -1,0 +1,33 @@
+#include "vexdir/VexRoot.h"
+
+#include "vexdir/Names.h"
+
+namespace warden::vexdir {
+
+VexRoot::VexRoot(const std::filesystem::path& databaseFile)
+    : m_db(databaseFile), m_depts(m_db), m_users(m_db), m_roles(m_db), m_application(m_db) {}
+
+void VexRoot::SetServerAddress(const std::string& address) {
+    CheckText("server address", address);
+    std::lock_guard lock(m_mutex);
+    m_serverAddress = address;
+}
+
+void VexRoot::SetServerPort(int port) {
+    if (port < 0 || port > 65535) {
+        throw ImError(im_code::kInvalidArgument, kErrorSource,
+                      "port " + std::to_string(port) + " is out of range");
+    }
+    std::lock_guard lock(m_mutex);
+    m_serverPort = port;
+}
+
+int16_t VexRoot::VerifyPassword(const std::string& user, const std::string& password) {
+    return m_users.VerifyPassword(user, password);
+}
+
+std::string VexRoot::GetRightInfo(const std::string& right) {
+    return m_roles.GetRightInfo(right);
+}
+
+}  // namespace warden::vexdir

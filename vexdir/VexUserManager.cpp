@@ -1,0 +1,175 @@
+#include "vexdir/VexUserManager.h"
+
+#include "vexdir/Lookup.h"
+#include "vexdir/Names.h"
+#include "vexdir/PasswordHash.h"
+#include "vexdir/Schema.h"
+
+namespace warden::vexdir {
+
+namespace {
+
+using sqlite::Connection;
+
+[[noreturn]] void Fail(uint32_t code, const std::string& message) {
+    throw ImError(code, kErrorSource, message);
+}
+
+int64_t TakeUin(Connection& db, int number) {
+    const int64_t nextUin = sqlite::QueryInt(db, "SELECT Value FROM vex_meta WHERE Key = 'NextUin'")
+                                .value_or(kFirstUin);
+    auto isTaken = [&](int64_t uin) {
+        return sqlite::QueryInt(db, "SELECT 1 FROM vex_user WHERE Uin = ?", uin).has_value();
+    };
+    int64_t uin = number > 0 ? number : nextUin;
+    if (number > 0) {
+        if (isTaken(uin)) Fail(im_code::kAlreadyExists, "uin " + std::to_string(uin) + " is taken");
+    } else {
+        // Uins of deleted users are never handed out again; skip any that a
+        // caller chose explicitly.
+        while (isTaken(uin)) ++uin;
+    }
+    if (uin >= nextUin) {
+        db.Prepare("INSERT OR REPLACE INTO vex_meta(Key, Value) VALUES('NextUin', ?)")
+            .Bind(1, uin + 1)
+            .Run();
+    }
+    return uin;
+}
+
+constexpr const char kDetailColumns[] =
+    "SELECT Detail1, Detail2, Detail3, DetailText1, DetailText2, DetailText3, DetailText4, "
+    "DetailText5, DetailText6, DetailText7, DetailText8, DetailText9, DetailText10, DetailLevel "
+    "FROM vex_user WHERE UserID = ?";
+
+}  // namespace
+
+void VexUserManager::AddUser(const std::string& user, int number) {
+    CheckName("account", user);
+    m_db.Write([&](Connection& db) {
+        if (FindUser(db, user)) Fail(im_code::kAlreadyExists, "user \"" + user + "\" exists");
+        int64_t uin = TakeUin(db, number);
+        db.Prepare("INSERT INTO vex_user(Account, Uin) VALUES(?, ?)")
+            .Bind(1, user)
+            .Bind(2, uin)
+            .Run();
+        int64_t userId = db.LastInsertRowId();
+        db.Prepare("INSERT INTO vex_user_role(UserID, RoleID) VALUES(?, ?)")
+            .Bind(1, userId)
+            .Bind(2, RequireRole(db, kRoleUser))
+            .Run();
+    });
+}
+
+void VexUserManager::SetUserPassword(const std::string& user, const std::string& password) {
+    // Hashing takes tens of milliseconds on purpose: do it before taking the
+    // write lock so other writers do not wait for it.
+    if (!IsUserExist(user)) Fail(im_code::kNotFound, "user \"" + user + "\" does not exist");
+    std::string hash = HashPassword(password);
+    m_db.Write([&](Connection& db) {
+        db.Prepare("UPDATE vex_user SET PasswordHash = ? WHERE UserID = ?")
+            .Bind(1, hash)
+            .Bind(2, RequireUser(db, user))
+            .Run();
+    });
+}
+
+void VexUserManager::DeleteUser(const std::string& user) {
+    m_db.Write([&](Connection& db) {
+        db.Prepare("DELETE FROM vex_user WHERE UserID = ?").Bind(1, RequireUser(db, user)).Run();
+    });
+}
+
+bool VexUserManager::IsUserExist(const std::string& user) {
+    return m_db.Read([&](Connection& db) { return FindUser(db, user).has_value(); });
+}
+
+UserBasicInfo VexUserManager::GetUserBasicInfo(const std::string& user) {
+    return m_db.Read([&](Connection& db) {
+        auto stmt = db.Prepare(
+            "SELECT Name, Gender, Mobile, Email, Phone, Auth FROM vex_user WHERE UserID = ?");
+        stmt.Bind(1, RequireUser(db, user));
+        stmt.Step();
+        UserBasicInfo info;
+        info.name = stmt.Text(0);
+        info.gender = static_cast<int>(stmt.Int(1));
+        info.mobile = stmt.Text(2);
+        info.email = stmt.Text(3);
+        info.phone = stmt.Text(4);
+        info.auth = static_cast<int32_t>(stmt.Int(5));
+        return info;
+    });
+}
+
+void VexUserManager::SetUserBasicInfo(const std::string& user, const std::string& name, int gender,
+                                      const std::string& mobile, const std::string& email,
+                                      const std::string& phone, int32_t auth) {
+    CheckText("name", name);
+    CheckText("mobile", mobile);
+    CheckText("email", email);
+    CheckText("phone", phone);
+    m_db.Write([&](Connection& db) {
+        db.Prepare(
+              "UPDATE vex_user SET Name = ?, Gender = ?, Mobile = ?, Email = ?, Phone = ?, "
+              "Auth = ? WHERE UserID = ?")
+            .Bind(1, name)
+            .Bind(2, gender)
+            .Bind(3, mobile)
+            .Bind(4, email)
+            .Bind(5, phone)
+            .Bind(6, static_cast<int64_t>(auth))
+            .Bind(7, RequireUser(db, user))
+            .Run();
+    });
+}
+
+int64_t VexUserManager::GetUserUin(const std::string& user) {
+    return m_db.Read([&](Connection& db) {
+        auto stmt = db.Prepare("SELECT Uin FROM vex_user WHERE UserID = ?");
+        stmt.Bind(1, RequireUser(db, user));
+        stmt.Step();
+        return stmt.Int(0);
+    });
+}
+
+UserDetail VexUserManager::GetUserDetail(const std::string& user) {
+    return m_db.Read([&](Connection& db) {
+        auto stmt = db.Prepare(kDetailColumns);
+        stmt.Bind(1, RequireUser(db, user));
+        stmt.Step();
+        UserDetail detail;
+        for (int i = 0; i < 3; ++i) detail.leading[i] = static_cast<int32_t>(stmt.Int(i));
+        for (int i = 0; i < 10; ++i) detail.texts[i] = stmt.Text(3 + i);
+        detail.trailing = static_cast<int32_t>(stmt.Int(13));
+        return detail;
+    });
+}
+
+void VexUserManager::SetUserDetail(const std::string& user, const UserDetail& detail) {
+    for (const std::string& text : detail.texts) CheckText("detail text", text);
+    m_db.Write([&](Connection& db) {
+        auto stmt = db.Prepare(
+            "UPDATE vex_user SET Detail1 = ?, Detail2 = ?, Detail3 = ?, DetailText1 = ?, "
+            "DetailText2 = ?, DetailText3 = ?, DetailText4 = ?, DetailText5 = ?, "
+            "DetailText6 = ?, DetailText7 = ?, DetailText8 = ?, DetailText9 = ?, "
+            "DetailText10 = ?, DetailLevel = ? WHERE UserID = ?");
+        for (int i = 0; i < 3; ++i) stmt.Bind(1 + i, static_cast<int64_t>(detail.leading[i]));
+        for (int i = 0; i < 10; ++i) stmt.Bind(4 + i, detail.texts[i]);
+        stmt.Bind(14, static_cast<int64_t>(detail.trailing));
+        stmt.Bind(15, RequireUser(db, user));
+        stmt.Run();
+    });
+}
+
+int16_t VexUserManager::VerifyPassword(const std::string& user, const std::string& password) {
+    auto hash = m_db.Read([&](Connection& db) -> std::optional<std::string> {
+        auto stmt = db.Prepare("SELECT PasswordHash FROM vex_user WHERE Account = ?");
+        stmt.Bind(1, user);
+        if (!stmt.Step()) return std::nullopt;
+        return stmt.Text(0);
+    });
+    if (!hash) return 2;
+    return VerifyPasswordHash(*hash, password) ? 0 : 1;
+}
+
+}  // namespace warden::vexdir
