@@ -29,7 +29,7 @@ QString Q(const char* utf8) {
 }
 
 constexpr int kTreeWidth = 200;
-constexpr int kFillSliceMs = 25;  // records read per turn of the event loop, by time
+constexpr int kFillSliceMs = 12;  // records read per turn of the event loop, by time
 
 }  // namespace
 

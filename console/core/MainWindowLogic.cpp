@@ -231,6 +231,10 @@ void MainWindowLogic::DeleteCurrentUser() {
     m_users.Remove(index);
     m_observer->EndRemoveUser();
     if (m_currentUserRow > index + 1) --m_currentUserRow;
+    if (m_panel.account == account) {  // do not go on showing a user who is gone
+        m_panel = UserPanel{};
+        m_observer->PanelChanged();
+    }
 }
 
 void MainWindowLogic::DeleteCurrentDept() {

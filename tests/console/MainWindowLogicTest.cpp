@@ -284,6 +284,7 @@ TEST_F(DeleteUserTest, ConfirmedDeletionRemovesTheRow) {
     EXPECT_EQ(m_sink.shown[0].text, "删除用户成功");
     EXPECT_EQ(m_sink.shown[0].caption, "信息");
     EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kInformation);
+    EXPECT_EQ(m_logic.Panel().account, "");
 
     // The click was used up: a second delete does nothing.
     m_logic.DeleteCurrentUser();
