@@ -1,0 +1,42 @@
+// The department tree of MainWindowLogic as a Qt item model. The logic owns
+// the nodes; each index points at its node, which carries its own path
+// (also given under Qt::UserRole).
+//
+// Thread-safety: GUI thread only.
+#pragma once
+
+#include <QAbstractItemModel>
+
+#include "console/core/DeptTree.h"
+
+namespace warden::console {
+
+class DeptTreeModel final : public QAbstractItemModel {
+    Q_OBJECT
+
+  public:
+    explicit DeptTreeModel(const DeptNode& root, QObject* parent = nullptr);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent) const override;
+    int columnCount(const QModelIndex& parent) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    // The node of `index`; null for an invalid index.
+    const DeptNode* NodeAt(const QModelIndex& index) const;
+    QModelIndex IndexOf(const DeptNode& node) const;
+
+    // The logic's structural changes, forwarded by the window.
+    void BeginReset() { beginResetModel(); }
+    void EndReset() { endResetModel(); }
+    void BeginRemoveChildren(const DeptNode& parent, int count);
+    void EndRemoveChildren() { endRemoveRows(); }
+    void BeginAppendChildren(const DeptNode& parent, int first, int last);
+    void EndAppendChildren() { endInsertRows(); }
+
+  private:
+    const DeptNode& m_root;
+};
+
+}  // namespace warden::console

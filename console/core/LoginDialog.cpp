@@ -1,0 +1,110 @@
+#include "console/core/LoginDialog.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+
+#include "console/core/ConsoleIcons.h"
+#include "console/core/ConsoleTexts.h"
+#include "console/core/PortKeyFilter.h"
+
+namespace warden::console {
+
+namespace {
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
+}  // namespace
+
+LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
+    : QDialog(parent),
+      m_logic(logic),
+      m_address(new QLineEdit(this)),
+      m_port(new QLineEdit(this)),
+      m_name(new QLineEdit(this)),
+      m_password(new QLineEdit(this)),
+      m_login(new QPushButton(Q(text::kLoginButton), this)),
+      m_cancel(new QPushButton(Q(text::kCancelButton), this)) {
+    setWindowTitle(Q(text::kLoginTitle));
+    setWindowIcon(ProgramIcon());
+    m_address->setObjectName("address");
+    m_port->setObjectName("port");
+    m_name->setObjectName("loginName");
+    m_password->setObjectName("password");
+    m_login->setObjectName("loginButton");
+    m_cancel->setObjectName("cancelButton");
+
+    // An IPv4 address box: up to four groups of up to three digits.
+    m_address->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(R"(^[0-9]{0,3}(\.[0-9]{0,3}){0,3}$)"), m_address));
+    m_port->installEventFilter(new PortKeyFilter(m_port));
+    m_port->setMaximumWidth(60);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_login->setDefault(true);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(Q(text::kServerLabel), this), 0, 0);
+    grid->addWidget(m_address, 0, 1);
+    grid->addWidget(m_port, 0, 2);
+    grid->addWidget(new QLabel(Q(text::kLoginNameLabel), this), 1, 0);
+    grid->addWidget(m_name, 1, 1, 1, 2);
+    grid->addWidget(new QLabel(Q(text::kPasswordLabel), this), 2, 0);
+    grid->addWidget(m_password, 2, 1, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_login);
+    buttons->addWidget(m_cancel);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(grid);
+    outer->addLayout(buttons);
+    setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
+
+    ServerAddress shown = m_logic.InitialServer();
+    m_address->setText(QString::fromStdString(shown.address));
+    m_port->setText(QString::fromStdString(shown.port));
+
+    connect(m_login, &QPushButton::clicked, this, &LoginDialog::OnLogin);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void LoginDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (LoginLogic::FocusNameFirst({S(m_address->text()), S(m_port->text())})) {
+        m_name->setFocus();
+    } else {
+        m_address->setFocus();
+    }
+}
+
+void LoginDialog::OnLogin() {
+    LoginOutcome outcome = m_logic.Press(
+        {S(m_address->text()), S(m_port->text()), S(m_name->text()), S(m_password->text())});
+    if (outcome.success) {
+        accept();
+        return;
+    }
+    switch (outcome.focus) {
+        case LoginField::kAddress:
+            m_address->setFocus();
+            break;
+        case LoginField::kName:
+            m_name->setFocus();
+            break;
+        case LoginField::kPassword:
+            m_password->setFocus();
+            break;
+        case LoginField::kPort:
+            m_port->setFocus();
+            break;
+        case LoginField::kNone:
+            break;
+    }
+}
+
+}  // namespace warden::console

@@ -1,0 +1,102 @@
+#include "console/core/LoginLogic.h"
+
+#include "console/core/ConsoleTexts.h"
+#include "console/core/ReplyMessage.h"
+#include "protocol/ParamKeys.h"
+#include "protocol/Replies.h"
+#include "protocol/RequestNames.h"
+#include "protocol/SplitList.h"
+
+namespace warden::console {
+
+LoginLogic::LoginLogic(Transport& transport, MessageSink& sink, LoginState& state,
+                       std::filesystem::path startDir)
+    : m_transport(transport),
+      m_sink(sink),
+      m_state(state),
+      m_configFile(startDir / kClientConfigName) {
+    m_state.startDir = std::move(startDir);
+}
+
+ServerAddress LoginLogic::InitialServer() const {
+    if (std::optional<ServerAddress> saved = ReadClientConfig(m_configFile)) return *saved;
+    return ServerAddress{"", text::kDefaultPort};
+}
+
+bool LoginLogic::FocusNameFirst(const ServerAddress& shown) {
+    return !Trim(shown.address).empty();
+}
+
+LoginOutcome LoginLogic::Press(const LoginInput& input) {
+    const std::string address(Trim(input.address));
+    const std::string port(Trim(input.port));
+    const std::string name(Trim(input.name));
+    const std::string password(Trim(input.password));
+
+    struct Check {
+        const std::string& value;
+        const char* message;
+        LoginField field;
+    };
+    const Check checks[] = {
+        {address, text::kEnterAddress, LoginField::kAddress},
+        {name, text::kEnterLoginName, LoginField::kName},
+        {password, text::kPasswordEmpty, LoginField::kPassword},
+        {port, text::kEnterPort, LoginField::kPort},
+    };
+    for (const Check& check : checks) {
+        if (check.value.empty()) {
+            m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, check.message);
+            return {false, check.field};
+        }
+    }
+
+    // A folder we may not write to must not stop the login.
+    WriteClientConfig(m_configFile, ServerAddress{address, port});
+
+    if (!m_transport.OpenConnection(address, port)) return {};
+
+    std::string params;
+    params.append(key::kUsername).append("=").append(name);
+    params.append("`").append(key::kPassword).append("=").append(password);
+    params.append("`").append(key::kVer).append("=").append(m_state.clientVersion);
+    const std::string reply = m_transport.SendRequest(req::kLoginCheck, params);
+
+    if (size_t at = reply.find(reply::kErrorPrefix); at != std::string::npos) {
+        m_sink.ShowMessage(MessageIcon::kWarning, text::kCaptionError,
+                           std::string_view(reply).substr(at + sizeof reply::kErrorPrefix - 1));
+        return {};
+    }
+    if (reply.find("success") == std::string::npos) return {};
+    return {FinishLogin(name, reply), LoginField::kNone};
+}
+
+bool LoginLogic::FinishLogin(const std::string& name, const std::string& reply) {
+    m_state.loginName = name;
+    size_t bar = reply.find('|');
+    size_t flagAt = bar == std::string::npos ? 0 : bar + 1;
+    m_state.superFlag = reply.substr(flagAt, flagAt < reply.size() ? 1 : 0);
+    m_state.managedDepts.clear();
+
+    std::string params = std::string(key::kUsername) + "=" + name;
+    const std::string raw = m_transport.SendRequest(req::kQueryUserAdminDepts, params);
+    // No reply at all (time-out or a lost connection) is not an empty list of
+    // departments: the login cannot be completed without knowing them.
+    if (raw.empty()) return false;
+    const std::string depts(Trim(raw));
+    if (depts.empty()) return true;
+    if (HasErrorPrefix(depts)) {  // a refusal is not a list of departments
+        ShowReplyMessage(m_sink, depts);
+        return false;
+    }
+    if (m_state.IsSuper()) return true;  // the super administrator manages everything
+    if (depts.size() == 1) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kNoAdminRights);
+        return false;
+    }
+    size_t depBar = depts.find('|');
+    m_state.managedDepts = depBar == std::string::npos ? depts : depts.substr(depBar + 1);
+    return true;
+}
+
+}  // namespace warden::console

@@ -1,0 +1,22 @@
+// What the login learned, read by every window afterwards: who is logged in,
+// at which level, and which departments a second-level administrator manages.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "protocol/Replies.h"
+
+namespace warden::console {
+
+struct LoginState {
+    std::string loginName;     // as typed, trimmed; sent as "username" later
+    std::string superFlag;     // "1" for the super administrator
+    std::string managedDepts;  // "\A\B;\C;" for a second-level administrator
+    std::string clientVersion = reply::kProtocolVersion;
+    std::filesystem::path startDir;  // where client.cfg lives
+
+    bool IsSuper() const { return superFlag == "1"; }
+};
+
+}  // namespace warden::console

@@ -1,0 +1,24 @@
+#include "console/core/MainLayout.h"
+
+#include <algorithm>
+
+namespace warden::console {
+
+MainLayout ComputeMainLayout(int width, int height, const LayoutRect& tree, int panelWidth,
+                             int panelHeight) {
+    MainLayout layout;
+    layout.tree = tree;
+    layout.tree.height = std::max(0, height - tree.y - kLayoutMargin);
+
+    const int listLeft = tree.x + tree.width + kLayoutMargin;
+    layout.panel = {listLeft, std::max(tree.y, height - kLayoutMargin - panelHeight), panelWidth,
+                    panelHeight};
+
+    layout.list.x = listLeft;
+    layout.list.y = tree.y;
+    layout.list.width = std::max(0, width - listLeft - kLayoutMargin);
+    layout.list.height = std::max(0, layout.panel.y - kLayoutMargin - layout.list.y);
+    return layout;
+}
+
+}  // namespace warden::console

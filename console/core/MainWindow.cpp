@@ -1,0 +1,346 @@
+#include "console/core/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTreeView>
+
+#include "console/core/ConsoleIcons.h"
+#include "console/core/ConsoleTexts.h"
+#include "console/core/DeptTreeModel.h"
+#include "console/core/MainLayout.h"
+#include "console/core/UserInfoPanel.h"
+#include "console/core/UserListModel.h"
+
+namespace warden::console {
+
+namespace {
+
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+constexpr int kTreeWidth = 200;
+constexpr int kFillSliceMs = 12;  // records read per turn of the event loop, by time
+
+}  // namespace
+
+MainWindow::MainWindow(Transport& transport, MessageSink& sink, LoginState login,
+                       const DialogRegistry& dialogs, QWidget* parent)
+    : QMainWindow(parent),
+      m_transport(transport),
+      m_sink(sink),
+      m_login(std::move(login)),
+      m_dialogs(dialogs),
+      m_logic(transport, sink, m_login) {
+    setWindowTitle(Q(text::kMainTitle));
+    setWindowIcon(ProgramIcon());
+    setObjectName("mainWindow");
+
+    auto* area = new QWidget(this);
+    area->setObjectName("mainArea");
+    setCentralWidget(area);
+    area->installEventFilter(this);
+
+    m_treeModel = new DeptTreeModel(m_logic.TreeRoot(), this);
+    m_tree = new QTreeView(area);
+    m_tree->setObjectName("deptTree");
+    m_tree->setModel(m_treeModel);
+    m_tree->setHeaderHidden(true);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setExpandsOnDoubleClick(false);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tree->setGeometry(kLayoutMargin, kLayoutMargin, kTreeWidth, 400);
+    m_tree->viewport()->installEventFilter(this);
+    m_tree->installEventFilter(this);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, &MainWindow::OnTreeMenu);
+
+    m_userModel = new UserListModel(m_logic.Users(), this);
+    m_list = new QTreeView(area);
+    m_list->setObjectName("userList");
+    m_list->setModel(m_userModel);
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);  // thousands of rows stay cheap
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->header()->setStretchLastSection(false);
+    for (int column = 0; column < kUserColumnCount; ++column) {
+        m_list->setColumnWidth(column, UserListModel::ColumnWidth(column));
+    }
+    m_list->viewport()->installEventFilter(this);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &MainWindow::OnUserMenu);
+    connect(m_list, &QAbstractItemView::doubleClicked, this, &MainWindow::OnUserDoubleClicked);
+
+    m_panel = new UserInfoPanel(area);
+
+    m_progressText = new QLabel(this);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName("recordProgress");
+    m_progress->setMaximumWidth(240);
+    statusBar()->addWidget(m_progressText);
+    statusBar()->addWidget(m_progress);
+    m_progressText->hide();
+    m_progress->hide();
+
+    m_fillTimer.setInterval(0);
+    connect(&m_fillTimer, &QTimer::timeout, this, &MainWindow::FillSomeRecords);
+
+    BuildMenus();
+    resize(1110, 700);
+    setMinimumSize(640, 420);
+
+    m_logic.SetObserver(this);
+    m_logic.ReloadDeptTree();
+}
+
+MainWindow::~MainWindow() {
+    m_fillTimer.stop();
+    m_logic.SetObserver(nullptr);
+    // The views read the logic's data through the models: take them down
+    // while that data still exists.
+    delete m_tree;
+    delete m_list;
+    delete m_treeModel;
+    delete m_userModel;
+}
+
+QAction* MainWindow::MakeCommand(const char* text, ConsoleCommand command) {
+    auto* action = new QAction(Q(text), this);
+    action->setEnabled(m_dialogs.Has(command));
+    connect(action, &QAction::triggered, this, [this, command] { OpenDialog(command); });
+    m_commands[command] = action;
+    return action;
+}
+
+QAction* MainWindow::CommandAction(ConsoleCommand command) const {
+    auto found = m_commands.find(command);
+    return found == m_commands.end() ? nullptr : found->second;
+}
+
+void MainWindow::BuildMenus() {
+    if (m_login.IsSuper()) {
+        QMenu* operations = menuBar()->addMenu(Q(text::kMenuOperations));
+        operations->setObjectName("operationsMenu");
+        operations->addAction(MakeCommand(text::kManageAdmins, ConsoleCommand::kManageAdmins));
+        operations->addSeparator();
+        operations->addAction(MakeCommand(text::kChangePassword, ConsoleCommand::kChangePassword));
+        operations->addSeparator();
+        operations->addAction(MakeCommand(text::kManageRoles, ConsoleCommand::kManageRoles));
+    }
+    QAction* exit = menuBar()->addAction(Q(text::kExit));
+    exit->setObjectName("exitAction");
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    auto* deleteDept = new QAction(Q(text::kDeleteDept), this);
+    deleteDept->setObjectName("deleteDeptAction");
+    connect(deleteDept, &QAction::triggered, this, [this] { m_logic.DeleteCurrentDept(); });
+    m_deptMenu = new QMenu(Q(text::kDeptMenu), this);
+    m_deptMenu->setObjectName("deptMenu");
+    m_deptMenu->addAction(MakeCommand(text::kAddDept, ConsoleCommand::kAddDept));
+    m_deptMenu->addAction(deleteDept);
+    m_deptMenu->addAction(MakeCommand(text::kChangeDept, ConsoleCommand::kChangeDept));
+    m_deptMenu->addAction(MakeCommand(text::kOrderDept, ConsoleCommand::kOrderDept));
+    m_deptMenu->addSeparator();
+    m_deptMenu->addAction(MakeCommand(text::kAddUser, ConsoleCommand::kAddUser));
+
+    auto* deleteUser = new QAction(Q(text::kDeleteUser), this);
+    deleteUser->setObjectName("deleteUserAction");
+    connect(deleteUser, &QAction::triggered, this, [this] { m_logic.DeleteCurrentUser(); });
+    if (m_login.IsSuper()) {
+        m_userMenu = new QMenu(Q(text::kUserMenuSuper), this);
+        m_userMenu->addAction(MakeCommand(text::kEditUser, ConsoleCommand::kEditUser));
+        m_userMenu->addAction(deleteUser);
+        m_userMenu->addSeparator();
+        m_userMenu->addAction(MakeCommand(text::kMakeAdmin, ConsoleCommand::kMakeAdmin));
+    } else {
+        m_userMenu = new QMenu(Q(text::kUserMenuNormal), this);
+        m_userMenu->addAction(deleteUser);
+        m_userMenu->addAction(MakeCommand(text::kEditUser, ConsoleCommand::kEditUser));
+    }
+    m_userMenu->setObjectName("userMenu");
+}
+
+void MainWindow::OpenDialog(ConsoleCommand command) {
+    DialogContext context{this, m_logic, m_login, m_transport, m_sink, m_panel->RolesText()};
+    m_dialogs.Open(command, context);
+}
+
+void MainWindow::LayOut() {
+    QWidget* area = centralWidget();
+    MainLayout layout = ComputeMainLayout(area->width(), area->height(),
+                                          {kLayoutMargin, kLayoutMargin, kTreeWidth, 0},
+                                          m_panel->width(), m_panel->height());
+    auto apply = [](QWidget* widget, const LayoutRect& r) {
+        widget->setGeometry(r.x, r.y, r.width, r.height);
+    };
+    apply(m_tree, layout.tree);
+    apply(m_list, layout.list);
+    apply(m_panel, layout.panel);
+}
+
+// --- events ----------------------------------------------------------------
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing from inside a wait would pull the window out from under the
+    // exchange that is still running.
+    if (m_transport.Busy() || !m_logic.ConfirmExit()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();  // neither closes nor confirms anything here
+            return;
+        default:
+            QMainWindow::keyPressEvent(event);
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        LayOut();
+    } else if (watched == m_tree && event->type() == QEvent::FocusIn) {
+        m_panel->ClearGenderSelection();
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            // Run after the view has handled the click and moved its selection.
+            if (watched == m_tree->viewport()) {
+                QModelIndex index = m_tree->indexAt(mouse->position().toPoint());
+                bool onExpander =
+                    index.isValid() && mouse->position().x() < m_tree->visualRect(index).left();
+                if (!onExpander) {
+                    QMetaObject::invokeMethod(this, &MainWindow::OnTreeClicked,
+                                              Qt::QueuedConnection);
+                }
+            } else if (watched == m_list->viewport()) {
+                QMetaObject::invokeMethod(this, &MainWindow::OnUserClicked, Qt::QueuedConnection);
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::OnTreeClicked() {
+    QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    m_logic.ClickDept(selected.isEmpty() ? nullptr : m_treeModel->NodeAt(selected.first()));
+}
+
+void MainWindow::OnTreeMenu(const QPoint& pos) {
+    QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    const DeptNode* node = selected.isEmpty() ? nullptr : m_treeModel->NodeAt(selected.first());
+    if (m_logic.SelectDeptForMenu(node)) m_deptMenu->exec(m_tree->viewport()->mapToGlobal(pos));
+}
+
+int MainWindow::SelectedUserRow() const {
+    QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void MainWindow::OnUserClicked() {
+    m_logic.ClickUser(SelectedUserRow());
+}
+
+void MainWindow::OnUserMenu(const QPoint& pos) {
+    if (m_logic.ClickUser(SelectedUserRow())) {
+        m_userMenu->exec(m_list->viewport()->mapToGlobal(pos));
+    }
+}
+
+void MainWindow::OnUserDoubleClicked() {
+    if (m_logic.CurrentUserRow() != 0) OpenDialog(ConsoleCommand::kEditUser);
+}
+
+void MainWindow::FillSomeRecords() {
+    if (m_filling || m_transport.Busy()) return;
+    m_filling = true;
+    QElapsedTimer slice;
+    slice.start();
+    bool more = true;
+    while (more && slice.elapsed() < kFillSliceMs) more = m_logic.FillNextRecord();
+    m_filling = false;
+    if (!more) m_fillTimer.stop();
+}
+
+// --- observer --------------------------------------------------------------
+
+void MainWindow::BeginTreeReset() {
+    m_treeModel->BeginReset();
+}
+void MainWindow::EndTreeReset() {
+    m_treeModel->EndReset();
+}
+void MainWindow::BeginRemoveDeptChildren(const DeptNode& parent, int count) {
+    m_treeModel->BeginRemoveChildren(parent, count);
+}
+void MainWindow::EndRemoveDeptChildren() {
+    m_treeModel->EndRemoveChildren();
+}
+void MainWindow::BeginAppendDeptChildren(const DeptNode& parent, int first, int last) {
+    m_treeModel->BeginAppendChildren(parent, first, last);
+}
+void MainWindow::EndAppendDeptChildren() {
+    m_treeModel->EndAppendChildren();
+}
+void MainWindow::ExpandDept(const DeptNode& node) {
+    m_tree->expand(m_treeModel->IndexOf(node));
+}
+void MainWindow::BeginUsersReset() {
+    m_userModel->BeginReset();
+}
+void MainWindow::EndUsersReset() {
+    m_userModel->EndReset();
+}
+void MainWindow::BeginInsertUser(int row) {
+    m_userModel->BeginInsert(row);
+}
+void MainWindow::EndInsertUser() {
+    m_userModel->EndInsert();
+}
+void MainWindow::BeginRemoveUser(int row) {
+    m_userModel->BeginRemove(row);
+}
+void MainWindow::EndRemoveUser() {
+    m_userModel->EndRemove();
+}
+void MainWindow::UserChanged(int row) {
+    m_userModel->RowChanged(row);
+}
+void MainWindow::PanelChanged() {
+    m_panel->Show(m_logic.Panel());
+}
+
+void MainWindow::RecordProgress(int done, int total) {
+    if (total > 0 && done < total) {
+        m_progressText->setText(Q(text::kLoadingRecords) + QString(" %1/%2").arg(done).arg(total));
+        m_progress->setRange(0, total);
+        m_progress->setValue(done);
+        m_progressText->show();
+        m_progress->show();
+        if (!m_fillTimer.isActive()) m_fillTimer.start();
+    } else {
+        m_progressText->hide();
+        m_progress->hide();
+        m_fillTimer.stop();
+    }
+}
+
+}  // namespace warden::console

@@ -1,0 +1,100 @@
+// The main window "分级权限管理(Socket)": binds the department tree, the
+// user list, the information panel, the menus and the record progress to
+// MainWindowLogic, and opens the registered dialogs.
+//
+// Thread-safety: GUI thread only.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <map>
+
+#include "console/core/DialogRegistry.h"
+#include "console/core/LoginState.h"
+#include "console/core/MainWindowLogic.h"
+#include "console/core/MainWindowObserver.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QTreeView;
+
+namespace warden::console {
+
+class DeptTreeModel;
+class UserInfoPanel;
+class UserListModel;
+
+class MainWindow final : public QMainWindow, private MainWindowObserver {
+    Q_OBJECT
+
+  public:
+    // REQUIRES: `transport`, `sink` and `dialogs` outlive the window.
+    MainWindow(Transport& transport, MessageSink& sink, LoginState login,
+               const DialogRegistry& dialogs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    MainWindowLogic& Logic() { return m_logic; }
+    const LoginState& Login() const { return m_login; }
+    // The action of a command of the menus (null for one this level lacks).
+    QAction* CommandAction(ConsoleCommand command) const;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildMenus();
+    QAction* MakeCommand(const char* text, ConsoleCommand command);
+    void OpenDialog(ConsoleCommand command);
+    void LayOut();
+
+    void OnTreeClicked();
+    void OnTreeMenu(const QPoint& pos);
+    void OnUserClicked();
+    void OnUserMenu(const QPoint& pos);
+    void OnUserDoubleClicked();
+    int SelectedUserRow() const;
+    void FillSomeRecords();
+
+    // MainWindowObserver
+    void BeginTreeReset() override;
+    void EndTreeReset() override;
+    void BeginRemoveDeptChildren(const DeptNode& parent, int count) override;
+    void EndRemoveDeptChildren() override;
+    void BeginAppendDeptChildren(const DeptNode& parent, int first, int last) override;
+    void EndAppendDeptChildren() override;
+    void ExpandDept(const DeptNode& node) override;
+    void BeginUsersReset() override;
+    void EndUsersReset() override;
+    void BeginInsertUser(int row) override;
+    void EndInsertUser() override;
+    void BeginRemoveUser(int row) override;
+    void EndRemoveUser() override;
+    void UserChanged(int row) override;
+    void RecordProgress(int done, int total) override;
+    void PanelChanged() override;
+
+    Transport& m_transport;
+    MessageSink& m_sink;
+    LoginState m_login;
+    const DialogRegistry& m_dialogs;
+    MainWindowLogic m_logic;
+
+    DeptTreeModel* m_treeModel;
+    UserListModel* m_userModel;
+    QTreeView* m_tree;
+    QTreeView* m_list;
+    UserInfoPanel* m_panel;
+    QLabel* m_progressText;
+    QProgressBar* m_progress;
+    QMenu* m_deptMenu;
+    QMenu* m_userMenu;
+    std::map<ConsoleCommand, QAction*> m_commands;
+    QTimer m_fillTimer;
+    bool m_filling = false;
+};
+
+}  // namespace warden::console

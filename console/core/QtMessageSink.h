@@ -1,0 +1,16 @@
+// Messages and questions as Qt message boxes, owned by the active window.
+//
+// Thread-safety: GUI thread only.
+#pragma once
+
+#include "console/core/MessageSink.h"
+
+namespace warden::console {
+
+class QtMessageSink final : public MessageSink {
+  public:
+    void ShowMessage(MessageIcon icon, std::string_view caption, std::string_view text) override;
+    bool AskOkCancel(std::string_view caption, std::string_view question) override;
+};
+
+}  // namespace warden::console

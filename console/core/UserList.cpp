@@ -1,0 +1,80 @@
+#include "console/core/UserList.h"
+
+#include <algorithm>
+
+#include "protocol/SplitList.h"
+
+namespace warden::console {
+
+void ApplyUserRecord(std::string_view reply, UserRow& row) {
+    // Position of each record field in the list's columns.
+    static constexpr int kColumnOfField[] = {kColName,  kColGender,   kColMobile,
+                                             kColEmail, kColPhone,    -1 /* auth */,
+                                             kColUin,   kColPosition, kColLevel};
+    for (int column = 1; column < kUserColumnCount; ++column) row.cells[column].clear();
+    std::vector<std::string> fields = SplitList(Trim(reply), "|");
+    for (size_t i = 0; i < fields.size() && i < std::size(kColumnOfField); ++i) {
+        int column = kColumnOfField[i];
+        if (column < 0) continue;
+        size_t colon = fields[i].find(':');
+        row.cells[column] = colon == std::string::npos ? fields[i] : fields[i].substr(colon + 1);
+    }
+    row.recordLoaded = true;
+}
+
+bool AccountLess(std::string_view a, std::string_view b) {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        int x = lower(static_cast<unsigned char>(a[i]));
+        int y = lower(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+int UserList::InsertPosition(std::string_view account) const {
+    auto at = std::upper_bound(m_rows.begin(), m_rows.end(), account,
+                               [](std::string_view key, const std::unique_ptr<UserRow>& row) {
+                                   return AccountLess(key, row->Account());
+                               });
+    return static_cast<int>(at - m_rows.begin());
+}
+
+int UserList::Insert(std::string account) {
+    int at = InsertPosition(account);
+    auto row = std::make_unique<UserRow>();
+    row->cells[kColAccount] = std::move(account);
+    m_rows.insert(m_rows.begin() + at, std::move(row));
+    return at;
+}
+
+void UserList::Assign(std::vector<std::string> accounts) {
+    std::stable_sort(accounts.begin(), accounts.end(), AccountLess);
+    m_rows.clear();
+    m_rows.reserve(accounts.size());
+    for (std::string& account : accounts) {
+        auto row = std::make_unique<UserRow>();
+        row->cells[kColAccount] = std::move(account);
+        m_rows.push_back(std::move(row));
+    }
+}
+
+void UserList::Remove(int row) {
+    m_rows.erase(m_rows.begin() + row);
+}
+
+int UserList::IndexOf(const UserRow* row, std::string_view account) const {
+    // Rows are sorted by account: search only among the equal accounts.
+    auto first = std::lower_bound(m_rows.begin(), m_rows.end(), account,
+                                  [](const std::unique_ptr<UserRow>& r, std::string_view key) {
+                                      return AccountLess(r->Account(), key);
+                                  });
+    for (auto it = first; it != m_rows.end() && !AccountLess(account, (*it)->Account()); ++it) {
+        if (it->get() == row) return static_cast<int>(it - m_rows.begin());
+    }
+    return -1;
+}
+
+}  // namespace warden::console

@@ -1,0 +1,70 @@
+// The rows of the main window's user list: the account and the eight shown
+// fields of its record, kept sorted by account. Rows live on the heap, so a
+// row stays put while others are inserted or removed.
+//
+// Thread-safety: none; owned by one window.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace warden::console {
+
+// Columns: 帐号, 姓名, VEX号码, 性别, 手机, 邮件, 电话, 职务, 权值.
+inline constexpr int kUserColumnCount = 9;
+enum UserColumn : int {
+    kColAccount = 0,
+    kColName,
+    kColUin,
+    kColGender,
+    kColMobile,
+    kColEmail,
+    kColPhone,
+    kColPosition,
+    kColLevel,
+};
+
+struct UserRow {
+    std::array<std::string, kUserColumnCount> cells;
+    bool recordLoaded = false;  // columns 1 to 8 hold the server's record
+
+    const std::string& Account() const { return cells[kColAccount]; }
+};
+
+// Puts the values of a "GetUserBInfo.asp" reply ("name:..|gender:..|...")
+// into columns 1 to 8. The value of a field is the text after its first ":";
+// a field the reply lacks leaves its column empty.
+void ApplyUserRecord(std::string_view reply, UserRow& row);
+
+// Ascending order of the list: letter case ignored, then byte order.
+bool AccountLess(std::string_view a, std::string_view b);
+
+class UserList {
+  public:
+    int Size() const { return static_cast<int>(m_rows.size()); }
+    UserRow& At(int row) { return *m_rows[static_cast<size_t>(row)]; }
+    const UserRow& At(int row) const { return *m_rows[static_cast<size_t>(row)]; }
+
+    // The index at which a row for `account` would be inserted (after rows
+    // with an equal account).
+    int InsertPosition(std::string_view account) const;
+    // Inserts a row for `account` in order; returns its index.
+    int Insert(std::string account);
+    // Replaces all rows by one per account, sorted.
+    void Assign(std::vector<std::string> accounts);
+    void Remove(int row);
+    void Clear() { m_rows.clear(); }
+
+    // The current index of `row`, whose account is `account`, or -1 when it
+    // is no longer in the list. `row` is compared, never read, so it may be
+    // a row that has since been removed.
+    int IndexOf(const UserRow* row, std::string_view account) const;
+
+  private:
+    std::vector<std::unique_ptr<UserRow>> m_rows;
+};
+
+}  // namespace warden::console

@@ -1,0 +1,140 @@
+// The console's logic against the real warden-server and its embedded
+// directory, over TCP in GBK: login, tree, records, deletions, a lost server.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "console/core/ConsoleTransport.h"
+#include "console/core/LoginLogic.h"
+#include "console/core/MainWindowLogic.h"
+#include "tests/console/FakeTransport.h"
+#include "tests/support/ServerProcess.h"
+
+namespace warden::console::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+class ConsoleE2eTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_server.Started()) << m_server.ErrorOutput();
+        m_setup = std::make_unique<warden::test::Client>(m_server.Port());
+        ASSERT_TRUE(m_setup->LoginAsAdmin());
+        for (const char* request : {
+                 "DeptAdd.asp?deptid=销售部`parentdept=",
+                 "DeptAdd.asp?deptid=华东区`parentdept=\\销售部",
+                 "DeptAdd.asp?deptid=研发部`parentdept=",
+                 "UserAdd.asp?username=zhaolei`deptname=\\销售部\\华东区|`name=赵磊`position=经理"
+                 "`gender=男`mobile=13900000001`phone=021-1`email=z@x.cn`pwd=secret`roles=`level=3",
+                 "UserAdd.asp?username=chenjing`deptname=\\销售部\\华东区|`name=陈静`position="
+                 "`gender=女`mobile=`phone=`email=`pwd=secret`roles=`level=",
+             }) {
+            ASSERT_EQ(m_setup->Ask(request).value_or("<none>").rfind("info:", 0), 0u) << request;
+        }
+    }
+
+    bool LogIn(const std::string& name, const std::string& password) {
+        LoginLogic login(m_transport, m_sink, m_state, m_server.BaseDir());
+        return login.Press({"127.0.0.1", std::to_string(m_server.Port()), name, password}).success;
+    }
+
+    const DeptNode* Child(const DeptNode& parent, const std::string& path) {
+        for (const auto& child : parent.children) {
+            if (child->path == path) return child.get();
+        }
+        return nullptr;
+    }
+
+    warden::test::ServerProcess m_server;
+    std::unique_ptr<warden::test::Client> m_setup;
+    FakeSink m_sink;
+    ConsoleTransport m_transport{m_sink};
+    LoginState m_state;
+};
+
+TEST_F(ConsoleE2eTest, SuperAdministratorBrowsesAndDeletes) {
+    ASSERT_TRUE(LogIn("admin", "admin")) << testing::PrintToString(m_sink.Texts());
+    EXPECT_TRUE(m_state.IsSuper());
+
+    MainWindowLogic window(m_transport, m_sink, m_state);
+    window.ReloadDeptTree();
+    ASSERT_EQ(window.TreeRoot().children.size(), 2u);
+    const DeptNode* sales = Child(window.TreeRoot(), "\\销售部");
+    ASSERT_NE(sales, nullptr);
+    window.ClickDept(sales);
+    const DeptNode* east = Child(*sales, "\\销售部\\华东区");
+    ASSERT_NE(east, nullptr);
+    window.ClickDept(east);
+    ASSERT_EQ(window.Users().Size(), 2);
+    while (window.FillNextRecord()) {
+    }
+    const UserRow& chen = window.Users().At(0);
+    const UserRow& zhao = window.Users().At(1);
+    EXPECT_EQ(chen.Account(), "chenjing");
+    EXPECT_EQ(zhao.cells[kColName], "赵磊");
+    EXPECT_EQ(zhao.cells[kColGender], "男");
+    EXPECT_EQ(zhao.cells[kColMobile], "13900000001");
+    EXPECT_EQ(zhao.cells[kColPosition], "经理");
+    EXPECT_EQ(zhao.cells[kColLevel], "3");
+    EXPECT_FALSE(zhao.cells[kColUin].empty());
+    EXPECT_EQ(chen.cells[kColGender], "女");
+
+    window.ClickUser(1);
+    EXPECT_EQ(window.Panel().account, "zhaolei");
+    EXPECT_EQ(window.Panel().gender, "男");
+
+    window.DeleteCurrentUser();
+    EXPECT_EQ(m_sink.Texts(), Strings{"删除用户成功"});
+    EXPECT_EQ(window.Users().Size(), 1);
+    EXPECT_EQ(m_setup->Ask("GetDeptUsers.asp?deptId=\\销售部\\华东区"), "chenjing");
+
+    // The server refuses a department that still has a sub-department.
+    window.SelectDeptForMenu(sales);
+    window.DeleteCurrentDept();
+    EXPECT_EQ(m_sink.Texts().back(), "部门下含有子部门,不能删除");
+    EXPECT_EQ(window.TreeRoot().children.size(), 2u);
+    // An empty one goes, and the tree is rebuilt without it.
+    window.SelectDeptForMenu(Child(window.TreeRoot(), "\\研发部"));
+    window.DeleteCurrentDept();
+    EXPECT_EQ(m_sink.Texts().back(), "删除部门成功");
+    ASSERT_EQ(window.TreeRoot().children.size(), 1u);
+    EXPECT_EQ(window.TreeRoot().children[0]->path, "\\销售部");
+}
+
+TEST_F(ConsoleE2eTest, SecondLevelAdministratorSeesOnlyHisDepartments) {
+    EXPECT_FALSE(LogIn("zhaolei", "secret"));  // no departments saved for him yet
+    EXPECT_EQ(m_sink.Texts(), Strings{"您没有管理员权限"});
+    ASSERT_EQ(m_setup->Ask("SaveAdminDepts.asp?username=zhaolei`pwd=`depts=\\销售部\\华东区;"
+                           "`adminroles="),
+              "info:管理员设置成功");
+    ASSERT_TRUE(LogIn("zhaolei", "secret"));
+    EXPECT_FALSE(m_state.IsSuper());
+    MainWindowLogic window(m_transport, m_sink, m_state);
+    window.ReloadDeptTree();
+    ASSERT_EQ(window.TreeRoot().children.size(), 1u);
+    EXPECT_EQ(window.TreeRoot().children[0]->text, "销售部\\华东区");
+    window.ClickDept(window.TreeRoot().children[0].get());
+    EXPECT_EQ(window.Users().Size(), 2);
+
+    EXPECT_FALSE(LogIn("zhaolei", "wrong"));
+    EXPECT_EQ(m_sink.Texts().back(), "用户或密码错误");
+}
+
+TEST_F(ConsoleE2eTest, StoppedServerIsReportedOnceAndAtOnce) {
+    ASSERT_TRUE(LogIn("admin", "admin"));
+    MainWindowLogic window(m_transport, m_sink, m_state);
+    window.ReloadDeptTree();
+    ASSERT_EQ(window.TreeRoot().children.size(), 2u);
+    m_server.Stop();
+    auto start = std::chrono::steady_clock::now();
+    window.ClickDept(window.TreeRoot().children[0].get());
+    window.ReloadDeptTree();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(m_sink.Texts(), Strings{"与服务器的连接已断开"});
+    EXPECT_FALSE(m_transport.Connected());
+}
+
+}  // namespace
+}  // namespace warden::console::test

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "console/core/LoginLogic.h"
+#include "tests/console/FakeTransport.h"
+
+namespace warden::console::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LoginLogicTest : public ::testing::Test {
+  protected:
+    static fs::path FreshDir() {
+        fs::path dir = fs::temp_directory_path() /
+                       ("warden-login-" + std::to_string(::getpid()) + "-" +
+                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        return dir;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string ReadFile(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+    void WriteFile(const fs::path& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary) << text;
+    }
+
+    static constexpr char kLogin[] = "LoginCheck.asp?username=admin`password=pw`ver=1.5";
+    static constexpr char kDepts[] = "QueryUserAdminDepts.asp?username=admin";
+
+    LoginOutcome PressAs(const std::string& name, const std::string& password = "pw") {
+        return m_logic.Press({" 10.0.0.8 ", " 8800 ", name, password});
+    }
+
+    fs::path m_dir = FreshDir();
+    FakeTransport m_transport;
+    FakeSink m_sink;
+    LoginState m_state;
+    LoginLogic m_logic{m_transport, m_sink, m_state, m_dir};
+};
+
+TEST_F(LoginLogicTest, EmptyBoxesAreReportedOneAtATimeInOrder) {
+    LoginLogic logic(m_transport, m_sink, m_state, m_dir);
+    struct Case {
+        LoginInput input;
+        std::string message;
+        LoginField focus;
+    } cases[] = {
+        {{"", "", "", ""}, "请输入服务器地址", LoginField::kAddress},
+        {{"  ", "8800", "admin", "pw"}, "请输入服务器地址", LoginField::kAddress},
+        {{"1.2.3.4", "", "", ""}, "请输入登录名.", LoginField::kName},
+        {{"1.2.3.4", "", "admin", " "}, "密码不能为空", LoginField::kPassword},
+        {{"1.2.3.4", "\t", "admin", "pw"}, "请输入服务器端口", LoginField::kPort},
+    };
+    for (const Case& c : cases) {
+        m_sink.shown.clear();
+        LoginOutcome outcome = logic.Press(c.input);
+        EXPECT_FALSE(outcome.success);
+        EXPECT_EQ(outcome.focus, c.focus) << c.message;
+        ASSERT_EQ(m_sink.shown.size(), 1u) << c.message;
+        EXPECT_EQ(m_sink.shown[0].text, c.message);
+        EXPECT_EQ(m_sink.shown[0].caption, "提示");
+        EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kInformation);
+    }
+    EXPECT_TRUE(m_transport.opened.empty());
+    EXPECT_FALSE(fs::exists(m_dir / "client.cfg"));
+}
+
+TEST_F(LoginLogicTest, ClientConfigGivesTheBoxesAndIsRewrittenExactly) {
+    LoginLogic logic(m_transport, m_sink, m_state, m_dir);
+    ServerAddress none = logic.InitialServer();
+    EXPECT_EQ(none.address, "");
+    EXPECT_EQ(none.port, "8088");
+    EXPECT_FALSE(LoginLogic::FocusNameFirst(none));
+
+    WriteFile(m_dir / "client.cfg", "10.0.0.8:8800");
+    ServerAddress saved = logic.InitialServer();
+    EXPECT_EQ(saved.address, "10.0.0.8");
+    EXPECT_EQ(saved.port, "8800");
+    EXPECT_TRUE(LoginLogic::FocusNameFirst(saved));
+
+    WriteFile(m_dir / "client.cfg", "8800");  // no colon: all of it is the port
+    EXPECT_EQ(logic.InitialServer().address, "");
+    EXPECT_EQ(logic.InitialServer().port, "8800");
+
+    // Written at the press, before connecting, even when the connection fails.
+    m_transport.openSucceeds = false;
+    EXPECT_FALSE(logic.Press({" 192.168.0.5 ", " 8800 ", "admin", "pw"}).success);
+    EXPECT_EQ(ReadFile(m_dir / "client.cfg"), "192.168.0.5:8800");
+    EXPECT_EQ(m_transport.opened,
+              (std::vector<std::pair<std::string, std::string>>{{"192.168.0.5", "8800"}}));
+    EXPECT_TRUE(m_transport.requests.empty());
+}
+
+TEST_F(LoginLogicTest, UnwritableConfigDoesNotStopTheLogin) {
+    LoginLogic logic(m_transport, m_sink, m_state, m_dir / "no" / "such" / "folder");
+    m_transport.replies[kLogin] = "success|1";
+    m_transport.replies[kDepts] = " ";
+    EXPECT_TRUE(logic.Press({"1.2.3.4", "8800", "admin", "pw"}).success);
+    EXPECT_TRUE(m_sink.shown.empty());
+}
+
+TEST_F(LoginLogicTest, SuperAdministratorWithBlankDepartmentsLogsIn) {
+    m_transport.replies[kLogin] = "success|1";
+    m_transport.replies[kDepts] = " ";
+    EXPECT_TRUE(PressAs(" admin ").success);
+    EXPECT_EQ(m_transport.requests, (std::vector<std::string>{kLogin, kDepts}));
+    EXPECT_EQ(m_state.loginName, "admin");
+    EXPECT_TRUE(m_state.IsSuper());
+    EXPECT_EQ(m_state.managedDepts, "");
+    EXPECT_TRUE(m_sink.shown.empty());
+}
+
+TEST_F(LoginLogicTest, SuperAdministratorWithDepartmentsIsStillLoggedIn) {
+    m_transport.replies[kLogin] = "success|1";
+    m_transport.replies[kDepts] = "|\\a;";
+    EXPECT_TRUE(PressAs("admin").success);
+    EXPECT_TRUE(m_state.IsSuper());
+    EXPECT_EQ(m_state.managedDepts, "");
+}
+
+TEST_F(LoginLogicTest, SecondLevelAdministratorGetsHisDepartments) {
+    m_transport.replies["LoginCheck.asp?username=zhang`password=pw`ver=1.5"] = "success|0";
+    m_transport.replies["QueryUserAdminDepts.asp?username=zhang"] =
+        "|\\销售部\\华东区;\\研发部;\r\n";
+    EXPECT_TRUE(PressAs("zhang").success);
+    EXPECT_FALSE(m_state.IsSuper());
+    EXPECT_EQ(m_state.superFlag, "0");
+    EXPECT_EQ(m_state.managedDepts, "\\销售部\\华东区;\\研发部;");
+}
+
+TEST_F(LoginLogicTest, SecondLevelAdministratorWithoutDepartmentsIsRefused) {
+    m_transport.replies["LoginCheck.asp?username=zhang`password=pw`ver=1.5"] = "success|0";
+    m_transport.replies["QueryUserAdminDepts.asp?username=zhang"] = "|";
+    LoginOutcome outcome = PressAs("zhang");
+    EXPECT_FALSE(outcome.success);
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].text, "您没有管理员权限");
+    EXPECT_EQ(m_sink.shown[0].caption, "提示");
+    EXPECT_EQ(m_state.loginName, "zhang");  // kept from the reply, as before
+}
+
+TEST_F(LoginLogicTest, RefusedLoginShowsOnlyTheTextAfterThePrefix) {
+    m_transport.replies[kLogin] = "xx error:登录失败,请检查用户名和密码";
+    EXPECT_FALSE(PressAs("admin").success);
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].text, "登录失败,请检查用户名和密码");
+    EXPECT_EQ(m_sink.shown[0].caption, "错误");
+    EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kWarning);
+    EXPECT_EQ(m_transport.requests.size(), 1u);
+}
+
+TEST_F(LoginLogicTest, MissingOrOddRepliesLeaveTheDialogOpenSilently) {
+    // No reply to the login (the transport has already said why).
+    EXPECT_FALSE(PressAs("admin").success);
+    // A reply that is neither an error nor a success.
+    m_transport.replies[kLogin] = "true";
+    EXPECT_FALSE(PressAs("admin").success);
+    // No reply to the departments query: not an empty list of departments.
+    m_transport.replies[kLogin] = "success|1";
+    EXPECT_FALSE(PressAs("admin").success);
+    EXPECT_TRUE(m_sink.shown.empty());
+}
+
+TEST_F(LoginLogicTest, SuperFlagIsTheCharacterAfterTheFirstBar) {
+    m_transport.replies[kDepts] = " ";
+    m_transport.replies[kLogin] = "success";
+    EXPECT_TRUE(PressAs("admin").success);
+    EXPECT_EQ(m_state.superFlag, "s");
+    m_transport.replies[kLogin] = "success|1|0";
+    EXPECT_TRUE(PressAs("admin").success);
+    EXPECT_EQ(m_state.superFlag, "1");
+}
+
+}  // namespace
+}  // namespace warden::console::test

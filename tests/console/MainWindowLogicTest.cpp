@@ -1,0 +1,437 @@
+#include <gtest/gtest.h>
+
+#include "console/core/MainLayout.h"
+#include "console/core/MainWindowLogic.h"
+#include "tests/console/FakeTransport.h"
+
+namespace warden::console::test {
+namespace {
+
+// Records what the view is told and checks that no request is sent while a
+// structural change is half done (a repaint during the wait would then see
+// a broken model).
+class RecordingObserver : public MainWindowObserver {
+  public:
+    int open = 0;
+    int panelChanges = 0;
+    std::vector<std::pair<int, int>> progress;
+    std::vector<int> changedRows;
+    std::vector<std::string> expanded;
+
+    void BeginTreeReset() override { ++open; }
+    void EndTreeReset() override { --open; }
+    void BeginRemoveDeptChildren(const DeptNode&, int) override { ++open; }
+    void EndRemoveDeptChildren() override { --open; }
+    void BeginAppendDeptChildren(const DeptNode&, int, int) override { ++open; }
+    void EndAppendDeptChildren() override { --open; }
+    void ExpandDept(const DeptNode& node) override { expanded.push_back(node.path); }
+    void BeginUsersReset() override { ++open; }
+    void EndUsersReset() override { --open; }
+    void BeginInsertUser(int) override { ++open; }
+    void EndInsertUser() override { --open; }
+    void BeginRemoveUser(int) override { ++open; }
+    void EndRemoveUser() override { --open; }
+    void UserChanged(int row) override { changedRows.push_back(row); }
+    void RecordProgress(int done, int total) override { progress.emplace_back(done, total); }
+    void PanelChanged() override { ++panelChanges; }
+};
+
+class MainWindowLogicTest : public ::testing::Test {
+  protected:
+    MainWindowLogicTest() {
+        m_login.loginName = "admin";
+        m_login.superFlag = "1";
+        m_logic.SetObserver(&m_observer);
+        m_transport.onSend = [this](const std::string& request) {
+            EXPECT_EQ(m_observer.open, 0) << "request inside a model change: " << request;
+        };
+    }
+
+    void SecondLevel(const std::string& managed) {
+        m_login.superFlag = "0";
+        m_login.managedDepts = managed;
+    }
+
+    const DeptNode* Find(const std::string& path, const DeptNode* from = nullptr) {
+        if (from == nullptr) from = &m_logic.TreeRoot();
+        if (from->path == path && from != &m_logic.TreeRoot()) return from;
+        for (const auto& child : from->children) {
+            if (const DeptNode* hit = Find(path, child.get())) return hit;
+        }
+        return nullptr;
+    }
+
+    std::vector<std::string> Texts(const DeptNode& node) {
+        std::vector<std::string> texts;
+        for (const auto& child : node.children) texts.push_back(child->text + "=" + child->path);
+        return texts;
+    }
+
+    std::vector<std::string> Accounts() {
+        std::vector<std::string> accounts;
+        for (int i = 0; i < m_logic.Users().Size(); ++i) {
+            accounts.push_back(m_logic.Users().At(i).Account());
+        }
+        return accounts;
+    }
+
+    void FillAll() {
+        while (m_logic.FillNextRecord()) {
+        }
+    }
+
+    FakeTransport m_transport;
+    FakeSink m_sink;
+    LoginState m_login;
+    RecordingObserver m_observer;
+    MainWindowLogic m_logic{m_transport, m_sink, m_login};
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(MainWindowLogicTest, SuperAdministratorTreeStartsAtTheTopAndPathsGrowDownwards) {
+    m_transport.replies["GetChildDepts.asp?deptId="] = "销售部,研发部";
+    m_transport.replies["GetChildDepts.asp?deptId=\\销售部"] = "华东区,华北区";
+    m_transport.replies["GetChildDepts.asp?deptId=\\销售部\\华东区"] = " ";
+    m_logic.ReloadDeptTree();
+    EXPECT_EQ(Texts(m_logic.TreeRoot()), (Strings{"销售部=\\销售部", "研发部=\\研发部"}));
+
+    m_logic.ClickDept(Find("\\销售部"));
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "\\销售部");
+    EXPECT_EQ(Texts(*Find("\\销售部")),
+              (Strings{"华东区=\\销售部\\华东区", "华北区=\\销售部\\华北区"}));
+    m_logic.ClickDept(Find("\\销售部\\华东区"));
+    EXPECT_TRUE(Find("\\销售部\\华东区")->children.empty());
+    EXPECT_EQ(m_observer.expanded, (Strings{"\\销售部", "\\销售部\\华东区"}));
+    EXPECT_EQ(m_transport.CountStartingWith("GetDeptUsers.asp?deptId=\\销售部\\华东区"), 1);
+}
+
+TEST_F(MainWindowLogicTest, SecondLevelTreeShowsManagedDepartmentsKeepingTheirPaths) {
+    SecondLevel("\\销售部\\华东区;\\研发部;");
+    m_logic.ReloadDeptTree();
+    EXPECT_EQ(Texts(m_logic.TreeRoot()),
+              (Strings{"销售部\\华东区=\\销售部\\华东区", "研发部=\\研发部"}));
+    EXPECT_TRUE(m_transport.requests.empty());
+
+    m_transport.replies["GetChildDepts.asp?deptId=\\销售部\\华东区"] = "上海";
+    m_logic.ClickDept(Find("\\销售部\\华东区"));
+    EXPECT_EQ(Texts(*Find("\\销售部\\华东区")), (Strings{"上海=\\销售部\\华东区\\上海"}));
+
+    SecondLevel("");
+    m_logic.ReloadDeptTree();
+    EXPECT_TRUE(m_logic.TreeRoot().children.empty());
+}
+
+TEST_F(MainWindowLogicTest, ClickingTwiceShowsFreshChildrenOnce) {
+    m_transport.replies["GetChildDepts.asp?deptId="] = "总部";
+    m_transport.queued["GetChildDepts.asp?deptId=\\总部"] = {"甲,乙", "甲,乙,丙"};
+    m_logic.ReloadDeptTree();
+    m_logic.ClickDept(Find("\\总部"));
+    m_logic.ClickDept(Find("\\总部"));
+    EXPECT_EQ(Texts(*Find("\\总部")), (Strings{"甲=\\总部\\甲", "乙=\\总部\\乙", "丙=\\总部\\丙"}));
+}
+
+TEST_F(MainWindowLogicTest, ClicksWithoutATargetClearTheCurrentDepartment) {
+    m_transport.replies["GetChildDepts.asp?deptId="] = "总部";
+    m_logic.ReloadDeptTree();
+    m_logic.ClickDept(Find("\\总部"));
+    ASSERT_EQ(m_logic.CurrentDeptPath(), "\\总部");
+    EXPECT_FALSE(m_logic.SelectDeptForMenu(nullptr));
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "");
+    EXPECT_TRUE(m_logic.SelectDeptForMenu(Find("\\总部")));
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "\\总部");
+    m_logic.ClickDept(nullptr);
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "");
+}
+
+TEST_F(MainWindowLogicTest, RefusalsAreShownInsteadOfListedAsNames) {
+    m_transport.replies["GetChildDepts.asp?deptId="] = "error:请先登录";
+    m_logic.ReloadDeptTree();
+    EXPECT_TRUE(m_logic.TreeRoot().children.empty());
+    m_transport.replies["GetDeptUsers.asp?deptId=\\x"] = "error:处理请求失败,请检查数据后重新提交";
+    m_logic.LoadDeptUsers("\\x");
+    EXPECT_EQ(m_logic.Users().Size(), 0);
+    EXPECT_EQ(m_sink.Texts(), (Strings{"请先登录", "处理请求失败,请检查数据后重新提交"}));
+}
+
+TEST_F(MainWindowLogicTest, AccountsAppearSortedAtOnceAndRecordsFollowOneByOne) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "wang,Li,zhao,chen";
+    m_transport.fallback = [](const std::string& request) {
+        std::string account = request.substr(request.find('=') + 1);
+        return "name:" + account +
+               "|gender:男|mobile:1|email:e|phone:2|auth:0|uin:9|position:p|level:3";
+    };
+    m_logic.LoadDeptUsers("\\a");
+    EXPECT_EQ(Accounts(), (Strings{"chen", "Li", "wang", "zhao"}));
+    EXPECT_EQ(m_transport.CountStartingWith("GetUserBInfo.asp"), 0);
+    EXPECT_EQ(m_logic.PendingRecords(), 4);
+    ASSERT_FALSE(m_observer.progress.empty());
+    EXPECT_EQ(m_observer.progress.back(), std::make_pair(0, 4));
+
+    EXPECT_TRUE(m_logic.FillNextRecord());
+    EXPECT_EQ(m_observer.progress.back(), std::make_pair(1, 4));
+    EXPECT_TRUE(m_logic.Users().At(0).recordLoaded);
+    EXPECT_EQ(m_logic.Users().At(0).cells[kColName], "chen");
+    EXPECT_FALSE(m_logic.Users().At(1).recordLoaded);
+
+    FillAll();
+    EXPECT_EQ(m_observer.progress.back(), std::make_pair(4, 4));
+    EXPECT_EQ(m_transport.CountStartingWith("GetUserBInfo.asp"), 4);
+    EXPECT_EQ(m_observer.changedRows, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(m_logic.FillNextRecord());
+}
+
+TEST_F(MainWindowLogicTest, ClickingElsewhereAbandonsTheRestOfTheRecords) {
+    m_transport.replies["GetChildDepts.asp?deptId="] = "大部门,小部门";
+    std::string many;
+    for (int i = 0; i < 100; ++i) many += "u" + std::to_string(1000 + i) + ",";
+    m_transport.replies["GetDeptUsers.asp?deptId=\\大部门"] = many;
+    m_transport.replies["GetDeptUsers.asp?deptId=\\小部门"] = "solo";
+    m_transport.fallback = [](const std::string&) { return "name:x"; };
+    m_logic.ReloadDeptTree();
+    m_logic.ClickDept(Find("\\大部门"));
+    m_logic.FillNextRecord();
+    m_logic.FillNextRecord();
+    m_logic.ClickDept(Find("\\小部门"));
+    EXPECT_EQ(m_observer.progress.back(), std::make_pair(0, 1));
+    FillAll();
+    EXPECT_EQ(m_transport.CountStartingWith("GetUserBInfo.asp"), 3);
+    EXPECT_EQ(Accounts(), Strings{"solo"});
+    EXPECT_TRUE(m_logic.Users().At(0).recordLoaded);
+}
+
+TEST_F(MainWindowLogicTest, RecordsWaitWhileBusyAndStopWhenTheConnectionIsLost) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "a1,a2,a3";
+    m_logic.LoadDeptUsers("\\a");
+    m_transport.busy = true;
+    EXPECT_TRUE(m_logic.FillNextRecord());
+    EXPECT_EQ(m_transport.CountStartingWith("GetUserBInfo.asp"), 0);
+    m_transport.busy = false;
+    m_transport.connected = false;
+    EXPECT_FALSE(m_logic.FillNextRecord());
+    EXPECT_EQ(m_logic.PendingRecords(), 0);
+    EXPECT_EQ(m_transport.CountStartingWith("GetUserBInfo.asp"), 0);
+}
+
+TEST_F(MainWindowLogicTest, RecordFieldsLandInTheirColumns) {
+    UserRow row;
+    ApplyUserRecord(
+        "name:张三|gender:女|mobile:139|email:z@x.cn|phone:010-1|auth:7|uin:10001|position:经理|"
+        "level:5\r\n",
+        row);
+    EXPECT_EQ(row.cells, (std::array<std::string, 9>{"", "张三", "10001", "女", "139", "z@x.cn",
+                                                     "010-1", "经理", "5"}));
+    ApplyUserRecord("name:a:b|gender|mobile:", row);  // short reply: the rest stays empty
+    EXPECT_EQ(row.cells, (std::array<std::string, 9>{"", "a:b", "", "gender", "", "", "", "", ""}));
+    ApplyUserRecord("", row);
+    EXPECT_EQ(row.cells[kColName], "");
+}
+
+TEST_F(MainWindowLogicTest, ClickOnAUserFillsThePanel) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "he,she,it";
+    m_transport.replies["GetUserBInfo.asp?username=he"] =
+        "name:他|gender:男|mobile:1|email:e|phone:2|auth:0|uin:9|position:p|level:3";
+    m_transport.replies["GetUserBInfo.asp?username=she"] = "name:她|gender:女";
+    m_transport.replies["GetUserBInfo.asp?username=it"] = "name:它|gender:unknown";
+    m_transport.replies["GetUserRoles.asp?username=he"] = "角色甲=角色乙=";
+    m_transport.replies["GetUserRoles.asp?username=she"] = "error:没有此用户";
+    m_transport.replies["GetUserRoles.asp?username=it"] = " ";
+    m_logic.LoadDeptUsers("\\a");
+
+    ASSERT_TRUE(m_logic.ClickUser(0));  // "he": read at once, ahead of the queue
+    EXPECT_EQ(m_logic.CurrentUserRow(), 1);
+    const UserPanel& panel = m_logic.Panel();
+    EXPECT_EQ(panel.account, "he");
+    EXPECT_EQ(panel.name, "他");
+    EXPECT_EQ(panel.gender, "男");
+    EXPECT_EQ(panel.position, "p");
+    EXPECT_EQ(panel.level, "3");
+    EXPECT_EQ(panel.roles, "角色甲;角色乙;");
+    EXPECT_EQ(m_logic.PendingRecords(), 2);
+
+    m_logic.ClickUser(2);  // "she"
+    EXPECT_EQ(m_logic.Panel().gender, "女");
+    EXPECT_EQ(m_logic.Panel().roles, "");
+    EXPECT_EQ(m_sink.Texts(), Strings{"没有此用户"});
+    m_logic.ClickUser(1);  // "it"
+    EXPECT_EQ(m_logic.Panel().gender, "女");
+    EXPECT_EQ(m_logic.Panel().roles, "");
+
+    EXPECT_FALSE(m_logic.ClickUser(-1));
+    EXPECT_EQ(m_logic.CurrentUserRow(), 0);
+    EXPECT_EQ(m_observer.panelChanges, 3);
+}
+
+class DeleteUserTest : public MainWindowLogicTest {
+  protected:
+    void SetUp() override {
+        m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "u1,u2,u3";
+        m_transport.fallback = [](const std::string&) { return "name:x"; };
+        m_logic.LoadDeptUsers("\\a");
+        FillAll();
+        m_logic.ClickUser(1);
+    }
+};
+
+TEST_F(DeleteUserTest, ConfirmedDeletionRemovesTheRow) {
+    m_transport.replies["UserDelete.asp?username=u2"] = "info:删除用户成功";
+    m_logic.DeleteCurrentUser();
+    ASSERT_EQ(m_sink.questions.size(), 1u);
+    EXPECT_EQ(m_sink.questions[0],
+              std::make_pair(std::string("确认"), std::string("确认要删除用户[u2]么?")));
+    EXPECT_EQ(Accounts(), (Strings{"u1", "u3"}));
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].text, "删除用户成功");
+    EXPECT_EQ(m_sink.shown[0].caption, "信息");
+    EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kInformation);
+    EXPECT_EQ(m_logic.Panel().account, "");
+
+    // The click was used up: a second delete does nothing.
+    m_logic.DeleteCurrentUser();
+    EXPECT_EQ(m_sink.questions.size(), 1u);
+    EXPECT_EQ(Accounts(), (Strings{"u1", "u3"}));
+}
+
+TEST_F(DeleteUserTest, UserThatNoLongerExistsCountsAsDeleted) {
+    m_transport.replies["UserDelete.asp?username=u2"] = "error:用户不存在";
+    m_logic.DeleteCurrentUser();
+    EXPECT_EQ(Accounts(), (Strings{"u1", "u3"}));
+    EXPECT_EQ(m_sink.Texts(), Strings{"删除用户成功"});
+}
+
+TEST_F(DeleteUserTest, OtherErrorsKeepTheRow) {
+    m_transport.replies["UserDelete.asp?username=u2"] = "error:处理请求失败,请检查数据后重新提交";
+    m_logic.DeleteCurrentUser();
+    EXPECT_EQ(Accounts(), (Strings{"u1", "u2", "u3"}));
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].text, "删除用户失败");
+    EXPECT_EQ(m_sink.shown[0].caption, "错误");
+    EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kError);
+}
+
+TEST_F(DeleteUserTest, CancelOrNoReplyDeletesNothing) {
+    m_sink.answers = {false};
+    m_logic.DeleteCurrentUser();
+    EXPECT_EQ(m_transport.CountStartingWith("UserDelete.asp"), 0);
+    m_transport.replies["UserDelete.asp?username=u2"] = "";
+    m_logic.ClickUser(1);
+    m_logic.DeleteCurrentUser();  // asked, sent, but no reply came
+    EXPECT_EQ(m_transport.CountStartingWith("UserDelete.asp"), 1);
+    EXPECT_EQ(Accounts(), (Strings{"u1", "u2", "u3"}));
+    EXPECT_TRUE(m_sink.shown.empty());
+}
+
+TEST_F(DeleteUserTest, DeletingWhileRecordsAreStillComingKeepsTheRestComing) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\b"] = "b1,b2,b3";
+    m_transport.replies["UserDelete.asp?username=b3"] = "info:删除用户成功";
+    m_logic.LoadDeptUsers("\\b");
+    m_logic.FillNextRecord();
+    m_transport.replies["GetUserRoles.asp?username=b3"] = " ";
+    m_logic.ClickUser(2);
+    m_logic.DeleteCurrentUser();
+    FillAll();
+    EXPECT_EQ(Accounts(), (Strings{"b1", "b2"}));
+    EXPECT_TRUE(m_logic.Users().At(1).recordLoaded);
+    EXPECT_EQ(m_observer.progress.back(), std::make_pair(3, 3));
+    EXPECT_EQ(m_transport.CountStartingWith("GetUserBInfo.asp?username=b3"), 1);
+}
+
+TEST_F(MainWindowLogicTest, AddedRowsKeepTheOrderAndTheCurrentRowFollowsItsUser) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "b,d";
+    m_transport.replies["GetUserBInfo.asp?username=c"] = "name:丙";
+    m_logic.LoadDeptUsers("\\a");
+    m_logic.ClickUser(1);  // "d"
+    int row = m_logic.AddUserRow("c");
+    EXPECT_EQ(row, 1);
+    m_logic.FillUserRow("c", row);
+    EXPECT_EQ(Accounts(), (Strings{"b", "c", "d"}));
+    EXPECT_EQ(m_logic.Users().At(1).cells[kColName], "丙");
+    EXPECT_EQ(m_logic.CurrentUserRow(), 3);
+    m_logic.SetUserCell(1, kColMobile, "138");
+    m_logic.SetUserCell(1, kColAccount, "zzz");  // the account is not editable
+    EXPECT_EQ(m_logic.Users().At(1).cells[kColMobile], "138");
+    EXPECT_EQ(m_logic.Users().At(1).Account(), "c");
+}
+
+class DeleteDeptTest : public MainWindowLogicTest {
+  protected:
+    // A second-level administrator managing \研发部 right-clicks `path`.
+    void ClickManaged(const std::string& path) {
+        SecondLevel("\\研发部;");
+        m_logic.ReloadDeptTree();
+        m_transport.replies["GetChildDepts.asp?deptId=\\研发部"] = "一组";
+        m_logic.ClickDept(Find("\\研发部"));
+        m_logic.SelectDeptForMenu(Find(path));
+    }
+};
+
+TEST_F(DeleteDeptTest, SecondLevelAdministratorCannotDeleteATopLevelDepartment) {
+    ClickManaged("\\研发部");
+    m_logic.DeleteCurrentDept();
+    ASSERT_EQ(m_sink.questions.size(), 1u);
+    EXPECT_EQ(m_sink.questions[0].second, "要删除部门[研发部]么?");
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].text, "不能删除一级部门");
+    EXPECT_EQ(m_sink.shown[0].caption, "提示");
+    EXPECT_EQ(m_transport.CountStartingWith("DeptDelete.asp"), 0);
+}
+
+TEST_F(DeleteDeptTest, SecondLevelAdministratorMayDeleteBelowTheTopAndTheTreeIsRebuilt) {
+    ClickManaged("\\研发部\\一组");
+    m_transport.replies["DeptDelete.asp?deptid=\\研发部\\一组"] = "info:删除部门成功";
+    int usersRequests = m_transport.CountStartingWith("GetDeptUsers.asp");
+    m_logic.DeleteCurrentDept();
+    EXPECT_EQ(m_sink.questions[0].second, "要删除部门[研发部\\一组]么?");
+    EXPECT_EQ(m_sink.Texts(), Strings{"删除部门成功"});
+    EXPECT_EQ(Texts(m_logic.TreeRoot()), Strings{"研发部=\\研发部"});
+    EXPECT_TRUE(m_logic.TreeRoot().children[0]->children.empty());  // rebuilt from scratch
+    EXPECT_EQ(m_logic.Users().Size(), 0);
+    EXPECT_EQ(m_transport.CountStartingWith("GetDeptUsers.asp"), usersRequests);
+}
+
+TEST_F(DeleteDeptTest, RefusedOrCancelledDeletionKeepsTheTree) {
+    ClickManaged("\\研发部\\一组");
+    m_sink.answers = {false};
+    m_logic.DeleteCurrentDept();
+    EXPECT_EQ(m_transport.CountStartingWith("DeptDelete.asp"), 0);
+    m_transport.replies["DeptDelete.asp?deptid=\\研发部\\一组"] = "error:部门下用户不为空,不能删除";
+    m_logic.DeleteCurrentDept();
+    EXPECT_EQ(m_sink.Texts(), Strings{"部门下用户不为空,不能删除"});
+    EXPECT_EQ(Find("\\研发部")->children.size(), 1u);
+}
+
+TEST_F(DeleteDeptTest, SuperAdministratorMayDeleteATopLevelDepartment) {
+    m_transport.replies["GetChildDepts.asp?deptId="] = "临时部";
+    m_logic.ReloadDeptTree();
+    m_logic.SelectDeptForMenu(Find("\\临时部"));
+    m_transport.replies["DeptDelete.asp?deptid=\\临时部"] = "info:删除部门成功";
+    m_transport.queued["GetChildDepts.asp?deptId="] = {" "};
+    m_logic.DeleteCurrentDept();
+    EXPECT_TRUE(m_logic.TreeRoot().children.empty());
+    m_logic.ClickDept(nullptr);  // the path is cleared and nothing is asked after it
+    m_logic.DeleteCurrentDept();
+    EXPECT_EQ(m_sink.questions.size(), 1u);
+}
+
+TEST_F(MainWindowLogicTest, ExitNeedsConfirmation) {
+    m_sink.answers = {false, true};
+    EXPECT_FALSE(m_logic.ConfirmExit());
+    EXPECT_TRUE(m_logic.ConfirmExit());
+    EXPECT_EQ(m_sink.questions[0],
+              std::make_pair(std::string("确认"), std::string("确定要退出么?")));
+}
+
+TEST(MainLayoutTest, TreeTakesTheHeightPanelSitsAtTheBottomListTakesTheRest) {
+    LayoutRect tree{5, 5, 200, 100};
+    MainLayout layout = ComputeMainLayout(1000, 700, tree, 600, 150);
+    EXPECT_EQ(layout.tree, (LayoutRect{5, 5, 200, 690}));
+    EXPECT_EQ(layout.panel, (LayoutRect{210, 545, 600, 150}));
+    EXPECT_EQ(layout.list, (LayoutRect{210, 5, 785, 535}));
+    MainLayout tiny = ComputeMainLayout(50, 40, tree, 600, 150);
+    EXPECT_GE(tiny.list.width, 0);
+    EXPECT_GE(tiny.list.height, 0);
+    EXPECT_GE(tiny.tree.height, 0);
+}
+
+}  // namespace
+}  // namespace warden::console::test

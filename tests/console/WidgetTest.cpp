@@ -1,0 +1,250 @@
+// The wiring of the Qt classes to the console logic, on the offscreen
+// platform: boxes, key filter, menus, clicks, progress and closing.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "console/core/LoginDialog.h"
+#include "console/core/MainWindow.h"
+#include "tests/console/FakeTransport.h"
+
+namespace warden::console::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "console_widget_tests";
+        static char* argv[] = {name, nullptr};
+        m_app = new QApplication(argc, argv);
+    }
+    void TearDown() override { delete m_app; }
+
+  private:
+    QApplication* m_app = nullptr;
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+template <typename T>
+T* Child(QWidget& parent, const char* name) {
+    T* child = parent.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+class LoginDialogWidgetTest : public ::testing::Test {
+  protected:
+    LoginDialogWidgetTest() {
+        m_dir = fs::temp_directory_path() / ("warden-logindlg-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    ~LoginDialogWidgetTest() override { fs::remove_all(m_dir); }
+
+    fs::path m_dir;
+    FakeTransport m_transport;
+    FakeSink m_sink;
+    LoginState m_state;
+};
+
+TEST_F(LoginDialogWidgetTest, PortBoxTakesOnlyMainKeyboardDigitsAndEditingKeys) {
+    LoginLogic logic(m_transport, m_sink, m_state, m_dir);
+    LoginDialog dialog(logic);
+    dialog.show();
+    auto* port = Child<QLineEdit>(dialog, "port");
+    EXPECT_EQ(port->text(), "8088");
+    port->setFocus();
+    port->end(false);
+    QTest::keyClick(port, Qt::Key_Backspace);
+    QTest::keyClick(port, Qt::Key_Backspace);
+    QTest::keyClicks(port, "a0-0 x");
+    QTest::keyClick(port, Qt::Key_5, Qt::KeypadModifier);
+    QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(port->text(), "8000");
+    QTest::keyClick(port, Qt::Key_Left);
+    QTest::keyClick(port, Qt::Key_Delete);
+    EXPECT_EQ(port->text(), "800");
+}
+
+TEST_F(LoginDialogWidgetTest, SavedServerFillsTheBoxesAndAFailedCheckMovesTheFocus) {
+    std::ofstream(m_dir / "client.cfg") << "10.0.0.8:8800";
+    LoginLogic logic(m_transport, m_sink, m_state, m_dir);
+    LoginDialog dialog(logic);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    auto* name = Child<QLineEdit>(dialog, "loginName");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "address")->text(), "10.0.0.8");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "port")->text(), "8800");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return name->hasFocus(); }, 1000));
+
+    name->setText("admin");
+    QTest::mouseClick(Child<QPushButton>(dialog, "loginButton"), Qt::LeftButton);
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].text, "密码不能为空");
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "password")->hasFocus());
+    EXPECT_TRUE(dialog.isVisible());
+
+    m_transport.replies["LoginCheck.asp?username=admin`password=secret`ver=1.5"] = "success|1";
+    m_transport.replies["QueryUserAdminDepts.asp?username=admin"] = " ";
+    Child<QLineEdit>(dialog, "password")->setText("secret");
+    QTest::mouseClick(Child<QPushButton>(dialog, "loginButton"), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(m_state.IsSuper());
+}
+
+class MainWindowWidgetTest : public ::testing::Test {
+  protected:
+    MainWindowWidgetTest() {
+        m_login.loginName = "admin";
+        m_login.superFlag = "1";
+        m_transport.replies["GetChildDepts.asp?deptId="] = "销售部,研发部";
+        m_transport.replies["GetChildDepts.asp?deptId=\\销售部"] = "华东区";
+        m_transport.fallback = [](const std::string& request) -> std::string {
+            if (request.rfind("GetUserBInfo.asp", 0) == 0) {
+                return "name:" + request.substr(request.find('=') + 1) + "|gender:女";
+            }
+            if (request.rfind("GetUserRoles.asp", 0) == 0) return "经理=";
+            return " ";
+        };
+    }
+
+    std::unique_ptr<MainWindow> Open() {
+        auto window = std::make_unique<MainWindow>(m_transport, m_sink, m_login, m_dialogs);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return window;
+    }
+
+    static QStringList Texts(const QList<QAction*>& actions) {
+        QStringList texts;
+        for (QAction* a : actions) texts << (a->isSeparator() ? "-" : a->text());
+        return texts;
+    }
+
+    static void ClickRow(QTreeView* view, const QModelIndex& index) {
+        QRect rect = view->visualRect(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        QCoreApplication::processEvents();  // the click is handled after the view's own
+    }
+
+    FakeTransport m_transport;
+    FakeSink m_sink;
+    LoginState m_login;
+    DialogRegistry m_dialogs;
+};
+
+TEST_F(MainWindowWidgetTest, MenusFollowTheLevelAndDialogsWithoutAnOpenerAreDisabled) {
+    auto window = Open();
+    EXPECT_EQ(window->windowTitle(), Q("分级权限管理(Socket)"));
+    EXPECT_EQ(Texts(window->menuBar()->actions()), (QStringList{Q("操作"), Q("退出")}));
+    QMenu* operations = window->findChild<QMenu*>("operationsMenu");
+    ASSERT_NE(operations, nullptr);
+    EXPECT_EQ(Texts(operations->actions()),
+              (QStringList{Q("分级管理员管理"), "-", Q("修改管理员密码"), "-", Q("角色管理")}));
+    EXPECT_EQ(Texts(window->findChild<QMenu*>("deptMenu")->actions()),
+              (QStringList{Q("添加部门"), Q("删除部门"), Q("更改部门"), Q("修改部门顺序"), "-",
+                           Q("添加用户")}));
+    EXPECT_EQ(Texts(window->findChild<QMenu*>("userMenu")->actions()),
+              (QStringList{Q("修改用户"), Q("删除用户"), "-", Q("设为管理员")}));
+    EXPECT_FALSE(window->CommandAction(ConsoleCommand::kManageRoles)->isEnabled());
+    EXPECT_FALSE(window->CommandAction(ConsoleCommand::kAddDept)->isEnabled());
+    EXPECT_TRUE(window->findChild<QAction*>("deleteDeptAction")->isEnabled());
+
+    m_login.superFlag = "0";
+    m_login.managedDepts = "\\销售部;";
+    auto second = Open();
+    EXPECT_EQ(Texts(second->menuBar()->actions()), QStringList{Q("退出")});
+    EXPECT_EQ(Texts(second->findChild<QMenu*>("userMenu")->actions()),
+              (QStringList{Q("删除用户"), Q("修改用户")}));
+}
+
+TEST_F(MainWindowWidgetTest, ClickingADepartmentShowsItsChildrenAndFillsItsUsersProgressively) {
+    std::string users;
+    for (int i = 0; i < 300; ++i) users += "user" + std::to_string(1000 + i) + ",";
+    m_transport.replies["GetDeptUsers.asp?deptId=\\销售部"] = users;
+    auto window = Open();
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    auto* list = Child<QTreeView>(*window, "userList");
+    ASSERT_EQ(tree->model()->rowCount({}), 2);
+
+    QModelIndex sales = tree->model()->index(0, 0, {});
+    ClickRow(tree, sales);
+    EXPECT_EQ(window->Logic().CurrentDeptPath(), "\\销售部");
+    EXPECT_EQ(tree->model()->rowCount(sales), 1);
+    EXPECT_EQ(tree->model()->index(0, 0, sales).data(Qt::UserRole).toString(),
+              Q("\\销售部\\华东区"));
+    EXPECT_TRUE(tree->isExpanded(sales));
+    EXPECT_EQ(list->model()->rowCount({}), 300);
+    EXPECT_TRUE(window->findChild<QProgressBar*>("recordProgress")->isVisibleTo(window.get()));
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Logic().PendingRecords() == 0; }, 10000));
+    EXPECT_EQ(list->model()->index(299, 1).data().toString(), Q("user1299"));
+    EXPECT_FALSE(window->findChild<QProgressBar*>("recordProgress")->isVisibleTo(window.get()));
+
+    // A click on a user fills the panel; gender "女", roles with ";".
+    ClickRow(list, list->model()->index(5, 0));
+    EXPECT_EQ(Child<QLineEdit>(*window, "panelAccount")->text(), Q("user1005"));
+    EXPECT_EQ(Child<QComboBox>(*window, "panelGender")->currentText(), Q("女"));
+    EXPECT_EQ(Child<QLineEdit>(*window, "panelRoles")->text(), Q("经理;"));
+}
+
+TEST_F(MainWindowWidgetTest, RegisteredDialogsOpenWithTheWindowState) {
+    std::vector<std::string> seen;
+    m_dialogs.Register(ConsoleCommand::kEditUser, [&seen](DialogContext& context) {
+        seen.push_back(context.window.CurrentDeptPath() + "|" +
+                       std::to_string(context.window.TakeCurrentUserRow()) + "|" +
+                       context.rolesText.toStdString());
+    });
+    m_transport.replies["GetDeptUsers.asp?deptId=\\销售部"] = "a,b";
+    auto window = Open();
+    EXPECT_TRUE(window->CommandAction(ConsoleCommand::kEditUser)->isEnabled());
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    auto* list = Child<QTreeView>(*window, "userList");
+    ClickRow(tree, tree->model()->index(0, 0, {}));
+    QRect row = list->visualRect(list->model()->index(1, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    QCoreApplication::processEvents();
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(seen, std::vector<std::string>{"\\销售部|2|经理;"});
+    EXPECT_EQ(window->Logic().CurrentUserRow(), 0);
+}
+
+TEST_F(MainWindowWidgetTest, EscapeAndEnterDoNothingAndClosingAsksFirst) {
+    auto window = Open();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(m_sink.questions.empty());
+
+    m_sink.answers = {false, true};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->close());
+    ASSERT_EQ(m_sink.questions.size(), 2u);
+    EXPECT_EQ(m_sink.questions[0].second, "确定要退出么?");
+}
+
+}  // namespace
+}  // namespace warden::console::test
