@@ -85,8 +85,10 @@ std::string SetUserPosition(ImRoot& root, const std::string& user, const std::st
 }
 
 std::string GetUserRoleNames(ImRoot& root, const std::string& user) {
+    // The stripped list puts "=" before every name; the console wants the
+    // names separated, not led, by it ("User=经理" becomes "User;经理").
     std::string names = StripRoleXml(root.GetRoleManager().GetUserRoles(user));
-    if (names.size() >= 2 && names[1] == '=') names.erase(0, 2);
+    if (!names.empty() && names[0] == '=') names.erase(0, 1);
     return names;
 }
 

@@ -56,7 +56,7 @@ TEST_F(DirectoryQueryHandlersTest, UserRolesOrOneSpace) {
     EXPECT_EQ(Ask("GetUserRoles.asp?username=zhang"), " ");
     Im().GiveRole("zhang", "User");
     Im().GiveRole("zhang", "大区 经理");
-    EXPECT_EQ(Ask("GetUserRoles.asp?username=zhang"), "=User=大区 经理");
+    EXPECT_EQ(Ask("GetUserRoles.asp?username=zhang"), "User=大区 经理");
 }
 
 TEST_F(DirectoryQueryHandlersTest, ConnectionWithoutLoginIsRefusedBeforeTheDirectory) {

