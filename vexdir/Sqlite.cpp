@@ -108,8 +108,10 @@ Statement Connection::Prepare(const char* sql) {
     return Statement(it->second, m_db);
 }
 
+// BEGIN and COMMIT run for every operation: prepared once per connection
+// rather than parsed each time.
 Transaction::Transaction(Connection& connection, Kind kind) : m_connection(connection) {
-    m_connection.Exec(kind == Kind::kImmediate ? "BEGIN IMMEDIATE" : "BEGIN");
+    m_connection.Prepare(kind == Kind::kImmediate ? "BEGIN IMMEDIATE" : "BEGIN").Run();
 }
 
 Transaction::~Transaction() {
@@ -120,7 +122,7 @@ Transaction::~Transaction() {
 }
 
 void Transaction::Commit() {
-    m_connection.Exec("COMMIT");
+    m_connection.Prepare("COMMIT").Run();
     m_open = false;
 }
 

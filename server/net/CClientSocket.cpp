@@ -15,7 +15,10 @@ void CClientSocket::Watch() {
     m_engine.m_watched.insert(this);
     m_socket.async_wait(asio::socket_base::wait_read,
                         [self = shared_from_this()](const asio::error_code& ec) {
-                            self->m_engine.m_watched.erase(self.get());
+                            {
+                                std::lock_guard lock(self->m_engine.m_watchedMutex);
+                                self->m_engine.m_watched.erase(self.get());
+                            }
                             if (ec) return;  // cancelled: the connection is released
                             self->m_engine.StartWorker(self);
                         });

@@ -23,10 +23,10 @@ public:
     CClientSocket& operator=(const CClientSocket&) = delete;
 
     // Waits (on the event thread) until data or a close arrives, then starts a
-    // worker. REQUIRES: called on the event thread.
+    // worker. REQUIRES: the engine's watch lock is held; no wait is pending.
     void Watch();
 
-    // Ends the wait begun by Watch. REQUIRES: called on the event thread.
+    // Ends the wait begun by Watch. REQUIRES: the engine's watch lock is held.
     void Cancel();
 
     int NativeHandle() { return m_socket.native_handle(); }

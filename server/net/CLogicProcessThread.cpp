@@ -79,7 +79,7 @@ void CLogicProcessThread::Run(ServerEngine& engine, std::shared_ptr<CClientSocke
             send(reply::kGeneralError);
         }
     }
-    if (alive) engine.Rewatch(std::move(connection));
+    if (alive) engine.Rewatch(connection);
 }
 
 }  // namespace warden

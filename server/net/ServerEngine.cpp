@@ -77,6 +77,7 @@ void ServerEngine::Stop() {
         // worker holds are left to it.
         asio::post(m_io, [this] {
             if (m_listener) m_listener->Close();
+            std::lock_guard lock(m_watchedMutex);
             for (CClientSocket* idle : m_watched) idle->Cancel();
         });
     }
@@ -89,8 +90,7 @@ void ServerEngine::Stop() {
 }
 
 void ServerEngine::AcceptConnection(asio::ip::tcp::socket socket) {
-    if (m_stopping) return;
-    std::make_shared<CClientSocket>(*this, std::move(socket))->Watch();
+    Rewatch(std::make_shared<CClientSocket>(*this, std::move(socket)));
 }
 
 void ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection) {
@@ -100,9 +100,12 @@ void ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection) {
     });
 }
 
-void ServerEngine::Rewatch(std::shared_ptr<CClientSocket> connection) {
+void ServerEngine::Rewatch(const std::shared_ptr<CClientSocket>& connection) {
+    // Checked under the lock that Stop's cancelling takes: a wait is either
+    // started before the cancelling (and cancelled) or not started at all.
+    std::lock_guard lock(m_watchedMutex);
     if (m_stopping) return;
-    asio::post(m_io, [connection = std::move(connection)] { connection->Watch(); });
+    connection->Watch();
 }
 
 }  // namespace warden

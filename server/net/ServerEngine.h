@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -66,14 +67,17 @@ private:
     void AcceptConnection(asio::ip::tcp::socket socket);
     void StartWorker(std::shared_ptr<CClientSocket> connection);
     // Called by a worker when its connection may take the next request.
-    void Rewatch(std::shared_ptr<CClientSocket> connection);
+    void Rewatch(const std::shared_ptr<CClientSocket>& connection);
 
     const EngineOptions m_options;
     const RequestProcessor m_processor;
     std::atomic<size_t> m_openConnections{0};
     asio::io_context m_io;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
-    // Connections waiting for data; touched only on the event thread.
+    // Connections waiting for data. A worker starts the wait itself (waking
+    // the event thread for it would cost a second thread switch per request),
+    // so the set is guarded; Stop cancels every wait in it.
+    std::mutex m_watchedMutex;
     std::unordered_set<CClientSocket*> m_watched;
     std::unique_ptr<CListeningSocket> m_listener;
     WorkerPool m_pool;
