@@ -9,7 +9,13 @@ CClientSocket::CClientSocket(ServerEngine& engine, asio::ip::tcp::socket socket)
     ++m_engine.m_openConnections;
 }
 
-CClientSocket::~CClientSocket() { --m_engine.m_openConnections; }
+CClientSocket::~CClientSocket() {
+    // Closed before it stops counting, so a count of zero means every
+    // descriptor is back.
+    asio::error_code ignored;
+    m_socket.close(ignored);
+    --m_engine.m_openConnections;
+}
 
 void CClientSocket::Watch() {
     m_engine.m_watched.insert(this);
