@@ -3,7 +3,7 @@
 
 #include "server/im/ImInstallDir.h"
 #include "tests/vexdir/ExpectImError.h"
-#include "tests/vexdir/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden {

@@ -5,7 +5,7 @@
 #include <set>
 #include <thread>
 
-#include "tests/vexdir/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/VexDirectory.h"
 

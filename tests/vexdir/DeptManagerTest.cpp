@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "server/im/ImError.h"
-#include "tests/vexdir/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/VexDirectory.h"
 

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "tests/vexdir/ExpectImError.h"
-#include "tests/vexdir/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/Generator.h"
 #include "vexdir/VexDirectory.h"

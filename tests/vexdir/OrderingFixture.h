@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "server/im/ImInstallDir.h"
-#include "tests/vexdir/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/VexDirectory.h"
 

@@ -5,7 +5,7 @@
 
 #include "server/im/ImInstallDir.h"
 #include "tests/vexdir/ExpectImError.h"
-#include "tests/vexdir/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/VexDirectory.h"
 
