@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "protocol/SplitList.h"
 #include "tests/support/ServerProcess.h"
@@ -115,6 +117,42 @@ TEST_F(DirectoryRequestsE2eTest, UsersAreAddedMovedAndDeleted) {
     EXPECT_EQ(Ask("UserDelete.asp?username=wang"), "info:用户删除成功");
     EXPECT_EQ(Ask("CheckUserExist.asp?username=wang"), "error:wang不存在,管理员须为VEX用户");
     EXPECT_EQ(Ask("GetDeptUsers.asp?deptId=\\研发部"), " ");
+}
+
+// 16 consoles add and delete users in the same two departments at once; every
+// confirmed change shows in the directory and nothing else does.
+TEST_F(DirectoryRequestsE2eTest, ConcurrentConsolesLeaveAConsistentDirectory) {
+    ASSERT_EQ(Ask("DeptAdd.asp?deptid=销售部`parentdept="), "info:添加部门成功");
+    ASSERT_EQ(Ask("DeptAdd.asp?deptid=研发部`parentdept="), "info:添加部门成功");
+    std::vector<std::vector<std::string>> kept(16);
+    std::vector<std::thread> consoles;
+    for (int c = 0; c < 16; ++c) {
+        consoles.emplace_back([&, c] {
+            Client client(m_server.Port());
+            if (!client.LoginAsAdmin()) return;
+            for (int i = 0; i < 12; ++i) {
+                const std::string user = "c" + std::to_string(c) + "u" + std::to_string(i);
+                auto added = client.Ask("UserAdd.asp?username=" + user +
+                                        "`deptname=\\销售部|\\研发部|`name=用户 " + user);
+                if (added != "info:添加用户成功") continue;
+                if (i % 3 == 0) {
+                    client.Ask("UserDelete.asp?username=" + user);
+                } else {
+                    kept[c].push_back(user);
+                }
+            }
+        });
+    }
+    for (auto& t : consoles) t.join();
+    std::vector<std::string> expected;
+    for (auto& list : kept) expected.insert(expected.end(), list.begin(), list.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected.size(), 16u * 8u);
+    for (const char* dept : {"\\销售部", "\\研发部"}) {
+        auto listed = SplitList(Ask(std::string("GetDeptUsers.asp?deptId=") + dept), ",");
+        std::sort(listed.begin(), listed.end());
+        EXPECT_EQ(listed, expected) << dept;
+    }
 }
 
 TEST_F(DirectoryRequestsE2eTest, FailedAddLeavesNoHalfMadeAccount) {
