@@ -10,12 +10,12 @@
 namespace warden::bench {
 
 class EchoServer {
-public:
+  public:
     EchoServer();  // listens on an ephemeral loopback port
     ~EchoServer();
     int Port() const { return m_port; }
 
-private:
+  private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};

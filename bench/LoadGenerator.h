@@ -19,7 +19,7 @@ struct LoadResult {
 
 struct LoadSpec {
     int port = 0;
-    std::string request;          // GBK bytes as sent
+    std::string request;             // GBK bytes as sent
     std::vector<std::string> setup;  // sent once per connection first (e.g. a login)
     size_t connections = 1;
     std::chrono::milliseconds duration{3000};

@@ -35,12 +35,18 @@ int main(int argc, char** argv) {
             }
             return argv[++i];
         };
-        if (arg == "--port") port = std::atoi(next().c_str());
-        else if (arg == "--request") request = next();
-        else if (arg == "--conns") conns = next();
-        else if (arg == "--seconds") seconds = std::atof(next().c_str());
-        else if (arg == "--password") password = next();
-        else if (arg == "--no-login") login = false;
+        if (arg == "--port")
+            port = std::atoi(next().c_str());
+        else if (arg == "--request")
+            request = next();
+        else if (arg == "--conns")
+            conns = next();
+        else if (arg == "--seconds")
+            seconds = std::atof(next().c_str());
+        else if (arg == "--password")
+            password = next();
+        else if (arg == "--no-login")
+            login = false;
         else {
             std::fprintf(stderr, "unknown option %s\n", arg.c_str());
             return 2;

@@ -12,7 +12,7 @@ namespace {
 // iconv descriptors carry conversion state, so they cannot be shared between
 // threads; one pair per thread, opened on first use, closed at thread exit.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : m_cd(::iconv_open(to, from)) {
         if (m_cd == reinterpret_cast<iconv_t>(-1)) {
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
@@ -48,7 +48,7 @@ public:
         }
     }
 
-private:
+  private:
     iconv_t m_cd;
 };
 

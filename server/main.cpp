@@ -1,3 +1,5 @@
 #include "server/shell/ServerMain.h"
 
-int main(int argc, char** argv) { return warden::ServerMain(argc, argv); }
+int main(int argc, char** argv) {
+    return warden::ServerMain(argc, argv);
+}

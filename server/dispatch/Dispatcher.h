@@ -19,7 +19,7 @@ namespace warden {
 void SendReply(const ReplySink& sink, const std::string& reply);
 
 class Dispatcher {
-public:
+  public:
     // `requireLogin`: refuse every request but the login on a connection that
     // has not logged in.
     Dispatcher(Services& services, bool requireLogin);
@@ -29,7 +29,7 @@ public:
 
     void ProcessRequest(std::string_view request, Session& session, const ReplySink& sink) const;
 
-private:
+  private:
     Services& m_services;
     const bool m_requireLogin;
     std::array<Handler, kRequestCount> m_handlers;

@@ -9,7 +9,7 @@
 namespace warden {
 
 class ImError : public std::runtime_error {
-public:
+  public:
     ImError(uint32_t code, std::string source, std::string description)
         : std::runtime_error(description.empty() ? "IM directory call failed" : description),
           m_code(code),
@@ -20,7 +20,7 @@ public:
     const std::string& Source() const { return m_source; }
     const std::string& Description() const { return m_description; }
 
-private:
+  private:
     uint32_t m_code;
     std::string m_source;
     std::string m_description;
@@ -28,10 +28,10 @@ private:
 
 // Codes the embedded directory uses (HRESULT-style, facility ITF).
 namespace im_code {
-inline constexpr uint32_t kFail = 0x80004005;         // unspecified failure
-inline constexpr uint32_t kNotFound = 0x80040201;     // department, user or role missing
+inline constexpr uint32_t kFail = 0x80004005;      // unspecified failure
+inline constexpr uint32_t kNotFound = 0x80040201;  // department, user or role missing
 inline constexpr uint32_t kAlreadyExists = 0x80040202;
-inline constexpr uint32_t kNotEmpty = 0x80040203;     // department still has members
+inline constexpr uint32_t kNotEmpty = 0x80040203;  // department still has members
 inline constexpr uint32_t kInvalidArgument = 0x80070057;
 inline constexpr uint32_t kNotConnected = 0x80040204;  // no directory behind the root
 }  // namespace im_code

@@ -33,7 +33,7 @@ struct UserDetail {
 // Departments are named by paths: "\" before each name from the top level
 // down ("\销售部\华东区"); the top level is the empty path.
 class ImDeptManager {
-public:
+  public:
     virtual ~ImDeptManager() = default;
     // 0 on success.
     virtual int AddDept(const std::string& name, const std::string& parentPath) = 0;
@@ -54,7 +54,7 @@ public:
 };
 
 class ImUserManager {
-public:
+  public:
     virtual ~ImUserManager() = default;
     virtual void AddUser(const std::string& user, int number) = 0;
     virtual void SetUserPassword(const std::string& user, const std::string& password) = 0;
@@ -70,7 +70,7 @@ public:
 };
 
 class ImRoleManager {
-public:
+  public:
     virtual ~ImRoleManager() = default;
     // <VEXSRoleList><Item RoleName="…"></Item>…</VEXSRoleList>
     virtual std::string GetAllRoles() = 0;
@@ -93,7 +93,7 @@ public:
 
 // The server's registration as an application of the IM server.
 class ImApplication {
-public:
+  public:
     virtual ~ImApplication() = default;
     virtual void SetServerAddress(const std::string& address) = 0;
     virtual void SetServerPort(int port) = 0;
@@ -113,7 +113,7 @@ public:
 };
 
 class ImRoot {
-public:
+  public:
     virtual ~ImRoot() = default;
     virtual void SetServerAddress(const std::string& address) = 0;
     virtual void SetServerPort(int port) = 0;

@@ -11,14 +11,14 @@
 namespace warden {
 
 class ImService {
-public:
+  public:
     void SetRoot(std::shared_ptr<ImRoot> root);
 
     // The current root. Throws ImError when Start has created none, so a
     // request that needs the directory gets the general error reply.
     std::shared_ptr<ImRoot> Root() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::shared_ptr<ImRoot> m_root;
 };

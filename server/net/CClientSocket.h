@@ -16,7 +16,7 @@ namespace warden {
 class ServerEngine;
 
 class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
-public:
+  public:
     CClientSocket(ServerEngine& engine, asio::ip::tcp::socket socket);
     ~CClientSocket();
     CClientSocket(const CClientSocket&) = delete;
@@ -32,7 +32,7 @@ public:
     int NativeHandle() { return m_socket.native_handle(); }
     Session& GetSession() { return m_session; }
 
-private:
+  private:
     ServerEngine& m_engine;
     asio::ip::tcp::socket m_socket;
     Session m_session;

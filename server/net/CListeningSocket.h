@@ -11,7 +11,7 @@ namespace warden {
 class ServerEngine;
 
 class CListeningSocket {
-public:
+  public:
     CListeningSocket(ServerEngine& engine, asio::io_context& io);
 
     // Binds every local address on `port` and listens with a backlog of 5.
@@ -22,7 +22,7 @@ public:
     void Accept();
     void Close();
 
-private:
+  private:
     ServerEngine& m_engine;
     asio::ip::tcp::acceptor m_acceptor;
 };

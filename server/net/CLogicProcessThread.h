@@ -11,7 +11,7 @@ class CClientSocket;
 class ServerEngine;
 
 class CLogicProcessThread {
-public:
+  public:
     static void Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection);
 };
 

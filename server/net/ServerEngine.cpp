@@ -30,7 +30,9 @@ std::optional<uint16_t> ParsePort(std::string_view portText) {
 ServerEngine::ServerEngine(EngineOptions options, RequestProcessor processor)
     : m_options(options), m_processor(std::move(processor)), m_pool(options.workers) {}
 
-ServerEngine::~ServerEngine() { Stop(); }
+ServerEngine::~ServerEngine() {
+    Stop();
+}
 
 bool ServerEngine::CreateListener(std::string_view portText) {
     auto port = ParsePort(portText);
@@ -38,7 +40,10 @@ bool ServerEngine::CreateListener(std::string_view portText) {
     auto listener = std::make_unique<CListeningSocket>(*this, m_io);
     if (!listener->Listen(*port)) return false;
     m_listener = std::move(listener);
-    if (m_started) asio::post(m_io, [this] { if (m_listener) m_listener->Accept(); });
+    if (m_started)
+        asio::post(m_io, [this] {
+            if (m_listener) m_listener->Accept();
+        });
     return true;
 }
 

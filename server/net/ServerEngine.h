@@ -32,7 +32,7 @@ struct EngineOptions {
 };
 
 class ServerEngine {
-public:
+  public:
     ServerEngine(EngineOptions options, RequestProcessor processor);
     ~ServerEngine();  // Stop()
     ServerEngine(const ServerEngine&) = delete;
@@ -59,7 +59,7 @@ public:
     // Connections accepted and not yet released.
     size_t OpenConnections() const { return m_openConnections.load(); }
 
-private:
+  private:
     friend class CListeningSocket;
     friend class CClientSocket;
     friend class CLogicProcessThread;

@@ -7,7 +7,9 @@ WorkerPool::WorkerPool(size_t workers) {
     for (size_t i = 0; i < workers; ++i) m_threads.emplace_back([this] { Loop(); });
 }
 
-WorkerPool::~WorkerPool() { Shutdown(); }
+WorkerPool::~WorkerPool() {
+    Shutdown();
+}
 
 bool WorkerPool::Submit(std::function<void()> task) {
     {

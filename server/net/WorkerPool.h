@@ -13,7 +13,7 @@
 namespace warden {
 
 class WorkerPool {
-public:
+  public:
     // REQUIRES: workers > 0
     explicit WorkerPool(size_t workers);
     ~WorkerPool();  // runs what is queued, then joins
@@ -28,7 +28,7 @@ public:
 
     size_t Size() const { return m_threads.size(); }
 
-private:
+  private:
     void Loop();
 
     std::mutex m_mutex;

@@ -77,9 +77,9 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
     try {
         store.OpenDatabase(pattern);
     } catch (const std::exception& e) {
-        view.ShowMessage("打开数据库失败\n(admin store " + store.DataFile().string() + ": " +
-                             e.what() + ")",
-                         "错误", MessageIcon::kError);
+        view.ShowMessage(
+            "打开数据库失败\n(admin store " + store.DataFile().string() + ": " + e.what() + ")",
+            "错误", MessageIcon::kError);
         return false;
     }
     return true;

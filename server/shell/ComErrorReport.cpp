@@ -6,20 +6,34 @@ namespace warden {
 
 std::string SystemMessageFor(uint32_t code) {
     switch (code) {
-        case 0x80004001: return "Not implemented";
-        case 0x80004002: return "No such interface supported";
-        case 0x80004003: return "Invalid pointer";
-        case 0x80004004: return "Operation aborted";
-        case 0x80004005: return "Unspecified error";
-        case 0x8000FFFF: return "Catastrophic failure";
-        case 0x80070005: return "Access is denied.";
-        case 0x80070006: return "The handle is invalid.";
-        case 0x8007000E: return "Not enough memory resources are available to complete this operation.";
-        case 0x80070057: return "The parameter is incorrect.";
-        case 0x800401F3: return "Invalid class string";
-        case 0x80040154: return "Class not registered";
-        case 0x800706BA: return "The RPC server is unavailable.";
-        default: return {};
+        case 0x80004001:
+            return "Not implemented";
+        case 0x80004002:
+            return "No such interface supported";
+        case 0x80004003:
+            return "Invalid pointer";
+        case 0x80004004:
+            return "Operation aborted";
+        case 0x80004005:
+            return "Unspecified error";
+        case 0x8000FFFF:
+            return "Catastrophic failure";
+        case 0x80070005:
+            return "Access is denied.";
+        case 0x80070006:
+            return "The handle is invalid.";
+        case 0x8007000E:
+            return "Not enough memory resources are available to complete this operation.";
+        case 0x80070057:
+            return "The parameter is incorrect.";
+        case 0x800401F3:
+            return "Invalid class string";
+        case 0x80040154:
+            return "Class not registered";
+        case 0x800706BA:
+            return "The RPC server is unavailable.";
+        default:
+            return {};
     }
 }
 

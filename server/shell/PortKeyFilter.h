@@ -14,10 +14,10 @@ bool IsPortKey(const QKeyEvent& event);
 
 class PortKeyFilter : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 

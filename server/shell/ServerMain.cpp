@@ -80,8 +80,9 @@ int RunHeadless(const CommandLine& cmd) {
         case StartResult::kFailed:
             return 1;
         case StartResult::kNoDirectory:
-            SayOnStderr("warning: the IM directory could not be opened; requests that need it "
-                        "will fail");
+            SayOnStderr(
+                "warning: the IM directory could not be opened; requests that need it "
+                "will fail");
             break;
         case StartResult::kRunning:
             break;

@@ -26,7 +26,9 @@ ServerStartup::ServerStartup(std::filesystem::path baseDir, StartupView& view,
       m_factory(factory ? std::move(factory) : DirectoryFactory(OpenVexDirectory)),
       m_ordering(std::make_unique<DeptOrdering>()) {}
 
-ServerStartup::~ServerStartup() { Stop(); }
+ServerStartup::~ServerStartup() {
+    Stop();
+}
 
 bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
@@ -59,7 +61,9 @@ std::filesystem::path ServerStartup::ReadImInstallDir() const {
     return ResolveImInstallDir("", m_baseDir);
 }
 
-bool ServerStartup::OrderingAvailable() const { return m_ordering->Available(); }
+bool ServerStartup::OrderingAvailable() const {
+    return m_ordering->Available();
+}
 
 void ServerStartup::OpenOrdering(const std::string& imAddress) {
     const std::filesystem::path dir = ReadImInstallDir();

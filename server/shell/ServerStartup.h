@@ -25,21 +25,20 @@ class AdminStore;
 class DeptOrdering;
 
 enum class StartResult {
-    kRefused,     // a setting is missing, or the port cannot be listened on
-    kFailed,      // the directory refused the registration; the listener is closed again
-    kNoDirectory, // listening, but the directory's root could not be created
-    kRunning,     // listening and registered: "启动成功"
+    kRefused,      // a setting is missing, or the port cannot be listened on
+    kFailed,       // the directory refused the registration; the listener is closed again
+    kNoDirectory,  // listening, but the directory's root could not be created
+    kRunning,      // listening and registered: "启动成功"
 };
 
 class ServerStartup {
-public:
+  public:
     // `factory` makes the directory root for an install directory; by default
     // the embedded directory.
     using DirectoryFactory =
         std::function<std::shared_ptr<ImRoot>(const std::filesystem::path& installDir)>;
 
-    ServerStartup(std::filesystem::path baseDir, StartupView& view,
-                  DirectoryFactory factory = {});
+    ServerStartup(std::filesystem::path baseDir, StartupView& view, DirectoryFactory factory = {});
     ~ServerStartup();
     ServerStartup(const ServerStartup&) = delete;
     ServerStartup& operator=(const ServerStartup&) = delete;
@@ -65,7 +64,7 @@ public:
     // key is present (empty: none known), else VEX_INSTALLDIR, else <base>/vex.
     std::filesystem::path ReadImInstallDir() const;
 
-private:
+  private:
     void OpenOrdering(const std::string& imAddress);
 
     const std::filesystem::path m_baseDir;

@@ -27,9 +27,12 @@ constexpr const char kExitQuestion[] = "确定要关闭程序并退出么?";
 
 QMessageBox::Icon BoxIcon(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::kWarning: return QMessageBox::Warning;
-        case MessageIcon::kError: return QMessageBox::Critical;
-        case MessageIcon::kInformation: break;
+        case MessageIcon::kWarning:
+            return QMessageBox::Warning;
+        case MessageIcon::kError:
+            return QMessageBox::Critical;
+        case MessageIcon::kInformation:
+            break;
     }
     return QMessageBox::Information;
 }
@@ -137,13 +140,21 @@ void ServerWindow::ShowMessage(const std::string& text, const std::string& capti
 
 void ServerWindow::FocusField(SettingField field) {
     switch (field) {
-        case SettingField::kImAddress: m_imAddress->setFocus(); break;
-        case SettingField::kImPort: m_imPort->setFocus(); break;
-        case SettingField::kListenPort: m_listenPort->setFocus(); break;
+        case SettingField::kImAddress:
+            m_imAddress->setFocus();
+            break;
+        case SettingField::kImPort:
+            m_imPort->setFocus();
+            break;
+        case SettingField::kListenPort:
+            m_listenPort->setFocus();
+            break;
     }
 }
 
-void ServerWindow::SetStartEnabled(bool enabled) { m_start->setEnabled(enabled); }
+void ServerWindow::SetStartEnabled(bool enabled) {
+    m_start->setEnabled(enabled);
+}
 
 void ServerWindow::ShowFromTray() {
     setWindowFlag(Qt::Tool, false);
@@ -163,10 +174,10 @@ void ServerWindow::HideToTray() {
 }
 
 void ServerWindow::AskToExit() {
-    const bool ok = confirm ? confirm(kExitQuestion)
-                            : QMessageBox::question(this, kWindowTitle, kExitQuestion,
-                                                    QMessageBox::Ok | QMessageBox::Cancel) ==
-                                  QMessageBox::Ok;
+    const bool ok =
+        confirm ? confirm(kExitQuestion)
+                : QMessageBox::question(this, kWindowTitle, kExitQuestion,
+                                        QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     if (ok) emit exitConfirmed();
 }
 

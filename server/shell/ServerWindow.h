@@ -19,7 +19,7 @@ namespace warden {
 
 class ServerWindow : public QDialog, public StartupView {
     Q_OBJECT
-public:
+  public:
     explicit ServerWindow(QWidget* parent = nullptr);
 
     void SetSettings(const StartSettings& settings);
@@ -38,23 +38,23 @@ public:
 
     static QIcon ProgramIcon();
 
-signals:
+  signals:
     void startRequested();
     void exitConfirmed();
 
-public slots:
+  public slots:
     void ShowFromTray();
     void AskToExit();
     void ShowAbout();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void accept() override {}  // no OK button: Enter only presses Start
     void reject() override { AskToExit(); }
 
-private:
+  private:
     void HideToTray();
 
     QLineEdit* m_imAddress;

@@ -17,7 +17,7 @@ struct StartSettings {
 };
 
 class StartupView {
-public:
+  public:
     virtual ~StartupView() = default;
     virtual void ShowMessage(const std::string& text, const std::string& caption,
                              MessageIcon icon) = 0;

@@ -21,7 +21,10 @@ void StderrView::ShowMessage(const std::string& text, const std::string&, Messag
         }
     }
     while (!line.empty() && (line.back() == ' ' || line.back() == ';')) line.pop_back();
-    SayOnStderr((icon == MessageIcon::kError ? "error: " : icon == MessageIcon::kWarning ? "warning: " : "") + line);
+    SayOnStderr((icon == MessageIcon::kError     ? "error: "
+                 : icon == MessageIcon::kWarning ? "warning: "
+                                                 : "") +
+                line);
 }
 
 }  // namespace warden

@@ -7,7 +7,7 @@
 namespace warden {
 
 class StderrView : public StartupView {
-public:
+  public:
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
     void FocusField(SettingField) override {}

@@ -188,7 +188,9 @@ int64_t OdbcStatement::AffectedRows() {
     return rows;
 }
 
-std::string SqliteOdbcDriver() { return WARDEN_SQLITE_ODBC_DRIVER; }
+std::string SqliteOdbcDriver() {
+    return WARDEN_SQLITE_ODBC_DRIVER;
+}
 
 std::string FillConnectionString(std::string_view pattern, std::string_view directory,
                                  std::string_view file) {

@@ -22,7 +22,7 @@ std::optional<std::string> Dispatch(const Dispatcher& d, std::string_view reques
 }
 
 class DispatcherTest : public ::testing::Test {
-protected:
+  protected:
     DispatcherTest() : m_open(m_services, false) {
         for (const RequestEntry& entry : RequestTable()) {
             m_open.Register(entry.name, [name = std::string(entry.name)](RequestContext&) {
@@ -73,9 +73,8 @@ TEST_F(DispatcherTest, HandlerFailuresBecomeTheGeneralErrorReply) {
     m_open.Register("GetAdminList.asp", [](RequestContext&) -> std::string {
         throw std::runtime_error("database is gone");
     });
-    m_open.Register("GetAllRoles.asp", [](RequestContext&) -> std::string {
-        throw std::bad_alloc();
-    });
+    m_open.Register("GetAllRoles.asp",
+                    [](RequestContext&) -> std::string { throw std::bad_alloc(); });
     EXPECT_EQ(Dispatch(m_open, "UserDelete.asp?username=x", m_session), general);
     EXPECT_EQ(Dispatch(m_open, "GetAdminList.asp", m_session), general);
     EXPECT_EQ(Dispatch(m_open, "GetAllRoles.asp", m_session), general);

@@ -71,14 +71,12 @@ TEST_F(DirectoryRequestsE2eTest, DepartmentsAreOrderedAmongTheirSiblings) {
     }
     ASSERT_EQ(Ask("DeptAdd.asp?deptid=总部`parentdept="), "error:部门已经存在");
     const std::string order = "SetDeptOrder.asp?deptName=";
-    EXPECT_EQ(Ask(order + "\\总部\\丙`nextDeptName=\\总部\\甲`isLast=0"),
-              "info:修改部门顺序成功");
+    EXPECT_EQ(Ask(order + "\\总部\\丙`nextDeptName=\\总部\\甲`isLast=0"), "info:修改部门顺序成功");
     EXPECT_EQ(Ask("GetSameLevelDepts.asp?deptId=\\总部"), "丙,甲,乙");
     EXPECT_EQ(Ask(order + "\\总部\\丙`nextDeptName=\\总部\\乙\\`isLast=1"),
               "info:修改部门顺序成功");
     EXPECT_EQ(Ask("GetSameLevelDepts.asp?deptId=\\总部"), "甲,乙,丙");
-    EXPECT_EQ(Ask(order + "\\总部\\无`nextDeptName=\\总部\\乙`isLast=0"),
-              "error:修改部门顺序失败");
+    EXPECT_EQ(Ask(order + "\\总部\\无`nextDeptName=\\总部\\乙`isLast=0"), "error:修改部门顺序失败");
 }
 
 TEST_F(DirectoryRequestsE2eTest, UsersAreAddedMovedAndDeleted) {

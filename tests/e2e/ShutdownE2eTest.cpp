@@ -32,9 +32,9 @@ TEST(ShutdownE2eTest, SigtermUnderLoadLosesNoAnsweredChange) {
                 for (int i = 0; !stop; ++i) {
                     const std::string name = "admin" + std::to_string(t) + "_" + std::to_string(i);
                     ++sent;
-                    auto reply = client.Ask("SaveAdminDepts.asp?username=" + name +
-                                                "`depts=\\销售部;`adminroles=User|",
-                                            2s);
+                    auto reply = client.Ask(
+                        "SaveAdminDepts.asp?username=" + name + "`depts=\\销售部;`adminroles=User|",
+                        2s);
                     if (!reply) break;  // refused: the server closed the connection
                     ++answered;
                     if (*reply == "info:管理员设置成功") {

@@ -19,7 +19,7 @@ using test::Client;
 
 // An engine on an ephemeral port whose processor answers "re:" + request.
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void StartEngine(EngineOptions options = {}, std::chrono::milliseconds delay = 0ms) {
         m_engine = std::make_unique<ServerEngine>(
             options, [this, delay](std::string_view request, Session&, const ReplySink& reply) {

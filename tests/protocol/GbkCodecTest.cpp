@@ -26,9 +26,9 @@ TEST(GbkCodecTest, TrailByteEqualToBackslashSurvives) {
 }
 
 TEST(GbkCodecTest, InvalidInputIsRefused) {
-    EXPECT_FALSE(GbkToUtf8("\x81").has_value());          // lead byte without trail
-    EXPECT_FALSE(GbkToUtf8("ab\xff\xff").has_value());    // not a GBK sequence
-    EXPECT_FALSE(Utf8ToGbk("\xe4\xb8").has_value());      // cut UTF-8
+    EXPECT_FALSE(GbkToUtf8("\x81").has_value());              // lead byte without trail
+    EXPECT_FALSE(GbkToUtf8("ab\xff\xff").has_value());        // not a GBK sequence
+    EXPECT_FALSE(Utf8ToGbk("\xe4\xb8").has_value());          // cut UTF-8
     EXPECT_FALSE(Utf8ToGbk("\xf0\x9f\x98\x80").has_value());  // emoji: not in GBK
     EXPECT_EQ(GbkToUtf8(""), std::string{});
 }

@@ -10,7 +10,8 @@ TEST(SplitListTest, RunsAndEndsOfDelimitersGiveNoEmptyPieces) {
     EXPECT_EQ(SplitList("a,,b,", ","), (std::vector<std::string>{"a", "b"}));
     EXPECT_TRUE(SplitList(",", ",").empty());
     EXPECT_TRUE(SplitList("", ",").empty());
-    EXPECT_EQ(SplitList("\\销售部\\华东区\\", "\\"), (std::vector<std::string>{"销售部", "华东区"}));
+    EXPECT_EQ(SplitList("\\销售部\\华东区\\", "\\"),
+              (std::vector<std::string>{"销售部", "华东区"}));
     EXPECT_EQ(SplitList("a|b;c", "|;"), (std::vector<std::string>{"a", "b", "c"}));
 }
 

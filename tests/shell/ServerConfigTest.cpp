@@ -9,7 +9,7 @@ namespace warden {
 namespace {
 
 class ServerConfigTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = std::filesystem::temp_directory_path() /
                 ("warden-cfg-" + std::to_string(::getpid()) + "-" +
@@ -32,8 +32,9 @@ TEST_F(ServerConfigTest, MissingFileGivesTheDefaults) {
 }
 
 TEST_F(ServerConfigTest, SectionsAndKeysIgnoreCaseAndBadNumbersKeepDefaults) {
-    Write("[vex_server]\nip_address=10.0.0.9\n[Listen_Port]\nPort=9900\n"
-          "[SERVER]\nWORKERS=zero\nMAX_REQUEST=4096\n[SECURITY]\nREQUIRE_LOGIN=0\n");
+    Write(
+        "[vex_server]\nip_address=10.0.0.9\n[Listen_Port]\nPort=9900\n"
+        "[SERVER]\nWORKERS=zero\nMAX_REQUEST=4096\n[SECURITY]\nREQUIRE_LOGIN=0\n");
     ServerConfig c = LoadServerConfig(m_file);
     EXPECT_EQ(c.imAddress, "10.0.0.9");
     EXPECT_EQ(c.listenPort, "9900");

@@ -15,7 +15,7 @@ namespace {
 
 // Remembers what start-up showed instead of showing it.
 class RecordingView : public StartupView {
-public:
+  public:
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override {
         messages.push_back(text);
@@ -36,7 +36,7 @@ public:
 };
 
 class ServerStartupTest : public ::testing::Test {
-protected:
+  protected:
     void WriteConfig(const std::string& text) { std::ofstream(dir.Path() / "server.cfg") << text; }
 
     std::string ReadConfig() {

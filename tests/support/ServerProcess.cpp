@@ -19,7 +19,9 @@
 
 namespace warden::test {
 
-std::filesystem::path BinaryDir() { return WARDEN_BINARY_DIR; }
+std::filesystem::path BinaryDir() {
+    return WARDEN_BINARY_DIR;
+}
 
 std::string Gbk(const std::string& utf8) {
     auto gbk = Utf8ToGbk(utf8);
@@ -141,8 +143,7 @@ std::optional<std::string> Client::AskRaw(const std::string& bytes,
     return reply;
 }
 
-std::optional<std::string> Client::Ask(const std::string& request,
-                                       std::chrono::milliseconds wait) {
+std::optional<std::string> Client::Ask(const std::string& request, std::chrono::milliseconds wait) {
     auto gbk = Utf8ToGbk(request);
     if (!gbk) throw std::invalid_argument("request not encodable in GBK");
     auto reply = AskRaw(*gbk, wait);

@@ -11,7 +11,7 @@
 namespace warden::test {
 
 class ServerProcess {
-public:
+  public:
     // `serverCfgExtra` is appended to the generated server.cfg (which sets
     // [LISTEN_PORT] PORT=0). `prepare` may fill the base directory first.
     explicit ServerProcess(const std::string& serverCfgExtra = "",
@@ -32,7 +32,7 @@ public:
     int ExitCode() const { return m_exitCode; }
     int Pid() const { return m_pid; }
 
-private:
+  private:
     void ReadErrorsFor(std::chrono::milliseconds timeout);
 
     std::filesystem::path m_baseDir;
@@ -46,7 +46,7 @@ private:
 
 // One console connection.
 class Client {
-public:
+  public:
     explicit Client(int port);
     ~Client();
     Client(const Client&) = delete;
@@ -64,7 +64,7 @@ public:
     bool LoginAsAdmin(const std::string& password = "admin");
     int Fd() const { return m_fd; }
 
-private:
+  private:
     int m_fd = -1;
 };
 

@@ -2,8 +2,8 @@
 #include <sqlite3.h>
 
 #include "server/im/ImInstallDir.h"
-#include "tests/vexdir/ExpectImError.h"
 #include "tests/support/TempDir.h"
+#include "tests/vexdir/ExpectImError.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden {

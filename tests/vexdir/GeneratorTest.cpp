@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "tests/vexdir/ExpectImError.h"
 #include "tests/support/TempDir.h"
+#include "tests/vexdir/ExpectImError.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/Generator.h"
 #include "vexdir/VexDirectory.h"

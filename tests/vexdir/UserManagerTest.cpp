@@ -4,8 +4,8 @@
 #include <set>
 
 #include "server/im/ImInstallDir.h"
-#include "tests/vexdir/ExpectImError.h"
 #include "tests/support/TempDir.h"
+#include "tests/vexdir/ExpectImError.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/VexDirectory.h"
 
