@@ -21,10 +21,10 @@ void StderrView::ShowMessage(const std::string& text, const std::string&, Messag
         }
     }
     while (!line.empty() && (line.back() == ' ' || line.back() == ';')) line.pop_back();
-    SayOnStderr((icon == MessageIcon::kError     ? "error: "
-                 : icon == MessageIcon::kWarning ? "warning: "
-                                                 : "") +
-                line);
+    const char* prefix = "";
+    if (icon == MessageIcon::kError) prefix = "error: ";
+    if (icon == MessageIcon::kWarning) prefix = "warning: ";
+    SayOnStderr(prefix + line);
 }
 
 }  // namespace warden
