@@ -2,6 +2,8 @@
 
 #include "console/dialogs/ChangePasswordDialog.h"
 #include "console/dialogs/DeptDialogs.h"
+#include "console/dialogs/DialogWidgets.h"
+#include "console/dialogs/UserDialogs.h"
 
 namespace warden::console {
 
@@ -32,6 +34,27 @@ void OpenOrderDept(DialogContext& context) {
     dialog.exec();
 }
 
+bool EditUserRoles(DialogContext& context, QWidget* parent, std::string& roles) {
+    UserRolesLogic logic(context.transport, context.sink, context.login, roles);
+    UserRolesDialog dialog(logic, parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    roles = logic.RolesText();
+    return true;
+}
+
+void OpenUserEditor(DialogContext& context, UserEditorMode mode) {
+    std::string roles = mode == UserEditorMode::kUpdate ? S(context.rolesText) : std::string();
+    UserEditorLogic logic(context.transport, context.sink, context.window, mode,
+                          context.window.CurrentDeptPath(), std::move(roles));
+    UserEditorDialog dialog(
+        logic,
+        [&context](QWidget* parent, std::string& text) {
+            return EditUserRoles(context, parent, text);
+        },
+        context.owner);
+    dialog.exec();
+}
+
 }  // namespace
 
 void RegisterConsoleDialogs(DialogRegistry& registry) {
@@ -39,6 +62,12 @@ void RegisterConsoleDialogs(DialogRegistry& registry) {
     registry.Register(ConsoleCommand::kAddDept, OpenAddDept);
     registry.Register(ConsoleCommand::kChangeDept, OpenChangeDept);
     registry.Register(ConsoleCommand::kOrderDept, OpenOrderDept);
+    registry.Register(ConsoleCommand::kAddUser, [](DialogContext& context) {
+        OpenUserEditor(context, UserEditorMode::kAdd);
+    });
+    registry.Register(ConsoleCommand::kEditUser, [](DialogContext& context) {
+        OpenUserEditor(context, UserEditorMode::kUpdate);
+    });
 }
 
 }  // namespace warden::console

@@ -41,8 +41,11 @@ bool DeptPickerView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void DeptPickerView::OnClicked() {
-    std::string path = m_picker.Click(SelectedNode());
-    if (m_onChosen) m_onChosen(path);
+    if (m_onClick) {
+        m_onClick(SelectedNode());
+    } else {
+        m_picker.Click(SelectedNode());
+    }
 }
 
 void DeptPickerView::BeginTreeReset() {

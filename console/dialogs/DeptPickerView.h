@@ -6,7 +6,6 @@
 
 #include <QTreeView>
 #include <functional>
-#include <string>
 
 #include "console/dialogs/DeptPicker.h"
 
@@ -18,14 +17,16 @@ class DeptPickerView final : public QTreeView, private DeptPickerObserver {
     Q_OBJECT
 
   public:
-    // Called after each click with the chosen path ("" for none).
-    using ChosenHandler = std::function<void(const std::string& path)>;
+    // Handles a click, given the item selected after it (null for none).
+    using ClickHandler = std::function<void(const DeptNode* selected)>;
 
     // REQUIRES: `picker` outlives the view.
     explicit DeptPickerView(DeptPicker& picker, QWidget* parent = nullptr);
     ~DeptPickerView() override;
 
-    void SetChosenHandler(ChosenHandler handler) { m_onChosen = std::move(handler); }
+    // By default a click goes to the picker's Click; a dialog that keeps the
+    // chosen department itself puts its own handler here.
+    void SetClickHandler(ClickHandler handler) { m_onClick = std::move(handler); }
     // The selected department; null for none.
     const DeptNode* SelectedNode() const;
 
@@ -44,7 +45,7 @@ class DeptPickerView final : public QTreeView, private DeptPickerObserver {
 
     DeptPicker& m_picker;
     DeptTreeModel* m_model;
-    ChosenHandler m_onChosen;
+    ClickHandler m_onClick;
 };
 
 }  // namespace warden::console

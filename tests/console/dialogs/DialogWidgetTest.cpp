@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include "console/dialogs/ConsoleDialogs.h"
 #include "console/dialogs/DeptDialogs.h"
 #include "console/dialogs/DeptPickerView.h"
+#include "console/dialogs/UserDialogs.h"
 #include "tests/console/dialogs/DialogFixture.h"
 
 namespace warden::console::test {
@@ -161,6 +163,102 @@ TEST_F(DialogWidgetTest, OrderDeptEnablesTheListOnlyForAChosenSibling) {
     OrderDeptLogic alone(m_transport, m_sink, m_window, "\\研发部");
     OrderDeptDialog lonely(alone);
     EXPECT_FALSE(Child<QPushButton>(lonely, "submitButton")->isEnabled());
+}
+
+TEST_F(DialogWidgetTest, UserEditorAddsADepartmentFromItsTreeAndEmptiesTheFormAfterAnAddition) {
+    PointAt("\\销售部");
+    UserEditorLogic logic(m_transport, m_sink, m_window, UserEditorMode::kAdd, "\\销售部", "");
+    int rolesOpened = 0;
+    UserEditorDialog dialog(logic, [&rolesOpened](QWidget*, std::string& roles) {
+        ++rolesOpened;
+        roles = "经理;";
+        return true;
+    });
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_EQ(dialog.windowTitle(), Q("添加用户"));
+    auto* depts = Child<QListWidget>(dialog, "depts");
+    ASSERT_EQ(depts->count(), 1);
+    EXPECT_EQ(Child<QComboBox>(dialog, "level")->currentText(), "0");
+    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentIndex(), -1);
+
+    auto* tree = Child<QTreeView>(dialog, "deptTree");
+    ClickItem(tree, tree->model()->index(1, 0, {}));  // 研发部
+    Click(dialog, "addDeptButton");
+    ASSERT_EQ(depts->count(), 2);
+    EXPECT_EQ(depts->findItems(Q("\\研发部\\"), Qt::MatchExactly).size(), 1);
+    depts->setCurrentRow(depts->row(depts->findItems(Q("\\销售部"), Qt::MatchExactly).first()));
+    Click(dialog, "removeDeptButton");
+    ASSERT_EQ(depts->count(), 1);
+
+    Click(dialog, "rolesButton");
+    EXPECT_EQ(rolesOpened, 1);
+    EXPECT_EQ(Child<QLineEdit>(dialog, "roles")->text(), Q("经理;"));
+
+    // The note about an empty password belongs to the update mode only.
+    Child<QLineEdit>(dialog, "password")->setFocus();
+    EXPECT_FALSE(Child<QLabel>(dialog, "passwordNote")->isVisible());
+
+    Child<QLineEdit>(dialog, "account")->setText("wangwu");
+    Child<QLineEdit>(dialog, "name")->setText(Q("王五"));
+    Child<QComboBox>(dialog, "gender")->setCurrentIndex(1);
+    m_transport.replies
+        ["UserAdd.asp?username=wangwu`deptname=\\研发部\\|`name=王五`position="
+         "`gender=女`mobile=`phone=`email=`pwd=`roles=经理;`level=0"] = "info:添加用户成功";
+    Click(dialog, "submitButton");
+    EXPECT_EQ(m_sink.Texts(), Strings{"添加用户成功"});
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "account")->text().isEmpty());
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "name")->text().isEmpty());
+    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentIndex(), -1);
+    EXPECT_EQ(Child<QLineEdit>(dialog, "roles")->text(), Q("经理;"));
+    EXPECT_EQ(m_window.Users().Size(), 1);
+}
+
+TEST_F(DialogWidgetTest, UserEditorInUpdateModeLocksTheAccountAndShowsThePasswordNoteOnFocus) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\销售部"] = "zhaolei";
+    m_transport.replies["GetUserBInfo.asp?username=zhaolei"] =
+        "name:赵磊|gender:男|mobile:|email:|phone:|auth:0|uin:1|position:|level:3";
+    m_window.LoadDeptUsers("\\销售部");
+    ASSERT_TRUE(m_window.ClickUser(0));
+    UserEditorLogic logic(m_transport, m_sink, m_window, UserEditorMode::kUpdate, "", "经理;");
+    UserEditorDialog dialog(logic, {});
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_EQ(dialog.windowTitle(), Q("修改用户信息"));
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "account")->isReadOnly());
+    EXPECT_EQ(Child<QLineEdit>(dialog, "account")->text(), "zhaolei");
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Child<QLineEdit>(dialog, "name")->hasFocus(); }, 1000));
+    auto* note = Child<QLabel>(dialog, "passwordNote");
+    EXPECT_FALSE(note->isVisible());
+    Child<QLineEdit>(dialog, "password")->setFocus();
+    EXPECT_TRUE(note->isVisible());
+    Child<QLineEdit>(dialog, "email")->setFocus();
+    EXPECT_FALSE(note->isVisible());
+    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentText(), Q("男"));
+    EXPECT_EQ(Child<QComboBox>(dialog, "level")->currentText(), "3");
+}
+
+TEST_F(DialogWidgetTest, UserRolesMovesRolesByButtonAndDoubleClick) {
+    m_transport.replies["GetAllRoles.asp?"] = "=User=经理=员工=客服";
+    UserRolesLogic logic(m_transport, m_sink, m_login, "客服;");
+    UserRolesDialog dialog(logic);
+    dialog.show();
+    auto* available = Child<QListWidget>(dialog, "availableRoles");
+    auto* given = Child<QListWidget>(dialog, "givenRoles");
+    ASSERT_EQ(available->count(), 2);
+    ASSERT_EQ(given->count(), 1);
+    available->setCurrentRow(0);
+    Click(dialog, "giveButton");
+    EXPECT_EQ(available->count(), 1);
+    EXPECT_EQ(given->count(), 2);
+    QListWidgetItem* item = given->item(0);
+    QTest::mouseClick(given->viewport(), Qt::LeftButton, {}, given->visualItemRect(item).center());
+    QTest::mouseDClick(given->viewport(), Qt::LeftButton, {}, given->visualItemRect(item).center());
+    EXPECT_EQ(given->count(), 1);
+    Click(dialog, "okButton");
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(logic.RolesText(), given->item(0)->text().toStdString() + ";");
 }
 
 }  // namespace
