@@ -3,6 +3,7 @@
 #include "console/dialogs/ChangePasswordDialog.h"
 #include "console/dialogs/DeptDialogs.h"
 #include "console/dialogs/DialogWidgets.h"
+#include "console/dialogs/RoleDialogs.h"
 #include "console/dialogs/UserDialogs.h"
 
 namespace warden::console {
@@ -55,6 +56,12 @@ void OpenUserEditor(DialogContext& context, UserEditorMode mode) {
     dialog.exec();
 }
 
+void OpenRoleManager(DialogContext& context) {
+    RoleManagerLogic logic(context.transport, context.sink);
+    RoleManagerDialog dialog(logic, context.transport, context.sink, context.owner);
+    dialog.exec();
+}
+
 }  // namespace
 
 void RegisterConsoleDialogs(DialogRegistry& registry) {
@@ -62,6 +69,7 @@ void RegisterConsoleDialogs(DialogRegistry& registry) {
     registry.Register(ConsoleCommand::kAddDept, OpenAddDept);
     registry.Register(ConsoleCommand::kChangeDept, OpenChangeDept);
     registry.Register(ConsoleCommand::kOrderDept, OpenOrderDept);
+    registry.Register(ConsoleCommand::kManageRoles, OpenRoleManager);
     registry.Register(ConsoleCommand::kAddUser, [](DialogContext& context) {
         OpenUserEditor(context, UserEditorMode::kAdd);
     });

@@ -7,15 +7,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTreeView>
+#include <QTreeWidget>
 
 #include "console/dialogs/ChangePasswordDialog.h"
 #include "console/dialogs/ConsoleDialogs.h"
 #include "console/dialogs/DeptDialogs.h"
 #include "console/dialogs/DeptPickerView.h"
+#include "console/dialogs/RoleDialogs.h"
 #include "console/dialogs/UserDialogs.h"
 #include "tests/console/dialogs/DialogFixture.h"
 
@@ -259,6 +262,84 @@ TEST_F(DialogWidgetTest, UserRolesMovesRolesByButtonAndDoubleClick) {
     Click(dialog, "okButton");
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(logic.RolesText(), given->item(0)->text().toStdString() + ";");
+}
+
+TEST_F(DialogWidgetTest, RoleManagerLocksTheBuiltInRolesAndShowsTheSelectedOne) {
+    m_transport.replies["GetAllRoles.asp?"] = "=User=经理";
+    m_transport.replies["GetRoleDescription.asp?rolename=经理"] = "部门经理";
+    m_transport.replies["GetRightsOfRole.asp?rolename=经理"] = "R1|0|1|发送短信|^R2|1|0|发送文件|";
+    RoleManagerLogic logic(m_transport, m_sink);
+    RoleManagerDialog dialog(logic, m_transport, m_sink);
+    dialog.show();
+    auto* roles = Child<QListWidget>(dialog, "roles");
+    ASSERT_EQ(roles->count(), 2);
+    EXPECT_FALSE(Child<QPushButton>(dialog, "deleteButton")->isEnabled());
+
+    roles->setCurrentRow(roles->row(roles->findItems("User", Qt::MatchExactly).first()));
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "roleName")->isReadOnly());
+    EXPECT_FALSE(Child<QPushButton>(dialog, "updateButton")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(dialog, "editRightButton")->isEnabled());
+
+    roles->setCurrentRow(roles->row(roles->findItems(Q("经理"), Qt::MatchExactly).first()));
+    EXPECT_EQ(Child<QLineEdit>(dialog, "roleName")->text(), Q("经理"));
+    EXPECT_FALSE(Child<QLineEdit>(dialog, "roleName")->isReadOnly());
+    EXPECT_EQ(Child<QPlainTextEdit>(dialog, "roleDescription")->toPlainText(), Q("部门经理"));
+    EXPECT_TRUE(Child<QPushButton>(dialog, "deleteButton")->isEnabled());
+    auto* rights = Child<QTreeWidget>(dialog, "rights");
+    ASSERT_EQ(rights->topLevelItemCount(), 2);
+    EXPECT_EQ(rights->topLevelItem(0)->text(0), Q("发送文件"));
+    EXPECT_EQ(rights->topLevelItem(0)->text(1), "+");
+    EXPECT_TRUE(rights->isColumnHidden(3));
+
+    m_sink.answers = {true};
+    m_transport.replies["RoleAdmin.asp?op=del`name=经理"] = "info:删除角色成功";
+    Click(dialog, "deleteButton");
+    EXPECT_EQ(roles->count(), 1);
+    EXPECT_EQ(rights->topLevelItemCount(), 0);
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "roleName")->text().isEmpty());
+}
+
+TEST_F(DialogWidgetTest, RightSettingStartsFromTheFlagsAndAlwaysCloses) {
+    RoleManagerLogic manager(m_transport, m_sink);
+    RightSettingLogic logic(m_transport, m_sink, manager,
+                            {"经理", Q("发送短信").toStdString(), "R1", "0", "0"});
+    RightSettingDialog dialog(logic);
+    dialog.show();
+    EXPECT_EQ(Child<QLabel>(dialog, "rightDescription")->text(), Q("发送短信"));
+    EXPECT_FALSE(Child<QRadioButton>(dialog, "deny")->isChecked());
+    EXPECT_FALSE(Child<QRadioButton>(dialog, "allow")->isChecked());
+    Child<QRadioButton>(dialog, "allow")->click();
+    m_transport.replies["UpdateRoleRight.asp?name=经理`rightInfo=R1|0|1"] = "error:失败";
+    Click(dialog, "submitButton");
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(m_sink.Texts(), Strings{"失败"});
+}
+
+TEST_F(DialogWidgetTest, AddRoleRadioButtonsFollowAndSetTheClickedRight) {
+    m_transport.replies["GetAllRights.asp?"] = "R1|甲权限|1|^R2|乙权限|0|";
+    RoleManagerLogic manager(m_transport, m_sink);
+    AddRoleLogic logic(m_transport, m_sink, manager);
+    AddRoleDialog dialog(logic);
+    dialog.show();
+    auto* rights = Child<QTreeWidget>(dialog, "rights");
+    ASSERT_EQ(rights->topLevelItemCount(), 2);
+    auto* deny = Child<QRadioButton>(dialog, "deny");
+    auto* allow = Child<QRadioButton>(dialog, "allow");
+    rights->setCurrentItem(rights->topLevelItem(1));  // 甲权限, allowed
+    EXPECT_TRUE(allow->isChecked());
+    rights->setCurrentItem(rights->topLevelItem(0));  // 乙权限, neither
+    EXPECT_FALSE(allow->isChecked());
+    EXPECT_FALSE(deny->isChecked());
+    QTest::mouseClick(deny, Qt::LeftButton);
+    EXPECT_EQ(rights->topLevelItem(0)->text(1), "+");
+
+    Child<QLineEdit>(dialog, "roleName")->setText(Q("销售"));
+    m_transport.replies["RoleAdmin.asp?op=add`name=销售`desc=`rightInfo=R2|1|0^R1|0|1"] =
+        "info:添加角色成功";
+    Click(dialog, "submitButton");
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "roleName")->text().isEmpty());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(manager.Roles().Items(), Strings{"销售"});
 }
 
 }  // namespace
