@@ -1,5 +1,6 @@
 #include "console/dialogs/ConsoleDialogs.h"
 
+#include "console/dialogs/AdminDialogs.h"
 #include "console/dialogs/ChangePasswordDialog.h"
 #include "console/dialogs/DeptDialogs.h"
 #include "console/dialogs/DialogWidgets.h"
@@ -62,6 +63,24 @@ void OpenRoleManager(DialogContext& context) {
     dialog.exec();
 }
 
+void OpenAdminList(DialogContext& context) {
+    AdminListLogic logic(context.transport, context.sink);
+    AdminListDialog dialog(logic, context.transport, context.sink, context.login, context.owner);
+    dialog.exec();
+}
+
+// "设为管理员": the editor for the account of the main window's current user
+// row, which this uses up.
+void OpenMakeAdmin(DialogContext& context) {
+    int row = context.window.TakeCurrentUserRow();
+    if (row == 0 || row > context.window.Users().Size()) return;
+    AdminEditorLogic logic(context.transport, context.sink, context.login,
+                           context.window.Users().At(row - 1).Account(), false, nullptr,
+                           context.window.CurrentDeptPath());
+    AdminEditorDialog dialog(logic, context.owner);
+    dialog.exec();
+}
+
 }  // namespace
 
 void RegisterConsoleDialogs(DialogRegistry& registry) {
@@ -70,6 +89,8 @@ void RegisterConsoleDialogs(DialogRegistry& registry) {
     registry.Register(ConsoleCommand::kChangeDept, OpenChangeDept);
     registry.Register(ConsoleCommand::kOrderDept, OpenOrderDept);
     registry.Register(ConsoleCommand::kManageRoles, OpenRoleManager);
+    registry.Register(ConsoleCommand::kManageAdmins, OpenAdminList);
+    registry.Register(ConsoleCommand::kMakeAdmin, OpenMakeAdmin);
     registry.Register(ConsoleCommand::kAddUser, [](DialogContext& context) {
         OpenUserEditor(context, UserEditorMode::kAdd);
     });

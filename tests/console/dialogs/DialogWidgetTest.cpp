@@ -2,6 +2,7 @@
 // name, clicks reaching the logic, focus and closing as the logic says.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -14,6 +15,8 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include "console/core/MainWindow.h"
+#include "console/dialogs/AdminDialogs.h"
 #include "console/dialogs/ChangePasswordDialog.h"
 #include "console/dialogs/ConsoleDialogs.h"
 #include "console/dialogs/DeptDialogs.h"
@@ -340,6 +343,58 @@ TEST_F(DialogWidgetTest, AddRoleRadioButtonsFollowAndSetTheClickedRight) {
     EXPECT_TRUE(Child<QLineEdit>(dialog, "roleName")->text().isEmpty());
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(manager.Roles().Items(), Strings{"销售"});
+}
+
+TEST_F(DialogWidgetTest, AdminListShowsTheSelectedAdministratorsDepartments) {
+    m_transport.replies["GetAdminList.asp?"] = "bob|";
+    m_transport.replies["QueryUserAdminDepts.asp?username=bob"] = "|\\销售部;\\研发部;";
+    AdminListLogic logic(m_transport, m_sink);
+    AdminListDialog dialog(logic, m_transport, m_sink, m_login);
+    dialog.show();
+    auto* admins = Child<QListWidget>(dialog, "admins");
+    ASSERT_EQ(admins->count(), 1);
+    admins->setCurrentRow(0);
+    EXPECT_EQ(Child<QListWidget>(dialog, "adminDepts")->count(), 2);
+    // "修改管理员" without a selection opens nothing.
+    admins->clearSelection();
+    EXPECT_EQ(Child<QListWidget>(dialog, "adminDepts")->count(), 0);
+    m_transport.requests.clear();
+    Click(dialog, "changeAdminButton");
+    EXPECT_TRUE(m_transport.requests.empty());
+}
+
+TEST_F(DialogWidgetTest, AdminEditorLocksTheNameInUpdateModeAndDeletesWithTheDeleteKey) {
+    m_transport.replies["QueryUserAdminDepts.asp?username=bob"] = "|\\销售部;\\研发部;";
+    AdminEditorLogic logic(m_transport, m_sink, m_login, "bob", true, nullptr, "");
+    AdminEditorDialog dialog(logic);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_EQ(dialog.windowTitle(), Q("修改分级管理员"));
+    auto* name = Child<QLineEdit>(dialog, "adminName");
+    EXPECT_EQ(name->text(), "bob");
+    EXPECT_FALSE(name->isEnabled());
+    auto* managed = Child<QListWidget>(dialog, "managedDepts");
+    ASSERT_EQ(managed->count(), 2);
+    managed->setFocus();
+    managed->setCurrentRow(0);
+    QTest::keyClick(managed, Qt::Key_Delete);
+    ASSERT_EQ(managed->count(), 1);
+    EXPECT_EQ(managed->currentRow(), 0);
+    EXPECT_TRUE(managed->item(0)->isSelected());
+}
+
+TEST_F(DialogWidgetTest, EveryMenuCommandHasItsDialog) {
+    DialogRegistry registry;
+    RegisterConsoleDialogs(registry);
+    MainWindow window(m_transport, m_sink, m_login, registry);
+    for (ConsoleCommand command :
+         {ConsoleCommand::kAddDept, ConsoleCommand::kChangeDept, ConsoleCommand::kOrderDept,
+          ConsoleCommand::kAddUser, ConsoleCommand::kEditUser, ConsoleCommand::kMakeAdmin,
+          ConsoleCommand::kManageAdmins, ConsoleCommand::kChangePassword,
+          ConsoleCommand::kManageRoles}) {
+        ASSERT_NE(window.CommandAction(command), nullptr);
+        EXPECT_TRUE(window.CommandAction(command)->isEnabled()) << static_cast<int>(command);
+    }
 }
 
 }  // namespace
