@@ -38,6 +38,9 @@ QTreeWidget* RightList(QWidget* parent, const char* name) {
         {Q(text::kRightDescHeader), Q(text::kDeny), Q(text::kAllow), Q(text::kIdentityHeader)});
     list->header()->setStretchLastSection(false);
     list->setColumnWidth(0, 150);
+    // The description takes whatever room the dialog has beyond its 150.
+    list->header()->setMinimumSectionSize(60);
+    list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     list->setColumnWidth(1, 60);
     list->setColumnWidth(2, 60);
     list->setColumnHidden(3, true);
@@ -102,6 +105,7 @@ RoleManagerDialog::RoleManagerDialog(RoleManagerLogic& logic, Transport& transpo
 
     auto* roleGroup = new QGroupBox(Q(text::kRoleListGroup), this);
     (new QVBoxLayout(roleGroup))->addWidget(m_roles);
+    roleGroup->setMaximumWidth(180);
     auto* rightGroup = new QGroupBox(Q(text::kRightListGroup), this);
     (new QVBoxLayout(rightGroup))->addWidget(m_rights);
     auto* fields = new QGridLayout;
@@ -119,7 +123,7 @@ RoleManagerDialog::RoleManagerDialog(RoleManagerLogic& logic, Transport& transpo
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(columns);
     outer->addLayout(ButtonRow({m_update, addRole, m_editRight, m_delete, close}));
-    resize(600, 420);
+    resize(640, 420);
 
     connect(m_roles, &QListWidget::itemSelectionChanged, this, &RoleManagerDialog::OnRoleClicked);
     connect(m_rights, &QTreeWidget::itemSelectionChanged, this,
