@@ -1,0 +1,212 @@
+#include "console/dialogs/AdminDialogs.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "console/dialogs/DeptPickerView.h"
+#include "console/dialogs/DialogTexts.h"
+#include "console/dialogs/DialogWidgets.h"
+
+namespace warden::console {
+
+namespace {
+
+QPushButton* Button(QWidget* parent, const char* label, const char* name) {
+    auto* button = new QPushButton(Q(label), parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QListWidget* List(QWidget* parent, const char* name) {
+    auto* list = new QListWidget(parent);
+    list->setObjectName(name);
+    return list;
+}
+
+QVBoxLayout* Column(std::initializer_list<QWidget*> widgets) {
+    auto* column = new QVBoxLayout;
+    column->addStretch();
+    for (QWidget* widget : widgets) column->addWidget(widget);
+    column->addStretch();
+    return column;
+}
+
+}  // namespace
+
+// --- 添加分级管理员 / 修改分级管理员 -----------------------------------------
+
+AdminEditorDialog::AdminEditorDialog(AdminEditorLogic& logic, QWidget* parent)
+    : QDialog(parent),
+      m_logic(logic),
+      m_name(new QLineEdit(this)),
+      m_managed(List(this, "managedDepts")),
+      m_available(List(this, "availableRoles")),
+      m_given(List(this, "givenRoles")) {
+    setWindowTitle(Q(m_logic.Title()));
+    setObjectName("adminEditorDialog");
+    m_name->setObjectName("adminName");
+    m_tree = new DeptPickerView(m_logic.Tree(), this);
+    m_tree->setObjectName("deptTree");
+    m_tree->setMinimumSize(200, 220);
+    m_managed->installEventFilter(this);
+    QPushButton* addDept = Button(this, text::kAddAccel, "addDeptButton");
+    QPushButton* removeDept = Button(this, text::kDeleteAccel, "removeDeptButton");
+    QPushButton* addRole = Button(this, text::kAddAccel, "addRoleButton");
+    QPushButton* removeRole = Button(this, text::kDeleteAccel, "removeRoleButton");
+    QPushButton* save = Button(this, text::kSave, "saveButton");
+    save->setDefault(true);
+    QPushButton* close = Button(this, text::kCloseAccel, "closeButton");
+
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(new QLabel(Q(text::kUserNameLabel), this));
+    nameRow->addWidget(m_name, 1);
+    auto* deptGroup = new QGroupBox(Q(text::kManagedDeptsGroup), this);
+    auto* depts = new QHBoxLayout(deptGroup);
+    depts->addWidget(m_tree, 1);
+    depts->addLayout(Column({addDept, removeDept}));
+    depts->addWidget(m_managed, 1);
+    auto* roleGroup = new QGroupBox(Q(text::kRolesGroup), this);
+    auto* roles = new QHBoxLayout(roleGroup);
+    roles->addWidget(m_available, 1);
+    roles->addLayout(Column({addRole, removeRole}));
+    roles->addWidget(m_given, 1);
+    m_available->setMaximumHeight(120);
+    m_given->setMaximumHeight(120);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(save);
+    buttons->addWidget(close);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(nameRow);
+    outer->addWidget(deptGroup, 1);
+    outer->addWidget(roleGroup);
+    outer->addLayout(buttons);
+    resize(560, 520);
+
+    m_tree->SetClickHandler([this](const DeptNode* selected) { m_logic.ClickTree(selected); });
+    connect(m_managed, &QListWidget::itemSelectionChanged, this,
+            [this] { m_logic.SelectManaged(SelectedRow(m_managed)); });
+    connect(m_available, &QListWidget::itemSelectionChanged, this,
+            [this] { m_logic.SelectAvailable(SelectedRow(m_available)); });
+    connect(m_given, &QListWidget::itemSelectionChanged, this,
+            [this] { m_logic.SelectGiven(SelectedRow(m_given)); });
+    connect(addDept, &QPushButton::clicked, this, [this] {
+        bool focus = m_logic.AddChosenDept();
+        Refresh();
+        if (focus) m_managed->setFocus();
+    });
+    connect(removeDept, &QPushButton::clicked, this, [this] {
+        m_logic.RemoveSelectedDept();
+        Refresh();
+    });
+    connect(addRole, &QPushButton::clicked, this, [this] {
+        m_logic.GiveSelectedRole();
+        Refresh();
+    });
+    connect(removeRole, &QPushButton::clicked, this, [this] {
+        m_logic.RemoveSelectedRole();
+        Refresh();
+    });
+    connect(save, &QPushButton::clicked, this, [this] {
+        if (m_logic.Save(S(m_name->text())) == AdminSaveOutcome::kClose) accept();
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    bool focusManaged = m_logic.Open();
+    m_name->setText(Q(m_logic.Name()));
+    m_name->setEnabled(m_logic.NameEditable());
+    Refresh();
+    if (focusManaged) m_managed->setFocus();
+}
+
+bool AdminEditorDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_managed && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        m_logic.DeleteKey();
+        Refresh();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void AdminEditorDialog::Refresh() {
+    MirrorList(m_managed, m_logic.Managed());
+    MirrorList(m_available, m_logic.Available());
+    MirrorList(m_given, m_logic.Given());
+}
+
+// --- 分级管理员管理 ----------------------------------------------------------
+
+AdminListDialog::AdminListDialog(AdminListLogic& logic, Transport& transport, MessageSink& sink,
+                                 const LoginState& login, QWidget* parent)
+    : QDialog(parent),
+      m_logic(logic),
+      m_transport(transport),
+      m_sink(sink),
+      m_login(login),
+      m_admins(List(this, "admins")),
+      m_depts(List(this, "adminDepts")) {
+    setWindowTitle(Q(text::kAdminListTitle));
+    setObjectName("adminListDialog");
+    QPushButton* add = Button(this, text::kAddAdmin, "addAdminButton");
+    QPushButton* change = Button(this, text::kChangeAdmin, "changeAdminButton");
+    QPushButton* remove = Button(this, text::kDeleteAdmin, "deleteAdminButton");
+    QPushButton* quit = Button(this, text::kQuit, "quitButton");
+
+    auto* adminGroup = new QGroupBox(Q(text::kAdminListGroup), this);
+    (new QVBoxLayout(adminGroup))->addWidget(m_admins);
+    auto* deptGroup = new QGroupBox(Q(text::kAdminDeptsGroup), this);
+    (new QVBoxLayout(deptGroup))->addWidget(m_depts);
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(adminGroup, 1);
+    lists->addWidget(deptGroup, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(change);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    buttons->addWidget(quit);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(lists);
+    outer->addLayout(buttons);
+    resize(520, 340);
+
+    connect(m_admins, &QListWidget::itemSelectionChanged, this, [this] {
+        m_logic.SelectAdmin(SelectedRow(m_admins));
+        MirrorList(m_depts, m_logic.Depts());
+    });
+    connect(m_admins, &QListWidget::itemDoubleClicked, this, [this] { OpenEditor(true); });
+    connect(add, &QPushButton::clicked, this, [this] { OpenEditor(false); });
+    connect(change, &QPushButton::clicked, this, [this] { OpenEditor(true); });
+    connect(remove, &QPushButton::clicked, this, [this] {
+        m_logic.DeleteSelected();
+        Refresh();
+    });
+    connect(quit, &QPushButton::clicked, this, &QDialog::reject);
+
+    m_logic.Open();
+    Refresh();
+}
+
+void AdminListDialog::Refresh() {
+    MirrorList(m_admins, m_logic.Admins());
+    MirrorList(m_depts, m_logic.Depts());
+}
+
+void AdminListDialog::OpenEditor(bool update) {
+    std::string name = update ? m_logic.SelectedAdmin() : std::string();
+    if (update && name.empty()) return;
+    AdminEditorLogic logic(m_transport, m_sink, m_login, std::move(name), update, &m_logic, "");
+    AdminEditorDialog editor(logic, this);
+    editor.exec();
+    Refresh();
+}
+
+}  // namespace warden::console

@@ -1,0 +1,317 @@
+#include "console/dialogs/RoleDialogs.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+
+#include "console/dialogs/DialogTexts.h"
+#include "console/dialogs/DialogWidgets.h"
+
+namespace warden::console {
+
+namespace {
+
+QPushButton* Button(QWidget* parent, const char* label, const char* name) {
+    auto* button = new QPushButton(Q(label), parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+// A right list: description, deny, allow and the hidden identity.
+QTreeWidget* RightList(QWidget* parent, const char* name) {
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(name);
+    list->setRootIsDecorated(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setHeaderLabels(
+        {Q(text::kRightDescHeader), Q(text::kDeny), Q(text::kAllow), Q(text::kIdentityHeader)});
+    list->header()->setStretchLastSection(false);
+    list->setColumnWidth(0, 150);
+    // The description takes whatever room the dialog has beyond its 150.
+    list->header()->setMinimumSectionSize(60);
+    list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    list->setColumnWidth(1, 60);
+    list->setColumnWidth(2, 60);
+    list->setColumnHidden(3, true);
+    list->header()->setDefaultAlignment(Qt::AlignCenter);
+    return list;
+}
+
+void MirrorRights(QTreeWidget* list, const RightRows& rights) {
+    QSignalBlocker blocker(list);
+    list->clear();
+    for (const RightRow& row : rights.Rows()) {
+        auto* item = new QTreeWidgetItem(
+            list, {Q(row.description), Q(row.deny), Q(row.allow), Q(row.identity)});
+        item->setTextAlignment(1, Qt::AlignCenter);
+        item->setTextAlignment(2, Qt::AlignCenter);
+    }
+    if (rights.HasSelection()) {
+        list->setCurrentItem(list->topLevelItem(rights.Selected()));
+    } else {
+        list->clearSelection();
+    }
+}
+
+int SelectedRightRow(const QTreeWidget* list) {
+    QList<QTreeWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.first());
+}
+
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (QPushButton* button : buttons) row->addWidget(button);
+    return row;
+}
+
+}  // namespace
+
+// --- 角色管理 ----------------------------------------------------------------
+
+RoleManagerDialog::RoleManagerDialog(RoleManagerLogic& logic, Transport& transport,
+                                     MessageSink& sink, QWidget* parent)
+    : QDialog(parent),
+      m_logic(logic),
+      m_transport(transport),
+      m_sink(sink),
+      m_roles(new QListWidget(this)),
+      m_rights(RightList(this, "rights")),
+      m_name(new QLineEdit(this)),
+      m_description(new QPlainTextEdit(this)),
+      m_update(Button(this, text::kUpdateRole, "updateButton")),
+      m_editRight(Button(this, text::kEditRight, "editRightButton")),
+      m_delete(Button(this, text::kDeleteRole, "deleteButton")) {
+    setWindowTitle(Q(text::kRoleManagerTitle));
+    setObjectName("roleManagerDialog");
+    m_roles->setObjectName("roles");
+    m_name->setObjectName("roleName");
+    m_description->setObjectName("roleDescription");
+    m_description->setTabChangesFocus(true);
+    QPushButton* addRole = Button(this, text::kAddRole, "addRoleButton");
+    QPushButton* close = Button(this, text::kClose, "closeButton");
+    close->setDefault(true);
+
+    auto* roleGroup = new QGroupBox(Q(text::kRoleListGroup), this);
+    (new QVBoxLayout(roleGroup))->addWidget(m_roles);
+    roleGroup->setMaximumWidth(180);
+    auto* rightGroup = new QGroupBox(Q(text::kRightListGroup), this);
+    (new QVBoxLayout(rightGroup))->addWidget(m_rights);
+    auto* fields = new QGridLayout;
+    fields->addWidget(new QLabel(Q(text::kRoleNameLabel), this), 0, 0);
+    fields->addWidget(m_name, 0, 1);
+    fields->addWidget(new QLabel(Q(text::kRoleDescLabel), this), 1, 0, Qt::AlignTop);
+    fields->addWidget(m_description, 1, 1);
+    m_description->setMaximumHeight(70);
+    auto* right = new QVBoxLayout;
+    right->addLayout(fields);
+    right->addWidget(rightGroup, 1);
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(roleGroup);
+    columns->addLayout(right, 1);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(columns);
+    outer->addLayout(ButtonRow({m_update, addRole, m_editRight, m_delete, close}));
+    resize(640, 420);
+
+    connect(m_roles, &QListWidget::itemSelectionChanged, this, &RoleManagerDialog::OnRoleClicked);
+    connect(m_rights, &QTreeWidget::itemSelectionChanged, this,
+            [this] { m_logic.ClickRight(SelectedRightRow(m_rights)); });
+    connect(m_rights, &QTreeWidget::itemDoubleClicked, this, [this] {
+        m_logic.ClickRight(SelectedRightRow(m_rights));
+        OnEditRight();
+    });
+    connect(m_update, &QPushButton::clicked, this, [this] {
+        m_logic.UpdateRole(S(m_name->text()), S(m_description->toPlainText()));
+        Refresh();
+    });
+    connect(m_delete, &QPushButton::clicked, this, [this] {
+        m_logic.DeleteRole();
+        Refresh();
+    });
+    connect(m_editRight, &QPushButton::clicked, this, &RoleManagerDialog::OnEditRight);
+    connect(addRole, &QPushButton::clicked, this, &RoleManagerDialog::OnAddRole);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+
+    m_logic.Open();
+    Refresh();
+}
+
+void RoleManagerDialog::Refresh() {
+    MirrorList(m_roles, m_logic.Roles());
+    MirrorRights(m_rights, m_logic.Rights());
+    m_name->setText(Q(m_logic.NameField()));
+    m_description->setPlainText(Q(m_logic.DescriptionField()));
+    const bool changeable = m_logic.RoleChangeable();
+    m_name->setReadOnly(!changeable);
+    m_description->setReadOnly(!changeable);
+    m_update->setEnabled(changeable);
+    m_editRight->setEnabled(changeable);
+    m_delete->setEnabled(changeable);
+}
+
+void RoleManagerDialog::OnRoleClicked() {
+    m_logic.ClickRole(SelectedRow(m_roles));
+    Refresh();
+}
+
+void RoleManagerDialog::OnEditRight() {
+    std::optional<RightSetting> setting = m_logic.RightToEdit();
+    if (!setting || !m_logic.RoleChangeable()) return;
+    RightSettingLogic logic(m_transport, m_sink, m_logic, std::move(*setting));
+    RightSettingDialog dialog(logic, this);
+    dialog.exec();
+    MirrorRights(m_rights, m_logic.Rights());
+}
+
+void RoleManagerDialog::OnAddRole() {
+    AddRoleLogic logic(m_transport, m_sink, m_logic);
+    AddRoleDialog dialog(logic, this);
+    dialog.exec();
+    MirrorList(m_roles, m_logic.Roles());
+}
+
+// --- 权限设置 ----------------------------------------------------------------
+
+RightSettingDialog::RightSettingDialog(RightSettingLogic& logic, QWidget* parent)
+    : QDialog(parent),
+      m_logic(logic),
+      m_deny(new QRadioButton(Q(text::kDeny), this)),
+      m_allow(new QRadioButton(Q(text::kAllow), this)) {
+    setWindowTitle(Q(text::kRightSettingTitle));
+    setObjectName("rightSettingDialog");
+    auto* description = new QLabel(Q(m_logic.Description()), this);
+    description->setObjectName("rightDescription");
+    m_deny->setObjectName("deny");
+    m_allow->setObjectName("allow");
+    // Both unchecked must be possible: a right may come with neither flag.
+    auto* group = new QButtonGroup(this);
+    group->addButton(m_deny);
+    group->addButton(m_allow);
+    QPushButton* submit = Button(this, text::kSubmit, "submitButton");
+    submit->setDefault(true);
+    QPushButton* close = Button(this, text::kClose, "closeButton");
+
+    auto* choice = new QHBoxLayout;
+    choice->addWidget(m_deny);
+    choice->addWidget(m_allow);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(description);
+    outer->addLayout(choice);
+    outer->addLayout(ButtonRow({submit, close}));
+    setMinimumWidth(260);
+
+    switch (m_logic.InitialChoice()) {
+        case RightChoice::kAllow:
+            m_allow->setChecked(true);
+            break;
+        case RightChoice::kDeny:
+            m_deny->setChecked(true);
+            break;
+        case RightChoice::kNone:
+            break;
+    }
+    connect(submit, &QPushButton::clicked, this, [this] {
+        m_logic.Submit(m_allow->isChecked()  ? RightChoice::kAllow
+                       : m_deny->isChecked() ? RightChoice::kDeny
+                                             : RightChoice::kNone);
+        accept();
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+// --- 添加角色 ----------------------------------------------------------------
+
+AddRoleDialog::AddRoleDialog(AddRoleLogic& logic, QWidget* parent)
+    : QDialog(parent),
+      m_logic(logic),
+      m_name(new QLineEdit(this)),
+      m_description(new QPlainTextEdit(this)),
+      m_rights(RightList(this, "rights")),
+      m_deny(new QRadioButton(Q(text::kDeny), this)),
+      m_allow(new QRadioButton(Q(text::kAllow), this)) {
+    setWindowTitle(Q(text::kAddRole));
+    setObjectName("addRoleDialog");
+    m_name->setObjectName("roleName");
+    m_description->setObjectName("roleDescription");
+    m_description->setTabChangesFocus(true);
+    m_description->setMaximumHeight(70);
+    m_deny->setObjectName("deny");
+    m_allow->setObjectName("allow");
+    auto* group = new QButtonGroup(this);
+    group->addButton(m_deny);
+    group->addButton(m_allow);
+    QPushButton* submit = Button(this, text::kSubmit, "submitButton");
+    submit->setDefault(true);
+    QPushButton* close = Button(this, text::kClose, "closeButton");
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(new QLabel(Q(text::kRoleNameLabel), this), 0, 0);
+    fields->addWidget(m_name, 0, 1);
+    fields->addWidget(new QLabel(Q(text::kNewRoleDescLabel), this), 1, 0, Qt::AlignTop);
+    fields->addWidget(m_description, 1, 1);
+    auto* rightGroup = new QGroupBox(Q(text::kRightSettingGroup), this);
+    (new QVBoxLayout(rightGroup))->addWidget(m_rights);
+    auto* valueGroup = new QGroupBox(Q(text::kRightValueGroup), this);
+    auto* values = new QVBoxLayout(valueGroup);
+    values->addWidget(m_deny);
+    values->addWidget(m_allow);
+    values->addStretch();
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(rightGroup, 1);
+    middle->addWidget(valueGroup);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(fields);
+    outer->addLayout(middle, 1);
+    outer->addLayout(ButtonRow({submit, close}));
+    resize(480, 440);
+
+    connect(m_rights, &QTreeWidget::itemSelectionChanged, this,
+            [this] { ShowChoice(m_logic.ClickRight(SelectedRightRow(m_rights))); });
+    auto choose = [this](RightChoice choice) {
+        m_logic.Choose(choice);
+        MirrorRights(m_rights, m_logic.Rights());
+    };
+    connect(m_deny, &QRadioButton::clicked, this, [choose] { choose(RightChoice::kDeny); });
+    connect(m_allow, &QRadioButton::clicked, this, [choose] { choose(RightChoice::kAllow); });
+    connect(submit, &QPushButton::clicked, this, [this] {
+        switch (m_logic.Submit(S(m_name->text()), S(m_description->toPlainText()))) {
+            case AddRoleOutcome::kAdded:
+                m_name->clear();
+                m_description->clear();
+                break;
+            case AddRoleOutcome::kFocusName:
+                m_name->setFocus();
+                break;
+            case AddRoleOutcome::kStayOpen:
+                break;
+        }
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    m_logic.Open();
+    MirrorRights(m_rights, m_logic.Rights());
+    m_name->setFocus();
+}
+
+void AddRoleDialog::ShowChoice(RightChoice choice) {
+    // Let both buttons go off when the right has neither mark.
+    auto* group = m_deny->group();
+    group->setExclusive(false);
+    m_deny->setChecked(choice == RightChoice::kDeny);
+    m_allow->setChecked(choice == RightChoice::kAllow);
+    group->setExclusive(true);
+}
+
+}  // namespace warden::console

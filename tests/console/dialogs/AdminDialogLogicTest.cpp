@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include "console/dialogs/AdminLogic.h"
+#include "tests/console/dialogs/DialogFixture.h"
+
+namespace warden::console::test {
+namespace {
+
+// --- 分级管理员管理 ----------------------------------------------------------
+
+class AdminListLogicTest : public DialogFixture {
+  protected:
+    AdminListLogicTest() {
+        m_transport.replies["GetAdminList.asp?"] = "zhaolei|bob|";
+        m_transport.replies["QueryUserAdminDepts.asp?username=bob"] = "|\\销售部;\\研发部\\一组;";
+        m_list.Open();
+    }
+    AdminListLogic m_list{m_transport, m_sink};
+};
+
+TEST_F(AdminListLogicTest, SelectingAnAdministratorShowsHisDepartments) {
+    EXPECT_EQ(m_list.Admins().Items(), (Strings{"bob", "zhaolei"}));
+    m_list.SelectAdmin(0);
+    EXPECT_EQ(m_list.Depts().Items(), (Strings{"\\研发部\\一组", "\\销售部"}));
+    EXPECT_EQ(m_list.SelectedAdmin(), "bob");
+    m_list.SelectAdmin(-1);
+    EXPECT_TRUE(m_list.Depts().Empty());
+    EXPECT_EQ(m_list.SelectedAdmin(), "");
+
+    AdminListLogic empty(m_transport, m_sink);
+    m_transport.replies["GetAdminList.asp?"] = " ";
+    empty.Open();
+    EXPECT_TRUE(empty.Admins().Empty());
+}
+
+TEST_F(AdminListLogicTest, DeletionAsksAndRemovesTheAdministratorOnlyWhenTheServerAgrees) {
+    m_list.SelectAdmin(0);
+    m_sink.answers = {false, true, true};
+    m_list.DeleteSelected();
+    EXPECT_EQ(m_sink.questions.back().second, "确认删除 bob 管理员么?");
+    EXPECT_EQ(m_transport.CountStartingWith("DeleteAdmin.asp"), 0);
+
+    m_transport.replies["DeleteAdmin.asp?username=bob"] = "error:删除失败";
+    m_list.DeleteSelected();
+    EXPECT_EQ(m_list.Admins().Size(), 2);
+    EXPECT_EQ(m_sink.Texts(), Strings{"删除失败"});
+
+    m_transport.replies["DeleteAdmin.asp?username=bob"] = "info:删除成功";
+    m_list.DeleteSelected();
+    EXPECT_EQ(m_list.Admins().Items(), Strings{"zhaolei"});
+    EXPECT_TRUE(m_list.Depts().Empty());
+    EXPECT_FALSE(m_list.Admins().HasSelection());
+    EXPECT_EQ(m_sink.Texts().back(), "删除成功");
+}
+
+// --- 添加分级管理员 / 修改分级管理员 -----------------------------------------
+
+class AdminEditorLogicTest : public DialogFixture {
+  protected:
+    AdminEditorLogicTest() {
+        m_children = {{"", "A,E"}, {"\\A", "B,BX"}, {"\\A\\B", "D"}};
+        m_transport.replies["GetAllRoles.asp?"] = "=User=管理员=经理=员工";
+        m_transport.replies["QueryUserAdminDepts.asp?username=bob"] = "|\\A\\B;";
+        m_transport.replies["Get2NdAdminRoles.asp?username=bob"] = " 经理|user|";
+        m_transport.replies["GetAdminList.asp?"] = "zhaolei|bob|";
+        m_list.Open();
+    }
+
+    AdminEditorLogic Editor(const std::string& name, bool update, AdminListLogic* owner,
+                            const std::string& preset = "") {
+        return AdminEditorLogic(m_transport, m_sink, m_login, name, update, owner, preset);
+    }
+
+    // Clicks down the tree to `path` and adds it.
+    bool Add(AdminEditorLogic& editor, const std::string& path) {
+        const DeptNode* node = &editor.Tree().Root();
+        std::string walked;
+        for (const std::string& part : SplitList(path, "\\")) {
+            walked += "\\" + part;
+            node = ChildAt(*node, walked);
+            if (node == nullptr) {
+                ADD_FAILURE() << walked;
+                return false;
+            }
+            editor.ClickTree(node);
+        }
+        return editor.AddChosenDept();
+    }
+
+    AdminListLogic m_list{m_transport, m_sink};
+};
+
+TEST_F(AdminEditorLogicTest, UpdateReadsDepartmentsAndRolesAndOffersTheAssignableRoles) {
+    m_transport.requests.clear();
+    AdminEditorLogic editor = Editor("bob", true, &m_list);
+    EXPECT_FALSE(editor.Open());
+    EXPECT_STREQ(editor.Title(), "修改分级管理员");
+    EXPECT_FALSE(editor.NameEditable());
+    EXPECT_EQ(m_transport.requests,
+              (Strings{"QueryUserAdminDepts.asp?username=bob", "Get2NdAdminRoles.asp?username=bob",
+                       "GetChildDepts.asp?deptId=", "GetAllRoles.asp?"}));
+    EXPECT_EQ(editor.Managed().Items(), Strings{"\\A\\B"});
+    EXPECT_EQ(editor.Given().Items(), Strings{"经理"});
+    EXPECT_EQ(editor.Available().Items(), (Strings{"员工", "经理"}));
+}
+
+TEST_F(AdminEditorLogicTest, AncestorsDescendantsAndTextPrefixesConflict) {
+    AdminEditorLogic editor = Editor("bob", true, &m_list);
+    editor.Open();
+    for (const std::string path : {"\\A", "\\A\\B", "\\A\\B\\D", "\\A\\BX"}) {
+        editor.SelectManaged(-1);
+        EXPECT_TRUE(Add(editor, path)) << path;
+        EXPECT_EQ(m_sink.Texts().back(), "[" + path + "] 的父部门或子部门在列表中已经存在");
+        EXPECT_EQ(editor.Managed().Selected(), 0);
+    }
+    EXPECT_FALSE(Add(editor, "\\E"));
+    EXPECT_EQ(editor.Managed().Items(), (Strings{"\\A\\B", "\\E"}));
+    EXPECT_EQ(m_sink.shown.size(), 4u);
+
+    editor.ClickTree(nullptr);
+    EXPECT_FALSE(editor.AddChosenDept());
+    EXPECT_EQ(m_sink.Texts().back(), "请在部门列表中选择部门");
+    EXPECT_EQ(editor.Managed().Size(), 2);
+}
+
+TEST_F(AdminEditorLogicTest, ConflictingPresetIsLeftOutSilentlyAndItsRivalSelected) {
+    AdminEditorLogic editor = Editor("bob", false, nullptr, "\\A\\B\\D");
+    EXPECT_TRUE(editor.Open());
+    EXPECT_TRUE(m_sink.shown.empty());
+    EXPECT_EQ(editor.Managed().Items(), Strings{"\\A\\B"});
+    EXPECT_EQ(editor.Managed().Selected(), 0);
+
+    AdminEditorLogic fresh = Editor("bob", false, nullptr, "\\E");
+    EXPECT_FALSE(fresh.Open());
+    EXPECT_EQ(fresh.Managed().Items(), (Strings{"\\A\\B", "\\E"}));
+}
+
+TEST_F(AdminEditorLogicTest, SaveChecksInOrderAndUpdatesTheListThatOpenedIt) {
+    m_transport.replies["QueryUserAdminDepts.asp?username="] = "|";
+    AdminEditorLogic editor = Editor("", false, &m_list);
+    editor.Open();
+    EXPECT_STREQ(editor.Title(), "添加分级管理员");
+    EXPECT_EQ(editor.Save(""), AdminSaveOutcome::kStayOpen);
+    EXPECT_EQ(m_sink.Texts(), Strings{"请设置所要管理的部门"});
+
+    Add(editor, "\\E");
+    Add(editor, "\\A\\B\\D");
+    EXPECT_EQ(editor.Save("ZHAOLEI"), AdminSaveOutcome::kStayOpen);
+    EXPECT_EQ(m_sink.Texts().back(), "管理员 ZHAOLEI 已存在于列表中");
+    EXPECT_EQ(m_transport.CountStartingWith("CheckUserExist.asp"), 0);
+
+    m_transport.replies["CheckUserExist.asp?username=ghost"] =
+        "error:ghost不存在,管理员须为VEX用户";
+    EXPECT_EQ(editor.Save("ghost"), AdminSaveOutcome::kStayOpen);
+    EXPECT_EQ(m_sink.Texts().back(), "ghost不存在,管理员须为VEX用户");
+
+    editor.SelectAvailable(editor.Available().FindExact("经理"));
+    editor.GiveSelectedRole();
+    editor.SelectAvailable(editor.Available().FindExact("员工"));
+    editor.GiveSelectedRole();
+    m_transport.replies["CheckUserExist.asp?username=chen"] = "info:";
+    const std::string save =
+        "SaveAdminDepts.asp?username=chen`pwd=`depts=\\A\\B\\D;\\E;`adminroles=员工|经理|";
+    m_transport.replies[save] = "info:管理员设置成功";
+    size_t shown = m_sink.shown.size();
+    EXPECT_EQ(editor.Save("chen"), AdminSaveOutcome::kClose);
+    EXPECT_EQ(m_transport.requests.back(), save);
+    EXPECT_EQ(m_sink.shown.size(), shown + 1);  // the "info:" of the check is not shown
+    EXPECT_EQ(m_list.Admins().Items(), (Strings{"bob", "chen", "zhaolei"}));
+    EXPECT_EQ(m_list.SelectedAdmin(), "chen");
+    EXPECT_EQ(m_list.Depts().Items(), (Strings{"\\A\\B\\D", "\\E"}));
+}
+
+TEST_F(AdminEditorLogicTest, UpdateSkipsTheListCheckAndAFailedSaveStillCloses) {
+    m_transport.replies["QueryUserAdminDepts.asp?username=bob"] = "secret|\\A\\B;";
+    AdminEditorLogic editor = Editor("bob", true, &m_list);
+    editor.Open();
+    m_transport.replies["CheckUserExist.asp?username=bob"] = "info:";
+    m_transport
+        .replies["SaveAdminDepts.asp?username=bob`pwd=secret`depts=\\A\\B;`adminroles=经理|"] =
+        "error:管理员信息设置失败";
+    EXPECT_EQ(editor.Save("bob"), AdminSaveOutcome::kClose);
+    EXPECT_EQ(m_sink.Texts(), Strings{"管理员信息设置失败"});
+    EXPECT_EQ(m_list.Admins().Size(), 2);
+    EXPECT_FALSE(m_list.Admins().HasSelection());
+}
+
+TEST_F(AdminEditorLogicTest, RolesAreGivenOnceAndOnlyWhenSelected) {
+    AdminEditorLogic editor = Editor("bob", true, &m_list);
+    editor.Open();
+    editor.GiveSelectedRole();
+    EXPECT_EQ(m_sink.Texts(), Strings{"请选择要添加的角色"});
+    editor.SelectAvailable(editor.Available().FindExact("经理"));
+    editor.GiveSelectedRole();
+    EXPECT_EQ(m_sink.Texts().back(), "所选角色已在列表中");
+    EXPECT_EQ(editor.Available().Size(), 2);
+    editor.SelectGiven(0);
+    editor.RemoveSelectedRole();
+    EXPECT_TRUE(editor.Given().Empty());
+}
+
+TEST_F(AdminEditorLogicTest, SecondLevelAdministratorHasNoRolesToHandOut) {
+    SecondLevel("\\A;");
+    m_transport.requests.clear();
+    AdminEditorLogic editor = Editor("", false, nullptr);
+    editor.Open();
+    EXPECT_TRUE(editor.Available().Empty());
+    EXPECT_EQ(m_transport.CountStartingWith("GetAllRoles.asp"), 0);
+    EXPECT_EQ(Items(editor.Tree().Root()), Strings{"A=\\A"});
+}
+
+TEST_F(AdminEditorLogicTest, DeleteKeySelectsTheEntryThatTakesThePlace) {
+    m_transport.replies["QueryUserAdminDepts.asp?username=bob"] = "|\\A;\\E;\\F;";
+    AdminEditorLogic editor = Editor("bob", true, &m_list);
+    editor.Open();
+    editor.SelectManaged(1);
+    editor.DeleteKey();
+    EXPECT_EQ(editor.Managed().Items(), (Strings{"\\A", "\\F"}));
+    EXPECT_EQ(editor.Managed().Selected(), 1);
+    editor.DeleteKey();
+    EXPECT_FALSE(editor.Managed().HasSelection());
+    editor.DeleteKey();
+    EXPECT_EQ(editor.Managed().Items(), Strings{"\\A"});
+}
+
+}  // namespace
+}  // namespace warden::console::test

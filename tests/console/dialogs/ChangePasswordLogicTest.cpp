@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "console/dialogs/ChangePasswordLogic.h"
+#include "tests/console/FakeTransport.h"
+
+namespace warden::console::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ChangePasswordLogicTest : public ::testing::Test {
+  protected:
+    ChangePasswordLogicTest() { m_login.loginName = "admin"; }
+
+    void OldPasswordIs(const std::string& password) {
+        m_transport.replies["LoginCheck.asp?username=admin`password=" + password + "`ver=1.5"] =
+            "success|1";
+        m_transport.fallback = [](const std::string& request) -> std::string {
+            if (request.rfind("LoginCheck.asp", 0) == 0) return "error:登录失败,请检查用户名和密码";
+            return {};
+        };
+    }
+
+    FakeTransport m_transport;
+    FakeSink m_sink;
+    LoginState m_login;
+    ChangePasswordLogic m_logic{m_transport, m_sink, m_login};
+};
+
+TEST_F(ChangePasswordLogicTest, WrongOldPasswordIsReportedBeforeAMismatchedConfirmation) {
+    OldPasswordIs("old");
+    EXPECT_EQ(m_logic.Submit({"wrong", "a", "b"}), PasswordOutcome::kStayOpen);
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].caption, "提示");
+    EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kInformation);
+    EXPECT_EQ(m_sink.shown[0].text, "原密码输入错误");
+    EXPECT_EQ(m_transport.CountStartingWith("ChangePwd.asp"), 0);
+}
+
+TEST_F(ChangePasswordLogicTest, MismatchWarnsAndAsksForTheNewPasswordAgainAfterEachCheck) {
+    OldPasswordIs("old");
+    EXPECT_EQ(m_logic.Submit({"old", "new1", "new2"}), PasswordOutcome::kRetypeNew);
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kWarning);
+    EXPECT_EQ(m_sink.shown[0].caption, "提示");
+    EXPECT_EQ(m_sink.shown[0].text, "密码输入不匹配, 请重新输入");
+    // The old password is checked again on the next press.
+    m_transport.replies["ChangePwd.asp?username=admin`password=new2"] = "success";
+    EXPECT_EQ(m_logic.Submit({"old", "new2", "new2"}), PasswordOutcome::kClose);
+    EXPECT_EQ(m_transport.CountStartingWith("LoginCheck.asp"), 2);
+    EXPECT_EQ(m_sink.Texts(), (Strings{"密码输入不匹配, 请重新输入", "修改密码成功"}));
+    EXPECT_EQ(m_sink.shown[1].caption, "信息");
+}
+
+TEST_F(ChangePasswordLogicTest, OldPasswordGoesAsTypedAndTheNewOneTrimmed) {
+    OldPasswordIs(" old ");
+    m_transport.replies["ChangePwd.asp?username=admin`password=new"] = "success";
+    EXPECT_EQ(m_logic.Submit({" old ", "  new", "new\t"}), PasswordOutcome::kClose);
+    EXPECT_EQ(m_transport.requests, (Strings{"LoginCheck.asp?username=admin`password= old `ver=1.5",
+                                             "ChangePwd.asp?username=admin`password=new"}));
+    EXPECT_EQ(m_sink.Texts(), Strings{"修改密码成功"});
+}
+
+TEST_F(ChangePasswordLogicTest, EmptyNewPasswordIsSentEmpty) {
+    OldPasswordIs("old");
+    EXPECT_EQ(m_logic.Submit({"old", " ", ""}), PasswordOutcome::kClose);
+    EXPECT_EQ(m_transport.requests.back(), "ChangePwd.asp?username=admin`password=");
+}
+
+TEST_F(ChangePasswordLogicTest, RefusedChangeIsShownAndTheDialogStillCloses) {
+    OldPasswordIs("old");
+    m_transport.replies["ChangePwd.asp?username=admin`password=x"] = "error:修改密码失败";
+    EXPECT_EQ(m_logic.Submit({"old", "x", "x"}), PasswordOutcome::kClose);
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].caption, "错误");
+    EXPECT_EQ(m_sink.shown[0].text, "修改密码失败");
+}
+
+TEST_F(ChangePasswordLogicTest, NoReplyToTheCheckIsNotCalledAWrongPassword) {
+    // The transport reports a time-out or a lost connection itself.
+    EXPECT_EQ(m_logic.Submit({"old", "x", "x"}), PasswordOutcome::kStayOpen);
+    EXPECT_TRUE(m_sink.shown.empty());
+    EXPECT_EQ(m_transport.requests.size(), 1u);
+}
+
+}  // namespace
+}  // namespace warden::console::test
