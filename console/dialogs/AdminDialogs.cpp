@@ -15,31 +15,6 @@
 
 namespace warden::console {
 
-namespace {
-
-QPushButton* Button(QWidget* parent, const char* label, const char* name) {
-    auto* button = new QPushButton(Q(label), parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QListWidget* List(QWidget* parent, const char* name) {
-    auto* list = new QListWidget(parent);
-    list->setObjectName(name);
-    return list;
-}
-
-QVBoxLayout* Column(std::initializer_list<QWidget*> widgets) {
-    auto* column = new QVBoxLayout;
-    column->addStretch();
-    for (QWidget* widget : widgets) column->addWidget(widget);
-    column->addStretch();
-    return column;
-}
-
-}  // namespace
-
 // --- 添加分级管理员 / 修改分级管理员 -----------------------------------------
 
 AdminEditorDialog::AdminEditorDialog(AdminEditorLogic& logic, QWidget* parent)

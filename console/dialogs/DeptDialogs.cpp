@@ -15,24 +15,6 @@
 
 namespace warden::console {
 
-namespace {
-
-QPushButton* Button(QWidget* parent, const char* label, const char* name) {
-    auto* button = new QPushButton(Q(label), parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    for (QPushButton* button : buttons) row->addWidget(button);
-    return row;
-}
-
-}  // namespace
-
 // --- 添加部门 ----------------------------------------------------------------
 
 AddDeptDialog::AddDeptDialog(AddDeptLogic& logic, QWidget* parent)

@@ -1,5 +1,5 @@
-// Small helpers the dialogs' Qt classes share: text conversion and list
-// boxes that mirror a SortedNames.
+// Small helpers the dialogs' Qt classes share: text conversion, controls
+// made with their object names, and list boxes that mirror a SortedNames.
 //
 // Thread-safety: GUI thread only.
 #pragma once
@@ -10,7 +10,14 @@
 
 #include "console/dialogs/SortedNames.h"
 
+#include <initializer_list>
+
+class QHBoxLayout;
+class QLineEdit;
 class QListWidget;
+class QPushButton;
+class QVBoxLayout;
+class QWidget;
 
 namespace warden::console {
 
@@ -20,6 +27,15 @@ inline QString Q(std::string_view utf8) {
 inline std::string S(const QString& text) {
     return text.toStdString();
 }
+
+// A button that never becomes the default by taking the focus.
+QPushButton* Button(QWidget* parent, const char* label, const char* name);
+QListWidget* List(QWidget* parent, const char* name);
+QLineEdit* Box(QWidget* parent, const char* name);
+// `widgets` stacked in the middle of a column.
+QVBoxLayout* Column(std::initializer_list<QWidget*> widgets);
+// `buttons` side by side at the right.
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons);
 
 // Refills `box` with the entries of `names` and shows its selection,
 // without emitting selection signals.

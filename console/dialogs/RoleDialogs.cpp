@@ -21,13 +21,6 @@ namespace warden::console {
 
 namespace {
 
-QPushButton* Button(QWidget* parent, const char* label, const char* name) {
-    auto* button = new QPushButton(Q(label), parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 // A right list: description, deny, allow and the hidden identity.
 QTreeWidget* RightList(QWidget* parent, const char* name) {
     auto* list = new QTreeWidget(parent);
@@ -67,13 +60,6 @@ void MirrorRights(QTreeWidget* list, const RightRows& rights) {
 int SelectedRightRow(const QTreeWidget* list) {
     QList<QTreeWidgetItem*> selected = list->selectedItems();
     return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.first());
-}
-
-QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    for (QPushButton* button : buttons) row->addWidget(button);
-    return row;
 }
 
 }  // namespace

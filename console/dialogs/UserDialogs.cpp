@@ -16,23 +16,6 @@
 
 namespace warden::console {
 
-namespace {
-
-QPushButton* Button(QWidget* parent, const char* label, const char* name) {
-    auto* button = new QPushButton(Q(label), parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLineEdit* Box(QWidget* parent, const char* name) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    return box;
-}
-
-}  // namespace
-
 // --- 用户角色管理 ------------------------------------------------------------
 
 UserRolesDialog::UserRolesDialog(UserRolesLogic& logic, QWidget* parent)
