@@ -27,6 +27,10 @@ size_t Count(const CSimpleIniA& ini, const char* section, const char* key, size_
 ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     ServerConfig config;
     CSimpleIniA ini(/*isUtf8=*/true);
+    std::error_code ec;
+    // Only a regular file is read: the INI reader sizes its buffer from the
+    // file's length, which a folder or a device does not have.
+    if (!std::filesystem::is_regular_file(file, ec)) return config;
     if (ini.LoadFile(file.c_str()) < 0) return config;
     config.imAddress = Text(ini, "VEX_SERVER", "IP_ADDRESS", config.imAddress);
     config.imPort = Text(ini, "VEX_PORT", "PORT", config.imPort);
@@ -45,14 +49,18 @@ bool SaveConnectionSettings(const std::filesystem::path& file, const std::string
                             const std::string& imPort, const std::string& listenPort) {
     CSimpleIniA ini(/*isUtf8=*/true);
     ini.SetSpaces(false);  // KEY=value, as profile files have always been written
-    if (std::filesystem::exists(file) && ini.LoadFile(file.c_str()) < 0) return false;
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec)) {
+        if (!std::filesystem::is_regular_file(file, ec) || ini.LoadFile(file.c_str()) < 0) {
+            return false;
+        }
+    }
     ini.SetValue("VEX_SERVER", "IP_ADDRESS", imAddress.c_str());
     ini.SetValue("VEX_PORT", "PORT", imPort.c_str());
     ini.SetValue("LISTEN_PORT", "PORT", listenPort.c_str());
     std::filesystem::path temp = file;
     temp += ".tmp";
     if (ini.SaveFile(temp.c_str(), /*addSignature=*/false) < 0) return false;
-    std::error_code ec;
     std::filesystem::rename(temp, file, ec);
     return !ec;
 }

@@ -82,6 +82,10 @@ bool RolesFile::CanStore(const std::string& account, const std::string& roles) {
 std::string RolesFile::Get(const std::string& account) const {
     std::lock_guard lock(m_mutex);
     RolesIni ini;
+    std::error_code ec;
+    // Only a regular file is read: the INI reader sizes its buffer from the
+    // file's length, which a folder or a device does not have.
+    if (!std::filesystem::is_regular_file(m_file, ec)) return {};
     if (ini.LoadFile(m_file.c_str()) < 0) return {};
     return ini.GetValue(account.c_str(), kRolesKey, "");
 }
@@ -93,6 +97,7 @@ bool RolesFile::Set(const std::string& account, const std::string& roles) {
     std::error_code ec;
     if (std::filesystem::exists(m_file, ec)) {
         // Never replace a file we could not read: its other sections would go.
+        if (!std::filesystem::is_regular_file(m_file, ec)) return false;
         if (ini.LoadFile(m_file.c_str()) < 0) return false;
     } else if (ec) {
         return false;

@@ -44,6 +44,13 @@ TEST_F(ServerConfigTest, SectionsAndKeysIgnoreCaseAndBadNumbersKeepDefaults) {
     EXPECT_FALSE(c.requireLogin);
 }
 
+TEST_F(ServerConfigTest, AFolderInPlaceOfTheFileGivesDefaultsAndIsNotReplaced) {
+    std::filesystem::create_directory(m_file);
+    EXPECT_EQ(LoadServerConfig(m_file).listenPort, "8800");
+    EXPECT_FALSE(SaveConnectionSettings(m_file, "10.0.0.1", "1", "2"));
+    EXPECT_TRUE(std::filesystem::is_directory(m_file));
+}
+
 TEST_F(ServerConfigTest, SavingKeepsOtherSettings) {
     Write("[SECURITY]\nREQUIRE_LOGIN=0\n[VEX_SERVER]\nINSTALLDIR=/opt/vex\n");
     ASSERT_TRUE(SaveConnectionSettings(m_file, "192.168.0.5", "8007", "8801"));
