@@ -2,7 +2,8 @@
 // window: the time until its accounts are listed, until the first record
 // and until the last, and the longest time the window went without
 // handling events meanwhile. Runs the real window offscreen against a
-// warden-server (--connect) or, by default, against the built-in demo server.
+// warden-server, e.g. one on `vexdir-tool large` whose department
+// \总部\规划部\项目组001 holds 5,000 users.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -14,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/console/FakeDirectoryServer.h"
 #include "console/core/ConsoleTransport.h"
 #include "console/core/LoginLogic.h"
 #include "console/core/MainWindow.h"
@@ -53,8 +53,8 @@ struct Run {
 
 int main(int argc, char** argv) {
     std::string host = "127.0.0.1", port, user = "admin", password = "admin";
-    std::string dept = "\\大客户部";
-    int users = 5000, runs = 3;
+    std::string dept = "\\总部\\规划部\\项目组001";
+    int runs = 3;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
@@ -68,27 +68,23 @@ int main(int argc, char** argv) {
             password = next();
         } else if (arg == "--dept") {
             dept = next();
-        } else if (arg == "--users") {
-            users = std::stoi(next());
         } else if (arg == "--runs") {
             runs = std::stoi(next());
         } else {
             std::fputs(
-                "usage: warden-console-bench [--connect HOST:PORT] [--user U] [--password P]\n"
-                "       [--dept PATH] [--users N (demo server)] [--runs N]\n",
+                "usage: warden-console-bench --connect HOST:PORT [--user U] [--password P]\n"
+                "       [--dept PATH] [--runs N]\n",
                 stderr);
             return 2;
         }
     }
+    if (port.empty()) {
+        std::fputs("warden-console-bench: --connect HOST:PORT names the server to measure\n",
+                   stderr);
+        return 2;
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-
-    std::unique_ptr<bench::FakeDirectoryServer> demo;
-    if (port.empty()) {
-        demo = std::make_unique<bench::FakeDirectoryServer>(bench::MakeDemoDirectory(users), 0);
-        port = std::to_string(demo->Port());
-        std::printf("demo server with %d users in %s\n", users, dept.c_str());
-    }
 
     PrintingSink sink;
     QtWaitObserver waits;
