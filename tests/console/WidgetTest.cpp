@@ -20,39 +20,12 @@
 #include "console/core/LoginDialog.h"
 #include "console/core/MainWindow.h"
 #include "tests/console/FakeTransport.h"
+#include "tests/console/QtWidgetTestSupport.h"
 
 namespace warden::console::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "console_widget_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete m_app; }
-
-  private:
-    QApplication* m_app = nullptr;
-};
-
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-template <typename T>
-T* Child(QWidget& parent, const char* name) {
-    T* child = parent.findChild<T*>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
 
 class LoginDialogWidgetTest : public ::testing::Test {
   protected:

@@ -24,37 +24,10 @@
 #include "console/dialogs/RoleDialogs.h"
 #include "console/dialogs/UserDialogs.h"
 #include "tests/console/dialogs/DialogFixture.h"
+#include "tests/console/QtWidgetTestSupport.h"
 
 namespace warden::console::test {
 namespace {
-
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "console_dialog_widget_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete m_app; }
-
-  private:
-    QApplication* m_app = nullptr;
-};
-
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-template <typename T>
-T* Child(QWidget& parent, const char* name) {
-    T* child = parent.findChild<T*>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
 
 void Click(QWidget& parent, const char* button) {
     QPushButton* target = Child<QPushButton>(parent, button);
