@@ -12,13 +12,18 @@ namespace warden::console {
 
 using ParamItem = std::pair<std::string_view, std::string_view>;
 
-inline std::string ComposeParams(std::initializer_list<ParamItem> items) {
+template <typename Items>
+std::string ComposeParams(const Items& items) {
     std::string text;
     for (const ParamItem& item : items) {
         if (!text.empty()) text += '`';
         text.append(item.first).append("=").append(item.second);
     }
     return text;
+}
+
+inline std::string ComposeParams(std::initializer_list<ParamItem> items) {
+    return ComposeParams<std::initializer_list<ParamItem>>(items);
 }
 
 }  // namespace warden::console

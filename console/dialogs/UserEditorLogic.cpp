@@ -1,6 +1,7 @@
 #include "console/dialogs/UserEditorLogic.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "console/core/ConsoleTexts.h"
 #include "console/core/ReplyMessage.h"
@@ -114,31 +115,25 @@ UserSubmitOutcome UserEditorLogic::Submit(const UserForm& typed) {
     }
 
     const bool update = m_mode == UserEditorMode::kUpdate;
-    std::string params = update ? ComposeParams({{key::kOp, kOpUpdate},
-                                                 {key::kUsername, sent.account},
-                                                 {key::kDeptNameLower, depts},
-                                                 {key::kNewDeptName, m_deptsAtOpening},
-                                                 {key::kName, sent.name},
-                                                 {key::kPosition, sent.position},
-                                                 {key::kGender, sent.gender},
-                                                 {key::kMobile, sent.mobile},
-                                                 {key::kPhone, sent.phone},
-                                                 {key::kEmail, sent.email},
-                                                 {key::kPwd, sent.password},
-                                                 {key::kRoles, sent.roles},
-                                                 {key::kLevel, sent.level}})
-                                : ComposeParams({{key::kUsername, sent.account},
-                                                 {key::kDeptNameLower, depts},
-                                                 {key::kName, sent.name},
-                                                 {key::kPosition, sent.position},
-                                                 {key::kGender, sent.gender},
-                                                 {key::kMobile, sent.mobile},
-                                                 {key::kPhone, sent.phone},
-                                                 {key::kEmail, sent.email},
-                                                 {key::kPwd, sent.password},
-                                                 {key::kRoles, sent.roles},
-                                                 {key::kLevel, sent.level}});
-    std::string reply = m_transport.SendRequest(req::kUserAdd, params);
+    // Update mode sends the same items, led by "op" and with the departments
+    // the editor opened with right after the current ones.
+    std::vector<ParamItem> items = {{key::kUsername, sent.account},
+                                    {key::kDeptNameLower, depts},
+                                    {key::kName, sent.name},
+                                    {key::kPosition, sent.position},
+                                    {key::kGender, sent.gender},
+                                    {key::kMobile, sent.mobile},
+                                    {key::kPhone, sent.phone},
+                                    {key::kEmail, sent.email},
+                                    {key::kPwd, sent.password},
+                                    {key::kRoles, sent.roles},
+                                    {key::kLevel, sent.level}};
+    if (update) {
+        items.insert(items.begin() + 2, {key::kNewDeptName, m_deptsAtOpening});
+        items.insert(items.begin(), {key::kOp, kOpUpdate});
+    }
+    const std::string request = ComposeParams(items);
+    std::string reply = m_transport.SendRequest(req::kUserAdd, request);
     ShowReplyMessage(m_sink, reply);
     if (!HasInfoPrefix(reply)) {
         m_form = typed;
