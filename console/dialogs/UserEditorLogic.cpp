@@ -117,17 +117,11 @@ UserSubmitOutcome UserEditorLogic::Submit(const UserForm& typed) {
     const bool update = m_mode == UserEditorMode::kUpdate;
     // Update mode sends the same items, led by "op" and with the departments
     // the editor opened with right after the current ones.
-    std::vector<ParamItem> items = {{key::kUsername, sent.account},
-                                    {key::kDeptNameLower, depts},
-                                    {key::kName, sent.name},
-                                    {key::kPosition, sent.position},
-                                    {key::kGender, sent.gender},
-                                    {key::kMobile, sent.mobile},
-                                    {key::kPhone, sent.phone},
-                                    {key::kEmail, sent.email},
-                                    {key::kPwd, sent.password},
-                                    {key::kRoles, sent.roles},
-                                    {key::kLevel, sent.level}};
+    std::vector<ParamItem> items = {
+        {key::kUsername, sent.account},  {key::kDeptNameLower, depts}, {key::kName, sent.name},
+        {key::kPosition, sent.position}, {key::kGender, sent.gender},  {key::kMobile, sent.mobile},
+        {key::kPhone, sent.phone},       {key::kEmail, sent.email},    {key::kPwd, sent.password},
+        {key::kRoles, sent.roles},       {key::kLevel, sent.level}};
     if (update) {
         items.insert(items.begin() + 2, {key::kNewDeptName, m_deptsAtOpening});
         items.insert(items.begin(), {key::kOp, kOpUpdate});
