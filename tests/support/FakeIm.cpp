@@ -4,48 +4,24 @@
 
 #include "protocol/SplitList.h"
 #include "server/im/ImError.h"
+#include "vexdir/XmlText.h"
 
 namespace warden::test {
 
 namespace {
 
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string NameList(const char* list, const char* element, const std::vector<std::string>& names) {
     std::string xml = std::string("<") + list + ">";
     for (const std::string& name : names) {
-        xml += std::string("<") + element + " Name=\"" + Escape(name) + "\"/>";
+        xml += std::string("<") + element + " Name=\"" + vexdir::XmlEscaped(name) + "\"/>";
     }
     return xml + "</" + list + ">";
 }
 
 std::string RoleList(const std::vector<std::string>& names) {
     std::string xml = "<VEXSRoleList>";
-    for (const std::string& name : names) xml += "<Item RoleName=\"" + Escape(name) + "\"></Item>";
+    for (const std::string& name : names)
+        xml += "<Item RoleName=\"" + vexdir::XmlEscaped(name) + "\"></Item>";
     return xml + "</VEXSRoleList>";
 }
 
@@ -348,9 +324,10 @@ std::string FakeIm::GetRightInfo(const std::string& right) {
     if (TakeOverride("GetRightInfo", right, text)) return text;
     auto found = m_rights.find(right);
     if (found == m_rights.end()) Refuse(im_code::kNotFound, "no right " + right);
-    return "<RightInfo><Item key=\"Identity\">" + Escape(right) + "</Item><Item key=\"Name\">" +
-           Escape(found->second.name) + "</Item><Item key=\"DefaultAllow\">" +
-           (found->second.defaultAllow ? "1" : "0") + "</Item></RightInfo>";
+    return "<RightInfo><Item key=\"Identity\">" + vexdir::XmlEscaped(right) +
+           "</Item><Item key=\"Name\">" + vexdir::XmlEscaped(found->second.name) +
+           "</Item><Item key=\"DefaultAllow\">" + (found->second.defaultAllow ? "1" : "0") +
+           "</Item></RightInfo>";
 }
 
 // ---- ImDeptManager ----------------------------------------------------
@@ -521,8 +498,8 @@ std::string FakeIm::GetRoleDescription(const std::string& role) {
     std::string text;
     if (TakeOverride("GetRoleDescription", role, text)) return text;
     const Role& found = RoleOrThrow(role);
-    return "<Role RoleName=\"" + Escape(found.name) + "\" RoleDescribe=\"" +
-           Escape(found.description) + "\" />";
+    return "<Role RoleName=\"" + vexdir::XmlEscaped(found.name) + "\" RoleDescribe=\"" +
+           vexdir::XmlEscaped(found.description) + "\" />";
 }
 
 std::string FakeIm::GetRoleRights(const std::string& role) {
@@ -531,7 +508,7 @@ std::string FakeIm::GetRoleRights(const std::string& role) {
     if (TakeOverride("GetRoleRights", role, text)) return text;
     std::string xml = "<RoleRights>";
     for (const RightSetting& right : RoleOrThrow(role).rights) {
-        xml += "<Item Identity=\"" + Escape(right.identity) + "\" Deny=\"" +
+        xml += "<Item Identity=\"" + vexdir::XmlEscaped(right.identity) + "\" Deny=\"" +
                (right.setting.deny ? kTrue : kFalse) + "\" Allow=\"" +
                (right.setting.allow ? kTrue : kFalse) + "\"/>";
     }
