@@ -171,47 +171,27 @@ void RoleManagerDialog::OnAddRole() {
 // --- 权限设置 ----------------------------------------------------------------
 
 RightSettingDialog::RightSettingDialog(RightSettingLogic& logic, QWidget* parent)
-    : QDialog(parent),
-      m_logic(logic),
-      m_deny(new QRadioButton(Q(text::kDeny), this)),
-      m_allow(new QRadioButton(Q(text::kAllow), this)) {
+    : QDialog(parent), m_logic(logic), m_choice(this) {
     setWindowTitle(Q(text::kRightSettingTitle));
     setObjectName("rightSettingDialog");
     auto* description = new QLabel(Q(m_logic.Description()), this);
     description->setObjectName("rightDescription");
-    m_deny->setObjectName("deny");
-    m_allow->setObjectName("allow");
-    // Both unchecked must be possible: a right may come with neither flag.
-    auto* group = new QButtonGroup(this);
-    group->addButton(m_deny);
-    group->addButton(m_allow);
     QPushButton* submit = Button(this, text::kSubmit, "submitButton");
     submit->setDefault(true);
     QPushButton* close = Button(this, text::kClose, "closeButton");
 
     auto* choice = new QHBoxLayout;
-    choice->addWidget(m_deny);
-    choice->addWidget(m_allow);
+    choice->addWidget(m_choice.Deny());
+    choice->addWidget(m_choice.Allow());
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(description);
     outer->addLayout(choice);
     outer->addLayout(ButtonRow({submit, close}));
     setMinimumWidth(260);
 
-    switch (m_logic.InitialChoice()) {
-        case RightChoice::kAllow:
-            m_allow->setChecked(true);
-            break;
-        case RightChoice::kDeny:
-            m_deny->setChecked(true);
-            break;
-        case RightChoice::kNone:
-            break;
-    }
+    m_choice.Show(m_logic.InitialChoice());
     connect(submit, &QPushButton::clicked, this, [this] {
-        m_logic.Submit(m_allow->isChecked()  ? RightChoice::kAllow
-                       : m_deny->isChecked() ? RightChoice::kDeny
-                                             : RightChoice::kNone);
+        m_logic.Submit(m_choice.Choice());
         accept();
     });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
@@ -225,19 +205,13 @@ AddRoleDialog::AddRoleDialog(AddRoleLogic& logic, QWidget* parent)
       m_name(new QLineEdit(this)),
       m_description(new QPlainTextEdit(this)),
       m_rights(RightList(this, "rights")),
-      m_deny(new QRadioButton(Q(text::kDeny), this)),
-      m_allow(new QRadioButton(Q(text::kAllow), this)) {
+      m_choice(this) {
     setWindowTitle(Q(text::kAddRole));
     setObjectName("addRoleDialog");
     m_name->setObjectName("roleName");
     m_description->setObjectName("roleDescription");
     m_description->setTabChangesFocus(true);
     m_description->setMaximumHeight(70);
-    m_deny->setObjectName("deny");
-    m_allow->setObjectName("allow");
-    auto* group = new QButtonGroup(this);
-    group->addButton(m_deny);
-    group->addButton(m_allow);
     QPushButton* submit = Button(this, text::kSubmit, "submitButton");
     submit->setDefault(true);
     QPushButton* close = Button(this, text::kClose, "closeButton");
@@ -251,8 +225,8 @@ AddRoleDialog::AddRoleDialog(AddRoleLogic& logic, QWidget* parent)
     (new QVBoxLayout(rightGroup))->addWidget(m_rights);
     auto* valueGroup = new QGroupBox(Q(text::kRightValueGroup), this);
     auto* values = new QVBoxLayout(valueGroup);
-    values->addWidget(m_deny);
-    values->addWidget(m_allow);
+    values->addWidget(m_choice.Deny());
+    values->addWidget(m_choice.Allow());
     values->addStretch();
     auto* middle = new QHBoxLayout;
     middle->addWidget(rightGroup, 1);
@@ -264,13 +238,15 @@ AddRoleDialog::AddRoleDialog(AddRoleLogic& logic, QWidget* parent)
     resize(480, 440);
 
     connect(m_rights, &QTreeWidget::itemSelectionChanged, this,
-            [this] { ShowChoice(m_logic.ClickRight(SelectedRightRow(m_rights))); });
+            [this] { m_choice.Show(m_logic.ClickRight(SelectedRightRow(m_rights))); });
     auto choose = [this](RightChoice choice) {
         m_logic.Choose(choice);
         MirrorRights(m_rights, m_logic.Rights());
     };
-    connect(m_deny, &QRadioButton::clicked, this, [choose] { choose(RightChoice::kDeny); });
-    connect(m_allow, &QRadioButton::clicked, this, [choose] { choose(RightChoice::kAllow); });
+    connect(m_choice.Deny(), &QRadioButton::clicked, this,
+            [choose] { choose(RightChoice::kDeny); });
+    connect(m_choice.Allow(), &QRadioButton::clicked, this,
+            [choose] { choose(RightChoice::kAllow); });
     connect(submit, &QPushButton::clicked, this, [this] {
         switch (m_logic.Submit(S(m_name->text()), S(m_description->toPlainText()))) {
             case AddRoleOutcome::kAdded:
@@ -291,13 +267,29 @@ AddRoleDialog::AddRoleDialog(AddRoleLogic& logic, QWidget* parent)
     m_name->setFocus();
 }
 
-void AddRoleDialog::ShowChoice(RightChoice choice) {
-    // Let both buttons go off when the right has neither mark.
+RightChoiceButtons::RightChoiceButtons(QWidget* parent)
+    : m_deny(new QRadioButton(Q(text::kDeny), parent)),
+      m_allow(new QRadioButton(Q(text::kAllow), parent)) {
+    m_deny->setObjectName("deny");
+    m_allow->setObjectName("allow");
+    auto* group = new QButtonGroup(parent);
+    group->addButton(m_deny);
+    group->addButton(m_allow);
+}
+
+void RightChoiceButtons::Show(RightChoice choice) {
+    // Both unchecked must be possible: a right may come with neither mark.
     auto* group = m_deny->group();
     group->setExclusive(false);
     m_deny->setChecked(choice == RightChoice::kDeny);
     m_allow->setChecked(choice == RightChoice::kAllow);
     group->setExclusive(true);
+}
+
+RightChoice RightChoiceButtons::Choice() const {
+    if (m_allow->isChecked()) return RightChoice::kAllow;
+    if (m_deny->isChecked()) return RightChoice::kDeny;
+    return RightChoice::kNone;
 }
 
 }  // namespace warden::console

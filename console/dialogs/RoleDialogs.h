@@ -44,6 +44,20 @@ class RoleManagerDialog final : public QDialog {
     QPushButton* m_delete;
 };
 
+// The pair of 拒绝 / 允许 buttons of a right: one of them, or neither.
+class RightChoiceButtons {
+  public:
+    explicit RightChoiceButtons(QWidget* parent);
+    QRadioButton* Deny() const { return m_deny; }
+    QRadioButton* Allow() const { return m_allow; }
+    void Show(RightChoice choice);
+    RightChoice Choice() const;
+
+  private:
+    QRadioButton* m_deny;
+    QRadioButton* m_allow;
+};
+
 class RightSettingDialog final : public QDialog {
     Q_OBJECT
 
@@ -53,8 +67,7 @@ class RightSettingDialog final : public QDialog {
 
   private:
     RightSettingLogic& m_logic;
-    QRadioButton* m_deny;
-    QRadioButton* m_allow;
+    RightChoiceButtons m_choice;
 };
 
 class AddRoleDialog final : public QDialog {
@@ -65,14 +78,11 @@ class AddRoleDialog final : public QDialog {
     explicit AddRoleDialog(AddRoleLogic& logic, QWidget* parent = nullptr);
 
   private:
-    void ShowChoice(RightChoice choice);
-
     AddRoleLogic& m_logic;
     QLineEdit* m_name;
     QPlainTextEdit* m_description;
     QTreeWidget* m_rights;
-    QRadioButton* m_deny;
-    QRadioButton* m_allow;
+    RightChoiceButtons m_choice;
 };
 
 }  // namespace warden::console
