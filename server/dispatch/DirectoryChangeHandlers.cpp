@@ -9,7 +9,7 @@
 #include "server/dispatch/ImAccess.h"
 #include "server/im/DeptOperations.h"
 #include "server/im/NameLists.h"
-#include "server/im/NameRules.h"
+#include "protocol/NameRules.h"
 #include "server/im/UserOperations.h"
 
 namespace warden {

@@ -7,7 +7,7 @@
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/ImAccess.h"
 #include "server/im/NameLists.h"
-#include "server/im/NameRules.h"
+#include "protocol/NameRules.h"
 #include "server/im/RoleRights.h"
 
 namespace warden {

@@ -1,6 +1,6 @@
 #include "server/im/DeptOperations.h"
 
-#include "server/im/NameRules.h"
+#include "protocol/NameRules.h"
 
 namespace warden {
 

@@ -2,7 +2,7 @@
 
 #include "server/im/ImError.h"
 #include "server/im/NameLists.h"
-#include "server/im/NameRules.h"
+#include "protocol/NameRules.h"
 
 namespace warden {
 namespace {

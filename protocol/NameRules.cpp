@@ -1,4 +1,4 @@
-#include "server/im/NameRules.h"
+#include "protocol/NameRules.h"
 
 namespace warden {
 
@@ -15,6 +15,18 @@ bool IsCarriableName(std::string_view name) {
         }
     }
     return true;
+}
+
+bool IsCarriableValue(std::string_view value) {
+    return value.find_first_of("`?") == std::string_view::npos;
+}
+
+size_t CharacterCount(std::string_view text) {
+    size_t count = 0;
+    for (char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;  // not a continuation byte
+    }
+    return count;
 }
 
 }  // namespace warden
