@@ -7,7 +7,7 @@
 namespace warden {
 
 void SendReply(const ReplySink& sink, const std::string& reply) {
-    if (!reply.empty()) sink(reply);
+    sink(reply);
 }
 
 Dispatcher::Dispatcher(Services& services, bool requireLogin)
@@ -30,7 +30,7 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
     try {
         ParsedRequest parsed = ParseRequest(request);
         auto index = FindRequest(parsed.name);
-        if (!index || !m_handlers[*index]) return;  // unknown request: no reply
+        if (!index || !m_handlers[*index]) return SendReply(sink, "");  // unknown: no reply
         const Access access = RequestTable()[*index].access;
         if (m_requireLogin && access != Access::kAnyone && session.login == LoginLevel::kNone) {
             reply = kLoginRequired;

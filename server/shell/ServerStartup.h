@@ -66,6 +66,9 @@ class ServerStartup {
 
   private:
     void OpenOrdering(const std::string& imAddress);
+    // Raises the soft descriptor limit as far as `connections` need and the
+    // hard limit allows, and warns when that is not enough.
+    void FitDescriptorLimit(size_t connections);
 
     const std::filesystem::path m_baseDir;
     StartupView& m_view;
