@@ -91,6 +91,21 @@ void CClientSocket::Guarded(Step step) noexcept {
     }
 }
 
+CClientSocket::Eviction CClientSocket::EvictIfAnonymous() {
+    std::lock_guard lock(m_mutex);
+    if (!m_anonymous) return Eviction::kLoggedIn;
+    switch (m_state) {
+        case State::kIdle:
+        case State::kReceiving:
+            Close();
+            return Eviction::kEvicted;
+        case State::kClosed:
+            return Eviction::kEvicted;  // already leaving
+        default:
+            return Eviction::kBusy;
+    }
+}
+
 void CClientSocket::CountLogin() {
     const bool anonymous = m_session.login == LoginLevel::kNone;
     if (anonymous == m_anonymous) return;

@@ -45,6 +45,11 @@ class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
     // then reads the next request. Any thread; once per request.
     void Complete(std::string wire) noexcept;
 
+    enum class Eviction { kEvicted, kBusy, kLoggedIn };
+    // Closes the connection if it has not logged in and has no request in
+    // hand (it waits for one, or one is still arriving). Any thread.
+    Eviction EvictIfAnonymous();
+
     // REQUIRES: the caller holds the connection's current request.
     Session& GetSession() { return m_session; }
 

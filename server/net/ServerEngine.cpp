@@ -145,12 +145,42 @@ void ServerEngine::AcceptConnection(asio::ip::tcp::socket socket) {
         return;
     }
     if (m_anonymous >= m_options.maxAnonymous) {
-        Notice(kAnonymousLimit,
-               "limit of " + std::to_string(m_options.maxAnonymous) +
-                   " connections without a login reached; refusing new connections");
-        return;
+        // A console sends its login as soon as it connects, so the one that
+        // has waited longest without one gives its place: a flood of silent
+        // connections cannot lock consoles out.
+        if (!EvictAnonymous()) {
+            Notice(kAnonymousLimit,
+                   "limit of " + std::to_string(m_options.maxAnonymous) +
+                       " connections without a login reached, all busy; refusing new connections");
+            return;
+        }
+        Notice(kEviction, "limit of " + std::to_string(m_options.maxAnonymous) +
+                              " connections without a login reached; closing the oldest");
     }
-    std::make_shared<CClientSocket>(*this, std::move(socket))->Begin();
+    auto connection = std::make_shared<CClientSocket>(*this, std::move(socket));
+    connection->Begin();
+    m_arrivals.push_back(connection);
+    if (m_arrivals.size() > 2 * m_openConnections + 64) {
+        std::erase_if(m_arrivals, [](const auto& arrival) { return arrival.expired(); });
+    }
+}
+
+bool ServerEngine::EvictAnonymous() {
+    for (size_t tries = m_arrivals.size(); tries > 0 && !m_arrivals.empty(); --tries) {
+        std::shared_ptr<CClientSocket> oldest = m_arrivals.front().lock();
+        m_arrivals.pop_front();
+        if (!oldest) continue;
+        switch (oldest->EvictIfAnonymous()) {
+            case CClientSocket::Eviction::kEvicted:
+                return true;
+            case CClientSocket::Eviction::kBusy:
+                m_arrivals.push_back(oldest);  // may be evicted later
+                break;
+            case CClientSocket::Eviction::kLoggedIn:
+                break;  // never a candidate again
+        }
+    }
+    return false;
 }
 
 bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::string wire) {

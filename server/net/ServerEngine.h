@@ -14,6 +14,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -85,6 +86,9 @@ class ServerEngine {
 
     // Event thread.
     void AcceptConnection(asio::ip::tcp::socket socket);
+    // Event thread: closes the connection without a login that came first
+    // and has no request in hand; false when there is none.
+    bool EvictAnonymous();
     // Event thread: hands a whole request to a worker; false when stopping.
     bool StartWorker(std::shared_ptr<CClientSocket> connection, std::string wire);
     // Any thread: a request handed out by StartWorker has been answered.
@@ -97,6 +101,7 @@ class ServerEngine {
         kAnonymousLimit,
         kTooLarge,
         kTooSlow,
+        kEviction,
         kNoticeKinds
     };
     // Calls the log, at most once per `everyMs` for each kind (0: always).
@@ -114,6 +119,9 @@ class ServerEngine {
     std::unique_ptr<asio::io_context> m_io;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
     std::unique_ptr<CListeningSocket> m_listener;
+    // Connections in the order they came, for eviction; may hold ones that
+    // have logged in or ended since. Event thread only.
+    std::deque<std::weak_ptr<CClientSocket>> m_arrivals;
     WorkerPool m_pool;
     std::thread m_eventThread;
     std::atomic<bool> m_stopping{false};

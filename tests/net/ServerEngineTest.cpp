@@ -351,29 +351,36 @@ TEST_F(EngineTest, TricklersAndNonReadersDoNotDelayAConsole) {
     for (auto& t : hostile) t.join();
 }
 
-TEST_F(EngineTest, ConnectionLimitsRefuseNewcomersAndIdleAnonymousOnesAreClosed) {
+TEST_F(EngineTest, LimitsRefuseNewcomersMakeRoomForLoginsAndCloseIdleAnonymousOnes) {
     EngineOptions options;
-    options.maxConnections = 3;
+    options.maxConnections = 4;
     options.maxAnonymous = 2;
     options.anonymousIdleMs = 400;
     StartWith(options, [](std::string_view request, Session& session, const ReplySink& reply) {
         if (request == "Login.asp") session.login = LoginLevel::kSuper;
         reply("ok");
     });
-    Client a(m_port), b(m_port);
-    ASSERT_TRUE(WaitForOpenConnections(2));
-    Client c(m_port);
-    EXPECT_TRUE(ClosedByServer(c)) << "a third connection without a login";
+    Client a(m_port);
+    auto b = std::make_unique<Client>(m_port);
     ASSERT_EQ(a.Ask("Login.asp"), "ok");
-    EXPECT_EQ(m_engine->AnonymousConnections(), 1u);
-    Client d(m_port);
-    EXPECT_EQ(d.Ask("Ping.asp"), "ok");  // a's login made room
+    ASSERT_EQ(b->Ask("Login.asp"), "ok");
+    Client c(m_port), d(m_port);
+    ASSERT_TRUE(WaitForOpenConnections(4));
+    EXPECT_EQ(m_engine->AnonymousConnections(), 2u);
     Client e(m_port);
-    EXPECT_TRUE(ClosedByServer(e)) << "a fourth connection";
-    // b and d stay without a login: after their idle time they are closed,
-    // while the logged-in a stays.
-    EXPECT_TRUE(ClosedByServer(b));
+    EXPECT_TRUE(ClosedByServer(e)) << "a fifth connection";
+
+    // Without a login, the newcomer takes the place of the oldest.
+    b.reset();
+    ASSERT_TRUE(WaitForOpenConnections(3));
+    Client f(m_port);
+    EXPECT_EQ(f.Ask("Ping.asp"), "ok");
+    EXPECT_TRUE(ClosedByServer(c)) << "the oldest without a login";
+    EXPECT_EQ(d.Ask("Ping.asp"), "ok");
+
+    // Idle without a login: closed; logged in: kept.
     EXPECT_TRUE(ClosedByServer(d));
+    EXPECT_TRUE(ClosedByServer(f));
     EXPECT_EQ(a.Ask("Ping.asp"), "ok");
     EXPECT_TRUE(WaitForOpenConnections(1));
 }
