@@ -3,7 +3,9 @@
 #include <SimpleIni.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "protocol/Framing.h"
 
@@ -20,9 +22,12 @@ std::string Text(const CSimpleIniA& ini, const char* section, const char* key,
 size_t Count(const CSimpleIniA& ini, const char* section, const char* key, size_t fallback) {
     const char* value = ini.GetValue(section, key, nullptr);
     if (!value) return fallback;
+    // strtoull would take "-3" as a huge count.
+    const char* digits = value + std::strspn(value, " \t");
+    if (!std::isdigit(static_cast<unsigned char>(*digits))) return fallback;
     char* end = nullptr;
-    unsigned long long n = std::strtoull(value, &end, 10);
-    return (end == value || n == 0) ? fallback : static_cast<size_t>(n);
+    unsigned long long n = std::strtoull(digits, &end, 10);
+    return n == 0 ? fallback : static_cast<size_t>(n);
 }
 
 // A duration in milliseconds, at most a day.
