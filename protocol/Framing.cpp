@@ -49,10 +49,11 @@ FrameStatus Finish(int fd, FrameAssembler& frame, std::string& message) {
     char buffer[16 * kFramePiece];
     State state = frame.GetState();
     while (state == State::kArriving) {
-        if (!WaitFor(fd, POLLIN, MsUntil(frame.Deadline()))) {
-            state = frame.Check(Clock::now());
-            continue;
-        }
+        const bool readable = WaitFor(fd, POLLIN, MsUntil(frame.Deadline()));
+        // Bytes that come after the grace period belong to the next message,
+        // even when this reader was too busy to look in time.
+        state = frame.Check(Clock::now());
+        if (!readable || state != State::kArriving) continue;
         ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
         if (n > 0) {
             state = frame.Add(std::string_view(buffer, static_cast<size_t>(n)), Clock::now());

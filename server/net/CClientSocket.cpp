@@ -161,6 +161,16 @@ void CClientSocket::ReadInput() {
         Close();
         return;
     }
+    // A message that went quiet for its grace period ended then, even when
+    // this thread comes to its timer only now: what arrived since is the
+    // next request, and stays in the kernel until this one is answered.
+    if (m_state == State::kReceiving) {
+        const FrameAssembler::State state = m_frame.Check(Clock::now());
+        if (state != FrameAssembler::State::kArriving) {
+            EndReceiving(state);
+            return;
+        }
+    }
     char buffer[64 * 1024];
     FrameAssembler::State state = m_frame.GetState();
     for (;;) {
@@ -194,6 +204,24 @@ void CClientSocket::ReadInput() {
             return;
         default:
             WaitReadable();
+            return;
+    }
+}
+
+void CClientSocket::EndReceiving(FrameAssembler::State state) {
+    switch (state) {
+        case FrameAssembler::State::kComplete:
+            HandOut();
+            return;
+        case FrameAssembler::State::kArriving:
+            SetDeadline(m_frame.Deadline());
+            return;
+        default:
+            m_engine.Notice(ServerEngine::kTooSlow,
+                            "closed a connection from " + m_session.peerAddress +
+                                " whose request was still arriving after " +
+                                std::to_string(m_engine.m_options.arrivalMs) + " ms");
+            Close();
             return;
     }
 }
@@ -320,21 +348,8 @@ void CClientSocket::Expire() {
     }
     switch (m_state) {
         case State::kReceiving:
-            switch (m_frame.Check(now)) {
-                case FrameAssembler::State::kComplete:
-                    HandOut();
-                    return;
-                case FrameAssembler::State::kArriving:
-                    SetDeadline(m_frame.Deadline());
-                    return;
-                default:
-                    m_engine.Notice(ServerEngine::kTooSlow,
-                                    "closed a connection from " + m_session.peerAddress +
-                                        " whose request was still arriving after " +
-                                        std::to_string(m_engine.m_options.arrivalMs) + " ms");
-                    Close();
-                    return;
-            }
+            EndReceiving(m_frame.Check(now));
+            return;
         case State::kIdle:      // no request, and no login, for too long
         case State::kWriting:   // the peer stopped reading its reply
         case State::kDraining:  // the refused peer had its moment

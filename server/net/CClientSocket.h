@@ -71,6 +71,9 @@ class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
     void WaitReadable();
     void WaitWritable();
     void ReadInput();
+    // At a look at a request still arriving: hands it out when whole,
+    // closes the connection when it is too slow, or waits on.
+    void EndReceiving(FrameAssembler::State state);
     void HandOut();
     void Send(std::string wire, bool thenClose);
     void ContinueWrite(bool first);
