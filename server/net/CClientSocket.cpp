@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <thread>
 
 #include "protocol/SplitList.h"
 #include "server/net/ReplyWire.h"
@@ -13,6 +14,7 @@ namespace warden {
 namespace {
 
 using std::chrono::milliseconds;
+using Clock = CClientSocket::Clock;
 
 // How long a refused connection may still send before it is closed: enough
 // for the rest of an over-long request already on its way.
@@ -21,13 +23,30 @@ constexpr milliseconds kDrainTime(500);
 // event thread to itself.
 constexpr int kDrainReads = 16;
 
+// Writes what the socket takes now. False when the peer is gone.
+bool WriteSome(int fd, const std::string& bytes, size_t& sent) {
+    while (sent < bytes.size()) {
+        ssize_t n =
+            ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
+CClientSocket::Lock::Lock(std::atomic_flag& flag) : m_flag(flag) {
+    while (m_flag.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+}
+
 CClientSocket::CClientSocket(ServerEngine& engine, asio::ip::tcp::socket socket)
-    : m_engine(engine),
-      m_socket(std::move(socket)),
-      m_timer(m_socket.get_executor()),
-      m_frame(engine.m_frameOptions) {
+    : m_engine(engine), m_socket(std::move(socket)) {
     ++m_engine.m_openConnections;
     ++m_engine.m_anonymous;
 }
@@ -42,8 +61,19 @@ CClientSocket::~CClientSocket() {
     --m_engine.m_openConnections;
 }
 
+template <typename Step>
+void CClientSocket::Guarded(Step step) noexcept {
+    // A step that fails half-way (no memory for a wait) would leave the
+    // connection with nothing to wake it: close it instead.
+    try {
+        step();
+    } catch (...) {
+        Close();
+    }
+}
+
 void CClientSocket::Begin() {
-    std::lock_guard lock(m_mutex);
+    Lock lock(m_locked);
     Guarded([this] { Start(); });
 }
 
@@ -65,7 +95,7 @@ void CClientSocket::Start() {
 
 void CClientSocket::Complete(std::string wire) noexcept {
     {
-        std::lock_guard lock(m_mutex);
+        Lock lock(m_locked);
         CountLogin();
         m_idleSince = Clock::now();
         Guarded([&] {
@@ -80,19 +110,8 @@ void CClientSocket::Complete(std::string wire) noexcept {
     m_engine.RequestDone();
 }
 
-template <typename Step>
-void CClientSocket::Guarded(Step step) noexcept {
-    // A step that fails half-way (no memory for a wait) would leave the
-    // connection with nothing to wake it: close it instead.
-    try {
-        step();
-    } catch (...) {
-        Close();
-    }
-}
-
 CClientSocket::Eviction CClientSocket::EvictIfAnonymous() {
-    std::lock_guard lock(m_mutex);
+    Lock lock(m_locked);
     if (!m_anonymous) return Eviction::kLoggedIn;
     switch (m_state) {
         case State::kIdle:
@@ -136,7 +155,7 @@ void CClientSocket::WaitWritable() {
 }
 
 void CClientSocket::OnReadable(const asio::error_code& ec) {
-    std::lock_guard lock(m_mutex);
+    Lock lock(m_locked);
     m_readPending = false;
     if (ec) return;
     switch (m_state) {
@@ -164,19 +183,22 @@ void CClientSocket::ReadInput() {
     // A message that went quiet for its grace period ended then, even when
     // this thread comes to its timer only now: what arrived since is the
     // next request, and stays in the kernel until this one is answered.
-    if (m_state == State::kReceiving) {
-        const FrameAssembler::State state = m_frame.Check(Clock::now());
+    if (m_partial) {
+        const FrameAssembler::State state = m_partial->Check(Clock::now());
         if (state != FrameAssembler::State::kArriving) {
             EndReceiving(state);
             return;
         }
     }
+    // Most requests fit one read and never need a buffer of their own.
+    FrameAssembler fresh(m_engine.m_frameOptions);
+    FrameAssembler& frame = m_partial ? *m_partial : fresh;
     char buffer[64 * 1024];
-    FrameAssembler::State state = m_frame.GetState();
+    FrameAssembler::State state = frame.GetState();
     for (;;) {
         ssize_t n = ::recv(m_socket.native_handle(), buffer, sizeof buffer, MSG_DONTWAIT);
         if (n > 0) {
-            state = m_frame.Add(std::string_view(buffer, static_cast<size_t>(n)), Clock::now());
+            state = frame.Add(std::string_view(buffer, static_cast<size_t>(n)), Clock::now());
             if (state != FrameAssembler::State::kArriving) break;
             continue;
         }
@@ -187,10 +209,14 @@ void CClientSocket::ReadInput() {
         return;
     }
     switch (state) {
-        case FrameAssembler::State::kComplete:
-            HandOut();
+        case FrameAssembler::State::kComplete: {
+            std::string wire = frame.Take();
+            m_partial.reset();
+            HandOut(std::move(wire));
             return;
+        }
         case FrameAssembler::State::kTooLarge:
+            m_partial.reset();
             m_engine.Notice(ServerEngine::kTooLarge,
                             "refused a request of more than " +
                                 std::to_string(m_engine.m_options.maxRequest) + " bytes from " +
@@ -198,8 +224,9 @@ void CClientSocket::ReadInput() {
             Send(GeneralErrorWire(), true);
             return;
         case FrameAssembler::State::kArriving:
+            if (!m_partial) m_partial = std::make_unique<FrameAssembler>(std::move(fresh));
             m_state = State::kReceiving;
-            SetDeadline(m_frame.Deadline());
+            SetDeadline(m_partial->Deadline());
             WaitReadable();
             return;
         default:
@@ -210,11 +237,14 @@ void CClientSocket::ReadInput() {
 
 void CClientSocket::EndReceiving(FrameAssembler::State state) {
     switch (state) {
-        case FrameAssembler::State::kComplete:
-            HandOut();
+        case FrameAssembler::State::kComplete: {
+            std::string wire = m_partial->Take();
+            m_partial.reset();
+            HandOut(std::move(wire));
             return;
+        }
         case FrameAssembler::State::kArriving:
-            SetDeadline(m_frame.Deadline());
+            SetDeadline(m_partial->Deadline());
             return;
         default:
             m_engine.Notice(ServerEngine::kTooSlow,
@@ -226,8 +256,7 @@ void CClientSocket::EndReceiving(FrameAssembler::State state) {
     }
 }
 
-void CClientSocket::HandOut() {
-    std::string wire = m_frame.Take();
+void CClientSocket::HandOut(std::string wire) {
     m_state = State::kProcessing;
     SetDeadline(Clock::time_point::max());
     if (Trim(wire).empty()) {
@@ -239,56 +268,59 @@ void CClientSocket::HandOut() {
 
 void CClientSocket::Send(std::string wire, bool thenClose) {
     m_closeAfterWrite = thenClose;
-    m_out = std::move(wire);
-    m_state = State::kWriting;
-    ++m_engine.m_writing;
-    ContinueWrite(true);
-}
-
-void CClientSocket::ContinueWrite(bool first) {
-    const int fd = m_socket.native_handle();
     size_t sent = 0;
-    while (sent < m_out.size()) {
-        ssize_t n =
-            ::send(fd, m_out.data() + sent, m_out.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (!WriteSome(m_socket.native_handle(), wire, sent)) {
         Close();  // the peer is gone
         return;
     }
-    if (sent == m_out.size()) {
-        --m_engine.m_writing;
-        m_out = std::string();
-        m_state = State::kIdle;  // no longer counted as writing
-        if (m_closeAfterWrite) {
-            ::shutdown(fd, SHUT_WR);
-            m_state = State::kDraining;
-            m_frame.Reset();
-            SetDeadline(Clock::now() + kDrainTime);
-            Drain();
-        } else {
-            BecomeIdle();
-        }
+    if (sent == wire.size()) {
+        AfterReply();
         return;
     }
     // The peer reads slowly or not at all: keep the rest and wait for room,
     // but only as long as it makes progress.
-    m_out.erase(0, sent);
-    if (first || sent > 0) {
-        SetDeadline(Clock::now() + milliseconds(m_engine.m_options.writeStallMs));
-    }
+    wire.erase(0, sent);
+    m_out = std::make_unique<std::string>(std::move(wire));
+    m_state = State::kWriting;
+    ++m_engine.m_writing;
+    SetDeadline(Clock::now() + milliseconds(m_engine.m_options.writeStallMs));
     WaitWritable();
 }
 
+void CClientSocket::ContinueWrite() {
+    size_t sent = 0;
+    if (!WriteSome(m_socket.native_handle(), *m_out, sent)) {
+        Close();
+        return;
+    }
+    if (sent == m_out->size()) {
+        --m_engine.m_writing;
+        m_out.reset();
+        m_state = State::kIdle;  // no longer counted as writing
+        AfterReply();
+        return;
+    }
+    m_out->erase(0, sent);
+    if (sent > 0) SetDeadline(Clock::now() + milliseconds(m_engine.m_options.writeStallMs));
+    WaitWritable();
+}
+
+void CClientSocket::AfterReply() {
+    if (!m_closeAfterWrite) {
+        BecomeIdle();
+        return;
+    }
+    ::shutdown(m_socket.native_handle(), SHUT_WR);
+    m_state = State::kDraining;
+    SetDeadline(Clock::now() + kDrainTime);
+    Drain();
+}
+
 void CClientSocket::OnWritable(const asio::error_code& ec) {
-    std::lock_guard lock(m_mutex);
+    Lock lock(m_locked);
     m_writePending = false;
     if (ec || m_state != State::kWriting) return;
-    Guarded([this] { ContinueWrite(false); });
+    Guarded([this] { ContinueWrite(); });
 }
 
 void CClientSocket::Drain() {
@@ -320,35 +352,47 @@ void CClientSocket::BecomeIdle() {
 }
 
 void CClientSocket::SetDeadline(Clock::time_point deadline) {
-    m_deadline = deadline;
+    if (!m_timing) {
+        if (deadline == Clock::time_point::max()) return;
+        m_timing = std::make_unique<Timing>(m_socket.get_executor());
+    }
+    m_timing->deadline = deadline;
     // A later deadline leaves the timer as it is: when it fires it looks at
     // the current deadline and waits again. So the timer is touched about
     // once per period, not once per request.
-    if (deadline >= m_armedFor) return;
-    m_armedFor = deadline;
-    const uint32_t generation = ++m_timerGeneration;
-    m_timer.expires_at(deadline);
-    m_timer.async_wait([self = shared_from_this(), generation](const asio::error_code& ec) {
+    if (deadline >= m_timing->armedFor) return;
+    m_timing->armedFor = deadline;
+    const uint32_t generation = ++m_timing->generation;
+    m_timing->timer.expires_at(deadline);
+    m_timing->timer.async_wait([self = shared_from_this(), generation](const asio::error_code& ec) {
         self->OnTimer(generation, ec);
     });
 }
 
 void CClientSocket::OnTimer(uint32_t generation, const asio::error_code& ec) {
-    std::lock_guard lock(m_mutex);
-    if (ec || generation != m_timerGeneration || m_state == State::kClosed) return;
-    m_armedFor = Clock::time_point::max();
+    Lock lock(m_locked);
+    if (ec || !m_timing || generation != m_timing->generation || m_state == State::kClosed) {
+        return;
+    }
+    m_timing->armedFor = Clock::time_point::max();
     Guarded([this] { Expire(); });
 }
 
 void CClientSocket::Expire() {
     const auto now = Clock::now();
-    if (now < m_deadline) {
-        SetDeadline(m_deadline);
+    if (m_timing->deadline == Clock::time_point::max()) {
+        // Nothing to wait for (a login ended the idle limit): the timer goes
+        // until a deadline needs one again. No wait of it is pending.
+        m_timing.reset();
+        return;
+    }
+    if (now < m_timing->deadline) {
+        SetDeadline(m_timing->deadline);
         return;
     }
     switch (m_state) {
         case State::kReceiving:
-            EndReceiving(m_frame.Check(now));
+            EndReceiving(m_partial->Check(now));
             return;
         case State::kIdle:      // no request, and no login, for too long
         case State::kWriting:   // the peer stopped reading its reply
@@ -368,13 +412,15 @@ void CClientSocket::Close() noexcept {
     // Pending waits end with an error and let go of the connection.
     asio::error_code ignored;
     m_socket.close(ignored);
-    try {
-        m_timer.cancel();
-    } catch (...) {
-        // Only a stale wake-up is left, which finds the connection closed.
+    if (m_timing) {
+        try {
+            m_timing->timer.cancel();
+        } catch (...) {
+            // Only a stale wake-up is left, which finds the connection closed.
+        }
     }
-    m_frame.Reset();
-    m_out = std::string();
+    m_partial.reset();
+    m_out.reset();
 }
 
 }  // namespace warden

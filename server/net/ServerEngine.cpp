@@ -159,6 +159,8 @@ void ServerEngine::AcceptConnection(asio::ip::tcp::socket socket) {
     }
     auto connection = std::make_shared<CClientSocket>(*this, std::move(socket));
     connection->Begin();
+    // Where the total limit always comes first there is nothing to evict.
+    if (m_options.maxAnonymous >= m_options.maxConnections) return;
     m_arrivals.push_back(connection);
     if (m_arrivals.size() > 2 * m_openConnections + 64) {
         std::erase_if(m_arrivals, [](const auto& arrival) { return arrival.expired(); });
