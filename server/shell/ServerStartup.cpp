@@ -81,7 +81,7 @@ void ServerStartup::FitDescriptorLimit(size_t connections) {
     raised.rlim_cur = std::min(needed, limit.rlim_max);
     if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
     if (limit.rlim_cur >= needed) return;
-    m_view.ShowMessage("warning: the descriptor limit (" + std::to_string(limit.rlim_cur) +
+    m_view.ShowMessage("the descriptor limit (" + std::to_string(limit.rlim_cur) +
                            ") is below what " + std::to_string(connections) +
                            " connections need (" + std::to_string(needed) +
                            "); when it is reached, new connections wait until others end",
