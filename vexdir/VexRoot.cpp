@@ -4,6 +4,19 @@
 
 namespace warden::vexdir {
 
+namespace {
+
+class VexUnitOfWork final : public ImUnitOfWork {
+  public:
+    explicit VexUnitOfWork(VexDatabase& db) : m_unit(db) {}
+    void Commit() override { m_unit.Commit(); }
+
+  private:
+    VexDatabase::Unit m_unit;
+};
+
+}  // namespace
+
 VexRoot::VexRoot(const std::filesystem::path& databaseFile)
     : m_db(databaseFile), m_depts(m_db), m_users(m_db), m_roles(m_db), m_application(m_db) {}
 
@@ -20,6 +33,10 @@ void VexRoot::SetServerPort(int port) {
     }
     std::lock_guard lock(m_mutex);
     m_serverPort = port;
+}
+
+std::unique_ptr<ImUnitOfWork> VexRoot::BeginUnitOfWork() {
+    return std::make_unique<VexUnitOfWork>(m_db);
 }
 
 int16_t VexRoot::VerifyPassword(const std::string& user, const std::string& password) {

@@ -24,6 +24,8 @@ class VexRoot final : public ImRoot {
     // server gives are kept, but there is no connection to make.
     void SetServerAddress(const std::string& address) override;
     void SetServerPort(int port) override;
+    // One transaction of the database (VexDatabase::Unit).
+    std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() override;
     ImDeptManager& GetDeptManager() override { return m_depts; }
     ImUserManager& GetUserManager() override { return m_users; }
     ImRoleManager& GetRoleManager() override { return m_roles; }

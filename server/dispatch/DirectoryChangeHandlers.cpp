@@ -1,7 +1,8 @@
 #include "server/dispatch/DirectoryChangeHandlers.h"
 
-#include <vector>
+#include <memory>
 
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
@@ -9,7 +10,6 @@
 #include "server/dispatch/ImAccess.h"
 #include "server/im/DeptOperations.h"
 #include "server/im/NameLists.h"
-#include "protocol/NameRules.h"
 #include "server/im/UserOperations.h"
 
 namespace warden {
@@ -93,62 +93,37 @@ void WriteUser(ImRoot& root, const RequestContext& context, const std::string& u
     }
 }
 
-// Puts the user back into the departments this request took him out of, so
-// that a failed change never leaves him in no department at all, where no
-// console could find him. Failures are ignored: this is the best effort
-// after a failure that is reported anyway.
-void RejoinDepartments(ImRoot& root, const std::string& user,
-                       const std::vector<std::string>& left) {
-    for (const std::string& dept : left) {
-        try {
-            root.GetDeptManager().AddUserToDept(user, "", dept, 0);
-        } catch (...) {
-        }
-    }
-}
-
 std::string UserAdd(RequestContext& context) {
     const std::string& op = context.Param(key::kOp);
     const std::string& user = context.Param(key::kUsername);
-    if (user.empty() || context.Param(key::kDeptNameLower).empty()) {
+    // A list of nothing but separators names no department either: the user
+    // would end up in none, where no console could find him.
+    if (user.empty() || SplitList(context.Param(key::kDeptNameLower), "|").empty()) {
         return "error:用户名和部门名称不允许为空";
     }
     const bool adding = op.empty();
     const bool updating = EqualsNoCase(op, "update");
+    if (adding && !IsCarriableName(user)) return kReservedNameReply;
     auto root = ImRootOf(context);
 
+    // Every step joins one unit of work, so that a failure, or the death of
+    // the server at any moment, leaves the user as he was (or absent) and
+    // never half made: an account without data in no department, which no
+    // console could show and whose name a retry would find taken.
+    std::unique_ptr<ImUnitOfWork> unit = root->BeginUnitOfWork();
     if (adding) {
-        if (!IsCarriableName(user)) return kReservedNameReply;
         if (root->GetUserManager().IsUserExist(user)) return "error:用户已经存在";
         root->GetUserManager().AddUser(user, 0);
     }
-
-    std::vector<std::string> left;
     if (updating) {
-        try {
-            for (const std::string& dept : SplitList(context.Param(key::kNewDeptName), ",")) {
-                root->GetDeptManager().RemoveUserFromDept(user, dept);
-                left.push_back(dept);
-            }
-        } catch (...) {
-            RejoinDepartments(*root, user, left);
-            throw;
+        for (const std::string& dept : SplitList(context.Param(key::kNewDeptName), ",")) {
+            root->GetDeptManager().RemoveUserFromDept(user, dept);
         }
     }
-
     try {
         WriteUser(*root, context, user);
+        unit->Commit();
     } catch (...) {
-        if (adding) {
-            // The account is new: take it away again rather than leave a
-            // half-made user. Its deletion failing changes nothing to tell.
-            try {
-                root->GetUserManager().DeleteUser(user);
-            } catch (...) {
-            }
-            return "error:添加用户失败";
-        }
-        RejoinDepartments(*root, user, left);
         return updating ? "error:修改用户信息失败" : "error:添加用户失败";
     }
     return updating ? "info:修改用户信息成功" : "info:添加用户成功";

@@ -32,6 +32,7 @@ class FakeImRoot : public ImRoot {
         auto it = passwords.find(user);
         return it != passwords.end() && it->second == password ? 0 : 1;
     }
+    std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() override { Unused(); }
     void SetServerAddress(const std::string&) override { Unused(); }
     void SetServerPort(int) override { Unused(); }
     ImDeptManager& GetDeptManager() override { Unused(); }

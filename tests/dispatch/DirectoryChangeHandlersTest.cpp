@@ -164,6 +164,8 @@ TEST_F(DirectoryChangeHandlersTest, UserAddRefusesEmptyNamesExistingAndReservedA
     EXPECT_EQ(Ask("UserAdd.asp?username=zhang`deptname=\\销售部`name=新名字"),
               "error:用户已经存在");
     EXPECT_EQ(Ask("UserAdd.asp?username=a=b`deptname=\\销售部"), kReservedName);
+    // Separators alone name no department: the user would be in none.
+    EXPECT_EQ(Ask("UserAdd.asp?username=wang`deptname=||"), "error:用户名和部门名称不允许为空");
     EXPECT_EQ(Im().Calls(), (Names{"IsUserExist(zhang)"}));
     EXPECT_EQ(Im().BasicOf("zhang").name, "zhang");
 }
@@ -194,13 +196,21 @@ TEST_F(DirectoryChangeHandlersTest, UserAddFailedWriteTakesTheNewAccountAway) {
     Im().Fail("AddUserToDept", 1);
     EXPECT_EQ(Ask(kNewUser), "error:添加用户失败");
     EXPECT_FALSE(Im().HasUser("wang"));
-    EXPECT_TRUE(Im().CallsOf("DeleteUser").size() == 7);
+    EXPECT_EQ(Im().UnitsRolledBack(), 7);
+    EXPECT_EQ(Im().UnitsCommitted(), 0);
 }
 
-TEST_F(DirectoryChangeHandlersTest, UserAddRollbackFailureStillAnswersOnce) {
-    Im().Fail("SetUserBasicInfo");
-    Im().Fail("DeleteUser");
+TEST_F(DirectoryChangeHandlersTest, UserAddFailedCommitLeavesNothing) {
+    Im().FailNextCommit();
     EXPECT_EQ(Ask(kNewUser), "error:添加用户失败");
+    EXPECT_FALSE(Im().HasUser("wang"));
+    Im().MakeUser("zhang", "\\销售部\\华北区");
+    Im().FailNextCommit();
+    EXPECT_EQ(Ask("UserAdd.asp?op=update`username=zhang`deptname=\\销售部\\华东区|"
+                  "`newdeptname=销售部\\华北区,研发部`name=张三"),
+              "error:修改用户信息失败");
+    EXPECT_EQ(Im().DeptsOf("zhang"), (Names{"\\销售部\\华北区", "\\研发部"}));
+    EXPECT_EQ(Im().BasicOf("zhang").name, "zhang");
 }
 
 TEST_F(DirectoryChangeHandlersTest, UserAddCheckOrCreateFailureIsTheGeneralError) {
