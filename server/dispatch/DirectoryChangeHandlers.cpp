@@ -1,6 +1,7 @@
 #include "server/dispatch/DirectoryChangeHandlers.h"
 
 #include <memory>
+#include <optional>
 
 #include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
@@ -70,9 +71,9 @@ std::string DeptChange(RequestContext& context) {
 
 // The writes of "UserAdd.asp" after the account exists and has left its old
 // departments, in their order. Throws on the first that fails.
-void WriteUser(ImRoot& root, const RequestContext& context, const std::string& user) {
-    const std::string& password = context.Param(key::kPwd);
-    if (!password.empty()) root.GetUserManager().SetUserPassword(user, password);
+void WriteUser(ImRoot& root, const RequestContext& context, const std::string& user,
+               const std::optional<std::string>& preparedPassword) {
+    if (preparedPassword) root.GetUserManager().SetUserPreparedPassword(user, *preparedPassword);
 
     WriteUserBasicInfo(root, user,
                        BasicInfoText{context.Param(key::kName), context.Param(key::kGender),
@@ -105,6 +106,16 @@ std::string UserAdd(RequestContext& context) {
     const bool updating = EqualsNoCase(op, "update");
     if (adding && !IsCarriableName(user)) return kReservedNameReply;
     auto root = ImRootOf(context);
+    // The password's slow part runs first, so that the unit below does not
+    // keep other consoles' changes waiting for it.
+    std::optional<std::string> password;
+    if (!context.Param(key::kPwd).empty()) {
+        try {
+            password = root->GetUserManager().PreparePassword(context.Param(key::kPwd));
+        } catch (...) {
+            return updating ? "error:修改用户信息失败" : "error:添加用户失败";
+        }
+    }
 
     // Every step joins one unit of work, so that a failure, or the death of
     // the server at any moment, leaves the user as he was (or absent) and
@@ -121,7 +132,7 @@ std::string UserAdd(RequestContext& context) {
         }
     }
     try {
-        WriteUser(*root, context, user);
+        WriteUser(*root, context, user, password);
         unit->Commit();
     } catch (...) {
         return updating ? "error:修改用户信息失败" : "error:添加用户失败";

@@ -59,6 +59,12 @@ class ImUserManager {
     virtual ~ImUserManager() = default;
     virtual void AddUser(const std::string& user, int number) = 0;
     virtual void SetUserPassword(const std::string& user, const std::string& password) = 0;
+    // SetUserPassword in two halves, so that the slow one (a password hash
+    // is slow on purpose) can run before a unit of work takes the directory:
+    // the form in which the directory keeps `password`, computed without
+    // touching any data; then storing that form for `user`.
+    virtual std::string PreparePassword(const std::string& password) = 0;
+    virtual void SetUserPreparedPassword(const std::string& user, const std::string& prepared) = 0;
     virtual void DeleteUser(const std::string& user) = 0;
     virtual bool IsUserExist(const std::string& user) = 0;
     virtual UserBasicInfo GetUserBasicInfo(const std::string& user) = 0;

@@ -487,6 +487,16 @@ void FakeIm::SetUserPassword(const std::string& user, const std::string& passwor
     UserOrThrow(user).password = password;
 }
 
+std::string FakeIm::PreparePassword(const std::string& password) {
+    Enter("PreparePassword", {});
+    return password;
+}
+
+void FakeIm::SetUserPreparedPassword(const std::string& user, const std::string& prepared) {
+    Enter("SetUserPreparedPassword", {user});
+    UserOrThrow(user).password = prepared;
+}
+
 void FakeIm::DeleteUser(const std::string& user) {
     Enter("DeleteUser", {user});
     UserOrThrow(user);

@@ -110,6 +110,9 @@ class FakeIm : public ImRoot,
     // ---- ImUserManager ----------------------------------------------------
     void AddUser(const std::string& user, int number) override;
     void SetUserPassword(const std::string& user, const std::string& password) override;
+    // The fake keeps passwords as they are: the prepared form is the password.
+    std::string PreparePassword(const std::string& password) override;
+    void SetUserPreparedPassword(const std::string& user, const std::string& prepared) override;
     void DeleteUser(const std::string& user) override;
     bool IsUserExist(const std::string& user) override;
     UserBasicInfo GetUserBasicInfo(const std::string& user) override;
