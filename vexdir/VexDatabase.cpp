@@ -28,7 +28,7 @@ void CreatePrivately(const std::filesystem::path& file) {
 }
 }  // namespace
 
-VexDatabase::VexDatabase(const std::filesystem::path& file) : m_file(file) {
+VexDatabase::VexDatabase(const std::filesystem::path& file, Durability durability) : m_file(file) {
     // Reserved now so that returning a reader to the pool never allocates.
     m_idleReaders.reserve(kMaxIdleReaders);
     std::error_code ec;
@@ -43,7 +43,9 @@ VexDatabase::VexDatabase(const std::filesystem::path& file) : m_file(file) {
         // WAL lets readers work beside the one writer. FULL syncs the log at
         // every commit: a change the server has acknowledged survives a
         // power loss or a crash of the machine, not only of the program.
-        m_writer->Exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;");
+        m_writer->Exec("PRAGMA journal_mode = WAL;");
+        m_writer->Exec(durability == Durability::kPowerLoss ? "PRAGMA synchronous = FULL;"
+                                                            : "PRAGMA synchronous = NORMAL;");
         EnsureSchema(*m_writer);
     } catch (const sqlite::Error& e) {
         throw ImError(im_code::kFail, kErrorSource, e.what());

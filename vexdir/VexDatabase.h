@@ -6,7 +6,7 @@
 //
 // The file holds password hashes and personal data: it is created readable by
 // its owner only, and SQLite gives its -wal and -shm files the same mode.
-// Every commit reaches the disk before it returns (synchronous=FULL), so an
+// By default every commit reaches the disk before it returns, so an
 // acknowledged change survives a power loss, not only a crash of the program.
 //
 // Thread-safety: Read and Write may be called from any number of threads.
@@ -31,10 +31,18 @@ namespace warden::vexdir {
 // The name the directory's errors carry as their source.
 inline constexpr const char kErrorSource[] = "vexdir";
 
+// How far a commit goes before it returns.
+enum class Durability {
+    kPowerLoss,  // to the disk: survives a power loss (synchronous=FULL)
+    kCrash,      // to the system: survives a crash of the program only (NORMAL);
+                 // for measuring what the other costs
+};
+
 class VexDatabase {
   public:
     // Opens `file`, creating it with its schema when missing. Throws ImError.
-    explicit VexDatabase(const std::filesystem::path& file);
+    explicit VexDatabase(const std::filesystem::path& file,
+                         Durability durability = Durability::kPowerLoss);
     ~VexDatabase();
     VexDatabase(const VexDatabase&) = delete;
     VexDatabase& operator=(const VexDatabase&) = delete;

@@ -17,8 +17,12 @@ class VexUnitOfWork final : public ImUnitOfWork {
 
 }  // namespace
 
-VexRoot::VexRoot(const std::filesystem::path& databaseFile)
-    : m_db(databaseFile), m_depts(m_db), m_users(m_db), m_roles(m_db), m_application(m_db) {}
+VexRoot::VexRoot(const std::filesystem::path& databaseFile, Durability durability)
+    : m_db(databaseFile, durability),
+      m_depts(m_db),
+      m_users(m_db),
+      m_roles(m_db),
+      m_application(m_db) {}
 
 void VexRoot::SetServerAddress(const std::string& address) {
     CheckText("server address", address);

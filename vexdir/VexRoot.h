@@ -18,7 +18,8 @@ namespace warden::vexdir {
 class VexRoot final : public ImRoot {
   public:
     // Opens (creating when missing) the database file. Throws ImError.
-    explicit VexRoot(const std::filesystem::path& databaseFile);
+    explicit VexRoot(const std::filesystem::path& databaseFile,
+                     Durability durability = Durability::kPowerLoss);
 
     // The directory runs inside this process: the address and port the
     // server gives are kept, but there is no connection to make.

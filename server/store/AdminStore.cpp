@@ -94,7 +94,10 @@ bool CopyWithoutOverwrite(const std::filesystem::path& from, const std::filesyst
 }  // namespace
 
 std::string DefaultAdminStoreConnection() {
-    return "DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%;NoCreat=1";
+    // SyncPragma=FULL: every change reaches the disk before the server
+    // acknowledges it, so it survives a power loss, whatever the driver's
+    // own default.
+    return "DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%;NoCreat=1;SyncPragma=FULL";
 }
 
 AdminStore::AdminStore(std::filesystem::path baseDir)

@@ -30,7 +30,8 @@ inline constexpr const char kSuperAdminName[] = "admin";
 inline constexpr const char kInitialAdminPassword[] = "admin";
 
 // The connection string used when server.cfg names none: the SQLite3 ODBC
-// driver on the live data file, which must already exist.
+// driver on the live data file, which must already exist, syncing every
+// change to the disk before it returns.
 std::string DefaultAdminStoreConnection();
 
 class AdminStore {

@@ -28,6 +28,24 @@ class OdbcTest : public ::testing::Test {
     std::unique_ptr<OdbcConnection> db;
 };
 
+// The driver reads the sync level from the connection string, and the
+// default string asks for FULL: an acknowledged change survives a power loss.
+TEST_F(OdbcTest, TheDefaultConnectionSyncsEveryChangeToTheDisk) {
+    const std::string fullDefault = Connection();
+    const std::string setting = "SyncPragma=FULL";
+    ASSERT_NE(fullDefault.find(setting), std::string::npos);
+    for (const auto& [value, level] : {std::pair{"OFF", 0}, {"NORMAL", 1}, {"FULL", 2}}) {
+        std::string connection = fullDefault;
+        connection.replace(connection.find(setting), setting.size(),
+                           std::string("SyncPragma=") + value);
+        OdbcConnection other(connection);
+        OdbcStatement query(other, "PRAGMA synchronous");
+        query.Execute();
+        ASSERT_TRUE(query.Fetch());
+        EXPECT_EQ(query.Integer(1), level) << value;
+    }
+}
+
 TEST_F(OdbcTest, NullIntegerAndTextParametersRoundTrip) {
     EXPECT_EQ(
         db->Execute("INSERT INTO t VALUES (?, ?, ?)", {std::string("a"), int64_t{-7}, nullptr}), 1);
