@@ -114,9 +114,9 @@ Findings CheckAndSettle(const std::filesystem::path& baseDir, std::vector<Tracke
                                std::to_string(here->positionWrite.value_or(-1)) + ", in " +
                                std::to_string(here->depts) + " departments");
         } else if (Matches(user->answered, here)) {
-            // as answered
+            if (user->pending) ++findings.unansweredUndone;
         } else if (user->pending && Matches(*user->pending, here)) {
-            user->answered = *user->pending;
+            ++findings.unansweredDone;
         } else {
             ++findings.lostWrites;
             auto describe = [](const UserState& state) {
@@ -157,17 +157,22 @@ Findings CheckAndSettle(const std::filesystem::path& baseDir, std::vector<Tracke
         } catch (const std::exception& e) {
             Note(findings, e.what());
         }
+        if (admin->pending) {
+            ++(row == admin->pending ? findings.unansweredDone : findings.unansweredUndone);
+        }
         if (row != admin->answered && (!admin->pending || row != admin->pending)) {
             ++findings.lostWrites;
             Note(findings, admin->account + ": the answered save " +
                                std::to_string(admin->answered.value_or(-1)) +
                                " is not in the admin store");
         }
-        if (row != roleWrite) {
+        // Counted when it appears, not again at each check while it lasts.
+        if (row != roleWrite && !admin->torn) {
             ++findings.adminMismatches;
             Note(findings, admin->account + ": row of save " + std::to_string(row.value_or(-1)) +
                                ", roles of save " + std::to_string(roleWrite.value_or(-1)));
         }
+        admin->torn = row != roleWrite;
         admin->answered = row;
         admin->pending.reset();
     }

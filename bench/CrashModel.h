@@ -37,13 +37,16 @@ struct TrackedAdmin {
     std::string account;
     std::optional<int64_t> answered;  // the last save answered "info:"
     std::optional<int64_t> pending;   // a save without a clear answer
+    bool torn = false;                // row and roles entry disagreed at the last check
 };
 
 struct Findings {
-    int lostWrites = 0;       // an answered write missing, or overwritten by an older one
-    int halfMade = 0;         // a user no sequence of whole writes gives
-    int orphans = 0;          // accounts in no department, anywhere in the directory
-    int adminMismatches = 0;  // an administrator's row and roles entry from different saves
+    int lostWrites = 0;        // an answered write missing, or overwritten by an older one
+    int halfMade = 0;          // a user no sequence of whole writes gives
+    int orphans = 0;           // accounts in no department, anywhere in the directory
+    int adminMismatches = 0;   // an administrator's row and roles entry newly from different saves
+    int unansweredDone = 0;    // writes without an answer that turned out done...
+    int unansweredUndone = 0;  // ...and not done
     bool directoryIntact = false;
     bool storeIntact = false;
     std::vector<std::string> details;  // the first few problems, for the report

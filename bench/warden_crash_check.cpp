@@ -291,6 +291,8 @@ int main(int argc, char** argv) {
         total.halfMade += found.halfMade;
         total.orphans += found.orphans;
         total.adminMismatches += found.adminMismatches;
+        total.unansweredDone += found.unansweredDone;
+        total.unansweredUndone += found.unansweredUndone;
         if (!found.directoryIntact || !found.storeIntact) ++failedIntegrity;
         for (const auto& detail : found.details) {
             if (total.details.size() < 20) {
@@ -300,7 +302,7 @@ int main(int argc, char** argv) {
         if (!found.Clean() || leftNow || servedWrong) ++dirtyCycles;
         std::printf(
             "cycle %3d: killed after %5d ms; %zu users; lost %d, half made %d, in no department "
-            "%d, row/roles disagree %d, integrity %s/%s, temporary files %zu -> %zu, served "
+            "%d, row/roles newly disagree %d, integrity %s/%s, temporary files %zu -> %zu, served "
             "%d/%d\n",
             cycles, delay, users.size(), found.lostWrites, found.halfMade, found.orphans,
             found.adminMismatches, found.directoryIntact ? "ok" : "BAD",
@@ -324,13 +326,16 @@ int main(int argc, char** argv) {
         "  answered writes: %ld (adds %ld, updates %ld, deletes %ld, admin saves %ld); "
         "refused %ld; unanswered at a kill %ld\n",
         adds + updates + deletes + saves, adds, updates, deletes, saves, refused, unanswered);
+    std::printf("  unanswered writes found done: %d; found not done: %d\n", total.unansweredDone,
+                total.unansweredUndone);
     std::printf("  answered writes lost: %d\n", total.lostWrites);
     std::printf("  half-made users: %d; accounts in no department: %d\n", total.halfMade,
                 total.orphans);
     std::printf("  cycles failing an integrity check: %d\n", failedIntegrity);
     std::printf("  temporary files left by kills: %zu; left after restart: %zu\n", leftByKills,
                 leftAfterRestart);
-    std::printf("  administrators whose row and roles entry disagree: %d\n", total.adminMismatches);
+    std::printf("  administrators whose row and roles entry came to disagree: %d\n",
+                total.adminMismatches);
     for (const auto& detail : total.details) std::printf("    %s\n", detail.c_str());
     if (!fatal.empty()) std::printf("  stopped: %s\n", fatal.c_str());
     const bool clean = fatal.empty() && dirtyCycles == 0;
