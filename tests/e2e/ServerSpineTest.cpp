@@ -30,6 +30,22 @@ TEST(ServerSpineTest, QuietCasesGetNoReplyAndKeepTheConnection) {
               Gbk("error:处理请求失败,请检查数据后重新提交"));
 }
 
+// Rare characters of names live in the user-defined areas of code page 936;
+// they must reach the directory and come back byte for byte.
+TEST(ServerSpineTest, UserDefinedAreaCharactersTravelUnchangedBothWays) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Started());
+    Client client(server.Port());
+    ASSERT_TRUE(client.LoginAsAdmin());
+    EXPECT_EQ(client.AskRaw("CheckUserExist.asp?username=\xAA\xA1"),
+              "error:\xAA\xA1" + Gbk("不存在,管理员须为VEX用户"));
+    const std::string name = "\xF8\xA1\xA1\x40" + Gbk("部");
+    EXPECT_EQ(client.AskRaw("DeptAdd.asp?deptid=" + name + "`parentdept="),
+              Gbk("info:添加部门成功"));
+    EXPECT_EQ(client.AskRaw("GetChildDepts.asp?deptId="), name);
+    EXPECT_EQ(client.AskRaw("GetChildDepts.asp?deptId=\\" + name), " ");
+}
+
 TEST(ServerSpineTest, OversizedRequestIsRefusedAndTheConnectionClosed) {
     ServerProcess server("[SERVER]\nMAX_REQUEST=4096\n");
     ASSERT_TRUE(server.Started());
