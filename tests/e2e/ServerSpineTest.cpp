@@ -3,6 +3,8 @@
 #include <sys/socket.h>
 
 #include "tests/support/ServerProcess.h"
+#include "tests/support/TempDir.h"
+#include "vexdir/VexDirectory.h"
 
 namespace warden::test {
 namespace {
@@ -55,6 +57,36 @@ TEST(ServerSpineTest, OversizedRequestIsRefusedAndTheConnectionClosed) {
     EXPECT_EQ(*reply, Gbk("error:处理请求失败,请检查数据后重新提交"));
     char byte;
     EXPECT_LE(::recv(client.Fd(), &byte, 1, 0), 0);  // closed by the server
+}
+
+// Headless, a missing setting is said once, without a false word about the
+// port.
+TEST(ServerSpineTest, AMissingSettingIsTheOnlyReasonGiven) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"[VEX_SERVER]\nIP_ADDRESS=\n", "请设置VEX服务器IP"},
+        {"[VEX_PORT]\nPORT=\n", "请设置VEX服务器端口"},
+        {"[LISTEN_PORT]\nPORT=\n", "请设置监听端口号"},
+    };
+    for (auto [config, message] : cases) {
+        ServerProcess server(config);
+        EXPECT_FALSE(server.Started()) << config;
+        EXPECT_NE(server.ExitCode(), 0);
+        const std::string errors = server.ErrorOutput();
+        EXPECT_NE(errors.find(message), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("listen on"), std::string::npos) << errors;
+    }
+}
+
+// Text the directory holds that GBK cannot carry reaches the console as the
+// substitute, and the rest of the reply as it is.
+TEST(ServerSpineTest, TextGbkCannotCarryComesAsTheSubstitute) {
+    TempDir base;
+    OpenVexDirectory(base.Path() / "vex")->GetDeptManager().AddDept("研发\xF0\x9F\x98\x80部", "");
+    ServerProcess server("", base.Path());
+    ASSERT_TRUE(server.Started()) << server.ErrorOutput();
+    Client client(server.Port());
+    ASSERT_TRUE(client.LoginAsAdmin());
+    EXPECT_EQ(client.Ask("GetChildDepts.asp?deptId="), "研发？部");
 }
 
 TEST(ServerSpineTest, UnusablePortFailsStartUpWithAMessage) {
