@@ -37,17 +37,19 @@ constexpr std::array<uint16_t, 0x10000> BuildEncodeTable() {
 
 constexpr std::array<uint16_t, 0x10000> kEncode = BuildEncodeTable();
 
-void AppendUtf8(std::string& out, uint32_t cp) {
+// Writes `cp` (below U+10000) as UTF-8 at `out` and returns the end.
+inline char* PutUtf8(char* out, uint32_t cp) {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xC0 | cp >> 6);
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xE0 | cp >> 12);
+        *out++ = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
 }
 
 // The code point starting at `i`, strictly (no overlongs, surrogates or
@@ -93,17 +95,45 @@ uint32_t NextCodePoint(std::string_view text, size_t& i) {
     return cp;
 }
 
-// Appends the GBK form of `cp`; false when GBK has none.
-bool AppendGbk(std::string& out, uint32_t cp) {
+// Writes the GBK form of `cp` at `out` and returns the end; nullptr when
+// GBK has none. Never writes more than two bytes.
+inline char* PutGbk(char* out, uint32_t cp) {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
-        return true;
+        *out++ = static_cast<char>(cp);
+        return out;
     }
-    if (cp > 0xFFFF || kEncode[cp] == 0) return false;
+    if (cp > 0xFFFF || kEncode[cp] == 0) return nullptr;
     const uint16_t code = kEncode[cp];
-    if (code > 0xFF) out += static_cast<char>(code >> 8);
-    out += static_cast<char>(code & 0xFF);
-    return true;
+    if (code > 0xFF) *out++ = static_cast<char>(code >> 8);
+    *out++ = static_cast<char>(code & 0xFF);
+    return out;
+}
+
+// Encodes `utf8`; `substitute` decides what a character GBK cannot carry, or
+// a byte that is not UTF-8, becomes (nullptr: the conversion fails).
+std::optional<std::string> Encode(std::string_view utf8, const char* substitute) {
+    // A character never grows in GBK; only a substitute for one bad byte does.
+    std::string out(substitute ? utf8.size() * 2 : utf8.size(), '\0');
+    char* end = out.data();
+    for (size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {  // the common case, kept short
+            *end++ = static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        const uint32_t cp = NextCodePoint(utf8, i);
+        char* next = cp == kNoCharacter ? nullptr : PutGbk(end, cp);
+        if (next == nullptr) {
+            if (substitute == nullptr) return std::nullopt;
+            *end++ = substitute[0];
+            *end++ = substitute[1];
+        } else {
+            end = next;
+        }
+    }
+    out.resize(static_cast<size_t>(end - out.data()));
+    return out;
 }
 
 bool IsUtf8(std::string_view text) {
@@ -116,44 +146,34 @@ bool IsUtf8(std::string_view text) {
 }  // namespace
 
 std::optional<std::string> GbkToUtf8(std::string_view gbk) {
-    std::string out;
-    out.reserve(gbk.size() + gbk.size() / 2);
+    // Three UTF-8 bytes at most for each GBK byte (the single-byte euro sign).
+    std::string out(gbk.size() * 3, '\0');
+    char* end = out.data();
     for (size_t i = 0; i < gbk.size(); ++i) {
         const auto lead = static_cast<unsigned char>(gbk[i]);
         if (lead < 0x80) {
-            out += static_cast<char>(lead);
+            *end++ = static_cast<char>(lead);
         } else if (lead == 0x80) {
-            AppendUtf8(out, kEuro);
+            end = PutUtf8(end, kEuro);
         } else if (lead == 0xFF) {
-            AppendUtf8(out, kByteFF);
+            end = PutUtf8(end, kByteFF);
         } else {
             if (i + 1 == gbk.size()) return std::nullopt;
             const int slot = Slot(lead, static_cast<unsigned char>(gbk[++i]));
             if (slot < 0) return std::nullopt;
-            AppendUtf8(out, kGbkDoubleByte[slot]);
+            end = PutUtf8(end, kGbkDoubleByte[slot]);
         }
     }
+    out.resize(static_cast<size_t>(end - out.data()));
     return out;
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();) {
-        const uint32_t cp = NextCodePoint(utf8, i);
-        if (cp == kNoCharacter || !AppendGbk(out, cp)) return std::nullopt;
-    }
-    return out;
+    return Encode(utf8, nullptr);
 }
 
 std::string Utf8ToGbkSubstituting(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();) {
-        const uint32_t cp = NextCodePoint(utf8, i);
-        if (cp == kNoCharacter || !AppendGbk(out, cp)) out += kGbkSubstitute;
-    }
-    return out;
+    return *Encode(utf8, kGbkSubstitute);
 }
 
 std::optional<std::string> ConfigTextToUtf8(std::string_view bytes) {
