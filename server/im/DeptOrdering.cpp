@@ -112,9 +112,18 @@ void DeptOrdering::SetLookupErrorReporter(std::function<void(const std::string&)
     m_reportLookupError = std::move(reporter);
 }
 
-std::unique_lock<std::mutex> DeptOrdering::LockSiblings(int64_t parentId) {
-    const auto slot = static_cast<uint64_t>(parentId) % m_siblingLocks.size();
-    return std::unique_lock<std::mutex>(m_siblingLocks[slot]);
+bool DeptOrdering::MoveBefore(const std::vector<std::string>& deptPieces,
+                              const std::vector<std::string>& nextPieces, bool isLast) {
+    const std::optional<DeptRecord> dept = FindDeptByPath(deptPieces);
+    if (!dept) return false;
+    // Another reorder of these siblings between reading the next
+    // department's place and writing could move it meanwhile.
+    std::lock_guard siblings(
+        m_siblingLocks[static_cast<uint64_t>(dept->parentId) % m_siblingLocks.size()]);
+    const std::optional<DeptRecord> next = FindDeptByPath(nextPieces);
+    // A position among other siblings than the department's own means nothing.
+    if (!next || next->parentId != dept->parentId) return false;
+    return SetDeptSortId(dept->deptId, dept->parentId, next->sortId, dept->name, isLast);
 }
 
 bool DeptOrdering::SetDeptSortId(int64_t deptId, int64_t parentId, int64_t sortId,

@@ -65,10 +65,14 @@ class DeptOrdering {
     // text of each database error of a lookup. Set before the first request.
     void SetLookupErrorReporter(std::function<void(const std::string&)> reporter);
 
-    // Serialises the reorders among the children of `parentId`: held from
-    // the lookup of the place to its write, so that no other reorder of the
-    // same siblings lands in between and "before next" holds when written.
-    std::unique_lock<std::mutex> LockSiblings(int64_t parentId);
+    // Moves the department `deptPieces` names right before its sibling
+    // `nextPieces` names, or right after it when `isLast` (the console sends
+    // the last sibling then). False when either is not found or they are
+    // not siblings (nothing to place by), or the change fails. Reorders among
+    // the same siblings run one after the other, from the lookup of the
+    // place to its write, so "before next" holds when it is written.
+    bool MoveBefore(const std::vector<std::string>& deptPieces,
+                    const std::vector<std::string>& nextPieces, bool isLast);
 
     // Gives department `deptId` (under `parentId`, named `name`) the sort
     // position `sortId` when `isLast`, else `sortId` - 1: it then comes
