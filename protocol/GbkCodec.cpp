@@ -146,17 +146,18 @@ bool IsUtf8(std::string_view text) {
 }  // namespace
 
 std::optional<std::string> GbkToUtf8(std::string_view gbk) {
-    // Three UTF-8 bytes at most for each GBK byte (the single-byte euro sign).
-    std::string out(gbk.size() * 3, '\0');
+    // A two-byte character takes three bytes in UTF-8, an ASCII one one; the
+    // two single-byte characters take three and make room for themselves.
+    std::string out(gbk.size() + gbk.size() / 2 + 1, '\0');
     char* end = out.data();
     for (size_t i = 0; i < gbk.size(); ++i) {
         const auto lead = static_cast<unsigned char>(gbk[i]);
         if (lead < 0x80) {
             *end++ = static_cast<char>(lead);
-        } else if (lead == 0x80) {
-            end = PutUtf8(end, kEuro);
-        } else if (lead == 0xFF) {
-            end = PutUtf8(end, kByteFF);
+        } else if (lead == 0x80 || lead == 0xFF) {
+            const auto at = static_cast<size_t>(end - out.data());
+            out.resize(out.size() + 2);
+            end = PutUtf8(out.data() + at, lead == 0x80 ? kEuro : kByteFF);
         } else {
             if (i + 1 == gbk.size()) return std::nullopt;
             const int slot = Slot(lead, static_cast<unsigned char>(gbk[++i]));

@@ -82,6 +82,8 @@ TEST(GbkCodecTest, PrivateUseAndSingleByteCharactersAreWhereCodePage936PutsThem)
         EXPECT_EQ(OnlyCodePoint(*utf8), cp);
         EXPECT_EQ(Utf8ToGbk(*utf8), gbk) << cp;
     }
+    // Single bytes that grow threefold, in a run.
+    EXPECT_EQ(GbkToUtf8("\x80\x80\xff\x80"), "€€\uF8F5€");
 }
 
 TEST(GbkCodecTest, SubstitutionKeepsEverythingGbkCanCarry) {
