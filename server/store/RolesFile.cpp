@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "server/store/ConfigFile.h"
 #include "server/store/TemporaryFiles.h"
 
 namespace warden {
@@ -89,10 +90,8 @@ std::string RolesFile::Get(const std::string& account) const {
     std::error_code ec;
     const auto status = std::filesystem::status(m_file, ec);
     if (status.type() == std::filesystem::file_type::not_found) return {};
-    // Only a regular file is read: the INI reader sizes its buffer from the
-    // file's length, which a folder or a device does not have.
-    if (ec || status.type() != std::filesystem::file_type::regular ||
-        ini.LoadFile(m_file.c_str()) < 0) {
+    const std::optional<std::string> text = ReadConfigFile(m_file);
+    if (!text || ini.LoadData(text->data(), text->size()) < 0) {
         throw std::runtime_error("cannot read " + m_file.string());
     }
     return ini.GetValue(account.c_str(), kRolesKey, "");
@@ -110,8 +109,8 @@ bool RolesFile::Set(const std::string& account, const std::string& roles) {
     std::error_code ec;
     if (std::filesystem::exists(m_file, ec)) {
         // Never replace a file we could not read: its other sections would go.
-        if (!std::filesystem::is_regular_file(m_file, ec)) return false;
-        if (ini.LoadFile(m_file.c_str()) < 0) return false;
+        const std::optional<std::string> text = ReadConfigFile(m_file);
+        if (!text || ini.LoadData(text->data(), text->size()) < 0) return false;
     } else if (ec) {
         return false;
     }
