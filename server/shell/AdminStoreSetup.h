@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <istream>
+#include <string>
 
 #include "server/shell/ServerConfig.h"
 #include "server/shell/StartupView.h"
@@ -16,11 +17,21 @@ class AdminStore;
 // installed); empty when it cannot be found.
 std::filesystem::path ProgramDir();
 
-// Creates the data file from its template when needed and opens the store.
-// False, after a message to `view` saying what went wrong, when the server
-// cannot run.
+// The connection string pattern `config` names, or the built-in default.
+std::string AdminStoreConnection(const ServerConfig& config);
+
+// Creates the data file from its template when the connection uses it and
+// opens the store. False, after a message to `view` saying what went wrong,
+// when the server cannot run.
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view);
+
+// Warns when `configFile` holds a database password (in its connection
+// string) and every user of the machine may read it. Its group may: a file
+// owned by root and readable by the server's group is the usual way to keep
+// a secret from everyone else.
+void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
+                             StartupView& view);
 
 // Warns while the super administrator still has the initial password.
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view);
@@ -28,6 +39,11 @@ void WarnAboutInitialPassword(AdminStore& store, StartupView& view);
 // `--set-admin-password`: reads the new password from `input` (asking twice,
 // without echo, when standard input is a terminal) and stores it for the
 // super administrator. Returns the process exit status.
+// `--init-store`: creates what the configured admin store lacks (the data
+// file from its template when the connection uses it, then every missing
+// table) and says on standard error what it did. Returns the exit status.
+int InitAdminStore(const std::filesystem::path& baseDir, const std::filesystem::path& programDir);
+
 int SetAdminPassword(const std::filesystem::path& baseDir, const std::filesystem::path& programDir,
                      std::istream& input, bool interactive);
 

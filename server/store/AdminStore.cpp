@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 #include <vector>
 
 #include "server/store/Odbc.h"
 #include "server/store/PasswordHash.h"
+#include "server/store/StoreSchema.h"
 
 namespace warden {
 
@@ -109,6 +111,12 @@ std::filesystem::path AdminStore::TemplateFile() const {
     return m_baseDir / "DB" / "db.orig";
 }
 
+bool AdminStore::UsesDataFile(const std::string& connectionPattern) const {
+    const std::string file = DataFile().string();
+    return FillConnectionString(connectionPattern, m_baseDir.string(), file).find(file) !=
+           std::string::npos;
+}
+
 bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::string& problem) {
     std::error_code ec;
     const std::filesystem::path data = DataFile();
@@ -136,12 +144,35 @@ bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::st
     return true;
 }
 
-void AdminStore::OpenDatabase(const std::string& connectionPattern) {
-    auto connection = std::make_unique<OdbcConnection>(
+std::unique_ptr<OdbcConnection> AdminStore::Connect(const std::string& connectionPattern) const {
+    return std::make_unique<OdbcConnection>(
         FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string()));
+}
+
+void AdminStore::OpenDatabase(const std::string& connectionPattern) {
+    auto connection = Connect(connectionPattern);
+    // A database system without a built-in schema is used as it stands.
+    if (std::optional<StoreDialect> dialect = DialectOf(*connection)) {
+        const std::vector<SchemaStep>& steps = StoreSchema(*dialect);
+        if (!ApplySchema(*connection, steps, SchemaMode::kUpgrade).storeFound) {
+            throw std::runtime_error("the database holds no admin store (no table " +
+                                     steps.front().table +
+                                     "); create it with `warden-server --init-store`");
+        }
+    }
     connection->Execute(kProbe);
     std::lock_guard lock(m_mutex);
     m_connection = std::move(connection);
+}
+
+std::vector<std::string> AdminStore::InitDatabase(const std::string& connectionPattern) {
+    auto connection = Connect(connectionPattern);
+    std::optional<StoreDialect> dialect = DialectOf(*connection);
+    if (!dialect) {
+        throw std::runtime_error("no admin store schema for the database system \"" +
+                                 connection->DbmsName() + "\" (only SQLite and PostgreSQL)");
+    }
+    return ApplySchema(*connection, StoreSchema(*dialect), SchemaMode::kCreate).applied;
 }
 
 bool AdminStore::VerifyAccount(const std::string& name, const std::string& password, bool rehash) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "server/store/RolesFile.h"
 
@@ -41,6 +42,11 @@ class AdminStore {
     std::filesystem::path DataFile() const;      // DB/db.dat
     std::filesystem::path TemplateFile() const;  // DB/db.orig in the base directory
 
+    // Whether the connection `connectionPattern` makes (see
+    // FillConnectionString) reaches the data file DB/db.dat; only then does
+    // the server make that file from the template.
+    bool UsesDataFile(const std::string& connectionPattern) const;
+
     // Makes sure DB/db.dat exists: when it is missing, copies the template,
     // taken from the base directory or else from `programDir`/DB/db.orig. An
     // existing data file is never overwritten, and a copy that fails leaves
@@ -48,11 +54,20 @@ class AdminStore {
     bool EnsureDataFile(const std::filesystem::path& programDir, std::string& problem);
 
     // Connects with `connectionPattern` (see FillConnectionString: the base
-    // directory and the data file fill its placeholders) and checks that the
-    // table with its four columns is there. Throws OdbcError with the
-    // driver's text on failure. Before it succeeds every operation below
-    // fails as on a database error.
+    // directory and the data file fill its placeholders), adds what a store
+    // made by an earlier version lacks (see StoreSchema.h), and checks that
+    // the table with its four columns is there. Throws OdbcError with the
+    // driver's text on failure, or std::runtime_error when the database holds
+    // no admin store. Before it succeeds every operation below fails as on a
+    // database error.
     void OpenDatabase(const std::string& connectionPattern);
+
+    // Connects as OpenDatabase does and creates whatever the store lacks, the
+    // accounts table with the super administrator's row included. Returns
+    // what it did, one line a step; empty when the store was complete. Does
+    // not open the store. Throws OdbcError, or std::runtime_error for a
+    // database system without a built-in schema.
+    std::vector<std::string> InitDatabase(const std::string& connectionPattern);
 
     // True when `name` has a row whose password is `password`. A row that
     // still holds plain text is accepted once and rewritten as a hash.
@@ -88,6 +103,8 @@ class AdminStore {
     bool HasInitialPassword();
 
   private:
+    std::unique_ptr<OdbcConnection> Connect(const std::string& connectionPattern) const;
+
     // Shared by CheckLogin and HasInitialPassword; rewrites only if `rehash`.
     bool VerifyAccount(const std::string& name, const std::string& password, bool rehash);
 
