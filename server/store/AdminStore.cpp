@@ -152,12 +152,16 @@ std::unique_ptr<OdbcConnection> AdminStore::Connect(const std::string& connectio
 void AdminStore::OpenDatabase(const std::string& connectionPattern) {
     auto connection = Connect(connectionPattern);
     // A database system without a built-in schema is used as it stands.
-    if (std::optional<StoreDialect> dialect = DialectOf(*connection)) {
-        const std::vector<SchemaStep>& steps = StoreSchema(*dialect);
-        if (!ApplySchema(*connection, steps, SchemaMode::kUpgrade).storeFound) {
-            throw std::runtime_error("the database holds no admin store (no table " +
-                                     steps.front().table +
-                                     "); create it with `warden-server --init-store`");
+    std::optional<StoreDialect> dialect = DialectOf(*connection);
+    if (dialect &&
+        !ApplySchema(*connection, StoreSchema(*dialect), SchemaMode::kUpgrade).storeFound) {
+        // The driver's reason tells a wrong file from an empty database.
+        try {
+            connection->Execute(kProbe);
+        } catch (const OdbcError& e) {
+            throw OdbcError(std::string(e.what()) +
+                                " (no admin store there; `warden-server --init-store` creates one)",
+                            e.SqlState());
         }
     }
     connection->Execute(kProbe);

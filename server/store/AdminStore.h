@@ -57,9 +57,9 @@ class AdminStore {
     // directory and the data file fill its placeholders), adds what a store
     // made by an earlier version lacks (see StoreSchema.h), and checks that
     // the table with its four columns is there. Throws OdbcError with the
-    // driver's text on failure, or std::runtime_error when the database holds
-    // no admin store. Before it succeeds every operation below fails as on a
-    // database error.
+    // driver's text on failure (with a hint at --init-store when the
+    // database holds no admin store). Before it succeeds every operation
+    // below fails as on a database error.
     void OpenDatabase(const std::string& connectionPattern);
 
     // Connects as OpenDatabase does and creates whatever the store lacks, the
