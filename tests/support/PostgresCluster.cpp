@@ -179,9 +179,13 @@ bool PostgresCluster::Start() {
         {(bin / "initdb").string(), "-D", data, "-U", kSuperuser, "--pwfile=" + pwFile.string(),
          "--auth=scram-sha-256", "--encoding=UTF8", "--locale=C", "--no-sync"},
         account, logFd);
-    if (initdb < 0 || WaitExit(initdb) != 0) {
+    const int initdbExit = initdb < 0 ? -1 : WaitExit(initdb);
+    if (initdbExit != 0) {
         ::close(logFd);
-        m_problem = "initdb failed: " + ReadTail(log);
+        m_problem = initdbExit == 127 ? "cannot run " + (bin / "initdb").string()
+                    : initdbExit == 126
+                        ? "cannot switch to the account \"postgres\""
+                        : "initdb failed (" + std::to_string(initdbExit) + "): " + ReadTail(log);
         return false;
     }
 
