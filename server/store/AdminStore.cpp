@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -36,6 +37,9 @@ constexpr const char kDeleteAdmin[] = "DELETE FROM vex_2nd_admins WHERE admin_na
 // rather than at the first request.
 constexpr const char kProbe[] =
     "SELECT admin_name, admin_pwd, admin_depts, is_sadmin FROM vex_2nd_admins WHERE 1=0";
+
+// How long the connection may go unused before it is checked (see Live).
+constexpr std::chrono::seconds kQuietSpell{1};
 
 std::string Describe(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
@@ -167,6 +171,32 @@ void AdminStore::OpenDatabase(const std::string& connectionPattern) {
     connection->Execute(kProbe);
     std::lock_guard lock(m_mutex);
     m_connection = std::move(connection);
+    m_connectionString =
+        FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string());
+}
+
+OdbcConnection* AdminStore::Live() {
+    if (!m_connection) return nullptr;
+    // A driver learns that the database dropped the session only from a
+    // failed call: after a quiet spell, one cheap query finds it out so that
+    // the real one need not fail.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastUse >= kQuietSpell) {
+        try {
+            m_connection->Execute("SELECT 1");
+        } catch (const OdbcError&) {
+            // Dead() below tells whether it was the link.
+        }
+    }
+    m_lastUse = now;
+    if (m_connection->Dead()) {
+        try {
+            m_connection = std::make_unique<OdbcConnection>(m_connectionString);
+        } catch (const OdbcError&) {
+            // Still unreachable: this operation fails, the next one tries again.
+        }
+    }
+    return m_connection.get();
 }
 
 std::vector<std::string> AdminStore::InitDatabase(const std::string& connectionPattern) {
@@ -183,7 +213,7 @@ bool AdminStore::VerifyAccount(const std::string& name, const std::string& passw
     std::vector<std::string> stored;
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         OdbcStatement query(*m_connection, kPasswordsOf);
         query.Execute({name});
         while (query.Fetch()) {
@@ -223,7 +253,7 @@ bool AdminStore::HasInitialPassword() {
 std::string AdminStore::GetAdminDepts(const std::string& name) {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return {};
+        if (!Live()) return {};
         OdbcStatement query(*m_connection, kDeptsOf);
         query.Execute({name});
         if (!query.Fetch()) return {};
@@ -236,7 +266,7 @@ std::string AdminStore::GetAdminDepts(const std::string& name) {
 std::string AdminStore::ListAdmins() {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return {};
+        if (!Live()) return {};
         OdbcStatement query(*m_connection, kListAdmins);
         query.Execute();
         std::string list;
@@ -257,7 +287,7 @@ bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
     // Held across the row and the roles file so that two saves of one name
     // cannot leave the row of one and the roles of the other.
     std::lock_guard lock(m_mutex);
-    if (!m_connection) return false;
+    if (!Live()) return false;
     try {
         bool exists;
         {
@@ -281,7 +311,7 @@ bool AdminStore::SetPassword(const std::string& name, const std::string& passwor
         std::optional<std::string> hash = HashPassword(password);
         if (!hash) return false;
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         m_connection->Execute(kSetPassword, {*hash, name});
         return true;
     } catch (const std::exception&) {
@@ -292,7 +322,7 @@ bool AdminStore::SetPassword(const std::string& name, const std::string& passwor
 bool AdminStore::DeleteAdmin(const std::string& name) {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         {
             // Removing the super administrator would lock everybody out.
             OdbcStatement query(*m_connection, kSuperFlagOf);
@@ -320,7 +350,7 @@ bool AdminStore::SetAdminRoles(const std::string& name, const std::string& roles
 bool AdminStore::HasAccount(const std::string& name) {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         OdbcStatement query(*m_connection, kFindAdmin);
         query.Execute({name});
         return query.Fetch();

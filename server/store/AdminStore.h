@@ -8,9 +8,11 @@
 // empty text, which the request handlers turn into their replies.
 //
 // Thread-safe: every operation may run on any number of workers at once; the
-// one connection is guarded, and a password hash is computed outside it.
+// one connection is guarded (and remade when the database drops it), and a
+// password hash is computed outside it.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -105,6 +107,13 @@ class AdminStore {
   private:
     std::unique_ptr<OdbcConnection> Connect(const std::string& connectionPattern) const;
 
+    // The open connection, made anew first when the database has dropped it
+    // (its server restarted, say), which would otherwise fail every request
+    // until this server restarts; checked first when it has not been used
+    // for a while. Null before OpenDatabase succeeded.
+    // REQUIRES: m_mutex is held.
+    OdbcConnection* Live();
+
     // Shared by CheckLogin and HasInitialPassword; rewrites only if `rehash`.
     bool VerifyAccount(const std::string& name, const std::string& password, bool rehash);
 
@@ -112,6 +121,8 @@ class AdminStore {
     RolesFile m_roles;
     std::mutex m_mutex;  // guards m_connection and every statement on it
     std::unique_ptr<OdbcConnection> m_connection;
+    std::string m_connectionString;  // what m_connection was made with
+    std::chrono::steady_clock::time_point m_lastUse;
 };
 
 }  // namespace warden

@@ -145,6 +145,13 @@ int64_t OdbcConnection::Execute(std::string_view sql, const std::vector<OdbcValu
     return statement.AffectedRows();
 }
 
+bool OdbcConnection::Dead() {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (!Ok(SQLGetConnectAttr(m_dbc, SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr)))
+        return false;
+    return dead == SQL_CD_TRUE;
+}
+
 std::string OdbcConnection::DbmsName() {
     char name[256] = {};
     SQLSMALLINT length = 0;

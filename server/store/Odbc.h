@@ -48,6 +48,10 @@ class OdbcConnection {
     // changed (-1 when the driver cannot tell). Throws OdbcError.
     int64_t Execute(std::string_view sql, const std::vector<OdbcValue>& params = {});
 
+    // Whether the driver has found the link to its database lost (a failed
+    // call finds it out). Such a connection never works again.
+    bool Dead();
+
     // The name the driver gives its database system ("SQLite", "PostgreSQL").
     // Throws OdbcError.
     std::string DbmsName();
