@@ -117,8 +117,7 @@ std::filesystem::path AdminStore::TemplateFile() const {
 
 bool AdminStore::UsesDataFile(const std::string& connectionPattern) const {
     const std::string file = DataFile().string();
-    return FillConnectionString(connectionPattern, m_baseDir.string(), file).find(file) !=
-           std::string::npos;
+    return ConnectionString(connectionPattern).find(file) != std::string::npos;
 }
 
 bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::string& problem) {
@@ -148,13 +147,13 @@ bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::st
     return true;
 }
 
-std::unique_ptr<OdbcConnection> AdminStore::Connect(const std::string& connectionPattern) const {
-    return std::make_unique<OdbcConnection>(
-        FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string()));
+std::string AdminStore::ConnectionString(const std::string& connectionPattern) const {
+    return FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string());
 }
 
 void AdminStore::OpenDatabase(const std::string& connectionPattern) {
-    auto connection = Connect(connectionPattern);
+    const std::string connectionString = ConnectionString(connectionPattern);
+    auto connection = std::make_unique<OdbcConnection>(connectionString);
     // A database system without a built-in schema is used as it stands.
     std::optional<StoreDialect> dialect = DialectOf(*connection);
     if (dialect &&
@@ -171,8 +170,7 @@ void AdminStore::OpenDatabase(const std::string& connectionPattern) {
     connection->Execute(kProbe);
     std::lock_guard lock(m_mutex);
     m_connection = std::move(connection);
-    m_connectionString =
-        FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string());
+    m_connectionString = connectionString;
 }
 
 OdbcConnection* AdminStore::Live() {
@@ -200,13 +198,13 @@ OdbcConnection* AdminStore::Live() {
 }
 
 std::vector<std::string> AdminStore::InitDatabase(const std::string& connectionPattern) {
-    auto connection = Connect(connectionPattern);
-    std::optional<StoreDialect> dialect = DialectOf(*connection);
+    OdbcConnection connection(ConnectionString(connectionPattern));
+    std::optional<StoreDialect> dialect = DialectOf(connection);
     if (!dialect) {
         throw std::runtime_error("no admin store schema for the database system \"" +
-                                 connection->DbmsName() + "\" (only SQLite and PostgreSQL)");
+                                 connection.DbmsName() + "\" (only SQLite and PostgreSQL)");
     }
-    return ApplySchema(*connection, StoreSchema(*dialect), SchemaMode::kCreate).applied;
+    return ApplySchema(connection, StoreSchema(*dialect), SchemaMode::kCreate).applied;
 }
 
 bool AdminStore::VerifyAccount(const std::string& name, const std::string& password, bool rehash) {

@@ -105,7 +105,8 @@ class AdminStore {
     bool HasInitialPassword();
 
   private:
-    std::unique_ptr<OdbcConnection> Connect(const std::string& connectionPattern) const;
+    // `connectionPattern` with the base directory and the data file filled in.
+    std::string ConnectionString(const std::string& connectionPattern) const;
 
     // The open connection, made anew first when the database has dropped it
     // (its server restarted, say), which would otherwise fail every request
