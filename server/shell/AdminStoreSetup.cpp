@@ -97,11 +97,11 @@ void WarnAboutReadableSecret(const std::filesystem::path& configFile, const Serv
     if (!ConnectionHoldsPassword(config.adminStoreConnection)) return;
     struct stat info {};
     if (::stat(configFile.c_str(), &info) != 0 || (info.st_mode & S_IROTH) == 0) return;
-    view.ShowMessage(
-        "server.cfg 含有数据库密码，但本机所有用户都可以读取它。\n(warning: " + configFile.string() +
-            " holds the admin store's database password and is readable by every "
-            "user; make it readable by the server's account only: chmod 600)",
-        kServerTitle, MessageIcon::kWarning);
+    view.ShowMessage("server.cfg 含有数据库密码，但本机所有用户都可以读取它。\n(warning: " +
+                         configFile.string() +
+                         " holds the admin store's database password and is readable by every "
+                         "user; make it readable by the server's account only: chmod 600)",
+                     kServerTitle, MessageIcon::kWarning);
 }
 
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {
