@@ -89,6 +89,12 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                          MessageIcon::kError);
         return false;
     }
+    const std::string unfinished = store.FinishPendingSaves();
+    if (!unfinished.empty()) {
+        view.ShowMessage(
+            "部分二级管理员的角色未能写入RolesAdmin.ini，将在下次启动时重试\n(" + unfinished + ")",
+            kServerTitle, MessageIcon::kWarning);
+    }
     return true;
 }
 
@@ -97,19 +103,22 @@ void WarnAboutReadableSecret(const std::filesystem::path& configFile, const Serv
     if (!ConnectionHoldsPassword(config.adminStoreConnection)) return;
     struct stat info {};
     if (::stat(configFile.c_str(), &info) != 0 || (info.st_mode & S_IROTH) == 0) return;
-    view.ShowMessage("server.cfg 含有数据库密码，但本机所有用户都可以读取它。\n(warning: " +
-                         configFile.string() +
-                         " holds the admin store's database password and is readable by every "
-                         "user; make it readable by the server's account only: chmod 600)",
+    view.ShowMessage(configFile.string() +
+                         " 含有数据库密码，但本机所有用户都可以读取它；请只允许服务器的账户读取"
+                         "（chmod 600）",
                      kServerTitle, MessageIcon::kWarning);
+    SayOnStderr("warning: " + configFile.string() +
+                " holds the admin store's database password and is readable by every user; make "
+                "it readable by the server's account only (chmod 600)");
 }
 
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {
     if (!store.HasInitialPassword()) return;
-    view.ShowMessage(std::string("the super administrator \"") + kSuperAdminName +
-                         "\" still has the initial password; change it from the console or with "
-                         "`warden-server --set-admin-password`",
-                     kServerTitle, MessageIcon::kWarning);
+    view.ShowMessage(kInitialPasswordWarning, kServerTitle, MessageIcon::kWarning);
+    // The same in English for logs read by people who do not read Chinese.
+    SayOnStderr(std::string("warning: the super administrator \"") + kSuperAdminName +
+                "\" still has the initial password; change it from the console or with "
+                "`warden-server --set-admin-password`");
 }
 
 int InitAdminStore(const std::filesystem::path& baseDir, const std::filesystem::path& programDir) {

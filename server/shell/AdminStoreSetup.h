@@ -20,9 +20,10 @@ std::filesystem::path ProgramDir();
 // The connection string pattern `config` names, or the built-in default.
 std::string AdminStoreConnection(const ServerConfig& config);
 
-// Creates the data file from its template when the connection uses it and
-// opens the store. False, after a message to `view` saying what went wrong,
-// when the server cannot run.
+// Creates the data file from its template when the connection uses it,
+// opens the store and finishes the administrator saves a crash interrupted
+// (a warning when it cannot). False, after a message to `view` saying what
+// went wrong, when the server cannot run.
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view);
 
@@ -33,17 +34,23 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
 void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
                              StartupView& view);
 
-// Warns while the super administrator still has the initial password.
+inline constexpr const char kInitialPasswordWarning[] =
+    "超级管理员admin仍在使用初始密码，请尽快在控制台或用 warden-server --set-admin-password "
+    "修改密码";
+
+// Warns while the super administrator still has the initial password: in
+// Chinese through `view`, and in English on standard error.
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view);
+
+// `--init-store`: creates what the configured admin store lacks (the data
+// file from its template when the connection uses it, then every missing
+// table or column) and says on standard error what it did. Returns the exit
+// status.
+int InitAdminStore(const std::filesystem::path& baseDir, const std::filesystem::path& programDir);
 
 // `--set-admin-password`: reads the new password from `input` (asking twice,
 // without echo, when standard input is a terminal) and stores it for the
 // super administrator. Returns the process exit status.
-// `--init-store`: creates what the configured admin store lacks (the data
-// file from its template when the connection uses it, then every missing
-// table) and says on standard error what it did. Returns the exit status.
-int InitAdminStore(const std::filesystem::path& baseDir, const std::filesystem::path& programDir);
-
 int SetAdminPassword(const std::filesystem::path& baseDir, const std::filesystem::path& programDir,
                      std::istream& input, bool interactive);
 

@@ -23,3 +23,9 @@ CREATE TABLE vex_2nd_admins (
 -- warns at every start until it has been changed.
 INSERT INTO vex_2nd_admins (admin_name, admin_pwd, admin_depts, is_sadmin)
 VALUES ('admin', 'admin', NULL, '1');
+
+-- step: column vex_2nd_admins.pending_roles
+-- The roles a save is writing to RolesAdmin.ini, set with admin_depts and
+-- cleared once the file holds them; a value left by a crash is written to the
+-- file at the next start.
+ALTER TABLE vex_2nd_admins ADD COLUMN pending_roles TEXT;

@@ -96,5 +96,30 @@ TEST(OpenDatabaseTest, AcceptsAConnectionStringWithPositionalPlaceholders) {
     EXPECT_TRUE(store.CheckLogin("admin", "admin"));
 }
 
+// A data file made before the save journal existed: it gains the column and
+// keeps everything else.
+TEST(OpenDatabaseTest, AStoreWithoutTheJournalIsUpgradedAndKeepsItsRows) {
+    TempDir base;
+    AdminStore store(base.Path());
+    std::filesystem::create_directories(store.DataFile().parent_path());
+    {
+        OdbcConnection old(FillConnectionString("DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%",
+                                                "", store.DataFile().string()));
+        old.Execute(
+            "CREATE TABLE vex_2nd_admins (admin_name TEXT COLLATE NOCASE NOT NULL PRIMARY KEY, "
+            "admin_pwd TEXT, admin_depts TEXT, is_sadmin TEXT)");
+        old.Execute(
+            "INSERT INTO vex_2nd_admins VALUES ('admin', 'secret', NULL, '1'), "
+            "('li', NULL, '\\A;', NULL)");
+    }
+    store.OpenDatabase(DefaultAdminStoreConnection());
+    EXPECT_EQ(store.FinishPendingSaves(), "");
+    EXPECT_TRUE(store.CheckLogin("admin", "secret"));
+    EXPECT_EQ(store.ListAdmins(), "li|");
+    EXPECT_EQ(store.GetAdminDepts("li"), "\\A;");
+    EXPECT_TRUE(store.SaveAdmin("li", "\\B;", "r|"));
+    EXPECT_EQ(store.GetAdminRoles("li"), "r|");
+}
+
 }  // namespace
 }  // namespace warden::test

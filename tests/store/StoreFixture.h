@@ -19,7 +19,7 @@ namespace warden::test {
 class StoreFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string pattern = MakeFreshStore(store);
+        pattern = MakeFreshStore(store);
         store.OpenDatabase(pattern);
         raw = std::make_unique<OdbcConnection>(
             FillConnectionString(pattern, dir.Path().string(), store.DataFile().string()));
@@ -43,6 +43,7 @@ class StoreFixture : public ::testing::Test {
 
     TempDir dir;
     AdminStore store{dir.Path()};
+    std::string pattern;  // the connection string pattern of the store
     std::unique_ptr<OdbcConnection> raw;
 };
 
