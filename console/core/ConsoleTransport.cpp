@@ -58,7 +58,11 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
 std::string ConsoleTransport::SendRequest(std::string_view name, std::string_view params) {
     // A second exchange started from inside the wait of the first one would
     // mix two replies on one stream.
-    if (m_busy || !Connected()) return {};
+    if (m_busy) return {};
+    if (!Connected()) {
+        if (m_lostHandler) m_lostHandler();
+        return {};
+    }
     WaitScope scope(m_busy, m_waits);
     std::string request;
     request.reserve(name.size() + 1 + params.size());
@@ -150,8 +154,8 @@ void ConsoleTransport::MarkLost() {
     if (m_lost) return;
     m_lost = true;
     m_socket.Close();
-    if (m_relogin) {
-        if (m_sink.AskOkCancel(text::kCaptionConfirm, text::kConnectionLostRelogin)) m_relogin();
+    if (m_lostHandler) {
+        m_lostHandler();
     } else {
         m_sink.ShowMessage(MessageIcon::kError, text::kCaptionError, text::kConnectionLost);
     }

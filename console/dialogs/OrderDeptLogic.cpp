@@ -1,6 +1,7 @@
 #include "console/dialogs/OrderDeptLogic.h"
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/DeptScope.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
@@ -16,7 +17,9 @@ OrderDeptLogic::OrderDeptLogic(Transport& transport, MessageSink& sink, MainWind
 
 void OrderDeptLogic::Open() {
     std::vector<std::string> parts = SplitList(m_path, "\\");
-    if (parts.empty()) return;
+    // An assigned department of a second-level administrator is not his to
+    // reorder (nor is anything outside his departments).
+    if (parts.empty() || !m_window.MayRestructure(m_path)) return;
     m_name = parts.back();
     m_prefix = "\\";
     for (size_t i = 0; i + 1 < parts.size(); ++i) m_prefix.append(parts[i]).append("\\");
@@ -34,8 +37,9 @@ void OrderDeptLogic::Open() {
                            m_path + text::kNoSiblingsSuffix);
         return;
     }
+    const DeptScope scope(m_window.Login());
     for (std::string& name : names) {
-        if (name == m_name) continue;
+        if (name == m_name || !scope.StrictlyInside(m_prefix + name)) continue;
         m_lastSibling = name;
         m_siblings.push_back(std::move(name));
     }
