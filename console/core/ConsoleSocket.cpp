@@ -67,23 +67,27 @@ bool ParseDottedQuad(std::string_view text, in_addr& out) {
 bool IsHostName(std::string_view text) {
     if (text.empty() || text.size() > kMaxHostName) return false;
     size_t start = 0;
+    bool lastHasLetter = false;
     for (;;) {
         size_t dot = text.find('.', start);
         std::string_view label = text.substr(
             start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
         if (label.empty() || label.size() > kMaxLabel) return false;
         if (label.front() == '-' || label.back() == '-') return false;
+        lastHasLetter = false;
         for (char c : label) {
             bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
             if (!letter && !IsDigit(c) && c != '-') return false;
+            lastHasLetter = lastHasLetter || letter;
         }
         if (dot == std::string_view::npos) break;
         start = dot + 1;
     }
-    // The resolver reads numbers in several bases and with fewer than four
-    // parts ("10.1", "0x7f.1"): none of those may pass for a host name.
+    // A top-level name is never all digits; and the resolver reads numbers
+    // in several bases and with fewer than four parts ("10.1", "0x7f"): none
+    // of those may pass for a host name.
     in_addr ignored{};
-    return ::inet_aton(std::string(text).c_str(), &ignored) == 0;
+    return lastHasLetter && ::inet_aton(std::string(text).c_str(), &ignored) == 0;
 }
 
 bool ResolveIpv4(const std::string& address, in_addr& out) {

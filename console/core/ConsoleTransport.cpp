@@ -138,6 +138,17 @@ std::string ConsoleTransport::ReadReply() {
     return std::move(*utf8);
 }
 
+bool ConsoleTransport::CheckConnection() {
+    if (!Connected() || m_busy) return Connected();
+    char byte = 0;
+    ssize_t n = ::recv(m_socket.Fd(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        m_lost = true;
+        m_socket.Close();
+    }
+    return Connected();
+}
+
 bool ConsoleTransport::DiscardStaleInput() {
     const int fd = m_socket.Fd();
     char scratch[kFramePiece];

@@ -52,6 +52,7 @@ class ConsoleTransport final : public Transport {
     std::string SendRequest(std::string_view name, std::string_view params) override;
     bool Busy() const override { return m_busy; }
     bool Connected() const override { return m_socket.IsOpen() && !m_lost; }
+    bool CheckConnection() override;
 
     // Sends `text` (UTF-8) as one message. An empty text sends nothing.
     // Returns false when nothing could be sent.

@@ -210,7 +210,7 @@ void MainWindow::ShowConnectionLost(bool lost) {
 }
 
 bool MainWindow::EnsureConnected() {
-    if (m_transport.Connected()) return true;
+    if (m_transport.CheckConnection()) return true;
     ShowConnectionLost(true);
     if (m_sink.AskOkCancel(text::kCaptionConfirm, text::kConnectionLostRelogin) && m_relogin) {
         m_relogin();

@@ -21,7 +21,7 @@ std::string Param(const char* key, std::string_view value) {
 }  // namespace
 
 MainWindowLogic::MainWindowLogic(Transport& transport, MessageSink& sink, const LoginState& login)
-    : m_transport(transport), m_sink(sink), m_login(login), m_scope(login) {}
+    : m_transport(transport), m_sink(sink), m_login(login) {}
 
 void MainWindowLogic::SetObserver(MainWindowObserver* observer) {
     m_observer = observer != nullptr ? observer : &m_silent;

@@ -52,7 +52,9 @@ class MainWindowLogic {
     // Whether `path` may be renamed, moved, reordered or deleted by the
     // logged-in administrator: for a second-level one only what lies below
     // his assigned departments (see DeptScope).
-    bool MayRestructure(const std::string& path) const { return m_scope.StrictlyInside(path); }
+    bool MayRestructure(const std::string& path) const {
+        return DeptScope(m_login).StrictlyInside(path);
+    }
 
     // --- user list ---------------------------------------------------------
     const UserList& Users() const { return m_users; }
@@ -104,7 +106,6 @@ class MainWindowLogic {
     Transport& m_transport;
     MessageSink& m_sink;
     const LoginState& m_login;
-    DeptScope m_scope;
     MainWindowObserver m_silent;
     MainWindowObserver* m_observer = &m_silent;
 

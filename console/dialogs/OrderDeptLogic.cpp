@@ -1,7 +1,6 @@
 #include "console/dialogs/OrderDeptLogic.h"
 
 #include "console/core/ConsoleTexts.h"
-#include "console/core/DeptScope.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
@@ -37,9 +36,10 @@ void OrderDeptLogic::Open() {
                            m_path + text::kNoSiblingsSuffix);
         return;
     }
-    const DeptScope scope(m_window.Login());
+    // Every sibling of a department strictly inside a second-level
+    // administrator's scope is strictly inside too: all are listed.
     for (std::string& name : names) {
-        if (name == m_name || !scope.StrictlyInside(m_prefix + name)) continue;
+        if (name == m_name) continue;
         m_lastSibling = name;
         m_siblings.push_back(std::move(name));
     }

@@ -123,6 +123,13 @@ TEST(ConsoleTransportTest, ServerThatClosedWhileIdleIsNoticedBeforeSending) {
     int losses = 0;
     f.transport.SetLostHandler([&losses] { ++losses; });
     EXPECT_EQ(f.transport.SendRequest("Hello.asp", ""), "ok");
+    EXPECT_TRUE(f.transport.CheckConnection());
+    f.server.CloseClients();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Noticed without a request, and without a word: the caller reports it.
+    EXPECT_FALSE(f.transport.CheckConnection());
+    EXPECT_EQ(losses, 0);
+    ASSERT_TRUE(f.transport.OpenConnection("127.0.0.1", std::to_string(f.server.Port())));
     f.server.CloseClients();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     // The loss, then each request made without a connection, goes to the
@@ -134,6 +141,7 @@ TEST(ConsoleTransportTest, ServerThatClosedWhileIdleIsNoticedBeforeSending) {
     EXPECT_TRUE(f.sink.shown.empty());
     EXPECT_TRUE(f.sink.questions.empty());
     EXPECT_EQ(f.server.Requests().size(), 1u);
+    EXPECT_FALSE(f.transport.CheckConnection());
 
     // Logging in again makes a working connection.
     ASSERT_TRUE(f.transport.OpenConnection("127.0.0.1", std::to_string(f.server.Port())));
