@@ -295,8 +295,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::OnTreeClicked() {
-    if (!EnsureConnected()) return;
+    if (!EnsureConnected()) {
+        // Nothing was loaded: the tree keeps showing which department the
+        // list belongs to.
+        if (m_shownDept.isValid()) m_tree->setCurrentIndex(m_shownDept);
+        return;
+    }
     QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    m_shownDept = selected.isEmpty() ? QModelIndex() : selected.first();
     m_logic.ClickDept(selected.isEmpty() ? nullptr : m_treeModel->NodeAt(selected.first()));
 }
 

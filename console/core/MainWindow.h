@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -114,6 +115,7 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     QMenu* m_deptMenu;
     QMenu* m_userMenu;
     std::map<ConsoleCommand, QAction*> m_commands;
+    QPersistentModelIndex m_shownDept;  // the tree item whose users the list shows
     QTimer m_fillTimer;
     bool m_filling = false;
 };

@@ -227,17 +227,19 @@ TEST_F(MainWindowWidgetTest, WithoutAConnectionEveryActionSaysSoAndOffersTheLogi
     ASSERT_NE(entry, nullptr);
     EXPECT_FALSE(note->isVisible() || button->isVisible() || entry->isVisible());
 
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    ClickRow(tree, tree->model()->index(0, 0, {}));  // 销售部, while connected
     m_transport.connected = false;
     m_transport.requests.clear();
     m_sink.answers = {false, true};
-    auto* tree = Child<QTreeView>(*window, "deptTree");
-    ClickRow(tree, tree->model()->index(0, 0, {}));
+    ClickRow(tree, tree->model()->index(1, 0, {}));
     window->findChild<QAction*>("deleteUserAction")->trigger();
     ASSERT_EQ(m_sink.questions.size(), 2u);
     EXPECT_EQ(m_sink.questions[0].second, "与服务器的连接已断开,是否重新登录?");
     EXPECT_EQ(relogins, 1);  // the second answer was OK
     EXPECT_TRUE(m_transport.requests.empty());
-    EXPECT_EQ(tree->model()->rowCount(tree->model()->index(0, 0, {})), 0);
+    EXPECT_EQ(window->Logic().CurrentDeptPath(), "\\销售部");
+    EXPECT_EQ(tree->currentIndex().row(), 0);  // still the department the list shows
     EXPECT_TRUE(note->isVisible() && button->isVisible() && entry->isVisible());
 
     QTest::mouseClick(button, Qt::LeftButton);
