@@ -91,19 +91,22 @@ TEST(ServerAddressTest, OnlyWholeDottedAddressesAndHostNamesPass) {
         const char* address;
         bool valid;
     } cases[] = {
-        {"192.168.0.5", true}, {"127.0.0.1", true},
-        {"localhost", true},   {"warden-server.example.com", true},
+        {"192.168.0.5", true},  {"127.0.0.1", true},
+        {"localhost", true},    {"warden-server.example.com", true},
         {"192.168.1", false},  // the resolver would make it 192.168.0.1
-        {"10.1", false},       {"1.2.3.4.5", false},
-        {"256.1.1.1", false},  {"1.2.3.", false},
-        {"0x7f.1", false},  // hexadecimal, read as 127.0.0.1
-        {"0x7f000001", false},
-        {"host.123", false},  // no top-level name is all digits {"-host", false},
-        {"a..b", false},       {"under_score", false},
-        {"", false},           {"主机", false},
+        {"10.1", false},        {"1.2.3.4.5", false},
+        {"256.1.1.1", false},   {"1.2.3.", false},
+        {"0x7f.1", false},                            // hexadecimal, read as 127.0.0.1
+        {"0x7f000001", false},  {"host.123", false},  // no top-level name is all digits
+        {"-host", false},       {"a..b", false},
+        {"under_score", false}, {"", false},
+        {"主机", false},
     };
     for (const Case& c : cases) EXPECT_EQ(IsServerAddress(c.address), c.valid) << c.address;
-    EXPECT_FALSE(IsServerAddress(std::string(254, 'a')));
+    const std::string label(63, 'a');
+    EXPECT_TRUE(IsServerAddress(label + "." + label + "." + label + ".com"));
+    EXPECT_FALSE(IsServerAddress(label + "." + label + "." + label + "." + label));  // 255
+    EXPECT_FALSE(IsServerAddress(label + "a.com"));  // a label of 64
 }
 
 }  // namespace
