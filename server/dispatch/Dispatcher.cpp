@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "protocol/Replies.h"
+#include "server/dispatch/FieldLimits.h"
 
 namespace warden {
 
@@ -37,6 +38,8 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         } else if (m_requireLogin && access == Access::kSuper &&
                    session.login != LoginLevel::kSuper) {
             reply = kNotPermitted;
+        } else if (auto refusal = CheckFieldLimits(RequestTable()[*index].name, parsed.params)) {
+            reply = *refusal;  // nothing is written: the handler does not run
         } else {
             RequestContext context{parsed.params, session, m_services};
             reply = m_handlers[*index](context);

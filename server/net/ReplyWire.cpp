@@ -1,7 +1,5 @@
 #include "server/net/ReplyWire.h"
 
-#include <algorithm>
-
 #include "protocol/GbkCodec.h"
 
 namespace warden {
@@ -16,22 +14,7 @@ const std::string& GeneralErrorWire() {
 
 std::string EncodeReply(const std::string& utf8) noexcept {
     try {
-        if (auto gbk = Utf8ToGbk(utf8)) return *std::move(gbk);
-        std::string out;
-        size_t i = 0;
-        while (i < utf8.size()) {
-            unsigned char lead = static_cast<unsigned char>(utf8[i]);
-            size_t len = lead < 0x80    ? 1
-                         : lead >= 0xF0 ? 4
-                         : lead >= 0xE0 ? 3
-                         : lead >= 0xC0 ? 2
-                                        : 1;
-            len = std::min(len, utf8.size() - i);
-            auto piece = Utf8ToGbk(std::string_view(utf8).substr(i, len));
-            out += piece ? *piece : "?";
-            i += len;
-        }
-        return out;
+        return Utf8ToGbkSubstituting(utf8);
     } catch (...) {
         try {
             return GeneralErrorWire();

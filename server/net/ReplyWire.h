@@ -14,8 +14,8 @@ namespace warden {
 const std::string& GeneralErrorWire();
 
 // `utf8` in GBK. A character GBK cannot carry (never entered through a
-// console) is sent as "?" rather than losing the reply; an empty text stays
-// empty (no reply).
+// console) is sent as the codec's substitute rather than losing the reply;
+// an empty text stays empty (no reply).
 std::string EncodeReply(const std::string& utf8) noexcept;
 
 }  // namespace warden

@@ -11,6 +11,7 @@
 #include "server/im/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
 #include "server/shell/AdminStoreSetup.h"
+#include "server/shell/DataFiles.h"
 #include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
 #include "vexdir/VexDirectory.h"
@@ -20,6 +21,20 @@ namespace warden {
 namespace {
 
 constexpr const char kPrompt[] = "提示";
+
+// Four decimal numbers of 0 to 255 joined by dots, as an address control
+// gives them: "10.1" or "10.1.1.1.1" is no address.
+bool IsDottedAddress(std::string_view text) {
+    const std::vector<std::string> parts = SplitList(text, ".");
+    if (parts.size() != 4 || std::count(text.begin(), text.end(), '.') != 3) return false;
+    for (const std::string& part : parts) {
+        if (part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        if (std::stoi(part) > 255) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -36,13 +51,20 @@ ServerStartup::~ServerStartup() {
 
 bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
+    WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
     m_adminStore = std::make_unique<AdminStore>(m_baseDir);
+    PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
 
     m_services.adminStore = m_adminStore.get();
     m_services.im = &m_im;
     m_services.ordering = m_ordering.get();
+    // A database error while looking a department up is the operator's to
+    // see; the request itself only hears that the ordering failed.
+    m_ordering->SetLookupErrorReporter([this](const std::string& detail) {
+        m_view.ShowRequestError("error", "department ordering lookup failed: " + detail);
+    });
     m_dispatcher = std::make_unique<Dispatcher>(m_services, m_config.requireLogin);
     RegisterAllHandlers(*m_dispatcher);
 
@@ -93,8 +115,20 @@ StartSettings ServerStartup::Settings() const {
 }
 
 std::filesystem::path ServerStartup::ReadImInstallDir() const {
-    if (m_config.imInstallDir) return *m_config.imInstallDir;
+    if (m_config.imInstallDir) {
+        // Relative to the base directory, not to wherever the process was
+        // started (under the service manager, the root).
+        const std::filesystem::path configured(*m_config.imInstallDir);
+        return configured.empty() ? configured : m_baseDir / configured;
+    }
     return ResolveImInstallDir("", m_baseDir);
+}
+
+std::filesystem::path ServerStartup::ImHome() const {
+    // With no install directory known, the embedded directory keeps its
+    // default home below the base directory.
+    const std::filesystem::path dir = ReadImInstallDir();
+    return dir.empty() ? ResolveImInstallDir("", m_baseDir) : dir;
 }
 
 bool ServerStartup::OrderingAvailable() const {
@@ -128,7 +162,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
     const std::string address(Trim(typed.imAddress));
     const std::string imPort(Trim(typed.imPort));
     const std::string listenPort(Trim(typed.listenPort));
-    if (address.empty() || address == "0.0.0.0") {
+    if (!IsDottedAddress(address) || address == "0.0.0.0") {
         m_view.ShowMessage("请设置VEX服务器IP", kPrompt, MessageIcon::kInformation);
         m_view.FocusField(SettingField::kImAddress);
         return StartResult::kRefused;
@@ -152,7 +186,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
 
     OpenOrdering(address);
 
-    if (!m_engine->CreateListener(listenPort)) return StartResult::kRefused;
+    if (!m_engine->CreateListener(listenPort)) return StartResult::kNotListening;
     if (!m_engineStarted) {
         m_engine->Start();
         m_engineStarted = true;
@@ -161,10 +195,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
     // Each attempt makes a new root.
     m_root.reset();
     m_im.SetRoot(nullptr);
-    const std::filesystem::path dir = ReadImInstallDir();
-    // With no install directory known, the embedded directory keeps its
-    // default home below the base directory.
-    const std::filesystem::path home = dir.empty() ? ResolveImInstallDir("", m_baseDir) : dir;
+    const std::filesystem::path home = ImHome();
     const RootFactory makeRoot = [this, home] { return m_factory(home); };
     if (!ConnectAndRegister(m_root, makeRoot, address, std::atoi(imPort.c_str()), m_view)) {
         m_root.reset();

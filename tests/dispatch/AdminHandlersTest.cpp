@@ -32,6 +32,7 @@ class FakeImRoot : public ImRoot {
         auto it = passwords.find(user);
         return it != passwords.end() && it->second == password ? 0 : 1;
     }
+    std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() override { Unused(); }
     void SetServerAddress(const std::string&) override { Unused(); }
     void SetServerPort(int) override { Unused(); }
     ImDeptManager& GetDeptManager() override { Unused(); }
@@ -130,6 +131,18 @@ TEST_F(AdminHandlersTest, ASecondLevelAdministratorCannotTakeTheSuperAccount) {
     EXPECT_EQ(Ask("ChangePwd.asp?username=bob`password=again"), "success");
 }
 
+TEST_F(AdminHandlersTest, AnEmptyOrBlankPasswordIsRefusedAndNothingStored) {
+    session.login = LoginLevel::kSuper;
+    for (const char* password : {"", " ", "\t \t"}) {
+        EXPECT_EQ(Ask(std::string("ChangePwd.asp?username=admin`password=") + password),
+                  "error:新密码不能为空")
+            << "[" << password << "]";
+    }
+    EXPECT_TRUE(store.CheckLogin("admin", "admin"));
+    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`password= new pw"), "success");
+    EXPECT_TRUE(store.CheckLogin("admin", " new pw"));
+}
+
 TEST_F(AdminHandlersTest, WithoutADirectoryOtherAccountsGetTheGeneralError) {
     im.SetRoot(nullptr);
     EXPECT_EQ(Ask("LoginCheck.asp?username=bob`password=bobs IM password`ver=1.5"), kGeneralError);
@@ -164,6 +177,11 @@ TEST_F(AdminHandlersTest, ListRepliesDropLeadingWhiteSpaceAndAreNeverEmpty) {
         FillConnectionString(DefaultAdminStoreConnection(), "", store.DataFile().string()))
         .Execute("INSERT INTO vex_2nd_admins(admin_name) VALUES (?)", {std::string(" \tcarol")});
     EXPECT_EQ(Ask("GetAdminList.asp"), "carol|");
+
+    // A roles file that cannot be read is a failure, never "no roles".
+    std::filesystem::remove(dir.Path() / "RolesAdmin.ini");
+    std::filesystem::create_directory(dir.Path() / "RolesAdmin.ini");
+    EXPECT_EQ(Ask("Get2NdAdminRoles.asp?username=bob"), kGeneralError);
 }
 
 }  // namespace
