@@ -273,10 +273,11 @@ struct PiecesCase {
 
 TEST_F(EngineTest, RequestsInPiecesAreExecutedWholeOrNotAtAll) {
     const PiecesCase cases[] = {
-        {"three pieces 40 ms apart", 1 << 20, 250, 30'000, 1300, 1300, 3, 40ms, PiecesCase::kWhole},
-        {"trickled past the cap", 4096, 250, 30'000, 1024, 1024, 8, 20ms,
+        {"three pieces 40 ms apart", 1 << 20, 1000, 30'000, 1300, 1300, 3, 40ms,
+         PiecesCase::kWhole},
+        {"trickled past the cap", 4096, 1000, 30'000, 1024, 1024, 8, 20ms,
          PiecesCase::kGeneralError},
-        {"still arriving at the time limit", 1 << 20, 250, 600, 1024, 1, 100, 10ms,
+        {"still arriving at the time limit", 1 << 20, 1000, 2500, 1024, 1, 300, 10ms,
          PiecesCase::kClosed},
     };
     for (const PiecesCase& c : cases) {
@@ -326,6 +327,7 @@ TEST_F(EngineTest, RequestsInPiecesAreExecutedWholeOrNotAtAll) {
 TEST_F(EngineTest, TricklersAndNonReadersDoNotDelayAConsole) {
     EngineOptions options;
     options.workers = 1;
+    options.graceMs = 1000;  // a trickle never goes quiet, even on a loaded machine
     options.arrivalMs = 1000;
     options.writeStallMs = 500;
     StartWith(options, [](std::string_view request, Session&, const ReplySink& reply) {
