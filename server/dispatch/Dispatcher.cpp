@@ -11,7 +11,7 @@ void SendReply(const ReplySink& sink, const std::string& reply) {
 }
 
 Dispatcher::Dispatcher(Services& services, bool requireLogin)
-    : m_services(services), m_requireLogin(requireLogin) {}
+    : m_services(services), m_requireLogin(requireLogin), m_delegation(services) {}
 
 void Dispatcher::Register(std::string_view name, Handler handler) {
     const auto& table = RequestTable();
@@ -31,14 +31,15 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         ParsedRequest parsed = ParseRequest(request);
         auto index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return;  // unknown request: no reply
-        const Access access = RequestTable()[*index].access;
-        if (m_requireLogin && access != Access::kAnyone && session.login == LoginLevel::kNone) {
-            reply = kLoginRequired;
-        } else if (m_requireLogin && access == Access::kSuper &&
-                   session.login != LoginLevel::kSuper) {
-            reply = kNotPermitted;
+        Verdict verdict;
+        if (m_requireLogin) {
+            verdict = m_delegation.Check(RequestTable()[*index], parsed.params, session);
+        }
+        if (verdict.refusal != nullptr) {
+            reply = verdict.refusal;
         } else {
-            RequestContext context{parsed.params, session, m_services};
+            RequestContext context{parsed.params, session, m_services,
+                                   verdict.admin ? &verdict.admin->scope : nullptr};
             reply = m_handlers[*index](context);
         }
     } catch (...) {

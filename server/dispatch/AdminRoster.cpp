@@ -1,0 +1,45 @@
+#include "server/dispatch/AdminRoster.h"
+
+#include <stdexcept>
+
+#include "server/store/AdminStore.h"
+
+namespace warden {
+
+std::shared_ptr<const AdminRecord> AdminRoster::Find(const std::string& account) {
+    AdminStore* store = m_services.adminStore;
+    if (store == nullptr) throw std::runtime_error("no admin store");
+    std::string key(account);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+
+    // Taken before the row is read: a change that ends after this moves the
+    // generation, so the copy made below can never outlive it.
+    const uint64_t generation = store->Generation();
+    std::shared_ptr<const RolesSnapshot> roles = store->RolesNow();
+    if (!roles) throw std::runtime_error("the roles file cannot be read");
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_entries.find(key);
+        if (it != m_entries.end() && it->second.store == store &&
+            it->second.generation == generation && it->second.roles == roles &&
+            now - it->second.loaded < kRecheckAfter) {
+            return it->second.record;
+        }
+    }
+
+    auto record = std::make_shared<AdminRecord>();
+    if (std::optional<std::string> depts = store->FindAdmin(account)) {
+        record->isAdmin = true;
+        record->scope = AdminScope(*depts, roles->Find(account));
+    }
+
+    std::lock_guard lock(m_mutex);
+    if (m_entries.size() >= kMaxEntries) m_entries.clear();
+    m_entries[key] = Entry{store, generation, std::move(roles), now, record};
+    return record;
+}
+
+}  // namespace warden
