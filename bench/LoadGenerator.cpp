@@ -95,4 +95,13 @@ LoadResult RunLoad(const LoadSpec& spec) {
     return result;
 }
 
+bool ExchangeOnce(const LoadSpec& spec, std::string& setupReply, std::string& reply) {
+    const int fd = Connect(spec.port);
+    bool ok = true;
+    for (const std::string& step : spec.setup) ok = ok && Exchange(fd, step, setupReply);
+    ok = ok && Exchange(fd, spec.request, reply);
+    ::close(fd);
+    return ok;
+}
+
 }  // namespace warden::bench

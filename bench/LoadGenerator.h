@@ -27,4 +27,9 @@ struct LoadSpec {
 
 LoadResult RunLoad(const LoadSpec& spec);
 
+// One connection of `spec`: its setup steps, then the request once.
+// `setupReply` gets the reply to the last setup step. False when a reply
+// does not come.
+bool ExchangeOnce(const LoadSpec& spec, std::string& setupReply, std::string& reply);
+
 }  // namespace warden::bench

@@ -6,7 +6,6 @@
 #include "protocol/SplitList.h"
 #include "server/im/ImError.h"
 #include "server/im/ImService.h"
-#include "server/im/NameLists.h"
 #include "server/im/UserOperations.h"
 #include "server/store/AdminStore.h"
 
@@ -47,7 +46,7 @@ Verdict Delegation::Check(const RequestEntry& entry, const ParamMap& params, Ses
             break;
     }
 
-    if (!RootOf(m_services)->GetUserManager().IsUserExist(session.account)) {
+    if (!m_facts.AccountExists(session.account)) {
         // The account was deleted: the connection no longer speaks for
         // anybody, and a new account of the same name is someone else.
         session.login = LoginLevel::kNone;
@@ -102,10 +101,9 @@ bool Delegation::Allows(const RequestEntry& entry, const ParamMap& params, const
             if (IsProtected(user, session)) return false;
             // Every department, not just one: the user would vanish from
             // departments the sender cannot see.
-            auto root = RootOf(m_services);
-            const auto depts = ListNames(root->GetDeptManager().GetUserDepts(user), "Department");
-            return !depts.empty() && std::all_of(depts.begin(), depts.end(),
-                                                 [&](const auto& d) { return scope.Covers(d); });
+            const auto depts = m_facts.DeptsOf(user);
+            return !depts->empty() && std::all_of(depts->begin(), depts->end(),
+                                                  [&](const auto& d) { return scope.Covers(d); });
         }
         case Need::kSuper:
             return false;
@@ -146,9 +144,8 @@ bool Delegation::AllowsUserWrite(const ParamMap& params, const Session& session,
 }
 
 bool Delegation::UserInScope(const std::string& user, const AdminScope& scope) {
-    auto root = RootOf(m_services);
-    const auto depts = ListNames(root->GetDeptManager().GetUserDepts(user), "Department");
-    return std::any_of(depts.begin(), depts.end(),
+    const auto depts = m_facts.DeptsOf(user);
+    return std::any_of(depts->begin(), depts->end(),
                        [&](const std::string& d) { return scope.Covers(d); });
 }
 

@@ -13,6 +13,7 @@
 
 #include "protocol/ParamMap.h"
 #include "server/dispatch/AdminRoster.h"
+#include "server/dispatch/DirectoryFacts.h"
 #include "server/dispatch/RequestTable.h"
 #include "server/dispatch/Services.h"
 #include "server/net/Session.h"
@@ -43,12 +44,17 @@ struct Verdict {
 
 class Delegation {
   public:
-    explicit Delegation(Services& services) : m_services(services), m_roster(services) {}
+    explicit Delegation(Services& services)
+        : m_services(services), m_roster(services), m_facts(services) {}
 
     // REQUIRES: `entry` is the request table's entry of the request.
     // Throws when a back-end the decision needs fails; the request then gets
     // the general error reply and is not carried out.
     Verdict Check(const RequestEntry& entry, const ParamMap& params, Session& session);
+
+    // A request that may change the directory has run (whatever its outcome):
+    // what the check knows about accounts is read afresh.
+    void Changed() { m_facts.Changed(); }
 
   private:
     bool Allows(const RequestEntry& entry, const ParamMap& params, const Session& session,
@@ -59,6 +65,7 @@ class Delegation {
 
     Services& m_services;
     AdminRoster m_roster;
+    DirectoryFacts m_facts;
 };
 
 }  // namespace warden

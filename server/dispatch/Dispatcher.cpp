@@ -6,6 +6,26 @@
 
 namespace warden {
 
+namespace {
+
+// Tells the delegation check that a change has run, also when it failed half
+// way, once it has ended.
+class ChangeNotice {
+  public:
+    ChangeNotice(Delegation& delegation, bool changes)
+        : m_delegation(changes ? &delegation : nullptr) {}
+    ~ChangeNotice() {
+        if (m_delegation) m_delegation->Changed();
+    }
+    ChangeNotice(const ChangeNotice&) = delete;
+    ChangeNotice& operator=(const ChangeNotice&) = delete;
+
+  private:
+    Delegation* m_delegation;
+};
+
+}  // namespace
+
 void SendReply(const ReplySink& sink, const std::string& reply) {
     if (!reply.empty()) sink(reply);
 }
@@ -31,15 +51,15 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         ParsedRequest parsed = ParseRequest(request);
         auto index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return;  // unknown request: no reply
+        const RequestEntry& entry = RequestTable()[*index];
         Verdict verdict;
-        if (m_requireLogin) {
-            verdict = m_delegation.Check(RequestTable()[*index], parsed.params, session);
-        }
+        if (m_requireLogin) verdict = m_delegation.Check(entry, parsed.params, session);
         if (verdict.refusal != nullptr) {
             reply = verdict.refusal;
         } else {
             RequestContext context{parsed.params, session, m_services,
                                    verdict.admin ? &verdict.admin->scope : nullptr};
+            ChangeNotice notice(m_delegation, entry.effect == Effect::kChanges);
             reply = m_handlers[*index](context);
         }
     } catch (...) {

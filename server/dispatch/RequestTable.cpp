@@ -8,40 +8,41 @@ namespace warden {
 
 const std::array<RequestEntry, kRequestCount>& RequestTable() {
     using enum NameMatch;
+    using enum Effect;
     using enum Need;
     // Requests that only the super administrator's console sends (the
     // administrator, role and right dialogs, the password change, and the
     // account check of the administrator editor) need the super administrator.
     // clang-format off
     static constexpr std::array<RequestEntry, kRequestCount> kTable{{
-        {req::kLoginCheck,           kAnyCase,  kNothing,             {}},
-        {req::kQueryUserAdminDepts,  kAnyCase,  kOwnAccount,          {key::kUsername}},
-        {req::kGetChildDepts,        kAnyCase,  kDeptInScope,         {key::kDeptIdMixed}},
-        {req::kGetDeptUsers,         kAnyCase,  kDeptInScope,         {key::kDeptIdMixed}},
-        {req::kGetUserBInfo,         kAnyCase,  kUserInScope,         {key::kUsername}},
-        {req::kGetUserRoles,         kAnyCase,  kUserInScope,         {key::kUsername}},
+        {req::kLoginCheck,          kAnyCase, kReads,   kNothing,            {}},
+        {req::kQueryUserAdminDepts, kAnyCase, kReads,   kOwnAccount,         {key::kUsername}},
+        {req::kGetChildDepts,       kAnyCase, kReads,   kDeptInScope,        {key::kDeptIdMixed}},
+        {req::kGetDeptUsers,        kAnyCase, kReads,   kDeptInScope,        {key::kDeptIdMixed}},
+        {req::kGetUserBInfo,        kAnyCase, kReads,   kUserInScope,        {key::kUsername}},
+        {req::kGetUserRoles,        kAnyCase, kReads,   kUserInScope,        {key::kUsername}},
         // Its reply lists only the departments in scope (see the handler).
-        {req::kGetUserDepts,         kAnyCase,  kUserInScope,         {key::kUsername}},
-        {req::kGetAllRoles,          kAnyCase,  kSuper,               {}},
-        {req::kGet2NdAdminRoles,     kAnyCase,  kOwnAdminAccount,     {key::kUsername}},
-        {req::kGetAdminList,         kAnyCase,  kSuper,               {}},
-        {req::kGetRoleDescription,   kAnyCase,  kSuper,               {}},
-        {req::kGetRightsOfRole,      kAnyCase,  kSuper,               {}},
-        {req::kGetAllRights,         kAnyCase,  kSuper,               {}},
+        {req::kGetUserDepts,        kAnyCase, kReads,   kUserInScope,        {key::kUsername}},
+        {req::kGetAllRoles,         kAnyCase, kReads,   kSuper,              {}},
+        {req::kGet2NdAdminRoles,    kAnyCase, kReads,   kOwnAdminAccount,    {key::kUsername}},
+        {req::kGetAdminList,        kAnyCase, kReads,   kSuper,              {}},
+        {req::kGetRoleDescription,  kAnyCase, kReads,   kSuper,              {}},
+        {req::kGetRightsOfRole,     kAnyCase, kReads,   kSuper,              {}},
+        {req::kGetAllRights,        kAnyCase, kReads,   kSuper,              {}},
         // The parent in scope, so never at the top level.
-        {req::kDeptAdd,              kAnyCase,  kDeptInScope,         {key::kParentDept}},
-        {req::kDeptDelete,           kAnyCase,  kDeptStrictlyInside,  {key::kDeptIdLower}},
-        {req::kUserAdd,              kAnyCase,  kUserWrite,           {key::kUsername}},
-        {req::kUserDelete,           kAnyCase,  kUserDelete,          {key::kUsername}},
-        {req::kDeptChange,           kAnyCase,  kDeptChange,          {key::kOrigDeptName, key::kNewParentDept}},
-        {req::kGetSameLevelDepts,    kExact,    kDeptInScope,         {key::kDeptIdMixed}},
-        {req::kSetDeptOrder,         kExact,    kDeptStrictlyInside,  {key::kDeptNameMixed, key::kNextDeptName}},
-        {req::kRoleAdmin,            kExact,    kSuper,               {}},
-        {req::kUpdateRoleRight,      kAnyCase,  kSuper,               {}},
-        {req::kSaveAdminDepts,       kAnyCase,  kSuper,               {}},
-        {req::kCheckUserExist,       kAnyCase,  kSuper,               {}},
-        {req::kDeleteAdmin,          kAnyCase,  kSuper,               {}},
-        {req::kChangePwd,            kAnyCase,  kSuper,               {}},
+        {req::kDeptAdd,             kAnyCase, kChanges, kDeptInScope,        {key::kParentDept}},
+        {req::kDeptDelete,          kAnyCase, kChanges, kDeptStrictlyInside, {key::kDeptIdLower}},
+        {req::kUserAdd,             kAnyCase, kChanges, kUserWrite,          {key::kUsername}},
+        {req::kUserDelete,          kAnyCase, kChanges, kUserDelete,         {key::kUsername}},
+        {req::kDeptChange,          kAnyCase, kChanges, kDeptChange,         {key::kOrigDeptName, key::kNewParentDept}},
+        {req::kGetSameLevelDepts,   kExact,   kReads,   kDeptInScope,        {key::kDeptIdMixed}},
+        {req::kSetDeptOrder,        kExact,   kChanges, kDeptStrictlyInside, {key::kDeptNameMixed, key::kNextDeptName}},
+        {req::kRoleAdmin,           kExact,   kChanges, kSuper,              {}},
+        {req::kUpdateRoleRight,     kAnyCase, kChanges, kSuper,              {}},
+        {req::kSaveAdminDepts,      kAnyCase, kChanges, kSuper,              {}},
+        {req::kCheckUserExist,      kAnyCase, kReads,   kSuper,              {}},
+        {req::kDeleteAdmin,         kAnyCase, kChanges, kSuper,              {}},
+        {req::kChangePwd,           kAnyCase, kChanges, kSuper,              {}},
     }};
     // clang-format on
     return kTable;

@@ -18,6 +18,10 @@ namespace warden {
 
 enum class NameMatch { kAnyCase, kExact };
 
+// Whether a request only reads, or may change the directory, the admin store
+// or the roles file.
+enum class Effect { kReads, kChanges };
+
 // What a request needs from a second-level administrator, read from the
 // parameters named in the entry's keys. A department is in scope when it is
 // one of his departments or lies below one, strictly inside when it lies
@@ -39,6 +43,7 @@ enum class Need {
 struct RequestEntry {
     std::string_view name;
     NameMatch match;
+    Effect effect;
     Need need;
     std::array<std::string_view, 2> keys;  // the parameters the need reads; empty when unused
 };
