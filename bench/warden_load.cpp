@@ -4,19 +4,27 @@
 //   warden-load --port 8800 [--request 'GetUserBInfo.asp?username=u1']
 //               [--conns 1,8,64,256] [--seconds 3] [--no-login]
 //               [--user admin] [--password admin]
-//               [--compare-user NAME --compare-password PW]
+//               [--compare-user NAME --compare-password PW [--rounds 4]
+//                [--server-pid PID]]
 //
 // Prints, per connection count, throughput and p50/p99 latency for the echo
 // baseline and for the server, and the server-to-baseline throughput ratio.
 // Every connection logs in as --user first (unless --no-login). With
 // --compare-user the same request is also sent from that account's sessions
-// in the same run, alternating with the first account's, and the throughput
-// of the first account relative to the second is printed: what the login
-// (for example a second-level administrator's delegation check) costs.
+// in the same run, in --rounds alternating slices of the time (the order
+// swapped each round, so drift of a shared machine hits both alike), and
+// the throughput of the first account relative to the second is printed:
+// what the login (for example a second-level administrator's delegation
+// check) costs. With --server-pid the server's processor time per request is
+// printed for both accounts as well: a figure that other programs on a busy
+// machine disturb far less than throughput.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +70,21 @@ bool Probe(int port, const std::optional<std::string>& login, const std::string&
     return true;
 }
 
+// The processor time process `pid` has used so far, in seconds; 0 when it
+// cannot be read.
+double CpuSecondsOf(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind(')');
+    if (end == std::string::npos) return 0;
+    // After the name: state, then ten more fields before utime and stime.
+    const auto fields = SplitList(text.substr(end + 1), " ");
+    if (fields.size() < 13) return 0;
+    const double ticks =
+        std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
 // The rounds of one account, taken together: all requests over all time; the
 // middle value of the rounds' percentiles.
 bench::LoadResult Combine(std::vector<bench::LoadResult> rounds) {
@@ -92,6 +115,8 @@ int main(int argc, char** argv) {
     std::string compareUser;
     std::string comparePassword;
     double seconds = 3;
+    int rounds = 4;
+    int serverPid = 0;
     bool login = true;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -118,6 +143,10 @@ int main(int argc, char** argv) {
             compareUser = next();
         else if (arg == "--compare-password")
             comparePassword = next();
+        else if (arg == "--rounds")
+            rounds = std::max(1, std::atoi(next().c_str()));
+        else if (arg == "--server-pid")
+            serverPid = std::atoi(next().c_str());
         else if (arg == "--no-login")
             login = false;
         else {
@@ -163,22 +192,36 @@ int main(int argc, char** argv) {
         if (login) spec.setup = {*gbkLogin};
         bench::LoadResult server;
         bench::LoadResult other;
+        std::string cpuNote;
         if (!comparing) {
             server = bench::RunLoad(spec);
         } else {
-            // Alternating halves, so that drift of a shared machine hits both alike.
             bench::LoadSpec compare = spec;
             compare.setup = {*gbkCompare};
-            spec.duration /= 2;
-            compare.duration /= 2;
+            spec.duration /= rounds;
+            compare.duration /= rounds;
             std::vector<bench::LoadResult> mine;
             std::vector<bench::LoadResult> theirs;
-            for (int round = 0; round < 2; ++round) {
-                mine.push_back(bench::RunLoad(spec));
-                theirs.push_back(bench::RunLoad(compare));
+            double mineCpu = 0;
+            double theirCpu = 0;
+            auto run = [serverPid](const bench::LoadSpec& s, std::vector<bench::LoadResult>& into,
+                                   double& cpu) {
+                const double before = serverPid ? CpuSecondsOf(serverPid) : 0;
+                into.push_back(bench::RunLoad(s));
+                if (serverPid) cpu += CpuSecondsOf(serverPid) - before;
+            };
+            for (int round = 0; round < rounds; ++round) {
+                if (round % 2 == 0) run(spec, mine, mineCpu);
+                run(compare, theirs, theirCpu);
+                if (round % 2 == 1) run(spec, mine, mineCpu);
             }
             server = Combine(mine);
             other = Combine(theirs);
+            if (serverPid && server.requests && other.requests) {
+                cpuNote = "  server cpu per request: " + user + " " +
+                          std::to_string(mineCpu * 1e6 / server.requests) + " us, " + compareUser +
+                          " " + std::to_string(theirCpu * 1e6 / other.requests) + " us";
+            }
         }
         std::printf("%6zu | %10.0f %8.3f %8.3f | %10.0f %8.3f %8.3f | %6.2f", spec.connections,
                     base.Throughput(), base.p50Ms, base.p99Ms, server.Throughput(), server.p50Ms,
@@ -188,6 +231,7 @@ int main(int argc, char** argv) {
                         other.p99Ms, server.Throughput() / other.Throughput());
         }
         std::printf("%s\n", server.failures || other.failures ? "  (failures!)" : "");
+        if (!cpuNote.empty()) std::printf("%s\n", cpuNote.c_str());
         std::fflush(stdout);
     }
     return 0;

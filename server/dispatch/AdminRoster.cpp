@@ -21,7 +21,7 @@ std::shared_ptr<const AdminRecord> AdminRoster::Find(const std::string& account)
     if (!roles) throw std::runtime_error("the roles file cannot be read");
     const auto now = std::chrono::steady_clock::now();
     {
-        std::lock_guard lock(m_mutex);
+        std::shared_lock lock(m_mutex);
         auto it = m_entries.find(key);
         if (it != m_entries.end() && it->second.store == store &&
             it->second.generation == generation && it->second.roles == roles &&
@@ -36,7 +36,7 @@ std::shared_ptr<const AdminRecord> AdminRoster::Find(const std::string& account)
         record->scope = AdminScope(*depts, roles->Find(account));
     }
 
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (m_entries.size() >= kMaxEntries) m_entries.clear();
     m_entries[key] = Entry{store, generation, std::move(roles), now, record};
     return record;

@@ -15,7 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 
@@ -55,7 +55,7 @@ class AdminRoster {
     static constexpr size_t kMaxEntries = 100000;
 
     Services& m_services;
-    std::mutex m_mutex;                                // guards m_entries
+    std::shared_mutex m_mutex;                         // guards m_entries; lookups share it
     std::unordered_map<std::string, Entry> m_entries;  // key: account in ASCII lower case
 };
 

@@ -29,7 +29,7 @@ std::shared_ptr<ImRoot> RootOf(const Services& services) {
 
 DirectoryFacts::Entry DirectoryFacts::Current(const std::string& key, uint64_t generation,
                                               std::chrono::steady_clock::time_point now) {
-    std::lock_guard lock(m_mutex);
+    std::shared_lock lock(m_mutex);
     auto it = m_entries.find(key);
     if (it != m_entries.end() && it->second.generation == generation &&
         now - it->second.loaded < kRecheckAfter) {
@@ -39,7 +39,7 @@ DirectoryFacts::Entry DirectoryFacts::Current(const std::string& key, uint64_t g
 }
 
 void DirectoryFacts::Store(const std::string& key, Entry entry) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (m_entries.size() >= kMaxEntries) m_entries.clear();
     auto it = m_entries.find(key);
     if (it == m_entries.end()) {

@@ -13,8 +13,8 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -58,7 +58,7 @@ class DirectoryFacts {
 
     Services& m_services;
     std::atomic<uint64_t> m_generation{0};
-    std::mutex m_mutex;                                // guards m_entries
+    std::shared_mutex m_mutex;                         // guards m_entries; lookups share it
     std::unordered_map<std::string, Entry> m_entries;  // key: account in ASCII lower case
 };
 

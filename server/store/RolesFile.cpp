@@ -123,7 +123,11 @@ RolesFile::Signature RolesFile::SignatureOf(const std::filesystem::path& file) {
 
 std::shared_ptr<const RolesSnapshot> RolesFile::Snapshot() const {
     const Signature now = SignatureOf(m_file);
-    std::lock_guard lock(m_snapshotMutex);
+    {
+        std::shared_lock lock(m_snapshotMutex);
+        if (m_snapshot && now == m_signature) return m_snapshot;
+    }
+    std::unique_lock lock(m_snapshotMutex);
     if (m_snapshot && now == m_signature) return m_snapshot;
 
     auto snapshot = std::make_shared<RolesSnapshot>();

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -76,7 +77,7 @@ class RolesFile {
 
     const std::filesystem::path m_file;
     mutable std::mutex m_mutex;
-    mutable std::mutex m_snapshotMutex;  // guards the two below
+    mutable std::shared_mutex m_snapshotMutex;  // guards the two below; readers share it
     mutable Signature m_signature;
     mutable std::shared_ptr<const RolesSnapshot> m_snapshot;
 };
