@@ -23,15 +23,18 @@ namespace {
 struct CommandLine {
     bool headless = false;
     bool setAdminPassword = false;
+    bool initStore = false;
     std::filesystem::path baseDir = ".";
 };
 
 constexpr const char kUsage[] =
     "usage: warden-server [--headless] [--base-dir DIR]\n"
     "       warden-server --set-admin-password [--base-dir DIR]\n"
+    "       warden-server --init-store [--base-dir DIR]\n"
     "  (no option)           open the server window and its tray icon\n"
     "  --headless            run without a window, as a daemon (messages go to stderr)\n"
     "  --set-admin-password  read a new password for \"admin\" from standard input\n"
+    "  --init-store          create what the configured admin store lacks ([ADMIN_STORE])\n"
     "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
@@ -41,13 +44,15 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             out.headless = true;
         } else if (arg == "--set-admin-password") {
             out.setAdminPassword = true;
+        } else if (arg == "--init-store") {
+            out.initStore = true;
         } else if (arg == "--base-dir" && i + 1 < argc) {
             out.baseDir = argv[++i];
         } else {
             return false;
         }
     }
-    return !(out.headless && out.setAdminPassword);
+    return int(out.headless) + int(out.setAdminPassword) + int(out.initStore) <= 1;
 }
 
 // Blocks SIGINT and SIGTERM in every thread started from now on, so that
@@ -75,6 +80,8 @@ int RunHeadless(const CommandLine& cmd) {
     if (!server.Initialise()) return 1;
     switch (server.Start(server.Settings())) {
         case StartResult::kRefused:
+            return 1;  // the view has said which setting is missing
+        case StartResult::kNotListening:
             SayOnStderr("cannot listen on port " + server.Config().listenPort);
             return 1;
         case StartResult::kFailed:
@@ -134,6 +141,9 @@ int ServerMain(int argc, char** argv) {
     if (!ParseCommandLine(argc, argv, cmd)) {
         std::fputs(kUsage, stderr);
         return 2;
+    }
+    if (cmd.initStore) {
+        return InitAdminStore(std::filesystem::absolute(cmd.baseDir), ProgramDir());
     }
     if (cmd.setAdminPassword) {
         const std::filesystem::path base = std::filesystem::absolute(cmd.baseDir);

@@ -1,5 +1,6 @@
 #include "server/shell/ServerStartup.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "protocol/SplitList.h"
@@ -17,6 +18,20 @@ namespace {
 
 constexpr const char kPrompt[] = "提示";
 
+// Four decimal numbers of 0 to 255 joined by dots, as an address control
+// gives them: "10.1" or "10.1.1.1.1" is no address.
+bool IsDottedAddress(std::string_view text) {
+    const std::vector<std::string> parts = SplitList(text, ".");
+    if (parts.size() != 4 || std::count(text.begin(), text.end(), '.') != 3) return false;
+    for (const std::string& part : parts) {
+        if (part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        if (std::stoi(part) > 255) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 ServerStartup::ServerStartup(std::filesystem::path baseDir, StartupView& view,
@@ -32,6 +47,7 @@ ServerStartup::~ServerStartup() {
 
 bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
+    WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
     m_adminStore = std::make_unique<AdminStore>(m_baseDir);
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
@@ -45,6 +61,11 @@ bool ServerStartup::Initialise() {
     m_services.adminStore = m_adminStore.get();
     m_services.im = &m_im;
     m_services.ordering = m_ordering.get();
+    // A database error while looking a department up is the operator's to
+    // see; the request itself only hears that the ordering failed.
+    m_ordering->SetLookupErrorReporter([this](const std::string& detail) {
+        m_view.ShowRequestError("error", "department ordering lookup failed: " + detail);
+    });
     m_dispatcher = std::make_unique<Dispatcher>(m_services, m_config.requireLogin);
     RegisterAllHandlers(*m_dispatcher);
 
@@ -63,7 +84,12 @@ StartSettings ServerStartup::Settings() const {
 }
 
 std::filesystem::path ServerStartup::ReadImInstallDir() const {
-    if (m_config.imInstallDir) return *m_config.imInstallDir;
+    if (m_config.imInstallDir) {
+        // Relative to the base directory, not to wherever the process was
+        // started (under the service manager, the root).
+        const std::filesystem::path configured(*m_config.imInstallDir);
+        return configured.empty() ? configured : m_baseDir / configured;
+    }
     return ResolveImInstallDir("", m_baseDir);
 }
 
@@ -98,7 +124,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
     const std::string address(Trim(typed.imAddress));
     const std::string imPort(Trim(typed.imPort));
     const std::string listenPort(Trim(typed.listenPort));
-    if (address.empty() || address == "0.0.0.0") {
+    if (!IsDottedAddress(address) || address == "0.0.0.0") {
         m_view.ShowMessage("请设置VEX服务器IP", kPrompt, MessageIcon::kInformation);
         m_view.FocusField(SettingField::kImAddress);
         return StartResult::kRefused;
@@ -122,7 +148,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
 
     OpenOrdering(address);
 
-    if (!m_engine->CreateListener(listenPort)) return StartResult::kRefused;
+    if (!m_engine->CreateListener(listenPort)) return StartResult::kNotListening;
     if (!m_engineStarted) {
         m_engine->Start();
         m_engineStarted = true;

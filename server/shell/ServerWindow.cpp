@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "server/shell/PortKeyFilter.h"
+#include "server/shell/StderrView.h"
 
 namespace warden {
 
@@ -63,8 +64,10 @@ ServerWindow::ServerWindow(QWidget* parent) : QDialog(parent) {
 
     m_imAddress = new QLineEdit(this);
     m_imAddress->setObjectName("imAddress");
+    // Only a whole dotted address is acceptable; shorter text may be typed
+    // on the way to one, and Start refuses it.
     static const QRegularExpression kIpv4(
-        R"(^((25[0-5]|2[0-4]\d|1?\d?\d)\.){0,3}(25[0-5]|2[0-4]\d|1?\d?\d)?$)");
+        R"(^((25[0-5]|2[0-4]\d|1?\d?\d)\.){3}(25[0-5]|2[0-4]\d|1?\d?\d)$)");
     m_imAddress->setValidator(new QRegularExpressionValidator(kIpv4, m_imAddress));
     m_imPort = new QLineEdit(this);
     m_imPort->setObjectName("imPort");
@@ -136,6 +139,15 @@ void ServerWindow::ShowMessage(const std::string& text, const std::string& capti
     }
     QMessageBox box(BoxIcon(icon), qcaption, qtext, QMessageBox::Ok, this);
     box.exec();
+}
+
+void ServerWindow::ShowRequestError(const std::string& text, const std::string& detail) {
+    SayOnStderr("error: " + detail);
+    // Called from a request worker: the box is shown later, on the window's
+    // thread, and the worker goes on at once.
+    QMetaObject::invokeMethod(
+        this, [this, text] { ShowMessage(text, kServerTitle, MessageIcon::kError); },
+        Qt::QueuedConnection);
 }
 
 void ServerWindow::FocusField(SettingField field) {

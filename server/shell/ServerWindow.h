@@ -28,6 +28,7 @@ class ServerWindow : public QDialog, public StartupView {
     // StartupView
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
+    void ShowRequestError(const std::string& text, const std::string& detail) override;
     void FocusField(SettingField field) override;
     void SetStartEnabled(bool enabled) override;
 

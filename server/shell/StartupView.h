@@ -19,8 +19,13 @@ struct StartSettings {
 class StartupView {
   public:
     virtual ~StartupView() = default;
+    // Called on the thread that runs start-up.
     virtual void ShowMessage(const std::string& text, const std::string& caption,
                              MessageIcon icon) = 0;
+    // An error met while serving a request, for the operator: `text` is what
+    // the window shows, `detail` what a log line adds. Called from request
+    // workers; must not wait for anyone.
+    virtual void ShowRequestError(const std::string& text, const std::string& detail) = 0;
     virtual void FocusField(SettingField field) = 0;
     virtual void SetStartEnabled(bool enabled) = 0;
 };

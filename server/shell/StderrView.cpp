@@ -27,4 +27,9 @@ void StderrView::ShowMessage(const std::string& text, const std::string&, Messag
     SayOnStderr(prefix + line);
 }
 
+void StderrView::ShowRequestError(const std::string& text, const std::string& detail) {
+    // One line per error, so the line alone must say what happened.
+    SayOnStderr(detail.empty() ? "error: " + text : "error: " + detail);
+}
+
 }  // namespace warden

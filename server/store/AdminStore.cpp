@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -12,6 +13,7 @@
 
 #include "server/store/Odbc.h"
 #include "server/store/PasswordHash.h"
+#include "server/store/StoreSchema.h"
 
 namespace warden {
 
@@ -25,16 +27,31 @@ constexpr const char kListAdmins[] =
     "SELECT admin_name FROM vex_2nd_admins WHERE is_sadmin IS NULL OR is_sadmin='' "
     "ORDER BY admin_name";
 constexpr const char kFindAdmin[] = "SELECT admin_name FROM vex_2nd_admins WHERE admin_name=?";
+// A save writes the row together with the roles it is about to put in the
+// roles file (pending_roles), in one statement; the journal is cleared once
+// the file holds them. A save cut short is finished at the next start.
 constexpr const char kInsertAdmin[] =
-    "INSERT INTO vex_2nd_admins(admin_name, admin_depts) VALUES (?, ?)";
-constexpr const char kUpdateDepts[] = "UPDATE vex_2nd_admins SET admin_depts=? WHERE admin_name=?";
+    "INSERT INTO vex_2nd_admins(admin_name, admin_depts, pending_roles) VALUES (?, ?, ?)";
+constexpr const char kUpdateDepts[] =
+    "UPDATE vex_2nd_admins SET admin_depts=?, pending_roles=? WHERE admin_name=?";
+constexpr const char kUndoUpdate[] =
+    "UPDATE vex_2nd_admins SET admin_depts=?, pending_roles=NULL WHERE admin_name=?";
+constexpr const char kClearPending[] =
+    "UPDATE vex_2nd_admins SET pending_roles=NULL WHERE admin_name=? AND pending_roles=?";
+constexpr const char kPendingSaves[] =
+    "SELECT admin_name, pending_roles FROM vex_2nd_admins WHERE pending_roles IS NOT NULL "
+    "ORDER BY admin_name";
 constexpr const char kSetPassword[] = "UPDATE vex_2nd_admins SET admin_pwd=? WHERE admin_name=?";
 constexpr const char kSuperFlagOf[] = "SELECT is_sadmin FROM vex_2nd_admins WHERE admin_name=?";
 constexpr const char kDeleteAdmin[] = "DELETE FROM vex_2nd_admins WHERE admin_name=?";
 // Touches every column the store uses, so a wrong file fails at start-up
 // rather than at the first request.
 constexpr const char kProbe[] =
-    "SELECT admin_name, admin_pwd, admin_depts, is_sadmin FROM vex_2nd_admins WHERE 1=0";
+    "SELECT admin_name, admin_pwd, admin_depts, is_sadmin, pending_roles FROM vex_2nd_admins "
+    "WHERE 1=0";
+
+// How long the connection may go unused before it is checked (see Live).
+constexpr std::chrono::seconds kQuietSpell{1};
 
 std::string Describe(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
@@ -110,6 +127,11 @@ std::filesystem::path AdminStore::TemplateFile() const {
     return m_baseDir / "DB" / "db.orig";
 }
 
+bool AdminStore::UsesDataFile(const std::string& connectionPattern) const {
+    const std::string file = DataFile().string();
+    return ConnectionString(connectionPattern).find(file) != std::string::npos;
+}
+
 bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::string& problem) {
     std::error_code ec;
     const std::filesystem::path data = DataFile();
@@ -137,19 +159,71 @@ bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::st
     return true;
 }
 
+std::string AdminStore::ConnectionString(const std::string& connectionPattern) const {
+    return FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string());
+}
+
 void AdminStore::OpenDatabase(const std::string& connectionPattern) {
-    auto connection = std::make_unique<OdbcConnection>(
-        FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string()));
+    const std::string connectionString = ConnectionString(connectionPattern);
+    auto connection = std::make_unique<OdbcConnection>(connectionString);
+    // A database system without a built-in schema is used as it stands.
+    std::optional<StoreDialect> dialect = DialectOf(*connection);
+    if (dialect &&
+        !ApplySchema(*connection, StoreSchema(*dialect), SchemaMode::kUpgrade).storeFound) {
+        // The driver's reason tells a wrong file from an empty database.
+        try {
+            connection->Execute(kProbe);
+        } catch (const OdbcError& e) {
+            throw OdbcError(std::string(e.what()) +
+                                " (no admin store there; `warden-server --init-store` creates one)",
+                            e.SqlState());
+        }
+    }
     connection->Execute(kProbe);
     std::lock_guard lock(m_mutex);
     m_connection = std::move(connection);
+    m_connectionString = connectionString;
+}
+
+OdbcConnection* AdminStore::Live() {
+    if (!m_connection) return nullptr;
+    // A driver learns that the database dropped the session only from a
+    // failed call: after a quiet spell, one cheap query finds it out so that
+    // the real one need not fail.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastUse >= kQuietSpell) {
+        try {
+            m_connection->Execute("SELECT 1");
+        } catch (const OdbcError&) {
+            // Dead() below tells whether it was the link.
+        }
+    }
+    m_lastUse = now;
+    if (m_connection->Dead()) {
+        try {
+            m_connection = std::make_unique<OdbcConnection>(m_connectionString);
+        } catch (const OdbcError&) {
+            // Still unreachable: this operation fails, the next one tries again.
+        }
+    }
+    return m_connection.get();
+}
+
+std::vector<std::string> AdminStore::InitDatabase(const std::string& connectionPattern) {
+    OdbcConnection connection(ConnectionString(connectionPattern));
+    std::optional<StoreDialect> dialect = DialectOf(connection);
+    if (!dialect) {
+        throw std::runtime_error("no admin store schema for the database system \"" +
+                                 connection.DbmsName() + "\" (only SQLite and PostgreSQL)");
+    }
+    return ApplySchema(connection, StoreSchema(*dialect), SchemaMode::kCreate).applied;
 }
 
 bool AdminStore::VerifyAccount(const std::string& name, const std::string& password, bool rehash) {
     std::vector<std::string> stored;
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         OdbcStatement query(*m_connection, kPasswordsOf);
         query.Execute({name});
         while (query.Fetch()) {
@@ -189,7 +263,7 @@ bool AdminStore::HasInitialPassword() {
 std::string AdminStore::GetAdminDepts(const std::string& name) {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return {};
+        if (!Live()) return {};
         OdbcStatement query(*m_connection, kDeptsOf);
         query.Execute({name});
         if (!query.Fetch()) return {};
@@ -202,7 +276,7 @@ std::string AdminStore::GetAdminDepts(const std::string& name) {
 std::string AdminStore::ListAdmins() {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return {};
+        if (!Live()) return {};
         OdbcStatement query(*m_connection, kListAdmins);
         query.Execute();
         std::string list;
@@ -224,23 +298,76 @@ bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
     // Held across the row and the roles file so that two saves of one name
     // cannot leave the row of one and the roles of the other.
     std::lock_guard lock(m_mutex);
-    if (!m_connection) return false;
+    if (!Live()) return false;
+    bool existed = false;
+    std::optional<std::string> oldDepts;
     try {
-        bool exists;
         {
-            OdbcStatement query(*m_connection, kFindAdmin);
+            OdbcStatement query(*m_connection, kDeptsOf);
             query.Execute({name});
-            exists = query.Fetch();
+            existed = query.Fetch();
+            if (existed) oldDepts = query.Text(1);
         }
-        if (exists) {
-            m_connection->Execute(kUpdateDepts, {depts, name});
+        if (existed) {
+            m_connection->Execute(kUpdateDepts, {depts, roles, name});
         } else {
-            m_connection->Execute(kInsertAdmin, {name, depts});
+            m_connection->Execute(kInsertAdmin, {name, depts, roles});
         }
     } catch (const std::exception&) {
         return false;
     }
-    return m_roles.Set(name, roles);
+    if (!m_roles.Set(name, roles)) {
+        // Neither changes: the row goes back to what it was.
+        try {
+            if (existed) {
+                m_connection->Execute(kUndoUpdate,
+                                      {oldDepts ? OdbcValue(*oldDepts) : OdbcValue(nullptr), name});
+            } else {
+                m_connection->Execute(kDeleteAdmin, {name});
+            }
+        } catch (const std::exception&) {
+            // The journal stays, so the next start completes the save: the
+            // two still end up changed together.
+        }
+        return false;
+    }
+    try {
+        m_connection->Execute(kClearPending, {name, roles});
+    } catch (const std::exception&) {
+        // Left in the journal, the same roles are written again at the next
+        // start, which changes nothing.
+    }
+    return true;
+}
+
+std::string AdminStore::FinishPendingSaves() {
+    std::lock_guard lock(m_mutex);
+    if (!Live()) return "the admin store is not open";
+    std::vector<std::pair<std::string, std::string>> pending;
+    std::string problem;
+    try {
+        OdbcStatement query(*m_connection, kPendingSaves);
+        query.Execute();
+        while (query.Fetch()) {
+            std::optional<std::string> name = query.Text(1);
+            std::optional<std::string> roles = query.Text(2);
+            if (name && roles) pending.emplace_back(std::move(*name), std::move(*roles));
+        }
+        for (const auto& [name, roles] : pending) {
+            if (m_roles.Set(name, roles)) {
+                m_connection->Execute(kClearPending, {name, roles});
+            } else {
+                problem += (problem.empty() ? "" : ", ") + name;
+            }
+        }
+    } catch (const std::exception& e) {
+        return std::string("cannot finish interrupted administrator saves: ") + e.what();
+    }
+    if (problem.empty()) return {};
+    return "cannot write " + m_roles.Path().string() +
+           "; the roles of these administrators were saved in the admin store and will be "
+           "written at the next start: " +
+           problem;
 }
 
 bool AdminStore::SetPassword(const std::string& name, const std::string& password) {
@@ -248,7 +375,7 @@ bool AdminStore::SetPassword(const std::string& name, const std::string& passwor
         std::optional<std::string> hash = HashPassword(password);
         if (!hash) return false;
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         m_connection->Execute(kSetPassword, {*hash, name});
         return true;
     } catch (const std::exception&) {
@@ -260,7 +387,7 @@ bool AdminStore::DeleteAdmin(const std::string& name) {
     ChangeMark mark(m_generation);
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         {
             // Removing the super administrator would lock everybody out.
             OdbcStatement query(*m_connection, kSuperFlagOf);
@@ -289,7 +416,7 @@ bool AdminStore::SetAdminRoles(const std::string& name, const std::string& roles
 bool AdminStore::HasAccount(const std::string& name) {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         OdbcStatement query(*m_connection, kFindAdmin);
         query.Execute({name});
         return query.Fetch();
@@ -300,7 +427,7 @@ bool AdminStore::HasAccount(const std::string& name) {
 
 std::optional<std::string> AdminStore::FindAdmin(const std::string& name) {
     std::lock_guard lock(m_mutex);
-    if (!m_connection) throw std::runtime_error("the admin store is not open");
+    if (!Live()) throw std::runtime_error("the admin store is not open");
     OdbcStatement query(*m_connection, kDeptsOf);
     query.Execute({name});
     if (!query.Fetch()) return std::nullopt;

@@ -1,8 +1,16 @@
--- The template admin store (DB/db.orig), built into a SQLite file at build
--- time and copied to DB/db.dat on a server's first start.
+-- The admin store on SQLite: built into the template DB/db.orig at build
+-- time (copied to DB/db.dat on a server's first start), and what
+-- `warden-server --init-store` creates in an empty SQLite database.
+--
+-- Each "-- step:" line starts one step, which makes one table or adds one
+-- column; the server applies at start every step an existing store lacks.
+-- A released step is never edited: a later change is a new step at the end.
+-- AdminStoreSchemaPostgres.sql holds the same steps for PostgreSQL.
 --
 -- Account names compare without regard to case, as they always have (a login
 -- as "ADMIN" is the super administrator's); passwords compare exactly.
+
+-- step: table vex_2nd_admins
 CREATE TABLE vex_2nd_admins (
     admin_name  TEXT COLLATE NOCASE NOT NULL PRIMARY KEY,
     admin_pwd   TEXT,
@@ -15,3 +23,9 @@ CREATE TABLE vex_2nd_admins (
 -- warns at every start until it has been changed.
 INSERT INTO vex_2nd_admins (admin_name, admin_pwd, admin_depts, is_sadmin)
 VALUES ('admin', 'admin', NULL, '1');
+
+-- step: column vex_2nd_admins.pending_roles
+-- The roles a save is writing to RolesAdmin.ini, set with admin_depts and
+-- cleared once the file holds them; a value left by a crash is written to the
+-- file at the next start.
+ALTER TABLE vex_2nd_admins ADD COLUMN pending_roles TEXT;

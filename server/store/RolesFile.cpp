@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "server/store/ConfigFile.h"
+
 namespace warden {
 
 namespace {
@@ -131,13 +133,10 @@ std::shared_ptr<const RolesSnapshot> RolesFile::Snapshot() const {
     if (m_snapshot && now == m_signature) return m_snapshot;
 
     auto snapshot = std::make_shared<RolesSnapshot>();
-    std::error_code ec;
     if (now.exists) {
-        // Only a regular file is read: the INI reader sizes its buffer from
-        // the file's length, which a folder or a device does not have.
-        if (!std::filesystem::is_regular_file(m_file, ec)) return nullptr;
         RolesIni ini;
-        if (ini.LoadFile(m_file.c_str()) < 0) return nullptr;
+        const std::optional<std::string> text = ReadConfigFile(m_file);
+        if (!text || ini.LoadData(text->data(), text->size()) < 0) return nullptr;
         CSimpleIniA::TNamesDepend sections;
         ini.GetAllSections(sections);
         for (const auto& section : sections) {
@@ -159,8 +158,8 @@ bool RolesFile::Set(const std::string& account, const std::string& roles) {
     std::error_code ec;
     if (std::filesystem::exists(m_file, ec)) {
         // Never replace a file we could not read: its other sections would go.
-        if (!std::filesystem::is_regular_file(m_file, ec)) return false;
-        if (ini.LoadFile(m_file.c_str()) < 0) return false;
+        const std::optional<std::string> text = ReadConfigFile(m_file);
+        if (!text || ini.LoadData(text->data(), text->size()) < 0) return false;
     } else if (ec) {
         return false;
     }

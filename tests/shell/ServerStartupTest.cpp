@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "server/im/ImError.h"
+#include "server/im/ImInstallDir.h"
+#include "server/shell/AdminStoreSetup.h"
 #include "server/shell/ComErrorReport.h"
 #include "server/shell/ServerStartup.h"
+#include "server/store/Odbc.h"
 #include "tests/support/FakeIm.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TempDir.h"
+#include "vexdir/VexDirectory.h"
 
 namespace warden::test {
 namespace {
@@ -22,6 +29,10 @@ class RecordingView : public StartupView {
         captions.push_back(caption);
         icons.push_back(icon);
     }
+    void ShowRequestError(const std::string& text, const std::string& detail) override {
+        std::lock_guard lock(mutex);  // called from request workers
+        requestErrors.push_back(text + " / " + detail);
+    }
     void FocusField(SettingField field) override { focus = field; }
     void SetStartEnabled(bool enabled) override { startEnabled = enabled; }
 
@@ -31,6 +42,8 @@ class RecordingView : public StartupView {
 
     std::vector<std::string> messages, captions;
     std::vector<MessageIcon> icons;
+    std::mutex mutex;
+    std::vector<std::string> requestErrors;
     std::optional<SettingField> focus;
     bool startEnabled = true;
 };
@@ -78,6 +91,10 @@ TEST_F(ServerStartupTest, MissingSettingsAreNamedInOrderAndNothingIsSaved) {
     EXPECT_EQ(view.focus, SettingField::kImAddress);
     EXPECT_EQ(startup->Start({"0.0.0.0", "8006", "8800"}), StartResult::kRefused);
     EXPECT_EQ(view.messages.back(), "请设置VEX服务器IP");
+    for (const char* partial : {"10.1", "10.1.1", "10.1.1.1.1", "10.1.1.256", "a.b.c.d"}) {
+        EXPECT_EQ(startup->Start({partial, "8006", "8800"}), StartResult::kRefused) << partial;
+        EXPECT_EQ(view.messages.back(), "请设置VEX服务器IP");
+    }
     EXPECT_EQ(startup->Start({"10.0.0.1", " ", ""}), StartResult::kRefused);
     EXPECT_EQ(view.messages.back(), "请设置VEX服务器端口");
     EXPECT_EQ(view.focus, SettingField::kImPort);
@@ -160,6 +177,55 @@ TEST_F(ServerStartupTest, AnUnreadableInstallDirectoryTurnsOrderingOffWithAnErro
     EXPECT_FALSE(startup->OrderingAvailable());
 }
 
+TEST_F(ServerStartupTest, ARelativeInstallDirectoryIsTakenFromTheBaseDirectory) {
+    WriteConfig("[VEX_SERVER]\nINSTALLDIR=vexrel\n");
+    EXPECT_EQ(Make()->ReadImInstallDir(), dir.Path() / "vexrel");
+    WriteConfig("[VEX_SERVER]\nINSTALLDIR=/opt/vex\n");
+    EXPECT_EQ(Make()->ReadImInstallDir(), "/opt/vex");
+}
+
+TEST_F(ServerStartupTest, TheInitialPasswordWarningIsChinese) {
+    Make();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0], kInitialPasswordWarning);
+    EXPECT_EQ(view.icons[0], MessageIcon::kWarning);
+}
+
+// The embedded directory lives on this machine: another machine's address
+// fails Start like a directory that cannot be reached, with the error report.
+TEST_F(ServerStartupTest, AnAddressOfAnotherMachineFailsStart) {
+    ServerStartup startup(dir.Path(), view);
+    ASSERT_TRUE(startup.Initialise());
+    EXPECT_EQ(startup.Start({"192.0.2.1", "8006", "0"}), StartResult::kFailed);
+    ASSERT_GE(view.messages.size(), 2u);
+    const std::string& report = view.messages[view.messages.size() - 2];
+    EXPECT_EQ(report.rfind("发生错误!\nCode = 800706ba\n", 0), 0u) << report;
+    EXPECT_NE(report.find("192.0.2.1 不是本机的地址"), std::string::npos) << report;
+    EXPECT_EQ(view.messages.back(), "连接VEX服务器失败");
+    EXPECT_FALSE(startup.ListeningPort().has_value());
+    EXPECT_EQ(startup.Start({"127.0.0.1", "8006", "0"}), StartResult::kRunning);
+}
+
+TEST_F(ServerStartupTest, AnOrderingLookupErrorIsShownToTheOperator) {
+    OpenVexDirectory(dir.Path() / "vex")->GetDeptManager().AddDept("甲", "");
+    auto startup = Make();
+    ASSERT_EQ(startup->Start(good), StartResult::kRunning);
+    ASSERT_TRUE(startup->OrderingAvailable());
+    {
+        OdbcConnection vex("DRIVER=" + SqliteOdbcDriver() +
+                           ";Database=" + ImDatabasePath(dir.Path() / "vex").string());
+        vex.Execute("ALTER TABLE vex_dept RENAME TO vex_dept_gone");
+    }
+    Client client(*startup->ListeningPort());
+    ASSERT_TRUE(client.LoginAsAdmin());
+    EXPECT_EQ(client.Ask("SetDeptOrder.asp?deptName=\\甲`nextDeptName=\\甲`isLast=0"),
+              "error:修改部门顺序失败");
+    std::lock_guard lock(view.mutex);
+    ASSERT_EQ(view.requestErrors.size(), 1u);
+    EXPECT_EQ(view.requestErrors[0].rfind("error / department ordering lookup failed: ", 0), 0u)
+        << view.requestErrors[0];
+}
+
 TEST_F(ServerStartupTest, AnAdminStoreThatCannotBeOpenedStopsStartUp) {
     WriteConfig("[ADMIN_STORE]\nCONNECTION=DRIVER=/nonexistent/driver.so;Database=%FILE%\n");
     ServerStartup startup(dir.Path(), view);
@@ -182,6 +248,33 @@ TEST(ReportComErrorTest, FormatsCodeMeaningSourceAndDescription) {
     // The first code of the range has no number of its own.
     EXPECT_NE(ReportComError(ImError(0x80040200, "", "")).find("Unknown error 0x80040200"),
               std::string::npos);
+}
+
+TEST(ReadableSecretTest, WarnsOnlyWhenEveryUserMayReadADatabasePassword) {
+    TempDir dir;
+    const std::filesystem::path cfg = dir.Path() / "server.cfg";
+    const struct {
+        mode_t mode;
+        std::string connection;
+        bool warns;
+    } cases[] = {
+        {0644, "DRIVER={PostgreSQL Unicode};Database=w;Uid=w;Pwd=s3cret", true},
+        {0604, "DRIVER=x;PASSWORD={a;b}", true},
+        {0640, "DRIVER=x;Pwd=s3cret", false},  // the server's group may read it
+        {0600, "DRIVER=x;Pwd=s3cret", false},
+        {0644, "DRIVER=SQLite3;Database=%FILE%;NoCreat=1", false},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(cfg) << "[ADMIN_STORE]\nCONNECTION=" << c.connection << "\n";
+        ASSERT_EQ(::chmod(cfg.c_str(), c.mode), 0);
+        RecordingView view;
+        WarnAboutReadableSecret(cfg, LoadServerConfig(cfg), view);
+        ASSERT_EQ(view.messages.size(), c.warns ? 1u : 0u) << c.connection;
+        if (c.warns) {
+            EXPECT_NE(view.messages[0].find(cfg.string()), std::string::npos);
+            EXPECT_EQ(view.icons[0], MessageIcon::kWarning);
+        }
+    }
 }
 
 }  // namespace

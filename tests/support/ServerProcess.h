@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace warden::test {
 
@@ -54,12 +55,13 @@ class Client {
 
     bool Connected() const { return m_fd >= 0; }
     // Sends `request` (UTF-8, encoded to GBK) and returns the reply (decoded),
-    // or nullopt when none arrives within `wait`.
+    // or nullopt when none arrives within `wait` (as long as a console waits:
+    // a loaded machine can take seconds over logins that hash passwords).
     std::optional<std::string> Ask(const std::string& request,
-                                   std::chrono::milliseconds wait = std::chrono::seconds(5));
+                                   std::chrono::milliseconds wait = std::chrono::seconds(30));
     // Sends raw bytes and reads raw bytes back, without any codec.
     std::optional<std::string> AskRaw(const std::string& bytes,
-                                      std::chrono::milliseconds wait = std::chrono::seconds(5));
+                                      std::chrono::milliseconds wait = std::chrono::seconds(30));
     // Logs in as the super administrator (password "admin" by default).
     bool LoginAsAdmin(const std::string& password = "admin");
     int Fd() const { return m_fd; }
@@ -67,6 +69,16 @@ class Client {
   private:
     int m_fd = -1;
 };
+
+struct RunResult {
+    int exitCode = -1;
+    std::string errors;
+};
+
+// Runs `program` with `args` to its end, feeding `input` on standard input (a
+// pipe, so not a terminal), and collects its standard error.
+RunResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                     const std::string& input = "");
 
 // `utf8` in GBK; throws when GBK cannot carry it.
 std::string Gbk(const std::string& utf8);
