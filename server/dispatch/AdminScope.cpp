@@ -24,12 +24,11 @@ DeptKey NormaliseDeptPath(std::string_view path) {
     return key;
 }
 
-AdminScope::AdminScope(std::string_view depts, std::string_view roles) {
+AdminScope::AdminScope(std::string_view depts) {
     for (const std::string& entry : SplitList(depts, ";")) {
         DeptKey key = NormaliseDeptPath(entry);
         if (!key.empty()) m_depts.push_back(std::move(key));
     }
-    for (const std::string& role : SplitList(roles, "|")) m_roles.push_back(LowerAscii(role));
 }
 
 bool AdminScope::Within(std::string_view path, bool strictly) const {
@@ -48,7 +47,11 @@ bool AdminScope::HasInside(std::string_view path) const {
     return Within(path, /*strictly=*/true);
 }
 
-bool AdminScope::MayGrant(std::string_view role) const {
+GrantableRoles::GrantableRoles(std::string_view roles) {
+    for (const std::string& role : SplitList(roles, "|")) m_roles.push_back(LowerAscii(role));
+}
+
+bool GrantableRoles::MayGrant(std::string_view role) const {
     const std::string lower = LowerAscii(role);
     return std::find(m_roles.begin(), m_roles.end(), lower) != m_roles.end();
 }

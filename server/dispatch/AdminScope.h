@@ -1,5 +1,6 @@
 // What one second-level administrator may manage: the departments assigned
-// to him with everything below them, and the roles he may give or take away.
+// to him with everything below them (AdminScope), and the roles he may give
+// or take away (GrantableRoles).
 //
 // Departments are compared as the IM directory looks a path up: the path is
 // cut at "\" with empty pieces skipped, so leading, trailing and doubled "\"
@@ -24,10 +25,10 @@ DeptKey NormaliseDeptPath(std::string_view path);
 class AdminScope {
   public:
     AdminScope() = default;
-    // `depts`: the departments text of his row, paths each followed by ";";
-    // `roles`: his roles text, names each followed by "|". An entry that
-    // names the top level is ignored: it would hand out the whole directory.
-    AdminScope(std::string_view depts, std::string_view roles);
+    // `depts`: the departments text of his row, paths each followed by ";".
+    // An entry that names the top level is ignored: it would hand out the
+    // whole directory.
+    explicit AdminScope(std::string_view depts);
 
     // `path` is one of his departments or lies below one.
     bool Covers(std::string_view path) const;
@@ -35,14 +36,23 @@ class AdminScope {
     // are not inside: renaming, moving, deleting or reordering one would
     // change other administrators' trees and his own stored paths.
     bool HasInside(std::string_view path) const;
-    // `role` is in his list (names compare in any ASCII letter case, as the
-    // directory compares role names).
-    bool MayGrant(std::string_view role) const;
 
   private:
     bool Within(std::string_view path, bool strictly) const;
 
     std::vector<DeptKey> m_depts;
+};
+
+class GrantableRoles {
+  public:
+    // `roles`: his roles text, names each followed by "|".
+    explicit GrantableRoles(std::string_view roles);
+
+    // `role` is in his list (names compare whole, in any ASCII letter case,
+    // as the directory compares role names).
+    bool MayGrant(std::string_view role) const;
+
+  private:
     std::vector<std::string> m_roles;  // in ASCII lower case
 };
 

@@ -138,7 +138,9 @@ bool Delegation::AllowsUserWrite(const ParamMap& params, const Session& session,
         held = GetUserRoleList(*RootOf(m_services), user);
     }
     const RoleChanges changes = PlanUserRoles(held, GetParam(params, key::kRoles));
-    auto grantable = [&](const std::string& role) { return scope.MayGrant(role); };
+    if (changes.removed.empty() && changes.added.empty()) return true;
+    const GrantableRoles roles = m_roster.RolesOf(session.account);
+    auto grantable = [&](const std::string& role) { return roles.MayGrant(role); };
     return std::all_of(changes.removed.begin(), changes.removed.end(), grantable) &&
            std::all_of(changes.added.begin(), changes.added.end(), grantable);
 }

@@ -19,7 +19,7 @@ TEST(AdminScopeTest, PathsCompareAsTheDirectoryLooksThemUp) {
         bool covers;
         bool inside;
     };
-    const AdminScope scope("\\销售部\\华东区;\\Lab\\East;\\;;", "");
+    const AdminScope scope("\\销售部\\华东区;\\Lab\\East;\\;;");
     for (const Case& c : std::initializer_list<Case>{
              {"\\销售部\\华东区", true, false},
              {"\\\\销售部\\\\华东区\\\\", true, false},
@@ -40,18 +40,18 @@ TEST(AdminScopeTest, PathsCompareAsTheDirectoryLooksThemUp) {
         EXPECT_EQ(scope.HasInside(c.path), c.inside) << c.path;
     }
     // No departments, or only the top level, hand out nothing.
-    EXPECT_FALSE(AdminScope("\\;", "").Covers("\\销售部"));
-    EXPECT_FALSE(AdminScope("", "").Covers(""));
+    EXPECT_FALSE(AdminScope("\\;").Covers("\\销售部"));
+    EXPECT_FALSE(AdminScope("").Covers(""));
 }
 
-TEST(AdminScopeTest, RolesCompareWholeInAnyAsciiCase) {
-    const AdminScope scope("", "经理|Manager| 顾问|");
-    EXPECT_TRUE(scope.MayGrant("经理"));
-    EXPECT_TRUE(scope.MayGrant("MANAGER"));
-    EXPECT_TRUE(scope.MayGrant(" 顾问"));
-    EXPECT_FALSE(scope.MayGrant("顾问"));
-    EXPECT_FALSE(scope.MayGrant("经"));
-    EXPECT_FALSE(scope.MayGrant(""));
+TEST(GrantableRolesTest, RolesCompareWholeInAnyAsciiCase) {
+    const GrantableRoles roles("经理|Manager| 顾问|");
+    EXPECT_TRUE(roles.MayGrant("经理"));
+    EXPECT_TRUE(roles.MayGrant("MANAGER"));
+    EXPECT_TRUE(roles.MayGrant(" 顾问"));
+    EXPECT_FALSE(roles.MayGrant("顾问"));
+    EXPECT_FALSE(roles.MayGrant("经"));
+    EXPECT_FALSE(roles.MayGrant(""));
 }
 
 // The roster follows the store's writes, the roles file written by anyone,
@@ -73,14 +73,14 @@ TEST(AdminRosterTest, FollowsTheStoreAndTheRolesFile) {
     auto bob = roster.Find("BOB");
     EXPECT_TRUE(bob->isAdmin);
     EXPECT_TRUE(bob->scope.HasInside("\\研发部\\一组"));
-    EXPECT_TRUE(bob->scope.MayGrant("经理"));
+    EXPECT_TRUE(roster.RolesOf("bob").MayGrant("经理"));
 
     {
         std::ofstream roles(dir.Path() / "RolesAdmin.ini", std::ios::trunc);
         roles << "[Bob]\nROLES=顾问|\n";
     }
-    EXPECT_FALSE(roster.Find("bob")->scope.MayGrant("经理"));
-    EXPECT_TRUE(roster.Find("bob")->scope.MayGrant("顾问"));
+    EXPECT_FALSE(roster.RolesOf("bob").MayGrant("经理"));
+    EXPECT_TRUE(roster.RolesOf("bob").MayGrant("顾问"));
 
     ASSERT_TRUE(store.SaveAdmin("bob", "\\销售部;", "顾问|"));
     EXPECT_FALSE(roster.Find("bob")->scope.Covers("\\研发部"));
@@ -92,7 +92,7 @@ TEST(AdminRosterTest, FollowsTheStoreAndTheRolesFile) {
     // A roles file that cannot be read decides nothing.
     std::filesystem::remove(dir.Path() / "RolesAdmin.ini");
     std::filesystem::create_directory(dir.Path() / "RolesAdmin.ini");
-    EXPECT_THROW(roster.Find("carol"), std::runtime_error);
+    EXPECT_THROW(roster.RolesOf("carol"), std::runtime_error);
 }
 
 }  // namespace
