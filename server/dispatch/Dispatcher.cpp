@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "protocol/Replies.h"
+#include "server/dispatch/FieldLimits.h"
 
 namespace warden {
 
@@ -56,6 +57,8 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         if (m_requireLogin) verdict = m_delegation.Check(entry, parsed.params, session);
         if (verdict.refusal != nullptr) {
             reply = verdict.refusal;
+        } else if (auto refusal = CheckFieldLimits(entry.name, parsed.params)) {
+            reply = *refusal;  // nothing is written: the handler does not run
         } else {
             RequestContext context{parsed.params, session, m_services,
                                    verdict.admin ? &verdict.admin->scope : nullptr};

@@ -9,6 +9,7 @@
 #include "server/im/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
 #include "server/shell/AdminStoreSetup.h"
+#include "server/shell/DataFiles.h"
 #include "server/store/AdminStore.h"
 #include "vexdir/VexDirectory.h"
 
@@ -49,6 +50,7 @@ bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
     WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
     m_adminStore = std::make_unique<AdminStore>(m_baseDir);
+    PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
     if (!m_config.requireLogin) {
@@ -91,6 +93,13 @@ std::filesystem::path ServerStartup::ReadImInstallDir() const {
         return configured.empty() ? configured : m_baseDir / configured;
     }
     return ResolveImInstallDir("", m_baseDir);
+}
+
+std::filesystem::path ServerStartup::ImHome() const {
+    // With no install directory known, the embedded directory keeps its
+    // default home below the base directory.
+    const std::filesystem::path dir = ReadImInstallDir();
+    return dir.empty() ? ResolveImInstallDir("", m_baseDir) : dir;
 }
 
 bool ServerStartup::OrderingAvailable() const {
@@ -157,10 +166,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
     // Each attempt makes a new root.
     m_root.reset();
     m_im.SetRoot(nullptr);
-    const std::filesystem::path dir = ReadImInstallDir();
-    // With no install directory known, the embedded directory keeps its
-    // default home below the base directory.
-    const std::filesystem::path home = dir.empty() ? ResolveImInstallDir("", m_baseDir) : dir;
+    const std::filesystem::path home = ImHome();
     const RootFactory makeRoot = [this, home] { return m_factory(home); };
     if (!ConnectAndRegister(m_root, makeRoot, address, std::atoi(imPort.c_str()), m_view)) {
         m_root.reset();

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <stdexcept>
 
 #include "server/store/ConfigFile.h"
+#include "server/store/TemporaryFiles.h"
 
 namespace warden {
 
@@ -59,10 +61,11 @@ bool WriteAll(int fd, const std::string& data) {
 bool ReplaceFile(const std::filesystem::path& target, const std::string& data) {
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
-    std::string temp = (folder / (target.filename().string() + ".XXXXXX")).string();
+    std::string temp = TemporaryPattern(target);
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
-    bool ok = ::fchmod(fd, 0644) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
+    // mkstemp creates the file for its owner alone, and so it stays.
+    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
@@ -92,7 +95,9 @@ bool RolesFile::CanStore(const std::string& account, const std::string& roles) {
 
 std::string RolesFile::Get(const std::string& account) const {
     auto snapshot = Snapshot();
-    if (!snapshot) return {};
+    // Taken for "no roles", an unreadable file would make a console that
+    // edits the account save his roles away.
+    if (!snapshot) throw std::runtime_error("cannot read " + m_file.string());
     return snapshot->Find(account);
 }
 
@@ -113,8 +118,13 @@ bool RolesFile::Signature::operator==(const Signature& other) const {
 RolesFile::Signature RolesFile::SignatureOf(const std::filesystem::path& file) {
     Signature signature;
     struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return signature;
     signature.exists = true;
+    // Anything but a missing file is read, so that a file that cannot be
+    // reached is reported rather than taken for an empty one.
+    if (::stat(file.c_str(), &st) != 0) {
+        signature.exists = errno != ENOENT && errno != ENOTDIR;
+        return signature;
+    }
     signature.device = st.st_dev;
     signature.inode = st.st_ino;
     signature.size = st.st_size;
@@ -149,6 +159,11 @@ std::shared_ptr<const RolesSnapshot> RolesFile::Snapshot() const {
     m_signature = now;
     m_snapshot = std::move(snapshot);
     return m_snapshot;
+}
+
+std::vector<std::filesystem::path> RolesFile::RemoveLeftovers() {
+    std::lock_guard lock(m_mutex);
+    return RemoveTemporarySiblings(m_file);
 }
 
 bool RolesFile::Set(const std::string& account, const std::string& roles) {

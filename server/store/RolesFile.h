@@ -5,8 +5,9 @@
 //
 // A write replaces the whole file by renaming a finished temporary file over
 // it, so a reader or a crash sees the old file or the new one, never half.
-// Reads parse the file once and reuse the result until the file changes, so
-// a file of many thousand accounts costs a stat per read, not a parse.
+// The file is readable by its owner only. Reads parse the file once and reuse
+// the result until the file changes, so a file of many thousand accounts
+// costs a stat per read, not a parse.
 //
 // Thread-safe: writers are serialised, so concurrent writes of different
 // accounts all survive. (Several processes writing one file are not guarded.)
@@ -22,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace warden {
 
@@ -42,7 +44,9 @@ class RolesFile {
     explicit RolesFile(std::filesystem::path file);
 
     // The roles text of `account`; empty when the file, the section or the
-    // key is absent or the file cannot be read.
+    // key is absent. Throws std::runtime_error when the file is there but
+    // cannot be read: taken for "no roles", it would make a console that
+    // edits the account save his roles away.
     std::string Get(const std::string& account) const;
 
     // Stores `roles` for `account`, creating the file and the section as
@@ -60,6 +64,11 @@ class RolesFile {
     // file gives an empty snapshot; nullptr when the file exists but cannot
     // be read.
     std::shared_ptr<const RolesSnapshot> Snapshot() const;
+
+    // Removes the temporary files that writes cut short by a crash left
+    // beside the file. Returns their names.
+    // REQUIRES: no other process writes the file meanwhile.
+    std::vector<std::filesystem::path> RemoveLeftovers();
 
     const std::filesystem::path& Path() const { return m_file; }
 
