@@ -7,12 +7,32 @@
 
 namespace warden {
 
+namespace {
+
+// Tells the delegation check that a change has run, also when it failed half
+// way, once it has ended.
+class ChangeNotice {
+  public:
+    ChangeNotice(Delegation& delegation, bool changes)
+        : m_delegation(changes ? &delegation : nullptr) {}
+    ~ChangeNotice() {
+        if (m_delegation) m_delegation->Changed();
+    }
+    ChangeNotice(const ChangeNotice&) = delete;
+    ChangeNotice& operator=(const ChangeNotice&) = delete;
+
+  private:
+    Delegation* m_delegation;
+};
+
+}  // namespace
+
 void SendReply(const ReplySink& sink, const std::string& reply) {
     sink(reply);
 }
 
 Dispatcher::Dispatcher(Services& services, bool requireLogin)
-    : m_services(services), m_requireLogin(requireLogin) {}
+    : m_services(services), m_requireLogin(requireLogin), m_delegation(services) {}
 
 void Dispatcher::Register(std::string_view name, Handler handler) {
     const auto& table = RequestTable();
@@ -32,16 +52,17 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         ParsedRequest parsed = ParseRequest(request);
         auto index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return SendReply(sink, "");  // unknown: no reply
-        const Access access = RequestTable()[*index].access;
-        if (m_requireLogin && access != Access::kAnyone && session.login == LoginLevel::kNone) {
-            reply = kLoginRequired;
-        } else if (m_requireLogin && access == Access::kSuper &&
-                   session.login != LoginLevel::kSuper) {
-            reply = kNotPermitted;
-        } else if (auto refusal = CheckFieldLimits(RequestTable()[*index].name, parsed.params)) {
+        const RequestEntry& entry = RequestTable()[*index];
+        Verdict verdict;
+        if (m_requireLogin) verdict = m_delegation.Check(entry, parsed.params, session);
+        if (verdict.refusal != nullptr) {
+            reply = verdict.refusal;
+        } else if (auto refusal = CheckFieldLimits(entry.name, parsed.params)) {
             reply = *refusal;  // nothing is written: the handler does not run
         } else {
-            RequestContext context{parsed.params, session, m_services};
+            RequestContext context{parsed.params, session, m_services,
+                                   verdict.admin ? &verdict.admin->scope : nullptr};
+            ChangeNotice notice(m_delegation, entry.effect == Effect::kChanges);
             reply = m_handlers[*index](context);
         }
     } catch (...) {

@@ -56,6 +56,12 @@ bool ServerStartup::Initialise() {
     PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
+    if (!m_config.requireLogin) {
+        m_view.ShowMessage(
+            "[SECURITY] REQUIRE_LOGIN=0: requests are carried out without a login and delegation "
+            "is not enforced; any connection may change anything",
+            kServerTitle, MessageIcon::kWarning);
+    }
 
     m_services.adminStore = m_adminStore.get();
     m_services.im = &m_im;
