@@ -28,7 +28,7 @@ class ChangeNotice {
 }  // namespace
 
 void SendReply(const ReplySink& sink, const std::string& reply) {
-    if (!reply.empty()) sink(reply);
+    sink(reply);
 }
 
 Dispatcher::Dispatcher(Services& services, bool requireLogin)
@@ -51,7 +51,7 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
     try {
         ParsedRequest parsed = ParseRequest(request);
         auto index = FindRequest(parsed.name);
-        if (!index || !m_handlers[*index]) return;  // unknown request: no reply
+        if (!index || !m_handlers[*index]) return SendReply(sink, "");  // unknown: no reply
         const RequestEntry& entry = RequestTable()[*index];
         Verdict verdict;
         if (m_requireLogin) verdict = m_delegation.Check(entry, parsed.params, session);

@@ -1,5 +1,7 @@
 #include "server/shell/ServerStartup.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -10,6 +12,7 @@
 #include "server/im/SdkApiLibrary.h"
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/DataFiles.h"
+#include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
 #include "vexdir/VexDirectory.h"
 
@@ -74,11 +77,43 @@ bool ServerStartup::Initialise() {
     EngineOptions options;
     options.workers = m_config.workers;
     options.maxRequest = m_config.maxRequest;
+    options.maxConnections = m_config.maxConnections;
+    options.maxAnonymous = m_config.maxAnonymous;
+    options.anonymousIdleMs = m_config.anonymousIdleMs;
+    options.backlog = m_config.backlog;
+    options.arrivalMs = m_config.arrivalMs;
+    options.graceMs = m_config.graceMs;
+    options.writeStallMs = m_config.writeStallMs;
+    if (!m_config.requireLogin) {
+        // Without logins every connection is as good as a logged-in one.
+        options.maxAnonymous = options.maxConnections;
+        options.anonymousIdleMs = 0;
+    }
+    options.log = SayOnStderr;
+    FitDescriptorLimit(options.maxConnections);
     m_engine = std::make_unique<ServerEngine>(
         options, [this](std::string_view request, Session& session, const ReplySink& reply) {
             m_dispatcher->ProcessRequest(request, session, reply);
         });
     return true;
+}
+
+void ServerStartup::FitDescriptorLimit(size_t connections) {
+    // Besides its connections the server holds its stores, their journals,
+    // the listener and the event loop's own descriptors.
+    constexpr rlim_t kReserve = 64;
+    const rlim_t needed = static_cast<rlim_t>(connections) + kReserve;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= needed) return;
+    rlimit raised = limit;
+    raised.rlim_cur = std::min(needed, limit.rlim_max);
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    if (limit.rlim_cur >= needed) return;
+    m_view.ShowMessage("the descriptor limit (" + std::to_string(limit.rlim_cur) +
+                           ") is below what " + std::to_string(connections) +
+                           " connections need (" + std::to_string(needed) +
+                           "); when it is reached, new connections wait until others end",
+                       kServerTitle, MessageIcon::kWarning);
 }
 
 StartSettings ServerStartup::Settings() const {

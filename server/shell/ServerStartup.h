@@ -68,6 +68,9 @@ class ServerStartup {
 
   private:
     void OpenOrdering(const std::string& imAddress);
+    // Raises the soft descriptor limit as far as `connections` need and the
+    // hard limit allows, and warns when that is not enough.
+    void FitDescriptorLimit(size_t connections);
     // Where the embedded directory lives: the install directory, or its
     // default folder when none is known.
     std::filesystem::path ImHome() const;
