@@ -31,6 +31,7 @@
 
 #include "bench/EchoServer.h"
 #include "bench/LoadGenerator.h"
+#include "protocol/Framing.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/SplitList.h"
 
@@ -194,7 +195,15 @@ int main(int argc, char** argv) {
         bench::LoadResult other;
         std::string cpuNote;
         if (!comparing) {
-            server = bench::RunLoad(spec);
+            const bench::Connections connections(spec);
+            const double before = serverPid ? CpuSecondsOf(serverPid) : 0;
+            server = bench::RunLoad(spec, connections);
+            if (serverPid && server.requests) {
+                cpuNote =
+                    "  server cpu per request: " +
+                    std::to_string((CpuSecondsOf(serverPid) - before) * 1e6 / server.requests) +
+                    " us";
+            }
         } else {
             bench::LoadSpec compare = spec;
             compare.setup = {*gbkCompare};
@@ -235,6 +244,12 @@ int main(int argc, char** argv) {
                         other.p99Ms, server.Throughput() / other.Throughput());
         }
         std::printf("%s\n", server.failures || other.failures ? "  (failures!)" : "");
+        if (server.replyBytes >= kFramePiece) {
+            // The reader waits a quiet grace period before a long reply is
+            // whole; the server has sent it by its last byte.
+            std::printf("       | reply of %zu bytes, to its last byte: p50 %.3f ms, p99 %.3f ms\n",
+                        server.replyBytes, server.lastByteP50Ms, server.lastByteP99Ms);
+        }
         if (!cpuNote.empty()) std::printf("%s\n", cpuNote.c_str());
         std::fflush(stdout);
     }
