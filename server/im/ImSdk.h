@@ -31,6 +31,14 @@ struct UserDetail {
     int32_t& Level() { return trailing; }
 };
 
+// What the console shows of one user: his basic record, his number and his
+// detail record.
+struct UserRecord {
+    UserBasicInfo basic;
+    int64_t uin = 0;
+    UserDetail detail;
+};
+
 // Departments are named by paths: "\" before each name from the top level
 // down ("\销售部\华东区"); the top level is the empty path.
 class ImDeptManager {
@@ -74,6 +82,15 @@ class ImUserManager {
     virtual int64_t GetUserUin(const std::string& user) = 0;
     virtual UserDetail GetUserDetail(const std::string& user) = 0;
     virtual void SetUserDetail(const std::string& user, const UserDetail& detail) = 0;
+    // The three reads above at once. A directory that can should read them in
+    // one look, so that they come from one version of the record.
+    virtual UserRecord GetUserRecord(const std::string& user) {
+        UserRecord record;
+        record.basic = GetUserBasicInfo(user);
+        record.uin = GetUserUin(user);
+        record.detail = GetUserDetail(user);
+        return record;
+    }
 };
 
 class ImRoleManager {
