@@ -15,3 +15,24 @@ CREATE TABLE vex_2nd_admins (
 -- warns at every start until it has been changed.
 INSERT INTO vex_2nd_admins (admin_name, admin_pwd, admin_depts, is_sadmin)
 VALUES ('admin', 'admin', NULL, '1');
+
+-- The audit trail: one row per login, change and refusal, never updated; the
+-- only removal is the retention prune by time. The server creates the table
+-- and its indexes in an older data file that lacks them, with these same
+-- statements. Times are UTC text "YYYY-MM-DDTHH:MM:SS.mmmZ", so text order is
+-- time order; pages are read newest first on (audit_time, audit_id).
+CREATE TABLE IF NOT EXISTS warden_audit (
+    audit_id     BIGINT NOT NULL PRIMARY KEY,
+    audit_time   VARCHAR(24) NOT NULL,
+    account_name TEXT NOT NULL,
+    admin_level  TEXT NOT NULL,
+    peer_address TEXT NOT NULL,
+    peer_port    INTEGER NOT NULL,
+    request_name TEXT NOT NULL,
+    target       TEXT NOT NULL,
+    outcome      TEXT NOT NULL,
+    detail       TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS warden_audit_by_time ON warden_audit(audit_time, audit_id);
+CREATE INDEX IF NOT EXISTS warden_audit_by_account
+    ON warden_audit(account_name, audit_time, audit_id);

@@ -1,0 +1,77 @@
+// The audit trail: who did what, when and from where, kept in the admin
+// store's database (table warden_audit) over its own ODBC connection, so a
+// site that points the store at another database keeps its trail there too.
+//
+// Append-only: entries are added and read; the only removal is the retention
+// prune of entries older than a cutoff. Entries are read newest first with
+// keyset paging on (time, id), which two indexes serve, so a page costs the
+// same on the millionth entry as on the first.
+//
+// Thread-safe: every operation may run on any number of threads at once; the
+// connection is guarded.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "protocol/AuditRecord.h"
+
+namespace warden {
+
+class OdbcConnection;
+
+// Which entries a query returns. Times are canonical (see AuditTime.h);
+// empty texts impose nothing.
+struct AuditFilter {
+    std::string from;        // entries at or after this time
+    std::string to;          // entries at or before this time
+    std::string account;     // exactly this account
+    std::string targetText;  // target contains this text, letter case ignored
+    // Keyset cursor: only entries older than the entry (beforeTime, beforeId),
+    // i.e. the last one of the previous page. Empty beforeTime: from the newest.
+    std::string beforeTime;
+    int64_t beforeId = 0;
+    int64_t limit = 100;  // REQUIRES: > 0
+};
+
+class AuditTrail {
+  public:
+    AuditTrail();
+    ~AuditTrail();
+    AuditTrail(const AuditTrail&) = delete;
+    AuditTrail& operator=(const AuditTrail&) = delete;
+
+    // Connects with the ready `connectionString` and creates the table and
+    // its indexes when they are missing, touching nothing else in the
+    // database. Throws OdbcError with the driver's text on failure; before it
+    // succeeds every operation below fails.
+    void Open(const std::string& connectionString);
+
+    // Adds `record`, giving it its id and, when its time is empty, the
+    // current time. False on a database error, with the driver's text in
+    // `problem`.
+    bool Append(AuditRecord& record, std::string& problem);
+
+    // The entries that pass `filter`, newest first. Throws on a database error.
+    std::vector<AuditRecord> Query(const AuditFilter& filter);
+
+    // Calls `each` for every entry at or after `since` (empty: all), oldest
+    // first, reading `pageSize` entries at a time. Throws on a database error.
+    void ForEachSince(const std::string& since, const std::function<void(const AuditRecord&)>& each,
+                      int64_t pageSize = 1000);
+
+    // Removes the entries older than `cutoff` (a canonical time); returns how
+    // many. Throws on a database error.
+    int64_t PruneBefore(const std::string& cutoff);
+
+  private:
+    std::mutex m_mutex;  // guards m_connection and m_nextId
+    std::unique_ptr<OdbcConnection> m_connection;
+    int64_t m_nextId = 1;
+};
+
+}  // namespace warden
