@@ -32,18 +32,18 @@ inline constexpr const char kReservedNameReply[] =
 
 // Maximum lengths, in characters.
 namespace limits {
-inline constexpr size_t kDeptName = 64;      // one department's name, not its path
-inline constexpr size_t kDeptPath = 1024;    // a whole department path
+inline constexpr size_t kDeptName = 64;    // one department's name, not its path
+inline constexpr size_t kDeptPath = 1024;  // a whole department path
 inline constexpr size_t kRoleName = 64;
 inline constexpr size_t kRoleDescription = 256;
-inline constexpr size_t kAccount = 64;       // a login name
+inline constexpr size_t kAccount = 64;  // a login name
 inline constexpr size_t kPassword = 128;
-inline constexpr size_t kUserName = 64;      // a user's display name
+inline constexpr size_t kUserName = 64;  // a user's display name
 inline constexpr size_t kPosition = 64;
 inline constexpr size_t kMobile = 32;
 inline constexpr size_t kPhone = 32;
 inline constexpr size_t kEmail = 254;
-inline constexpr size_t kLevel = 9;          // decimal digits of a user's level
+inline constexpr size_t kLevel = 9;  // decimal digits of a user's level
 }  // namespace limits
 
 // The number of characters (code points) in UTF-8 `text`.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
@@ -9,7 +10,6 @@
 #include "server/dispatch/ImAccess.h"
 #include "server/im/DeptOperations.h"
 #include "server/im/NameLists.h"
-#include "protocol/NameRules.h"
 #include "server/im/UserOperations.h"
 
 namespace warden {

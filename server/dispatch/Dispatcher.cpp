@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 #include "protocol/Replies.h"
+#include "protocol/RequestNames.h"
+#include "server/dispatch/AuditRecorder.h"
 
 namespace warden {
 
@@ -27,9 +29,11 @@ void Dispatcher::Register(std::string_view name, Handler handler) {
 void Dispatcher::ProcessRequest(std::string_view request, Session& session,
                                 const ReplySink& sink) const {
     std::string reply;
+    ParsedRequest parsed;
+    std::optional<size_t> index;
     try {
-        ParsedRequest parsed = ParseRequest(request);
-        auto index = FindRequest(parsed.name);
+        parsed = ParseRequest(request);
+        index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return;  // unknown request: no reply
         const Access access = RequestTable()[*index].access;
         if (m_requireLogin && access != Access::kAnyone && session.login == LoginLevel::kNone) {
@@ -46,7 +50,34 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         // rest of the handler is skipped and the console hears of it.
         reply = reply::kGeneralError;
     }
+    // Written before the reply goes, so no console sees a change that the
+    // trail does not hold.
+    if (index) Audit(RequestTable()[*index].name, parsed.params, session, reply);
     SendReply(sink, reply);
+}
+
+void Dispatcher::Audit(std::string_view name, const ParamMap& params, const Session& session,
+                       const std::string& reply) const {
+    if (!m_services.audit || reply.empty()) return;
+    // Without a session nobody is accountable, and an unauthenticated flood
+    // must not be able to fill the trail.
+    if (reply == kLoginRequired) return;
+    const bool login = name == req::kLoginCheck;
+    if (!login && !IsChangeRequest(name) && reply != kNotPermitted) return;
+    try {
+        if (login) {
+            // The account tried, and the level the login granted.
+            const bool granted = reply.starts_with("success");
+            m_services.audit->Write(MakeAuditRecord(
+                name, params, GetParam(params, "username"),
+                granted ? AuditLevelOf(session.login) : audit_level::kNone, Peer{}, reply));
+        } else {
+            m_services.audit->Write(MakeAuditRecord(name, params, session.account,
+                                                    AuditLevelOf(session.login), Peer{}, reply));
+        }
+    } catch (const std::exception&) {
+        // Only an allocation can fail here; the reply still goes.
+    }
 }
 
 }  // namespace warden

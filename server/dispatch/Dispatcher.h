@@ -30,6 +30,10 @@ class Dispatcher {
     void ProcessRequest(std::string_view request, Session& session, const ReplySink& sink) const;
 
   private:
+    // Writes the request's entry to the audit trail when it needs one.
+    void Audit(std::string_view name, const ParamMap& params, const Session& session,
+               const std::string& reply) const;
+
     Services& m_services;
     const bool m_requireLogin;
     std::array<Handler, kRequestCount> m_handlers;

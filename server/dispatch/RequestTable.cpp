@@ -35,6 +35,7 @@ const std::array<RequestEntry, kRequestCount>& RequestTable() {
         {req::kCheckUserExist, kAnyCase, kLoggedIn},
         {req::kDeleteAdmin, kAnyCase, kSuper},
         {req::kChangePwd, kAnyCase, kLoggedIn},
+        {req::kGetAuditLog, kAnyCase, kSuper},
     }};
     return kTable;
 }

@@ -24,7 +24,7 @@ struct RequestEntry {
     Access access;
 };
 
-inline constexpr size_t kRequestCount = 26;
+inline constexpr size_t kRequestCount = 27;
 
 const std::array<RequestEntry, kRequestCount>& RequestTable();
 

@@ -1,5 +1,6 @@
 #include "server/dispatch/RoleHandlers.h"
 
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
@@ -7,7 +8,6 @@
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/ImAccess.h"
 #include "server/im/NameLists.h"
-#include "protocol/NameRules.h"
 #include "server/im/RoleRights.h"
 
 namespace warden {

@@ -7,11 +7,15 @@ namespace warden {
 class AdminStore;
 class ImService;
 class DeptOrdering;
+class AuditRecorder;
+class AuditTrail;
 
 struct Services {
     AdminStore* adminStore = nullptr;
     ImService* im = nullptr;
     DeptOrdering* ordering = nullptr;
+    AuditTrail* auditTrail = nullptr;  // read by "GetAuditLog.asp"
+    AuditRecorder* audit = nullptr;    // null: nothing is recorded
 };
 
 }  // namespace warden

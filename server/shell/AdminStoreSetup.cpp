@@ -65,6 +65,11 @@ std::filesystem::path ProgramDir() {
     return ec ? std::filesystem::path() : self.parent_path();
 }
 
+std::string AdminStorePattern(const ServerConfig& config) {
+    return config.adminStoreConnection.empty() ? DefaultAdminStoreConnection()
+                                               : config.adminStoreConnection;
+}
+
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view) {
     std::string problem;
@@ -72,10 +77,8 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
         view.ShowMessage(problem, kServerTitle, MessageIcon::kError);
         return false;
     }
-    const std::string pattern = config.adminStoreConnection.empty() ? DefaultAdminStoreConnection()
-                                                                    : config.adminStoreConnection;
     try {
-        store.OpenDatabase(pattern);
+        store.OpenDatabase(AdminStorePattern(config));
     } catch (const std::exception& e) {
         view.ShowMessage(
             "打开数据库失败\n(admin store " + store.DataFile().string() + ": " + e.what() + ")",

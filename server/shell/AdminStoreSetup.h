@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <istream>
+#include <string>
 
 #include "server/shell/ServerConfig.h"
 #include "server/shell/StartupView.h"
@@ -15,6 +16,10 @@ class AdminStore;
 // The folder holding the running program (where the template DB/db.orig is
 // installed); empty when it cannot be found.
 std::filesystem::path ProgramDir();
+
+// The ODBC connection pattern of the admin store: server.cfg's, else the
+// built-in default.
+std::string AdminStorePattern(const ServerConfig& config);
 
 // Creates the data file from its template when needed and opens the store.
 // False, after a message to `view` saying what went wrong, when the server

@@ -22,6 +22,17 @@ size_t Count(const CSimpleIniA& ini, const char* section, const char* key, size_
     return (end == value || n == 0) ? fallback : static_cast<size_t>(n);
 }
 
+// A whole number of at least `least`; a missing or unreadable value keeps
+// `fallback`.
+int Number(const CSimpleIniA& ini, const char* section, const char* key, int fallback, int least) {
+    const char* value = ini.GetValue(section, key, nullptr);
+    if (!value) return fallback;
+    char* end = nullptr;
+    long n = std::strtol(value, &end, 10);
+    if (end == value || n < least || n > 1'000'000'000) return fallback;
+    return static_cast<int>(n);
+}
+
 }  // namespace
 
 ServerConfig LoadServerConfig(const std::filesystem::path& file) {
@@ -42,6 +53,11 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.maxRequest = Count(ini, "SERVER", "MAX_REQUEST", config.maxRequest);
     config.requireLogin = ini.GetLongValue("SECURITY", "REQUIRE_LOGIN", 1) != 0;
     config.adminStoreConnection = Text(ini, "ADMIN_STORE", "CONNECTION", "");
+    config.loginFailures = Number(ini, "SECURITY", "LOGIN_FAILURES", config.loginFailures, 1);
+    config.lockoutSeconds = Number(ini, "SECURITY", "LOCKOUT_SECONDS", config.lockoutSeconds, 1);
+    config.hashThreads = Count(ini, "SECURITY", "HASH_THREADS", config.hashThreads);
+    config.hashQueue = Count(ini, "SECURITY", "HASH_QUEUE", config.hashQueue);
+    config.auditKeepDays = Number(ini, "AUDIT", "KEEP_DAYS", config.auditKeepDays, 0);
     return config;
 }
 

@@ -12,6 +12,7 @@
 #include <QApplication>
 
 #include "server/shell/AdminStoreSetup.h"
+#include "server/shell/AuditSetup.h"
 #include "server/shell/ServerStartup.h"
 #include "server/shell/ServerWindow.h"
 #include "server/shell/StderrView.h"
@@ -23,15 +24,23 @@ namespace {
 struct CommandLine {
     bool headless = false;
     bool setAdminPassword = false;
+    bool auditLog = false;
+    std::string since;  // --since, for --audit-log
     std::filesystem::path baseDir = ".";
 };
 
 constexpr const char kUsage[] =
     "usage: warden-server [--headless] [--base-dir DIR]\n"
     "       warden-server --set-admin-password [--base-dir DIR]\n"
+    "       warden-server --audit-log [--since TIME] [--base-dir DIR]\n"
     "  (no option)           open the server window and its tray icon\n"
     "  --headless            run without a window, as a daemon (messages go to stderr)\n"
     "  --set-admin-password  read a new password for \"admin\" from standard input\n"
+    "  --audit-log           print the audit trail, oldest first, one tab-separated line\n"
+    "                        per entry: time, account, level, address:port, request,\n"
+    "                        target, outcome, detail\n"
+    "  --since TIME          with --audit-log: from this UTC time on (2024-05-01,\n"
+    "                        2024-05-01T08:30, ...)\n"
     "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
@@ -41,13 +50,18 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             out.headless = true;
         } else if (arg == "--set-admin-password") {
             out.setAdminPassword = true;
+        } else if (arg == "--audit-log") {
+            out.auditLog = true;
+        } else if (arg == "--since" && i + 1 < argc) {
+            out.since = argv[++i];
         } else if (arg == "--base-dir" && i + 1 < argc) {
             out.baseDir = argv[++i];
         } else {
             return false;
         }
     }
-    return !(out.headless && out.setAdminPassword);
+    const int modes = int{out.headless} + int{out.setAdminPassword} + int{out.auditLog};
+    return modes <= 1 && (out.since.empty() || out.auditLog);
 }
 
 // Blocks SIGINT and SIGTERM in every thread started from now on, so that
@@ -135,6 +149,8 @@ int ServerMain(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (cmd.auditLog)
+        return PrintAuditLog(std::filesystem::absolute(cmd.baseDir), cmd.since, std::cout);
     if (cmd.setAdminPassword) {
         const std::filesystem::path base = std::filesystem::absolute(cmd.baseDir);
         return SetAdminPassword(base, ProgramDir(), std::cin, ::isatty(STDIN_FILENO) == 1);

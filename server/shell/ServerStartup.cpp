@@ -3,12 +3,16 @@
 #include <cstdlib>
 
 #include "protocol/SplitList.h"
+#include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/HandlerRegistry.h"
 #include "server/im/DeptOrdering.h"
 #include "server/im/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
 #include "server/shell/AdminStoreSetup.h"
+#include "server/shell/AuditSetup.h"
+#include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
+#include "server/store/AuditTrail.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden {
@@ -35,8 +39,24 @@ bool ServerStartup::Initialise() {
     m_adminStore = std::make_unique<AdminStore>(m_baseDir);
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
+    m_auditTrail = std::make_unique<AuditTrail>();
+    if (!OpenAuditTrail(*m_auditTrail, m_baseDir, m_config, m_view)) return false;
+    m_auditRecorder = std::make_unique<AuditRecorder>(
+        *m_auditTrail, [this](const std::string& line) { m_view.ShowNotice(line); });
+    if (m_config.auditKeepDays > 0) {
+        m_auditRetention = std::make_unique<AuditRetention>(
+            *m_auditTrail, m_config.auditKeepDays, [this](const std::string& line, bool failed) {
+                if (failed) {
+                    m_view.ShowNotice(line);
+                } else {
+                    SayOnStderr(line);
+                }
+            });
+    }
 
     m_services.adminStore = m_adminStore.get();
+    m_services.auditTrail = m_auditTrail.get();
+    m_services.audit = m_auditRecorder.get();
     m_services.im = &m_im;
     m_services.ordering = m_ordering.get();
     m_dispatcher = std::make_unique<Dispatcher>(m_services, m_config.requireLogin);
@@ -145,6 +165,11 @@ void ServerStartup::Stop() {
     if (m_engine) m_engine->Stop();
     m_im.SetRoot(nullptr);
     m_root.reset();
+    m_auditRetention.reset();
+    m_services.audit = nullptr;
+    m_services.auditTrail = nullptr;
+    m_auditRecorder.reset();
+    m_auditTrail.reset();
     m_adminStore.reset();
 }
 

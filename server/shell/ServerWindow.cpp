@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "server/shell/PortKeyFilter.h"
+#include "server/shell/StderrView.h"
 
 namespace warden {
 
@@ -94,8 +95,15 @@ ServerWindow::ServerWindow(QWidget* parent) : QDialog(parent) {
     buttons->addStretch(1);
     buttons->addWidget(m_start);
     buttons->addWidget(m_exit);
+    m_notice = new QLabel(this);
+    m_notice->setObjectName("notice");
+    m_notice->setWordWrap(true);
+    m_notice->setStyleSheet("color: #b00020;");
+    m_notice->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
+    layout->addWidget(m_notice);
     layout->addLayout(buttons);
 
     connect(m_start, &QPushButton::clicked, this, &ServerWindow::startRequested);
@@ -136,6 +144,21 @@ void ServerWindow::ShowMessage(const std::string& text, const std::string& capti
     }
     QMessageBox box(BoxIcon(icon), qcaption, qtext, QMessageBox::Ok, this);
     box.exec();
+}
+
+void ServerWindow::ShowNotice(const std::string& text) {
+    SayOnStderr(text);
+    QMetaObject::invokeMethod(
+        this,
+        [this, line = QString::fromStdString(text)] {
+            ++m_notices;
+            m_notice->setText(m_notices == 1 ? line : QString("(%1) %2").arg(m_notices).arg(line));
+            m_notice->show();
+            if (m_tray && !isVisible()) {
+                m_tray->showMessage(kWindowTitle, line, QSystemTrayIcon::Warning);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void ServerWindow::FocusField(SettingField field) {

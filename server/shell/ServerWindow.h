@@ -10,6 +10,7 @@
 
 #include "server/shell/StartupView.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSystemTrayIcon;
@@ -30,6 +31,9 @@ class ServerWindow : public QDialog, public StartupView {
                      MessageIcon icon) override;
     void FocusField(SettingField field) override;
     void SetStartEnabled(bool enabled) override;
+    // Also written to standard error; in the window the latest notice stays
+    // in view, with how many there have been.
+    void ShowNotice(const std::string& text) override;
 
     // Test hooks instead of real modal boxes: the confirmation answers true
     // for OK; the message hook receives every message shown.
@@ -62,6 +66,8 @@ class ServerWindow : public QDialog, public StartupView {
     QLineEdit* m_listenPort;
     QPushButton* m_start;
     QPushButton* m_exit;
+    QLabel* m_notice;
+    int m_notices = 0;
     QSystemTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
 };

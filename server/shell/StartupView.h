@@ -23,6 +23,10 @@ class StartupView {
                              MessageIcon icon) = 0;
     virtual void FocusField(SettingField field) = 0;
     virtual void SetStartEnabled(bool enabled) = 0;
+    // A problem while running that must not go unnoticed but must not stop
+    // anything either (an audit entry that could not be written). Called
+    // from any thread; never waits for the operator.
+    virtual void ShowNotice(const std::string& text) = 0;
 };
 
 // The program's title: the caption of messages that have no caption of their own.

@@ -9,6 +9,10 @@ void SayOnStderr(const std::string& line) {
     std::fflush(stderr);
 }
 
+void StderrView::ShowNotice(const std::string& text) {
+    ShowMessage(text, kServerTitle, MessageIcon::kError);
+}
+
 void StderrView::ShowMessage(const std::string& text, const std::string&, MessageIcon icon) {
     // Multi-line texts (the error report) stay on one line, so that each
     // message is one line of the log.

@@ -12,6 +12,7 @@ class StderrView : public StartupView {
                      MessageIcon icon) override;
     void FocusField(SettingField) override {}
     void SetStartEnabled(bool) override {}
+    void ShowNotice(const std::string& text) override;
 };
 
 // Writes "warden-server: <line>" to standard error.

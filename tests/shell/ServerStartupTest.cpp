@@ -24,12 +24,13 @@ class RecordingView : public StartupView {
     }
     void FocusField(SettingField field) override { focus = field; }
     void SetStartEnabled(bool enabled) override { startEnabled = enabled; }
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
 
     bool Showed(const std::string& text) const {
         return std::find(messages.begin(), messages.end(), text) != messages.end();
     }
 
-    std::vector<std::string> messages, captions;
+    std::vector<std::string> messages, captions, notices;
     std::vector<MessageIcon> icons;
     std::optional<SettingField> focus;
     bool startEnabled = true;
