@@ -30,6 +30,7 @@ constexpr TargetKeys kTargets[] = {
     {req::kUpdateRoleRight, {key::kName}},
     {req::kGetRoleDescription, {key::kRoleName}},
     {req::kGetRightsOfRole, {key::kRoleName}},
+    {req::kGetAuditLog, {key::kAccount}},
 };
 
 constexpr std::string_view kChanges[] = {
