@@ -5,6 +5,7 @@
 #include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
 #include "server/dispatch/AuditRecorder.h"
+#include "server/dispatch/LoginFlow.h"
 
 namespace warden {
 
@@ -35,6 +36,12 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         parsed = ParseRequest(request);
         index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return;  // unknown request: no reply
+        if (m_services.login && RequestTable()[*index].name == req::kLoginCheck) {
+            // Answered from the hashing pool, which also writes its entry.
+            m_services.login->Run(m_handlers[*index], std::move(parsed.params), session, m_services,
+                                  Peer{}, sink);
+            return;
+        }
         const Access access = RequestTable()[*index].access;
         if (m_requireLogin && access != Access::kAnyone && session.login == LoginLevel::kNone) {
             reply = kLoginRequired;

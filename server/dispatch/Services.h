@@ -9,6 +9,7 @@ class ImService;
 class DeptOrdering;
 class AuditRecorder;
 class AuditTrail;
+class LoginFlow;
 
 struct Services {
     AdminStore* adminStore = nullptr;
@@ -16,6 +17,7 @@ struct Services {
     DeptOrdering* ordering = nullptr;
     AuditTrail* auditTrail = nullptr;  // read by "GetAuditLog.asp"
     AuditRecorder* audit = nullptr;    // null: nothing is recorded
+    LoginFlow* login = nullptr;        // null: logins are checked on the worker
 };
 
 }  // namespace warden

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
+#include <latch>
 #include <sstream>
 
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/HandlerRegistry.h"
+#include "server/dispatch/HashingPool.h"
+#include "server/dispatch/LoginFlow.h"
 #include "server/im/ImService.h"
 #include "server/store/AdminStore.h"
 #include "server/store/AuditTrail.h"
@@ -173,6 +177,88 @@ TEST_F(AuditEntriesTest, AnEntryThatCannotBeWrittenIsNoticedAndTheReplyStillGoes
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_NE(notices[0].find("DeptAdd.asp"), std::string::npos) << notices[0];
     EXPECT_NE(notices[0].find("warden_audit"), std::string::npos) << notices[0];
+}
+
+// Logins through the throttle and the hashing pool, answered from a pool thread.
+class LoginFlowTest : public AuditEntriesTest {
+  protected:
+    void SetUp() override {
+        AuditEntriesTest::SetUp();
+        im->MakeUser("wang", "\\销售部");
+        services.login = &flow;
+    }
+
+    std::future<std::string> Send(Session& session, const std::string& request) {
+        auto reply = std::make_shared<std::promise<std::string>>();
+        dispatcher.ProcessRequest(request, session,
+                                  [reply](const std::string& text) { reply->set_value(text); });
+        return reply->get_future();
+    }
+
+    std::string Login(Session& session, const std::string& password) {
+        auto reply =
+            Send(session, "LoginCheck.asp?username=wang`password=" + password + "`ver=1.5");
+        if (reply.wait_for(std::chrono::seconds(10)) != std::future_status::ready) return "<none>";
+        return reply.get();
+    }
+
+    LoginThrottle throttle{
+        {5, std::chrono::seconds(60), std::chrono::seconds(900), std::chrono::hours(24), 1000}};
+    HashingPool pool{1, 1};
+    LoginFlow flow{throttle, pool, &recorder};
+};
+
+TEST_F(LoginFlowTest, ALockedAccountRefusesTheRightPasswordWithTheNormalText) {
+    Session session;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Login(session, "guess"), "error:用户或密码错误");
+    EXPECT_EQ(im->CallsOf("VerifyPassword").size(), 5u);
+    EXPECT_EQ(Login(session, ""), "error:用户或密码错误");  // "" is his password
+    EXPECT_EQ(Login(session, ""), "error:用户或密码错误");
+    EXPECT_EQ(im->CallsOf("VerifyPassword").size(), 5u) << "no password is checked while locked";
+    EXPECT_EQ(session.login, LoginLevel::kNone);
+
+    // Five failures, the fifth telling of the lock; one entry for the lock's refusals.
+    auto entries = Entries();
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_EQ(entries[5].detail, "ver=1.5; 连续失败1次");
+    EXPECT_EQ(entries[1].detail, "ver=1.5; 连续失败5次;账号锁定60秒");
+    EXPECT_NE(entries[0].detail.find("账号锁定中"), std::string::npos) << entries[0].detail;
+    for (const auto& e : entries) {
+        EXPECT_EQ(e.outcome, "error:用户或密码错误");
+        EXPECT_EQ(e.level, "none");
+        EXPECT_EQ(e.account, "wang");
+    }
+}
+
+TEST_F(LoginFlowTest, ASuccessStartsTheCountAfresh) {
+    Session session;
+    for (int i = 0; i < 4; ++i) Login(session, "guess");
+    EXPECT_EQ(Login(session, ""), "success|0");
+    EXPECT_EQ(session.login, LoginLevel::kSecondLevel);
+    for (int i = 0; i < 4; ++i) Login(session, "guess");
+    EXPECT_EQ(Login(session, ""), "success|0");
+    EXPECT_EQ(Entries().front().level, "second");
+}
+
+TEST_F(LoginFlowTest, AFullQueueIsAnsweredBusyAtOnce) {
+    std::latch started(1), release(1);
+    ASSERT_TRUE(pool.TrySubmit([&] {
+        started.count_down();
+        release.wait();
+    }));
+    started.wait();  // the one checker is taken; the queue is empty
+    Session first, second;
+    auto queued = Send(first, "LoginCheck.asp?username=wang`password=`ver=1.5");
+    auto refused = Send(second, "LoginCheck.asp?username=wang`password=`ver=1.5");
+    ASSERT_EQ(refused.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    EXPECT_EQ(refused.get(), kLoginBusy);
+    EXPECT_NE(queued.wait_for(std::chrono::milliseconds(50)), std::future_status::ready);
+    release.count_down();
+    EXPECT_EQ(queued.get(), "success|0");
+    auto entries = Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].outcome, kLoginBusy);
+    EXPECT_NE(entries[1].detail.find("服务器繁忙"), std::string::npos);
 }
 
 TEST(MakeAuditRecordTest, NoKeyThatMayHoldAPasswordIsKeptAndLongValuesAreCut) {
