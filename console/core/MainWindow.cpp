@@ -138,6 +138,8 @@ void MainWindow::BuildMenus() {
         operations->addAction(MakeCommand(text::kChangePassword, ConsoleCommand::kChangePassword));
         operations->addSeparator();
         operations->addAction(MakeCommand(text::kManageRoles, ConsoleCommand::kManageRoles));
+        operations->addSeparator();
+        operations->addAction(MakeCommand(text::kAuditLog, ConsoleCommand::kAuditLog));
     }
     QAction* exit = menuBar()->addAction(Q(text::kExit));
     exit->setObjectName("exitAction");
