@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "vexdir/LocalAddress.h"
 #include "vexdir/Names.h"
 
 namespace warden::vexdir {
@@ -104,6 +105,16 @@ void VexApplication::Register() {
     if (r.guid.empty() || r.name.empty()) {
         throw ImError(im_code::kInvalidArgument, kErrorSource,
                       "an application needs a GUID and a name to register");
+    }
+    // Registering at another machine's address would let the operator
+    // believe that a remote directory is being managed.
+    std::string problem;
+    if (!IsAddressOfThisMachine(r.serverAddress, problem)) {
+        throw ImError(im_code::kUnreachable, kErrorSource,
+                      "VEX服务器IP " + r.serverAddress +
+                          " 不是本机的地址：内嵌的VEX目录只在本机运行，请填写本机的地址"
+                          "（如127.0.0.1）" +
+                          (problem.empty() ? "" : " (" + problem + ")"));
     }
     m_db.Write([&](sqlite::Connection& db) {
         db.Prepare(

@@ -29,6 +29,8 @@ class VexApplication final : public ImApplication {
     void SetOptionText4(const std::string& value) override;
     void SetOptionText5(const std::string& value) override;
     // REQUIRES: a GUID and a name were set (else ImError kInvalidArgument).
+    // Fails with kUnreachable unless the server address is one of this
+    // machine's (see LocalAddress.h).
     void Register() override;
     // Fails unless the application with the current GUID is registered.
     void Start(const std::string& value, int timeoutMs) override;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "protocol/GbkCodec.h"
 #include "protocol/SplitList.h"
 
 namespace warden::console {
@@ -19,6 +20,9 @@ std::optional<ServerAddress> ReadClientConfig(const std::filesystem::path& file)
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
     if (size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+    std::optional<std::string> utf8 = ConfigTextToUtf8(text);  // GBK from older consoles
+    if (!utf8) return std::nullopt;
+    text = std::move(*utf8);
 
     ServerAddress server;
     size_t colon = text.find(':');

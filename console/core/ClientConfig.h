@@ -17,7 +17,9 @@ struct ServerAddress {
 
 // The address before the first ":" (empty without a colon) and the port
 // after it (the whole text without a colon), each trimmed. Reads at most
-// 259 bytes. nullopt when the file cannot be opened.
+// 259 bytes, as UTF-8, or as GBK when they are not UTF-8 (the file of an
+// older console); written in UTF-8. nullopt when the file cannot be opened
+// or is neither.
 std::optional<ServerAddress> ReadClientConfig(const std::filesystem::path& file);
 
 // Replaces the file with address ":" port. The text goes to a temporary file

@@ -23,6 +23,7 @@ constexpr const char kSuperLoginOk[] = "success|1";
 constexpr const char kUserLoginOk[] = "success|0";
 constexpr const char kPasswordChanged[] = "success";
 constexpr const char kPasswordNotChanged[] = "error:修改密码失败";
+constexpr const char kPasswordEmpty[] = "error:新密码不能为空";
 constexpr const char kAdminSaved[] = "info:管理员设置成功";
 constexpr const char kAdminNotSaved[] = "error:管理员信息设置失败";
 constexpr const char kAdminDeleted[] = "info:删除成功";
@@ -73,8 +74,11 @@ std::string ChangePwd(RequestContext& context) {
         !EqualsNoCase(user, context.session.account)) {
         return kNotPermitted;
     }
-    return Store(context).SetPassword(user, context.Param(key::kPassword)) ? kPasswordChanged
-                                                                           : kPasswordNotChanged;
+    const std::string& password = context.Param(key::kPassword);
+    // An empty password would lock the account out of every console, which
+    // cannot send one.
+    if (Trim(password).empty()) return kPasswordEmpty;
+    return Store(context).SetPassword(user, password) ? kPasswordChanged : kPasswordNotChanged;
 }
 
 std::string QueryUserAdminDepts(RequestContext& context) {

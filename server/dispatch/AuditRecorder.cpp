@@ -126,8 +126,8 @@ bool AuditRecorder::Write(AuditRecord record) {
     std::string problem;
     if (m_trail.Append(record, problem)) return true;
     if (m_notice) {
-        m_notice("操作日志写入失败 (audit entry not written: " + record.request + " by \"" +
-                 record.account + "\" -> " + record.outcome + "): " + problem);
+        m_notice("audit entry not written (" + record.request + " by \"" + record.account +
+                 "\" -> " + record.outcome + "): " + problem);
     }
     return false;
 }

@@ -22,18 +22,25 @@ std::string DeptAdd(RequestContext& context) {
 }
 
 std::string DeptDelete(RequestContext& context) {
+    constexpr const char kDeleteFailed[] = "error:删除部门失败!";
     const std::string& path = context.Param(key::kDeptIdLower);
     if (path.empty()) return "error:部门名称不能为空";
     auto root = ImRootOf(context);
     ImDeptManager& depts = root->GetDeptManager();
-    // Refusals in this order, each before the directory is asked for more.
-    if (!TrimLeft(FlattenNameList(depts.GetChildDepts(path), "Department")).empty()) {
-        return "error:部门下含有子部门,不能删除";
+    try {
+        // Refusals in this order, each before the directory is asked for more.
+        if (!TrimLeft(FlattenNameList(depts.GetChildDepts(path), "Department")).empty()) {
+            return "error:部门下含有子部门,不能删除";
+        }
+        if (!TrimLeft(FlattenNameList(depts.GetDeptUsers(path), "User")).empty()) {
+            return "error:部门下用户不为空,不能删除";
+        }
+        return depts.DeleteDept(path, 1) == 0 ? "info:删除部门成功" : kDeleteFailed;
+    } catch (const ImError& e) {
+        // The department has vanished, or gained a member since the checks.
+        if (IsRefusal(e)) return kDeleteFailed;
+        throw;
     }
-    if (!TrimLeft(FlattenNameList(depts.GetDeptUsers(path), "User")).empty()) {
-        return "error:部门下用户不为空,不能删除";
-    }
-    return depts.DeleteDept(path, 1) == 0 ? "info:删除部门成功" : "error:删除部门失败!";
 }
 
 std::string DeptChange(RequestContext& context) {

@@ -24,15 +24,7 @@ std::string HandleSetDeptOrder(RequestContext& context) {
 
     // An empty path names no department, and a lookup that finds nothing has
     // no numbers to use: both are refused rather than placing by guesswork.
-    auto dept = ordering->FindDeptByPath(deptPieces);
-    auto next = ordering->FindDeptByPath(nextPieces);
-    if (!dept || !next) return kOrderFailed;
-    // A position among other siblings than the department's own means nothing.
-    if (next->parentId != dept->parentId) return kOrderFailed;
-
-    return ordering->SetDeptSortId(dept->deptId, dept->parentId, next->sortId, dept->name, isLast)
-               ? kOrderDone
-               : kOrderFailed;
+    return ordering->MoveBefore(deptPieces, nextPieces, isLast) ? kOrderDone : kOrderFailed;
 }
 
 }  // namespace

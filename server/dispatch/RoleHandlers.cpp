@@ -63,11 +63,10 @@ std::string RoleAdmin(RequestContext& context) {
         auto root = ImRootOf(context);
         ImRoleManager& roles = root->GetRoleManager();
         if (EqualsNoCase(newName, name)) {
-            // The directory cannot rename a role onto a name that differs only
-            // in letter case, so the description is rewritten through a
-            // temporary name; the role ends named as "name" was sent.
-            roles.UpdateRole(name, name + "1", description);
-            roles.UpdateRole(name + "1", name, description);
+            // Only the description changes, and the role ends named as "name"
+            // was sent. One update does it: going through a temporary name
+            // would be refused for the built-in roles, which cannot be renamed.
+            roles.UpdateRole(name, name, description);
         } else {
             if (!IsCarriableName(newName)) return kReservedNameReply;
             roles.UpdateRole(name, newName, description);

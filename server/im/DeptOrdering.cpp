@@ -79,30 +79,56 @@ std::string DeptOrdering::UnavailableReason() const {
 
 std::optional<DeptRecord> DeptOrdering::FindDeptByPath(const std::vector<std::string>& pieces,
                                                        int64_t parent, size_t index) {
-    std::lock_guard lock(m_mutex);
-    if (!m_connection || index >= pieces.size()) return std::nullopt;
-    try {
-        OdbcStatement find(*m_connection, kFindDept);
-        for (size_t i = index; i < pieces.size(); ++i) {
-            find.Execute({pieces[i], parent});
-            if (!find.Fetch()) return std::nullopt;
-            // Columns in order: not every driver reads them in any order.
-            DeptRecord record;
-            record.deptId = find.Integer(1).value_or(0);
-            record.parentId = find.Integer(2).value_or(0);
-            record.name = find.Text(3).value_or("");
-            record.sortId = find.Integer(4).value_or(0);
-            if (i + 1 == pieces.size()) return record;
-            parent = record.deptId;
+    std::string error;
+    std::function<void(const std::string&)> report;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_connection || index >= pieces.size()) return std::nullopt;
+        try {
+            OdbcStatement find(*m_connection, kFindDept);
+            for (size_t i = index; i < pieces.size(); ++i) {
+                find.Execute({pieces[i], parent});
+                if (!find.Fetch()) return std::nullopt;
+                // Columns in order: not every driver reads them in any order.
+                DeptRecord record;
+                record.deptId = find.Integer(1).value_or(0);
+                record.parentId = find.Integer(2).value_or(0);
+                record.name = find.Text(3).value_or("");
+                record.sortId = find.Integer(4).value_or(0);
+                if (i + 1 == pieces.size()) return record;
+                parent = record.deptId;
+            }
+        } catch (const OdbcError& e) {
+            m_lastError = error = e.what();
+            report = m_reportLookupError;
         }
-    } catch (const OdbcError& e) {
-        m_lastError = e.what();
     }
+    if (report) report(error);
     return std::nullopt;
+}
+
+void DeptOrdering::SetLookupErrorReporter(std::function<void(const std::string&)> reporter) {
+    std::lock_guard lock(m_mutex);
+    m_reportLookupError = std::move(reporter);
+}
+
+bool DeptOrdering::MoveBefore(const std::vector<std::string>& deptPieces,
+                              const std::vector<std::string>& nextPieces, bool isLast) {
+    const std::optional<DeptRecord> dept = FindDeptByPath(deptPieces);
+    if (!dept) return false;
+    // Another reorder of these siblings between reading the next
+    // department's place and writing could move it meanwhile.
+    std::lock_guard siblings(
+        m_siblingLocks[static_cast<uint64_t>(dept->parentId) % m_siblingLocks.size()]);
+    const std::optional<DeptRecord> next = FindDeptByPath(nextPieces);
+    // A position among other siblings than the department's own means nothing.
+    if (!next || next->parentId != dept->parentId) return false;
+    return SetDeptSortId(dept->deptId, dept->parentId, next->sortId, dept->name, isLast);
 }
 
 bool DeptOrdering::SetDeptSortId(int64_t deptId, int64_t parentId, int64_t sortId,
                                  const std::string& name, bool isLast) {
+    if (m_beforeWrite) m_beforeWrite();
     std::filesystem::path libraryFile, installDir;
     std::string imAddress;
     {

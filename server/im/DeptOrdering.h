@@ -7,8 +7,10 @@
 // lookups share one ODBC connection under a mutex.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -54,9 +56,23 @@ class DeptOrdering {
     // The department that `pieces` name from the top level down, starting
     // with pieces[index] under the parent number `parent`. nullopt when a
     // name is missing, `pieces` is empty, ordering is unavailable, or the
-    // database fails (the failure is kept in LastError()).
+    // database fails (the failure is kept in LastError() and given to the
+    // lookup error reporter).
     std::optional<DeptRecord> FindDeptByPath(const std::vector<std::string>& pieces,
                                              int64_t parent = 0, size_t index = 0);
+
+    // Called, on the worker that met it and without any lock held, with the
+    // text of each database error of a lookup. Set before the first request.
+    void SetLookupErrorReporter(std::function<void(const std::string&)> reporter);
+
+    // Moves the department `deptPieces` names right before its sibling
+    // `nextPieces` names, or right after it when `isLast` (the console sends
+    // the last sibling then). False when either is not found or they are
+    // not siblings (nothing to place by), or the change fails. Reorders among
+    // the same siblings run one after the other, from the lookup of the
+    // place to its write, so "before next" holds when it is written.
+    bool MoveBefore(const std::vector<std::string>& deptPieces,
+                    const std::vector<std::string>& nextPieces, bool isLast);
 
     // Gives department `deptId` (under `parentId`, named `name`) the sort
     // position `sortId` when `isLast`, else `sortId` - 1: it then comes
@@ -68,6 +84,9 @@ class DeptOrdering {
 
     std::string LastError() const;
 
+    // Test hook: runs at the start of every SetDeptSortId, on its thread.
+    void SetBeforeWriteForTest(std::function<void()> hook) { m_beforeWrite = std::move(hook); }
+
   private:
     void SetLastError(std::string error);
 
@@ -78,6 +97,10 @@ class DeptOrdering {
     mutable std::mutex m_mutex;  // guards every member
     std::unique_ptr<OdbcConnection> m_connection;
     std::string m_lastError;
+    std::function<void(const std::string&)> m_reportLookupError;
+    std::function<void()> m_beforeWrite;
+    // One lock per parent would grow without bound; parents share these.
+    std::array<std::mutex, 64> m_siblingLocks;
 };
 
 }  // namespace warden

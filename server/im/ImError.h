@@ -34,6 +34,22 @@ inline constexpr uint32_t kAlreadyExists = 0x80040202;
 inline constexpr uint32_t kNotEmpty = 0x80040203;  // department still has members
 inline constexpr uint32_t kInvalidArgument = 0x80070057;
 inline constexpr uint32_t kNotConnected = 0x80040204;  // no directory behind the root
+inline constexpr uint32_t kUnreachable = 0x800706BA;   // no directory at that address
 }  // namespace im_code
+
+// Whether the directory refused what was asked (a name missing or taken, a
+// department not empty, an argument it does not accept), rather than failed
+// in itself. Handlers that have a text for a refusal use it only for these.
+inline bool IsRefusal(const ImError& error) {
+    switch (error.Code()) {
+        case im_code::kNotFound:
+        case im_code::kAlreadyExists:
+        case im_code::kNotEmpty:
+        case im_code::kInvalidArgument:
+            return true;
+        default:
+            return false;
+    }
+}
 
 }  // namespace warden

@@ -17,20 +17,10 @@ namespace warden {
 namespace {
 
 // Replies are built from stored UTF-8 text; a character GBK cannot carry
-// (never entered through a console) is sent as "?" rather than losing the reply.
+// (never entered through a console) is sent as the codec's substitute rather
+// than losing the reply.
 std::string EncodeReply(const std::string& utf8) {
-    if (auto gbk = Utf8ToGbk(utf8)) return *std::move(gbk);
-    std::string out;
-    size_t i = 0;
-    while (i < utf8.size()) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        len = std::min(len, utf8.size() - i);
-        auto piece = Utf8ToGbk(std::string_view(utf8).substr(i, len));
-        out += piece ? *piece : "?";
-        i += len;
-    }
-    return out;
+    return Utf8ToGbkSubstituting(utf8);
 }
 
 // Closing with unread input makes the kernel reset the connection, which can

@@ -85,15 +85,22 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
             "错误", MessageIcon::kError);
         return false;
     }
+    const std::string unfinished = store.FinishPendingSaves();
+    if (!unfinished.empty()) {
+        view.ShowMessage(
+            "部分二级管理员的角色未能写入RolesAdmin.ini，将在下次启动时重试\n(" + unfinished + ")",
+            kServerTitle, MessageIcon::kWarning);
+    }
     return true;
 }
 
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {
     if (!store.HasInitialPassword()) return;
-    view.ShowMessage(std::string("the super administrator \"") + kSuperAdminName +
-                         "\" still has the initial password; change it from the console or with "
-                         "`warden-server --set-admin-password`",
-                     kServerTitle, MessageIcon::kWarning);
+    view.ShowMessage(kInitialPasswordWarning, kServerTitle, MessageIcon::kWarning);
+    // The same in English for logs read by people who do not read Chinese.
+    SayOnStderr(std::string("warning: the super administrator \"") + kSuperAdminName +
+                "\" still has the initial password; change it from the console or with "
+                "`warden-server --set-admin-password`");
 }
 
 int SetAdminPassword(const std::filesystem::path& baseDir, const std::filesystem::path& programDir,

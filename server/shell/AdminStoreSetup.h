@@ -21,13 +21,19 @@ std::filesystem::path ProgramDir();
 // built-in default.
 std::string AdminStorePattern(const ServerConfig& config);
 
-// Creates the data file from its template when needed and opens the store.
-// False, after a message to `view` saying what went wrong, when the server
-// cannot run.
+// Creates the data file from its template when needed, opens the store and
+// finishes the administrator saves a crash interrupted (a warning when it
+// cannot). False, after a message to `view` saying what went wrong, when
+// the server cannot run.
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view);
 
-// Warns while the super administrator still has the initial password.
+inline constexpr const char kInitialPasswordWarning[] =
+    "超级管理员admin仍在使用初始密码，请尽快在控制台或用 warden-server --set-admin-password "
+    "修改密码";
+
+// Warns while the super administrator still has the initial password: in
+// Chinese through `view`, and in English on standard error.
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view);
 
 // `--set-admin-password`: reads the new password from `input` (asking twice,

@@ -26,7 +26,14 @@ bool IsPortKey(const QKeyEvent& event) {
 
 bool PortKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
-        if (!IsPortKey(*static_cast<QKeyEvent*>(event))) {
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        // Alt combinations are the window's button mnemonics: not claiming
+        // them lets the shortcut run. One that no shortcut takes comes back
+        // as a key press and is swallowed like any other key.
+        if (event->type() == QEvent::ShortcutOverride && (key.modifiers() & Qt::AltModifier)) {
+            return QObject::eventFilter(watched, event);
+        }
+        if (!IsPortKey(key)) {
             event->accept();
             return true;
         }

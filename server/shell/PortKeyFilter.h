@@ -1,6 +1,7 @@
 // Lets only the keys a port number needs reach a port field: the digit keys
 // of the main keyboard, the arrows, Backspace, Delete and Tab. Everything else
 // (keypad digits, Enter and Escape included) is swallowed by the field.
+// Alt combinations pass, so the buttons' mnemonics work from these fields.
 #pragma once
 
 #include <QObject>

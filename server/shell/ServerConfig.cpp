@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "server/store/ConfigFile.h"
+
 namespace warden {
 
 namespace {
@@ -38,11 +40,8 @@ int Number(const CSimpleIniA& ini, const char* section, const char* key, int fal
 ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     ServerConfig config;
     CSimpleIniA ini(/*isUtf8=*/true);
-    std::error_code ec;
-    // Only a regular file is read: the INI reader sizes its buffer from the
-    // file's length, which a folder or a device does not have.
-    if (!std::filesystem::is_regular_file(file, ec)) return config;
-    if (ini.LoadFile(file.c_str()) < 0) return config;
+    const std::optional<std::string> text = ReadConfigFile(file);
+    if (!text || ini.LoadData(text->data(), text->size()) < 0) return config;
     config.imAddress = Text(ini, "VEX_SERVER", "IP_ADDRESS", config.imAddress);
     config.imPort = Text(ini, "VEX_PORT", "PORT", config.imPort);
     config.listenPort = Text(ini, "LISTEN_PORT", "PORT", config.listenPort);
@@ -67,9 +66,8 @@ bool SaveConnectionSettings(const std::filesystem::path& file, const std::string
     ini.SetSpaces(false);  // KEY=value, as profile files have always been written
     std::error_code ec;
     if (std::filesystem::exists(file, ec)) {
-        if (!std::filesystem::is_regular_file(file, ec) || ini.LoadFile(file.c_str()) < 0) {
-            return false;
-        }
+        const std::optional<std::string> text = ReadConfigFile(file);
+        if (!text || ini.LoadData(text->data(), text->size()) < 0) return false;
     }
     ini.SetValue("VEX_SERVER", "IP_ADDRESS", imAddress.c_str());
     ini.SetValue("VEX_PORT", "PORT", imPort.c_str());

@@ -1,5 +1,7 @@
 // server.cfg: the server's settings file in its base directory, an INI file
-// whose sections and keys are compared without regard to case.
+// whose sections and keys are compared without regard to case. Read as UTF-8,
+// or as GBK when it is not valid UTF-8 (a file from an older installation);
+// always written in UTF-8.
 #pragma once
 
 #include <cstddef>

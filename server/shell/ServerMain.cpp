@@ -89,6 +89,8 @@ int RunHeadless(const CommandLine& cmd) {
     if (!server.Initialise()) return 1;
     switch (server.Start(server.Settings())) {
         case StartResult::kRefused:
+            return 1;  // the view has said which setting is missing
+        case StartResult::kNotListening:
             SayOnStderr("cannot listen on port " + server.Config().listenPort);
             return 1;
         case StartResult::kFailed:

@@ -1,5 +1,6 @@
 #include "server/shell/ServerStartup.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "protocol/SplitList.h"
@@ -20,6 +21,20 @@ namespace warden {
 namespace {
 
 constexpr const char kPrompt[] = "提示";
+
+// Four decimal numbers of 0 to 255 joined by dots, as an address control
+// gives them: "10.1" or "10.1.1.1.1" is no address.
+bool IsDottedAddress(std::string_view text) {
+    const std::vector<std::string> parts = SplitList(text, ".");
+    if (parts.size() != 4 || std::count(text.begin(), text.end(), '.') != 3) return false;
+    for (const std::string& part : parts) {
+        if (part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        if (std::stoi(part) > 255) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -42,12 +57,13 @@ bool ServerStartup::Initialise() {
     m_auditTrail = std::make_unique<AuditTrail>();
     if (!OpenAuditTrail(*m_auditTrail, m_baseDir, m_config, m_view)) return false;
     m_auditRecorder = std::make_unique<AuditRecorder>(
-        *m_auditTrail, [this](const std::string& line) { m_view.ShowNotice(line); });
+        *m_auditTrail,
+        [this](const std::string& line) { m_view.ShowRequestError("操作日志写入失败", line); });
     if (m_config.auditKeepDays > 0) {
         m_auditRetention = std::make_unique<AuditRetention>(
             *m_auditTrail, m_config.auditKeepDays, [this](const std::string& line, bool failed) {
                 if (failed) {
-                    m_view.ShowNotice(line);
+                    m_view.ShowRequestError("操作日志清理失败", line);
                 } else {
                     SayOnStderr(line);
                 }
@@ -59,6 +75,11 @@ bool ServerStartup::Initialise() {
     m_services.audit = m_auditRecorder.get();
     m_services.im = &m_im;
     m_services.ordering = m_ordering.get();
+    // A database error while looking a department up is the operator's to
+    // see; the request itself only hears that the ordering failed.
+    m_ordering->SetLookupErrorReporter([this](const std::string& detail) {
+        m_view.ShowRequestError("error", "department ordering lookup failed: " + detail);
+    });
     m_dispatcher = std::make_unique<Dispatcher>(m_services, m_config.requireLogin);
     RegisterAllHandlers(*m_dispatcher);
 
@@ -77,7 +98,12 @@ StartSettings ServerStartup::Settings() const {
 }
 
 std::filesystem::path ServerStartup::ReadImInstallDir() const {
-    if (m_config.imInstallDir) return *m_config.imInstallDir;
+    if (m_config.imInstallDir) {
+        // Relative to the base directory, not to wherever the process was
+        // started (under the service manager, the root).
+        const std::filesystem::path configured(*m_config.imInstallDir);
+        return configured.empty() ? configured : m_baseDir / configured;
+    }
     return ResolveImInstallDir("", m_baseDir);
 }
 
@@ -112,7 +138,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
     const std::string address(Trim(typed.imAddress));
     const std::string imPort(Trim(typed.imPort));
     const std::string listenPort(Trim(typed.listenPort));
-    if (address.empty() || address == "0.0.0.0") {
+    if (!IsDottedAddress(address) || address == "0.0.0.0") {
         m_view.ShowMessage("请设置VEX服务器IP", kPrompt, MessageIcon::kInformation);
         m_view.FocusField(SettingField::kImAddress);
         return StartResult::kRefused;
@@ -136,7 +162,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
 
     OpenOrdering(address);
 
-    if (!m_engine->CreateListener(listenPort)) return StartResult::kRefused;
+    if (!m_engine->CreateListener(listenPort)) return StartResult::kNotListening;
     if (!m_engineStarted) {
         m_engine->Start();
         m_engineStarted = true;

@@ -28,10 +28,11 @@ class AuditTrail;
 class DeptOrdering;
 
 enum class StartResult {
-    kRefused,      // a setting is missing, or the port cannot be listened on
-    kFailed,       // the directory refused the registration; the listener is closed again
-    kNoDirectory,  // listening, but the directory's root could not be created
-    kRunning,      // listening and registered: "启动成功"
+    kRefused,       // a setting is missing (the view has said which)
+    kNotListening,  // the listening port cannot be listened on
+    kFailed,        // the directory refused the registration; the listener is closed again
+    kNoDirectory,   // listening, but the directory's root could not be created
+    kRunning,       // listening and registered: "启动成功"
 };
 
 class ServerStartup {
@@ -64,7 +65,8 @@ class ServerStartup {
     bool OrderingAvailable() const;
 
     // Where the IM directory is installed: [VEX_SERVER] INSTALLDIR when the
-    // key is present (empty: none known), else VEX_INSTALLDIR, else <base>/vex.
+    // key is present (empty: none known; a relative path is taken from the
+    // base directory), else VEX_INSTALLDIR, else <base>/vex.
     std::filesystem::path ReadImInstallDir() const;
 
   private:

@@ -14,6 +14,7 @@
 #include <QRegularExpressionValidator>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "server/shell/PortKeyFilter.h"
 #include "server/shell/StderrView.h"
@@ -64,8 +65,10 @@ ServerWindow::ServerWindow(QWidget* parent) : QDialog(parent) {
 
     m_imAddress = new QLineEdit(this);
     m_imAddress->setObjectName("imAddress");
+    // Only a whole dotted address is acceptable; shorter text may be typed
+    // on the way to one, and Start refuses it.
     static const QRegularExpression kIpv4(
-        R"(^((25[0-5]|2[0-4]\d|1?\d?\d)\.){0,3}(25[0-5]|2[0-4]\d|1?\d?\d)?$)");
+        R"(^((25[0-5]|2[0-4]\d|1?\d?\d)\.){3}(25[0-5]|2[0-4]\d|1?\d?\d)$)");
     m_imAddress->setValidator(new QRegularExpressionValidator(kIpv4, m_imAddress));
     m_imPort = new QLineEdit(this);
     m_imPort->setObjectName("imPort");
@@ -95,15 +98,8 @@ ServerWindow::ServerWindow(QWidget* parent) : QDialog(parent) {
     buttons->addStretch(1);
     buttons->addWidget(m_start);
     buttons->addWidget(m_exit);
-    m_notice = new QLabel(this);
-    m_notice->setObjectName("notice");
-    m_notice->setWordWrap(true);
-    m_notice->setStyleSheet("color: #b00020;");
-    m_notice->hide();
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    layout->addWidget(m_notice);
     layout->addLayout(buttons);
 
     connect(m_start, &QPushButton::clicked, this, &ServerWindow::startRequested);
@@ -146,17 +142,25 @@ void ServerWindow::ShowMessage(const std::string& text, const std::string& capti
     box.exec();
 }
 
-void ServerWindow::ShowNotice(const std::string& text) {
-    SayOnStderr(text);
+void ServerWindow::ShowRequestError(const std::string& text, const std::string& detail) {
+    SayOnStderr("error: " + detail);
+    // Called from a request worker: the box is shown later, on the window's
+    // thread, and the worker goes on at once.
     QMetaObject::invokeMethod(
         this,
-        [this, line = QString::fromStdString(text)] {
-            ++m_notices;
-            m_notice->setText(m_notices == 1 ? line : QString("(%1) %2").arg(m_notices).arg(line));
-            m_notice->show();
-            if (m_tray && !isVisible()) {
-                m_tray->showMessage(kWindowTitle, line, QSystemTrayIcon::Warning);
+        [this, text] {
+            if (m_errorShowing) {
+                ++m_errorsWhileShowing;
+                return;
             }
+            m_errorShowing = true;
+            ShowMessage(text, kServerTitle, MessageIcon::kError);
+            while (m_errorsWhileShowing > 0) {
+                const int more = std::exchange(m_errorsWhileShowing, 0);
+                ShowMessage("另有" + std::to_string(more) + "个错误，详见错误输出", kServerTitle,
+                            MessageIcon::kError);
+            }
+            m_errorShowing = false;
         },
         Qt::QueuedConnection);
 }

@@ -10,7 +10,6 @@
 
 #include "server/shell/StartupView.h"
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSystemTrayIcon;
@@ -29,11 +28,9 @@ class ServerWindow : public QDialog, public StartupView {
     // StartupView
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
+    void ShowRequestError(const std::string& text, const std::string& detail) override;
     void FocusField(SettingField field) override;
     void SetStartEnabled(bool enabled) override;
-    // Also written to standard error; in the window the latest notice stays
-    // in view, with how many there have been.
-    void ShowNotice(const std::string& text) override;
 
     // Test hooks instead of real modal boxes: the confirmation answers true
     // for OK; the message hook receives every message shown.
@@ -66,8 +63,10 @@ class ServerWindow : public QDialog, public StartupView {
     QLineEdit* m_listenPort;
     QPushButton* m_start;
     QPushButton* m_exit;
-    QLabel* m_notice;
-    int m_notices = 0;
+    // While a request error's box is open, later ones are only counted and
+    // summed up in one box after it: a burst must not stack boxes.
+    bool m_errorShowing = false;
+    int m_errorsWhileShowing = 0;
     QSystemTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
 };

@@ -19,14 +19,15 @@ struct StartSettings {
 class StartupView {
   public:
     virtual ~StartupView() = default;
+    // Called on the thread that runs start-up.
     virtual void ShowMessage(const std::string& text, const std::string& caption,
                              MessageIcon icon) = 0;
+    // An error met while serving a request, for the operator: `text` is what
+    // the window shows, `detail` what a log line adds. Called from request
+    // workers; must not wait for anyone.
+    virtual void ShowRequestError(const std::string& text, const std::string& detail) = 0;
     virtual void FocusField(SettingField field) = 0;
     virtual void SetStartEnabled(bool enabled) = 0;
-    // A problem while running that must not go unnoticed but must not stop
-    // anything either (an audit entry that could not be written). Called
-    // from any thread; never waits for the operator.
-    virtual void ShowNotice(const std::string& text) = 0;
 };
 
 // The program's title: the caption of messages that have no caption of their own.

@@ -9,10 +9,6 @@ void SayOnStderr(const std::string& line) {
     std::fflush(stderr);
 }
 
-void StderrView::ShowNotice(const std::string& text) {
-    ShowMessage(text, kServerTitle, MessageIcon::kError);
-}
-
 void StderrView::ShowMessage(const std::string& text, const std::string&, MessageIcon icon) {
     // Multi-line texts (the error report) stay on one line, so that each
     // message is one line of the log.
@@ -29,6 +25,11 @@ void StderrView::ShowMessage(const std::string& text, const std::string&, Messag
     if (icon == MessageIcon::kError) prefix = "error: ";
     if (icon == MessageIcon::kWarning) prefix = "warning: ";
     SayOnStderr(prefix + line);
+}
+
+void StderrView::ShowRequestError(const std::string& text, const std::string& detail) {
+    // One line per error, so the line alone must say what happened.
+    SayOnStderr(detail.empty() ? "error: " + text : "error: " + detail);
 }
 
 }  // namespace warden

@@ -10,9 +10,9 @@ class StderrView : public StartupView {
   public:
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
+    void ShowRequestError(const std::string& text, const std::string& detail) override;
     void FocusField(SettingField) override {}
     void SetStartEnabled(bool) override {}
-    void ShowNotice(const std::string& text) override;
 };
 
 // Writes "warden-server: <line>" to standard error.

@@ -24,9 +24,23 @@ constexpr const char kListAdmins[] =
     "SELECT admin_name FROM vex_2nd_admins WHERE is_sadmin IS NULL OR is_sadmin='' "
     "ORDER BY admin_name";
 constexpr const char kFindAdmin[] = "SELECT admin_name FROM vex_2nd_admins WHERE admin_name=?";
+// A save writes the row together with the roles it is about to put in the
+// roles file (pending_roles), in one statement; the journal is cleared once
+// the file holds them. A save cut short is finished at the next start.
 constexpr const char kInsertAdmin[] =
-    "INSERT INTO vex_2nd_admins(admin_name, admin_depts) VALUES (?, ?)";
-constexpr const char kUpdateDepts[] = "UPDATE vex_2nd_admins SET admin_depts=? WHERE admin_name=?";
+    "INSERT INTO vex_2nd_admins(admin_name, admin_depts, pending_roles) VALUES (?, ?, ?)";
+constexpr const char kUpdateDepts[] =
+    "UPDATE vex_2nd_admins SET admin_depts=?, pending_roles=? WHERE admin_name=?";
+constexpr const char kUndoUpdate[] =
+    "UPDATE vex_2nd_admins SET admin_depts=?, pending_roles=NULL WHERE admin_name=?";
+constexpr const char kClearPending[] =
+    "UPDATE vex_2nd_admins SET pending_roles=NULL WHERE admin_name=? AND pending_roles=?";
+constexpr const char kPendingSaves[] =
+    "SELECT admin_name, pending_roles FROM vex_2nd_admins WHERE pending_roles IS NOT NULL "
+    "ORDER BY admin_name";
+// Stores made before the journal existed get the column at start.
+constexpr const char kJournalProbe[] = "SELECT pending_roles FROM vex_2nd_admins WHERE 1=0";
+constexpr const char kAddJournal[] = "ALTER TABLE vex_2nd_admins ADD COLUMN pending_roles TEXT";
 constexpr const char kSetPassword[] = "UPDATE vex_2nd_admins SET admin_pwd=? WHERE admin_name=?";
 constexpr const char kSuperFlagOf[] = "SELECT is_sadmin FROM vex_2nd_admins WHERE admin_name=?";
 constexpr const char kDeleteAdmin[] = "DELETE FROM vex_2nd_admins WHERE admin_name=?";
@@ -140,6 +154,11 @@ void AdminStore::OpenDatabase(const std::string& connectionPattern) {
     auto connection = std::make_unique<OdbcConnection>(
         FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string()));
     connection->Execute(kProbe);
+    try {
+        connection->Execute(kJournalProbe);
+    } catch (const OdbcError&) {
+        connection->Execute(kAddJournal);
+    }
     std::lock_guard lock(m_mutex);
     m_connection = std::move(connection);
 }
@@ -223,22 +242,75 @@ bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
     // cannot leave the row of one and the roles of the other.
     std::lock_guard lock(m_mutex);
     if (!m_connection) return false;
+    bool existed = false;
+    std::optional<std::string> oldDepts;
     try {
-        bool exists;
         {
-            OdbcStatement query(*m_connection, kFindAdmin);
+            OdbcStatement query(*m_connection, kDeptsOf);
             query.Execute({name});
-            exists = query.Fetch();
+            existed = query.Fetch();
+            if (existed) oldDepts = query.Text(1);
         }
-        if (exists) {
-            m_connection->Execute(kUpdateDepts, {depts, name});
+        if (existed) {
+            m_connection->Execute(kUpdateDepts, {depts, roles, name});
         } else {
-            m_connection->Execute(kInsertAdmin, {name, depts});
+            m_connection->Execute(kInsertAdmin, {name, depts, roles});
         }
     } catch (const std::exception&) {
         return false;
     }
-    return m_roles.Set(name, roles);
+    if (!m_roles.Set(name, roles)) {
+        // Neither changes: the row goes back to what it was.
+        try {
+            if (existed) {
+                m_connection->Execute(kUndoUpdate,
+                                      {oldDepts ? OdbcValue(*oldDepts) : OdbcValue(nullptr), name});
+            } else {
+                m_connection->Execute(kDeleteAdmin, {name});
+            }
+        } catch (const std::exception&) {
+            // The journal stays, so the next start completes the save: the
+            // two still end up changed together.
+        }
+        return false;
+    }
+    try {
+        m_connection->Execute(kClearPending, {name, roles});
+    } catch (const std::exception&) {
+        // Left in the journal, the same roles are written again at the next
+        // start, which changes nothing.
+    }
+    return true;
+}
+
+std::string AdminStore::FinishPendingSaves() {
+    std::lock_guard lock(m_mutex);
+    if (!m_connection) return "the admin store is not open";
+    std::vector<std::pair<std::string, std::string>> pending;
+    std::string problem;
+    try {
+        OdbcStatement query(*m_connection, kPendingSaves);
+        query.Execute();
+        while (query.Fetch()) {
+            std::optional<std::string> name = query.Text(1);
+            std::optional<std::string> roles = query.Text(2);
+            if (name && roles) pending.emplace_back(std::move(*name), std::move(*roles));
+        }
+        for (const auto& [name, roles] : pending) {
+            if (m_roles.Set(name, roles)) {
+                m_connection->Execute(kClearPending, {name, roles});
+            } else {
+                problem += (problem.empty() ? "" : ", ") + name;
+            }
+        }
+    } catch (const std::exception& e) {
+        return std::string("cannot finish interrupted administrator saves: ") + e.what();
+    }
+    if (problem.empty()) return {};
+    return "cannot write " + m_roles.Path().string() +
+           "; the roles of these administrators were saved in the admin store and will be "
+           "written at the next start: " +
+           problem;
 }
 
 bool AdminStore::SetPassword(const std::string& name, const std::string& password) {

@@ -49,7 +49,8 @@ class AdminStore {
 
     // Connects with `connectionPattern` (see FillConnectionString: the base
     // directory and the data file fill its placeholders) and checks that the
-    // table with its four columns is there. Throws OdbcError with the
+    // table with its four columns is there; a store made before the save
+    // journal existed gets its column pending_roles. Throws OdbcError with the
     // driver's text on failure. Before it succeeds every operation below
     // fails as on a database error.
     void OpenDatabase(const std::string& connectionPattern);
@@ -66,10 +67,17 @@ class AdminStore {
     std::string ListAdmins();
 
     // Gives `name` the departments text `depts`, adding the row (without a
-    // password) when absent, then stores `roles` in the roles file. False on
-    // a database error (the roles file is then untouched), or when the roles
-    // file cannot carry the pair or cannot be written.
+    // password) when absent, and stores `roles` in the roles file: both or
+    // neither. False, with nothing changed, on a database error, or when the
+    // roles file cannot carry the pair or cannot be written. The roles go
+    // into the row's journal (pending_roles) with the departments, so a save
+    // cut short by a crash is completed by FinishPendingSaves.
     bool SaveAdmin(const std::string& name, const std::string& depts, const std::string& roles);
+
+    // Writes the roles of every save a crash interrupted into the roles file
+    // and clears their journal. Run at start, after OpenDatabase. Empty when
+    // all is done, else what could not be.
+    std::string FinishPendingSaves();
 
     // Stores a hash of `password` for `name`; true also when no row matched.
     bool SetPassword(const std::string& name, const std::string& password);

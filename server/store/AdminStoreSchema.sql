@@ -7,7 +7,11 @@ CREATE TABLE vex_2nd_admins (
     admin_name  TEXT COLLATE NOCASE NOT NULL PRIMARY KEY,
     admin_pwd   TEXT,
     admin_depts TEXT,
-    is_sadmin   TEXT
+    is_sadmin   TEXT,
+    -- The roles a save is writing to RolesAdmin.ini, set with admin_depts and
+    -- cleared once the file holds them; a value left by a crash is written
+    -- to the file at the next start.
+    pending_roles TEXT
 );
 
 -- The super administrator. The initial password is stored as plain text: the

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "server/store/ConfigFile.h"
+
 namespace warden {
 
 namespace {
@@ -82,11 +84,8 @@ bool RolesFile::CanStore(const std::string& account, const std::string& roles) {
 std::string RolesFile::Get(const std::string& account) const {
     std::lock_guard lock(m_mutex);
     RolesIni ini;
-    std::error_code ec;
-    // Only a regular file is read: the INI reader sizes its buffer from the
-    // file's length, which a folder or a device does not have.
-    if (!std::filesystem::is_regular_file(m_file, ec)) return {};
-    if (ini.LoadFile(m_file.c_str()) < 0) return {};
+    const std::optional<std::string> text = ReadConfigFile(m_file);
+    if (!text || ini.LoadData(text->data(), text->size()) < 0) return {};
     return ini.GetValue(account.c_str(), kRolesKey, "");
 }
 
@@ -97,8 +96,8 @@ bool RolesFile::Set(const std::string& account, const std::string& roles) {
     std::error_code ec;
     if (std::filesystem::exists(m_file, ec)) {
         // Never replace a file we could not read: its other sections would go.
-        if (!std::filesystem::is_regular_file(m_file, ec)) return false;
-        if (ini.LoadFile(m_file.c_str()) < 0) return false;
+        const std::optional<std::string> text = ReadConfigFile(m_file);
+        if (!text || ini.LoadData(text->data(), text->size()) < 0) return false;
     } else if (ec) {
         return false;
     }

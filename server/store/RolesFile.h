@@ -1,6 +1,7 @@
 // RolesAdmin.ini: the roles each second-level administrator may hand out, one
-// section per account holding the key "ROLES". UTF-8; sections and keys are
-// compared without regard to case.
+// section per account holding the key "ROLES". Written in UTF-8; a file in
+// GBK, brought from an older installation, is read as well. Sections and
+// keys are compared without regard to case.
 //
 // A write replaces the whole file by renaming a finished temporary file over
 // it, so a reader or a crash sees the old file or the new one, never half.

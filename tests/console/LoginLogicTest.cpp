@@ -89,6 +89,9 @@ TEST_F(LoginLogicTest, ClientConfigGivesTheBoxesAndIsRewrittenExactly) {
     EXPECT_EQ(saved.port, "8800");
     EXPECT_TRUE(LoginLogic::FocusNameFirst(saved));
 
+    WriteFile(m_dir / "client.cfg", "\xb7\xfe\xce\xf1\xc6\xf7:8800");  // GBK 服务器
+    EXPECT_EQ(logic.InitialServer().address, "服务器");
+
     WriteFile(m_dir / "client.cfg", "8800");  // no colon: all of it is the port
     EXPECT_EQ(logic.InitialServer().address, "");
     EXPECT_EQ(logic.InitialServer().port, "8800");

@@ -128,6 +128,18 @@ TEST_F(AdminHandlersTest, ASecondLevelAdministratorCannotTakeTheSuperAccount) {
     EXPECT_EQ(Ask("ChangePwd.asp?username=bob`password=again"), "success");
 }
 
+TEST_F(AdminHandlersTest, AnEmptyOrBlankPasswordIsRefusedAndNothingStored) {
+    session.login = LoginLevel::kSuper;
+    for (const char* password : {"", " ", "\t \t"}) {
+        EXPECT_EQ(Ask(std::string("ChangePwd.asp?username=admin`password=") + password),
+                  "error:新密码不能为空")
+            << "[" << password << "]";
+    }
+    EXPECT_TRUE(store.CheckLogin("admin", "admin"));
+    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`password= new pw"), "success");
+    EXPECT_TRUE(store.CheckLogin("admin", " new pw"));
+}
+
 TEST_F(AdminHandlersTest, WithoutADirectoryOtherAccountsGetTheGeneralError) {
     im.SetRoot(nullptr);
     EXPECT_EQ(Ask("LoginCheck.asp?username=bob`password=bobs IM password`ver=1.5"), kGeneralError);

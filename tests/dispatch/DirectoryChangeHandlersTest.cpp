@@ -47,6 +47,19 @@ TEST_F(DirectoryChangeHandlersTest, DeptAddRefusesNamesTheProtocolCannotCarry) {
     EXPECT_EQ(Im().ChildrenOf("\\销售部"), (Names{"华东区", "华北区"}));
 }
 
+// What the directory refuses gets the request's own failure text; only a
+// fault of the directory itself gets the general error.
+TEST_F(DirectoryChangeHandlersTest, RefusalsByTheDirectoryGetTheirOwnText) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"DeptAdd.asp?deptid=西区`parentdept=\\不存在", "error:添加失败"},
+        {"DeptDelete.asp?deptid=\\不存在", "error:删除部门失败!"},
+    };
+    for (auto [request, reply] : cases) EXPECT_EQ(Ask(request), reply) << request;
+    Im().Fail("DeleteDept");
+    EXPECT_EQ(Ask("DeptDelete.asp?deptid=\\销售部\\华北区"), kGeneralError);
+    EXPECT_TRUE(Im().HasDept("\\销售部\\华北区"));
+}
+
 TEST_F(DirectoryChangeHandlersTest, DeptAddDirectoryFailureIsTheGeneralError) {
     Im().Fail("IsDeptExist");
     EXPECT_EQ(Ask("DeptAdd.asp?deptid=西区`parentdept=\\销售部"), kGeneralError);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <optional>
+#include <thread>
 
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/HandlerRegistry.h"
@@ -78,6 +81,37 @@ TEST_F(SetDeptOrderTest, UnknownEmptyOrUnrelatedDepartmentsFailAndChangeNothing)
     EXPECT_EQ(Move("\\甲\\B", "\\乙", "0"), kFailed);  // not a sibling
     EXPECT_EQ(Order("\\甲"), (Names{"A", "B", "C", "D", "E"}));
     EXPECT_EQ(Order(""), (Names{"甲", "乙", "丙", "丁"}));
+}
+
+// "D before B" is held between its lookup and its write while "C before A"
+// is sent: the second must wait, or D lands before A instead of before B.
+TEST_F(SetDeptOrderTest, ReordersOfTheSameSiblingsDoNotInterleave) {
+    std::thread other;
+    std::atomic<bool> first{true}, otherDone{false};
+    ordering->SetBeforeWriteForTest([&] {
+        if (!first.exchange(false)) return;
+        other = std::thread([&] {
+            EXPECT_EQ(Move("\\甲\\C", "\\甲\\A", "0"), kDone);
+            otherDone = true;
+        });
+        for (int i = 0; i < 30 && !otherDone; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    EXPECT_EQ(Move("\\甲\\D", "\\甲\\B", "0"), kDone);
+    other.join();
+    EXPECT_EQ(Order("\\甲"), (Names{"C", "A", "D", "B", "E"}));
+}
+
+// A database error during a lookup reaches the operator; the console only
+// hears that the ordering failed.
+TEST_F(SetDeptOrderTest, ALookupErrorIsReportedAndTheOrderFails) {
+    std::vector<std::string> reported;
+    ordering->SetLookupErrorReporter([&](const std::string& e) { reported.push_back(e); });
+    Sql("ALTER TABLE vex_dept RENAME TO vex_dept_gone");
+    EXPECT_EQ(Move("\\甲\\D", "\\甲\\B", "0"), kFailed);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_NE(reported[0].find("vex_dept"), std::string::npos) << reported[0];
 }
 
 TEST_F(SetDeptOrderTest, RefusedWhileOrderingIsUnavailable) {

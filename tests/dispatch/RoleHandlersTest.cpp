@@ -122,9 +122,22 @@ TEST_F(RoleHandlersTest, UpdateRenamesAndRewritesTheDescription) {
 TEST_F(RoleHandlersTest, UpdateWithCaseOnlyChangeEndsNamedAsSent) {
     EXPECT_EQ(Ask("RoleAdmin.asp?op=update`name=sales`newname=SALES`desc=新说明"),
               "info:修改角色成功");
-    EXPECT_EQ(Im().CallsOf("UpdateRole"), (Names{"sales,sales1,新说明", "sales1,sales,新说明"}));
+    EXPECT_EQ(Im().CallsOf("UpdateRole"), (Names{"sales,sales,新说明"}));
     EXPECT_EQ(Im().RoleNames(), (Names{"User", "管理员", "sales"}));
     EXPECT_EQ(Im().DescriptionOf("sales"), "新说明");
+}
+
+TEST_F(RoleHandlersTest, TheBuiltInRolesTakeANewDescription) {
+    for (const char* role : {"User", "管理员"}) {
+        EXPECT_EQ(Ask(std::string("RoleAdmin.asp?op=update`name=") + role + "`newname=" + role +
+                      "`desc=新说明"),
+                  "info:修改角色成功")
+            << role;
+        EXPECT_EQ(Im().DescriptionOf(role), "新说明") << role;
+    }
+    EXPECT_EQ(Im().RoleNames(), (Names{"User", "管理员", "Sales"}));
+    // Renaming one is still refused by the directory.
+    EXPECT_EQ(Ask("RoleAdmin.asp?op=update`name=User`newname=Users`desc=x"), kGeneralError);
 }
 
 TEST_F(RoleHandlersTest, UpdateRefusesReservedNewNames) {
@@ -134,7 +147,7 @@ TEST_F(RoleHandlersTest, UpdateRefusesReservedNewNames) {
 
 TEST_F(RoleHandlersTest, UpdateFailureIsTheGeneralError) {
     EXPECT_EQ(Ask("RoleAdmin.asp?op=update`name=Sales`newname=User`desc=x"), kGeneralError);
-    Im().Fail("UpdateRole", 1);
+    Im().Fail("UpdateRole");
     EXPECT_EQ(Ask("RoleAdmin.asp?op=update`name=Sales`newname=sales`desc=x"), kGeneralError);
 }
 

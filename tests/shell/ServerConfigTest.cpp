@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "protocol/GbkCodec.h"
 #include "server/shell/ServerConfig.h"
 
 namespace warden {
@@ -64,6 +65,19 @@ TEST_F(ServerConfigTest, SavingKeepsOtherSettings) {
     EXPECT_NE(text.str().find("INSTALLDIR=/opt/vex"), std::string::npos) << text.str();
     EXPECT_NE(text.str().find("IP_ADDRESS=192.168.0.5"), std::string::npos) << text.str();
     EXPECT_FALSE(std::filesystem::exists(m_dir / "server.cfg.tmp"));
+}
+
+// A server.cfg from an older installation is GBK; it is read as such and
+// written back in UTF-8 with nothing lost.
+TEST_F(ServerConfigTest, AGbkFileIsReadAndRewrittenInUtf8) {
+    const std::string utf8 = "[VEX_SERVER]\r\nIP_ADDRESS=10.0.0.2\r\nINSTALLDIR=/srv/即时通讯\r\n";
+    Write(*Utf8ToGbk(utf8));
+    EXPECT_EQ(LoadServerConfig(m_file).imInstallDir, "/srv/即时通讯");
+    ASSERT_TRUE(SaveConnectionSettings(m_file, "127.0.0.1", "8006", "8800"));
+    std::stringstream text;
+    text << std::ifstream(m_file).rdbuf();
+    EXPECT_NE(text.str().find("INSTALLDIR=/srv/即时通讯"), std::string::npos) << text.str();
+    EXPECT_EQ(LoadServerConfig(m_file).imInstallDir, "/srv/即时通讯");
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "server/im/ImError.h"
+#include "server/im/ImInstallDir.h"
+#include "server/shell/AdminStoreSetup.h"
 #include "server/shell/ComErrorReport.h"
 #include "server/shell/ServerStartup.h"
+#include "server/store/Odbc.h"
 #include "tests/support/FakeIm.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TempDir.h"
+#include "vexdir/VexDirectory.h"
 
 namespace warden::test {
 namespace {
@@ -22,16 +27,21 @@ class RecordingView : public StartupView {
         captions.push_back(caption);
         icons.push_back(icon);
     }
+    void ShowRequestError(const std::string& text, const std::string& detail) override {
+        std::lock_guard lock(mutex);  // called from request workers
+        requestErrors.push_back(text + " / " + detail);
+    }
     void FocusField(SettingField field) override { focus = field; }
     void SetStartEnabled(bool enabled) override { startEnabled = enabled; }
-    void ShowNotice(const std::string& text) override { notices.push_back(text); }
 
     bool Showed(const std::string& text) const {
         return std::find(messages.begin(), messages.end(), text) != messages.end();
     }
 
-    std::vector<std::string> messages, captions, notices;
+    std::vector<std::string> messages, captions;
     std::vector<MessageIcon> icons;
+    std::mutex mutex;
+    std::vector<std::string> requestErrors;
     std::optional<SettingField> focus;
     bool startEnabled = true;
 };
@@ -79,6 +89,10 @@ TEST_F(ServerStartupTest, MissingSettingsAreNamedInOrderAndNothingIsSaved) {
     EXPECT_EQ(view.focus, SettingField::kImAddress);
     EXPECT_EQ(startup->Start({"0.0.0.0", "8006", "8800"}), StartResult::kRefused);
     EXPECT_EQ(view.messages.back(), "请设置VEX服务器IP");
+    for (const char* partial : {"10.1", "10.1.1", "10.1.1.1.1", "10.1.1.256", "a.b.c.d"}) {
+        EXPECT_EQ(startup->Start({partial, "8006", "8800"}), StartResult::kRefused) << partial;
+        EXPECT_EQ(view.messages.back(), "请设置VEX服务器IP");
+    }
     EXPECT_EQ(startup->Start({"10.0.0.1", " ", ""}), StartResult::kRefused);
     EXPECT_EQ(view.messages.back(), "请设置VEX服务器端口");
     EXPECT_EQ(view.focus, SettingField::kImPort);
@@ -159,6 +173,55 @@ TEST_F(ServerStartupTest, AnUnreadableInstallDirectoryTurnsOrderingOffWithAnErro
     EXPECT_EQ(startup->Start(good), StartResult::kRunning);
     EXPECT_TRUE(view.Showed("访问VEX服务器失败，部门排序功能不可用"));
     EXPECT_FALSE(startup->OrderingAvailable());
+}
+
+TEST_F(ServerStartupTest, ARelativeInstallDirectoryIsTakenFromTheBaseDirectory) {
+    WriteConfig("[VEX_SERVER]\nINSTALLDIR=vexrel\n");
+    EXPECT_EQ(Make()->ReadImInstallDir(), dir.Path() / "vexrel");
+    WriteConfig("[VEX_SERVER]\nINSTALLDIR=/opt/vex\n");
+    EXPECT_EQ(Make()->ReadImInstallDir(), "/opt/vex");
+}
+
+TEST_F(ServerStartupTest, TheInitialPasswordWarningIsChinese) {
+    Make();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0], kInitialPasswordWarning);
+    EXPECT_EQ(view.icons[0], MessageIcon::kWarning);
+}
+
+// The embedded directory lives on this machine: another machine's address
+// fails Start like a directory that cannot be reached, with the error report.
+TEST_F(ServerStartupTest, AnAddressOfAnotherMachineFailsStart) {
+    ServerStartup startup(dir.Path(), view);
+    ASSERT_TRUE(startup.Initialise());
+    EXPECT_EQ(startup.Start({"192.0.2.1", "8006", "0"}), StartResult::kFailed);
+    ASSERT_GE(view.messages.size(), 2u);
+    const std::string& report = view.messages[view.messages.size() - 2];
+    EXPECT_EQ(report.rfind("发生错误!\nCode = 800706ba\n", 0), 0u) << report;
+    EXPECT_NE(report.find("192.0.2.1 不是本机的地址"), std::string::npos) << report;
+    EXPECT_EQ(view.messages.back(), "连接VEX服务器失败");
+    EXPECT_FALSE(startup.ListeningPort().has_value());
+    EXPECT_EQ(startup.Start({"127.0.0.1", "8006", "0"}), StartResult::kRunning);
+}
+
+TEST_F(ServerStartupTest, AnOrderingLookupErrorIsShownToTheOperator) {
+    OpenVexDirectory(dir.Path() / "vex")->GetDeptManager().AddDept("甲", "");
+    auto startup = Make();
+    ASSERT_EQ(startup->Start(good), StartResult::kRunning);
+    ASSERT_TRUE(startup->OrderingAvailable());
+    {
+        OdbcConnection vex("DRIVER=" + SqliteOdbcDriver() +
+                           ";Database=" + ImDatabasePath(dir.Path() / "vex").string());
+        vex.Execute("ALTER TABLE vex_dept RENAME TO vex_dept_gone");
+    }
+    Client client(*startup->ListeningPort());
+    ASSERT_TRUE(client.LoginAsAdmin());
+    EXPECT_EQ(client.Ask("SetDeptOrder.asp?deptName=\\甲`nextDeptName=\\甲`isLast=0"),
+              "error:修改部门顺序失败");
+    std::lock_guard lock(view.mutex);
+    ASSERT_EQ(view.requestErrors.size(), 1u);
+    EXPECT_EQ(view.requestErrors[0].rfind("error / department ordering lookup failed: ", 0), 0u)
+        << view.requestErrors[0];
 }
 
 TEST_F(ServerStartupTest, AnAdminStoreThatCannotBeOpenedStopsStartUp) {

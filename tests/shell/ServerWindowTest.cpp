@@ -4,6 +4,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <thread>
 
 #include "server/shell/PortKeyFilter.h"
 #include "server/shell/ServerWindow.h"
@@ -81,6 +84,60 @@ TEST(ServerWindowTest, SettingsRoundTripAndStartCanBeDisabled) {
     start->click();
     EXPECT_EQ(starts.count(), 1);
     EXPECT_EQ(window.windowTitle(), "VEX分级管理服务器");
+}
+
+TEST(ServerWindowTest, TheAddressIsAcceptableOnlyAsAWholeDottedAddress) {
+    ServerWindow window;
+    auto* address = window.findChild<QLineEdit*>("imAddress");
+    for (auto [text, whole] : {std::pair{"10.1", false}, {"10.1.2.", false}, {"10.1.2.3", true}}) {
+        address->setText(text);
+        EXPECT_EQ(address->hasAcceptableInput(), whole) << text;
+    }
+}
+
+TEST(ServerWindowTest, ButtonMnemonicsWorkFromThePortFields) {
+    ServerWindow window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QSignalSpy starts(&window, &ServerWindow::startRequested);
+    int exitsAsked = 0;
+    window.confirm = [&](const QString&) {
+        ++exitsAsked;
+        return false;
+    };
+    for (const char* name : {"imPort", "listenPort"}) {
+        auto* port = window.findChild<QLineEdit*>(name);
+        port->clear();
+        // A mnemonic clicks its button after a short animation, and takes
+        // the focus to it.
+        port->setFocus();
+        QTest::keyClick(port, Qt::Key_S, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return starts.count() == 1; }, 2000)) << name;
+        port->setFocus();
+        QTest::keyClick(port, Qt::Key_E, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return exitsAsked == 1; }, 2000)) << name;
+        port->setFocus();
+        QTest::keyClick(port, Qt::Key_X, Qt::AltModifier);  // no button: nothing typed
+        EXPECT_EQ(port->text(), "") << name;
+        starts.clear();
+        exitsAsked = 0;
+    }
+}
+
+TEST(ServerWindowTest, RequestErrorsFromWorkersAreShownOnTheWindowsThread) {
+    ServerWindow window;
+    QStringList shown;
+    Qt::HANDLE shownOn = nullptr;
+    window.messageShown = [&](const QString& text, const QString& caption) {
+        shown << text + "|" + caption;
+        shownOn = QThread::currentThreadId();
+    };
+    std::thread worker([&] { window.ShowRequestError("error", "lookup failed"); });
+    worker.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, QStringList{"error|warden-server"});
+    EXPECT_EQ(shownOn, QThread::currentThreadId());
 }
 
 }  // namespace

@@ -88,6 +88,31 @@ TEST(OpenDatabaseTest, AcceptsAConnectionStringWithPositionalPlaceholders) {
     EXPECT_TRUE(store.CheckLogin("admin", "admin"));
 }
 
+// A data file made before the save journal existed: it gains the column and
+// keeps everything else.
+TEST(OpenDatabaseTest, AStoreWithoutTheJournalIsUpgradedAndKeepsItsRows) {
+    TempDir base;
+    AdminStore store(base.Path());
+    std::filesystem::create_directories(store.DataFile().parent_path());
+    {
+        OdbcConnection old(FillConnectionString("DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%",
+                                                "", store.DataFile().string()));
+        old.Execute(
+            "CREATE TABLE vex_2nd_admins (admin_name TEXT COLLATE NOCASE NOT NULL PRIMARY KEY, "
+            "admin_pwd TEXT, admin_depts TEXT, is_sadmin TEXT)");
+        old.Execute(
+            "INSERT INTO vex_2nd_admins VALUES ('admin', 'secret', NULL, '1'), "
+            "('li', NULL, '\\A;', NULL)");
+    }
+    store.OpenDatabase(DefaultAdminStoreConnection());
+    EXPECT_EQ(store.FinishPendingSaves(), "");
+    EXPECT_TRUE(store.CheckLogin("admin", "secret"));
+    EXPECT_EQ(store.ListAdmins(), "li|");
+    EXPECT_EQ(store.GetAdminDepts("li"), "\\A;");
+    EXPECT_TRUE(store.SaveAdmin("li", "\\B;", "r|"));
+    EXPECT_EQ(store.GetAdminRoles("li"), "r|");
+}
+
 // ---- accounts ----
 
 using AdminStoreTest = StoreFixture;
@@ -181,6 +206,49 @@ TEST_F(AdminStoreTest, ADatabaseErrorLeavesTheRolesFileAlone) {
     EXPECT_FALSE(store.SetPassword("admin", "x"));
     EXPECT_FALSE(store.DeleteAdmin("bob"));
     EXPECT_FALSE(store.HasAccount("admin"));
+}
+
+TEST_F(AdminStoreTest, ASaveTheRolesFileRefusesChangesNeitherRowNorRoles) {
+    ASSERT_TRUE(store.SaveAdmin("li", "\\A;", "r1|"));
+    // A folder in place of the roles file: it can be neither read nor replaced.
+    std::filesystem::remove(dir.Path() / "RolesAdmin.ini");
+    std::filesystem::create_directory(dir.Path() / "RolesAdmin.ini");
+    EXPECT_FALSE(store.SaveAdmin("li", "\\B;", "r2|"));
+    EXPECT_FALSE(store.SaveAdmin("wang", "\\B;", "r2|"));
+    EXPECT_EQ(Column("admin_depts", "li"), "\\A;");
+    EXPECT_EQ(Column("pending_roles", "li"), std::nullopt);
+    EXPECT_EQ(RowCount("wang"), 0);
+}
+
+// A kill -9 between the row and the roles file leaves the row with its
+// journal; the next start writes the roles, so both end up changed.
+TEST_F(AdminStoreTest, ASaveCutShortIsFinishedAtTheNextStart) {
+    ASSERT_TRUE(store.SaveAdmin("li", "\\A;", "r1|"));
+    EXPECT_EQ(Column("pending_roles", "li"), std::nullopt);
+    raw->Execute("UPDATE vex_2nd_admins SET admin_depts=?, pending_roles=? WHERE admin_name=?",
+                 {"\\B;", "r2|", "li"});
+    raw->Execute(
+        "INSERT INTO vex_2nd_admins(admin_name, admin_depts, pending_roles) VALUES (?, ?, ?)",
+        {"wang", "\\C;", "r3|"});
+
+    const auto rolesFile = dir.Path() / "RolesAdmin.ini";
+    std::filesystem::rename(rolesFile, dir.Path() / "aside");
+    std::filesystem::create_directory(rolesFile);
+    AdminStore blocked(dir.Path());
+    blocked.OpenDatabase(DefaultAdminStoreConnection());
+    const std::string problem = blocked.FinishPendingSaves();
+    EXPECT_NE(problem.find("li, wang"), std::string::npos) << problem;
+    EXPECT_EQ(Column("pending_roles", "li"), "r2|");  // kept for the next try
+
+    std::filesystem::remove(rolesFile);
+    std::filesystem::rename(dir.Path() / "aside", rolesFile);
+    AdminStore restarted(dir.Path());
+    restarted.OpenDatabase(DefaultAdminStoreConnection());
+    EXPECT_EQ(restarted.FinishPendingSaves(), "");
+    EXPECT_EQ(restarted.GetAdminRoles("li"), "r2|");
+    EXPECT_EQ(restarted.GetAdminRoles("wang"), "r3|");
+    EXPECT_EQ(Column("pending_roles", "li"), std::nullopt);
+    EXPECT_EQ(Column("pending_roles", "wang"), std::nullopt);
 }
 
 // ---- passwords ----

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "protocol/GbkCodec.h"
 #include "server/store/RolesFile.h"
 #include "tests/support/TempDir.h"
 
@@ -32,6 +33,20 @@ TEST(RolesFileTest, KeepsOneSectionPerAccountInThePlainFormat) {
     const std::string text = ReadFile(roles.Path());
     EXPECT_NE(text.find("[bob]\nROLES=主管|\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[张三]\nROLES=a=b;c#d|\n"), std::string::npos) << text;
+}
+
+// A roles file from an older installation is GBK: it is read, and the next
+// write keeps its sections while turning the file into UTF-8.
+TEST(RolesFileTest, AGbkFileIsReadAndRewrittenInUtf8) {
+    TempDir dir;
+    RolesFile roles(dir.Path() / "RolesAdmin.ini");
+    std::ofstream(roles.Path(), std::ios::binary)
+        << *Utf8ToGbk("[张三]\r\nROLES=经理|员工|\r\n[li]\r\nROLES=主管|\r\n");
+    EXPECT_EQ(roles.Get("张三"), "经理|员工|");
+    ASSERT_TRUE(roles.Set("li", "销售|"));
+    EXPECT_EQ(roles.Get("张三"), "经理|员工|");
+    EXPECT_EQ(roles.Get("li"), "销售|");
+    EXPECT_NE(ReadFile(roles.Path()).find("[张三]\nROLES=经理|员工|\n"), std::string::npos);
 }
 
 TEST(RolesFileTest, RefusesWhatWouldNotReadBackAndLeavesTheFileAlone) {

@@ -544,6 +544,10 @@ void FakeIm::UpdateRole(const std::string& name, const std::string& newName,
     Enter("UpdateRole", {name, newName, description});
     Role& role = RoleOrThrow(name);
     if (newName.empty()) Refuse(im_code::kInvalidArgument, "empty role name");
+    // Like the directory, the built-in roles keep their names.
+    if (newName != role.name && (EqualsNoCase(role.name, "User") || role.name == "管理员")) {
+        Refuse(im_code::kInvalidArgument, "built-in role " + role.name);
+    }
     if (Role* other = FindRole(newName); other && other != &role) {
         Refuse(im_code::kAlreadyExists, newName);
     }

@@ -53,12 +53,33 @@ TEST(ApplicationTest, RegisterThenStartIsRecordedAndReRegisteringReplaces) {
     // A second Start of the server makes a new root and registers again.
     auto again = OpenVexDirectory(dir.Path());
     ImApplication& second = again->GetApplication();
+    second.SetServerAddress("127.0.0.1");
     second.SetAppGuid("{guid-1}");
     second.SetAppName("Renamed");
     second.Register();
     ASSERT_EQ(StoredRegistrations(dir.Path()).size(), 1u);
     EXPECT_EQ(StoredRegistrations(dir.Path())[0].rfind("{guid-1}|Renamed|", 0), 0u);
     EXPECT_IM_ERROR(im_code::kInvalidArgument, second.SetServerPort(70000));
+}
+
+// The directory lives in this process: it answers at this machine's
+// addresses only, and says so for any other.
+TEST(ApplicationTest, RegistersOnlyAtAnAddressOfThisMachine) {
+    test::TempDir dir;
+    auto root = OpenVexDirectory(dir.Path());
+    ImApplication& app = root->GetApplication();
+    app.SetAppGuid("{GUID-1}");
+    app.SetAppName("VEXWardenServer");
+    for (const char* address : {"192.0.2.1", "10.1", "", "localhost"}) {
+        app.SetServerAddress(address);
+        EXPECT_IM_ERROR(0x800706BA, app.Register());
+    }
+    EXPECT_TRUE(StoredRegistrations(dir.Path()).empty());
+    for (const char* address : {"127.0.0.1", "127.1.2.3"}) {
+        app.SetServerAddress(address);
+        app.Register();
+    }
+    EXPECT_EQ(StoredRegistrations(dir.Path()).size(), 1u);
 }
 
 }  // namespace
