@@ -84,28 +84,67 @@ void AuditTrail::Open(const std::string& connectionString) {
 
 bool AuditTrail::Append(AuditRecord& record, std::string& problem) {
     if (record.time.empty()) record.time = FormatAuditTime(std::chrono::system_clock::now());
+    Pending mine{&record, &problem};
+    std::unique_lock lock(m_queueMutex);
+    m_queue.push_back(&mine);
+    while (!mine.done) {
+        if (m_writing) {
+            m_committed.wait(lock);
+            continue;
+        }
+        m_writing = true;
+        std::vector<Pending*> batch;
+        batch.swap(m_queue);
+        lock.unlock();
+        WriteBatch(batch);
+        lock.lock();
+        for (Pending* pending : batch) pending->done = true;
+        m_writing = false;
+        m_committed.notify_all();
+    }
+    return mine.written;
+}
+
+void AuditTrail::Insert(AuditRecord& record) {
+    static const std::string insert =
+        std::string("INSERT INTO warden_audit(") + kColumns + ") VALUES (?,?,?,?,?,?,?,?,?,?)";
+    m_connection->Execute(insert, {m_nextId, record.time, record.account, record.level,
+                                   record.address, int64_t{record.port}, record.request,
+                                   record.target, record.outcome, record.detail});
+    record.id = m_nextId++;
+}
+
+void AuditTrail::WriteBatch(const std::vector<Pending*>& batch) {
     std::lock_guard lock(m_mutex);
     if (!m_connection) {
-        problem = "the audit trail is not open";
-        return false;
+        for (Pending* pending : batch) *pending->problem = "the audit trail is not open";
+        return;
     }
-    const std::string insert =
-        std::string("INSERT INTO warden_audit(") + kColumns + ") VALUES (?,?,?,?,?,?,?,?,?,?)";
-    // A second try covers ids taken by another process on the same store
-    // since this one last looked.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            if (attempt > 0) m_nextId = ReadLastId(*m_connection) + 1;
-            m_connection->Execute(insert, {m_nextId, record.time, record.account, record.level,
-                                           record.address, int64_t{record.port}, record.request,
-                                           record.target, record.outcome, record.detail});
-            record.id = m_nextId++;
-            return true;
-        } catch (const std::exception& e) {
-            problem = e.what();
+    const int64_t firstId = m_nextId;
+    try {
+        m_connection->Begin();
+        for (Pending* pending : batch) Insert(*pending->record);
+        m_connection->Commit();
+        for (Pending* pending : batch) pending->written = true;
+        return;
+    } catch (const std::exception&) {
+        m_connection->Rollback();
+        m_nextId = firstId;
+    }
+    for (Pending* pending : batch) {
+        // A second try covers ids taken by another process on the same
+        // store since this one last looked.
+        for (int attempt = 0; attempt < 2 && !pending->written; ++attempt) {
+            try {
+                if (attempt > 0) m_nextId = ReadLastId(*m_connection) + 1;
+                Insert(*pending->record);
+                pending->written = true;
+            } catch (const std::exception& e) {
+                *pending->problem = e.what();
+                pending->record->id = 0;
+            }
         }
     }
-    return false;
 }
 
 std::vector<AuditRecord> AuditTrail::Query(const AuditFilter& filter) {

@@ -7,10 +7,16 @@
 // keyset paging on (time, id), which two indexes serve, so a page costs the
 // same on the millionth entry as on the first.
 //
+// Appends that arrive together are committed together: each waits until its
+// own entry is on disk, but a burst of them costs one commit rather than one
+// each (a commit that syncs takes milliseconds, and every change and login
+// of every console makes an entry).
+//
 // Thread-safe: every operation may run on any number of threads at once; the
 // connection is guarded.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -52,8 +58,8 @@ class AuditTrail {
     void Open(const std::string& connectionString);
 
     // Adds `record`, giving it its id and, when its time is empty, the
-    // current time. False on a database error, with the driver's text in
-    // `problem`.
+    // current time; returns once it is committed. False on a database error,
+    // with the driver's text in `problem`.
     bool Append(AuditRecord& record, std::string& problem);
 
     // The entries that pass `filter`, newest first. Throws on a database error.
@@ -69,6 +75,26 @@ class AuditTrail {
     int64_t PruneBefore(const std::string& cutoff);
 
   private:
+    struct Pending {
+        AuditRecord* record;
+        std::string* problem;
+        bool done = false;
+        bool written = false;
+    };
+
+    // Writes `batch` in one transaction, or each entry alone when that fails
+    // (so one bad entry loses no other).
+    void WriteBatch(const std::vector<Pending*>& batch);
+    // Inserts one entry with the next id. REQUIRES: m_mutex is held.
+    void Insert(AuditRecord& record);
+
+    // The queue of appends waiting for a commit; the first to find nobody
+    // writing writes everything queued.
+    std::mutex m_queueMutex;
+    std::condition_variable m_committed;
+    std::vector<Pending*> m_queue;
+    bool m_writing = false;
+
     std::mutex m_mutex;  // guards m_connection and m_nextId
     std::unique_ptr<OdbcConnection> m_connection;
     int64_t m_nextId = 1;

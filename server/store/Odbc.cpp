@@ -90,6 +90,25 @@ int64_t OdbcConnection::Execute(std::string_view sql, const std::vector<OdbcValu
     return statement.AffectedRows();
 }
 
+void OdbcConnection::Begin() {
+    Check(SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT,
+                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER),
+          SQL_HANDLE_DBC, m_dbc, "cannot begin a transaction");
+}
+
+void OdbcConnection::Commit() {
+    Check(SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_COMMIT), SQL_HANDLE_DBC, m_dbc, "cannot commit");
+    Check(SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT,
+                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER),
+          SQL_HANDLE_DBC, m_dbc, "cannot end a transaction");
+}
+
+void OdbcConnection::Rollback() noexcept {
+    SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
+    SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                      SQL_IS_UINTEGER);
+}
+
 OdbcStatement::OdbcStatement(OdbcConnection& connection, std::string_view sql) {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     Check(SQLAllocHandle(SQL_HANDLE_STMT, connection.m_dbc, &stmt), SQL_HANDLE_DBC,

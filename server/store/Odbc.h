@@ -48,6 +48,13 @@ class OdbcConnection {
     // changed (-1 when the driver cannot tell). Throws OdbcError.
     int64_t Execute(std::string_view sql, const std::vector<OdbcValue>& params = {});
 
+    // Statements run in one transaction from Begin to Commit or Rollback
+    // (otherwise each commits by itself). Throw OdbcError.
+    void Begin();
+    void Commit();
+    // Never throws: it is what a failure does on its way out.
+    void Rollback() noexcept;
+
   private:
     friend class OdbcStatement;
     void* m_env = nullptr;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "server/store/AuditTime.h"
 #include "server/store/AuditTrail.h"
@@ -155,6 +158,31 @@ TEST_F(AuditTrailTest, PruneRemovesOnlyOlderEntries) {
     EXPECT_EQ(trail.PruneBefore("2024-01-01T00:00:00.000Z"), 1);
     EXPECT_EQ(Ids({}), std::vector<int64_t>{kept});
     EXPECT_EQ(trail.PruneBefore("2024-01-01T00:00:00.000Z"), 0);
+}
+
+TEST_F(AuditTrailTest, AppendsFromManyThreadsAllLandWithDistinctIds) {
+    constexpr int kThreads = 16, kEach = 20;
+    std::vector<std::thread> threads;
+    std::mutex mutex;
+    std::set<int64_t> ids;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                AuditRecord r;
+                r.account = "t" + std::to_string(t);
+                std::string problem;
+                ASSERT_TRUE(trail.Append(r, problem)) << problem;
+                std::lock_guard lock(mutex);
+                ids.insert(r.id);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(ids.size(), static_cast<size_t>(kThreads * kEach));
+    EXPECT_EQ(*ids.rbegin(), kThreads * kEach);
+    AuditFilter all;
+    all.limit = 1000;
+    EXPECT_EQ(trail.Query(all).size(), static_cast<size_t>(kThreads * kEach));
 }
 
 TEST(AuditTrailClosedTest, FailsWithAReasonBeforeItIsOpen) {
