@@ -1,10 +1,12 @@
 #include "server/shell/AdminStoreSetup.h"
 
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
@@ -65,24 +67,26 @@ std::filesystem::path ProgramDir() {
     return ec ? std::filesystem::path() : self.parent_path();
 }
 
-std::string AdminStorePattern(const ServerConfig& config) {
+std::string AdminStoreConnection(const ServerConfig& config) {
     return config.adminStoreConnection.empty() ? DefaultAdminStoreConnection()
                                                : config.adminStoreConnection;
 }
 
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view) {
+    const std::string pattern = AdminStoreConnection(config);
+    const bool usesFile = store.UsesDataFile(pattern);
     std::string problem;
-    if (!store.EnsureDataFile(programDir, problem)) {
+    if (usesFile && !store.EnsureDataFile(programDir, problem)) {
         view.ShowMessage(problem, kServerTitle, MessageIcon::kError);
         return false;
     }
     try {
-        store.OpenDatabase(AdminStorePattern(config));
+        store.OpenDatabase(pattern);
     } catch (const std::exception& e) {
-        view.ShowMessage(
-            "打开数据库失败\n(admin store " + store.DataFile().string() + ": " + e.what() + ")",
-            "错误", MessageIcon::kError);
+        const std::string where = usesFile ? store.DataFile().string() : HidePassword(pattern);
+        view.ShowMessage("打开数据库失败\n(admin store " + where + ": " + e.what() + ")", "错误",
+                         MessageIcon::kError);
         return false;
     }
     const std::string unfinished = store.FinishPendingSaves();
@@ -94,6 +98,20 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
     return true;
 }
 
+void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
+                             StartupView& view) {
+    if (!ConnectionHoldsPassword(config.adminStoreConnection)) return;
+    struct stat info {};
+    if (::stat(configFile.c_str(), &info) != 0 || (info.st_mode & S_IROTH) == 0) return;
+    view.ShowMessage(configFile.string() +
+                         " 含有数据库密码，但本机所有用户都可以读取它；请只允许服务器的账户读取"
+                         "（chmod 600）",
+                     kServerTitle, MessageIcon::kWarning);
+    SayOnStderr("warning: " + configFile.string() +
+                " holds the admin store's database password and is readable by every user; make "
+                "it readable by the server's account only (chmod 600)");
+}
+
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {
     if (!store.HasInitialPassword()) return;
     view.ShowMessage(kInitialPasswordWarning, kServerTitle, MessageIcon::kWarning);
@@ -103,11 +121,51 @@ void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {
                 "`warden-server --set-admin-password`");
 }
 
+int InitAdminStore(const std::filesystem::path& baseDir, const std::filesystem::path& programDir) {
+    const std::filesystem::path configFile = baseDir / "server.cfg";
+    const ServerConfig config = LoadServerConfig(configFile);
+    StderrView view;
+    WarnAboutReadableSecret(configFile, config, view);
+    const std::string pattern = AdminStoreConnection(config);
+    AdminStore store(baseDir);
+    std::vector<std::string> done;
+    std::error_code ec;
+    if (store.UsesDataFile(pattern) && !std::filesystem::exists(store.DataFile(), ec)) {
+        std::string problem;
+        if (!store.EnsureDataFile(programDir, problem)) {
+            SayOnStderr(problem);
+            return 1;
+        }
+        done.push_back("created " + store.DataFile().string() + " from the template");
+    }
+    try {
+        for (std::string& step : store.InitDatabase(pattern)) done.push_back(std::move(step));
+    } catch (const std::exception& e) {
+        SayOnStderr("cannot create the admin store (" + HidePassword(pattern) + "): " + e.what());
+        return 1;
+    }
+    if (done.empty()) {
+        SayOnStderr("the admin store is complete; nothing was created");
+        return 0;
+    }
+    for (const std::string& line : done) SayOnStderr(line);
+    try {
+        store.OpenDatabase(pattern);
+    } catch (const std::exception& e) {
+        SayOnStderr(std::string("the admin store was created but cannot be opened: ") + e.what());
+        return 1;
+    }
+    WarnAboutInitialPassword(store, view);
+    return 0;
+}
+
 int SetAdminPassword(const std::filesystem::path& baseDir, const std::filesystem::path& programDir,
                      std::istream& input, bool interactive) {
-    ServerConfig config = LoadServerConfig(baseDir / "server.cfg");
+    const std::filesystem::path configFile = baseDir / "server.cfg";
+    ServerConfig config = LoadServerConfig(configFile);
     AdminStore store(baseDir);
     StderrView view;
+    WarnAboutReadableSecret(configFile, config, view);
     if (!OpenAdminStore(store, config, programDir, view)) return 1;
     std::string password;
     if (!AskPassword(input, interactive, password)) {

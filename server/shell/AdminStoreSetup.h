@@ -17,16 +17,22 @@ class AdminStore;
 // installed); empty when it cannot be found.
 std::filesystem::path ProgramDir();
 
-// The ODBC connection pattern of the admin store: server.cfg's, else the
-// built-in default.
-std::string AdminStorePattern(const ServerConfig& config);
+// The connection string pattern `config` names, or the built-in default.
+std::string AdminStoreConnection(const ServerConfig& config);
 
-// Creates the data file from its template when needed, opens the store and
-// finishes the administrator saves a crash interrupted (a warning when it
-// cannot). False, after a message to `view` saying what went wrong, when
-// the server cannot run.
+// Creates the data file from its template when the connection uses it,
+// opens the store and finishes the administrator saves a crash interrupted
+// (a warning when it cannot). False, after a message to `view` saying what
+// went wrong, when the server cannot run.
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view);
+
+// Warns when `configFile` holds a database password (in its connection
+// string) and every user of the machine may read it. Its group may: a file
+// owned by root and readable by the server's group is the usual way to keep
+// a secret from everyone else.
+void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
+                             StartupView& view);
 
 inline constexpr const char kInitialPasswordWarning[] =
     "超级管理员admin仍在使用初始密码，请尽快在控制台或用 warden-server --set-admin-password "
@@ -35,6 +41,12 @@ inline constexpr const char kInitialPasswordWarning[] =
 // Warns while the super administrator still has the initial password: in
 // Chinese through `view`, and in English on standard error.
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view);
+
+// `--init-store`: creates what the configured admin store lacks (the data
+// file from its template when the connection uses it, then every missing
+// table or column) and says on standard error what it did. Returns the exit
+// status.
+int InitAdminStore(const std::filesystem::path& baseDir, const std::filesystem::path& programDir);
 
 // `--set-admin-password`: reads the new password from `input` (asking twice,
 // without echo, when standard input is a terminal) and stores it for the

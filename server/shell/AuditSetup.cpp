@@ -15,7 +15,7 @@ namespace warden {
 namespace {
 
 std::string ConnectionOf(const std::filesystem::path& baseDir, const ServerConfig& config) {
-    return FillConnectionString(AdminStorePattern(config), baseDir.string(),
+    return FillConnectionString(AdminStoreConnection(config), baseDir.string(),
                                 AdminStore(baseDir).DataFile().string());
 }
 

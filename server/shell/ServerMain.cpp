@@ -26,16 +26,19 @@ struct CommandLine {
     bool setAdminPassword = false;
     bool auditLog = false;
     std::string since;  // --since, for --audit-log
+    bool initStore = false;
     std::filesystem::path baseDir = ".";
 };
 
 constexpr const char kUsage[] =
     "usage: warden-server [--headless] [--base-dir DIR]\n"
     "       warden-server --set-admin-password [--base-dir DIR]\n"
+    "       warden-server --init-store [--base-dir DIR]\n"
     "       warden-server --audit-log [--since TIME] [--base-dir DIR]\n"
     "  (no option)           open the server window and its tray icon\n"
     "  --headless            run without a window, as a daemon (messages go to stderr)\n"
     "  --set-admin-password  read a new password for \"admin\" from standard input\n"
+    "  --init-store          create what the configured admin store lacks ([ADMIN_STORE])\n"
     "  --audit-log           print the audit trail, oldest first, one tab-separated line\n"
     "                        per entry: time, account, level, address:port, request,\n"
     "                        target, outcome, detail\n"
@@ -54,13 +57,16 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             out.auditLog = true;
         } else if (arg == "--since" && i + 1 < argc) {
             out.since = argv[++i];
+        } else if (arg == "--init-store") {
+            out.initStore = true;
         } else if (arg == "--base-dir" && i + 1 < argc) {
             out.baseDir = argv[++i];
         } else {
             return false;
         }
     }
-    const int modes = int{out.headless} + int{out.setAdminPassword} + int{out.auditLog};
+    const int modes =
+        int(out.headless) + int(out.setAdminPassword) + int(out.initStore) + int(out.auditLog);
     return modes <= 1 && (out.since.empty() || out.auditLog);
 }
 
@@ -153,6 +159,9 @@ int ServerMain(int argc, char** argv) {
     }
     if (cmd.auditLog)
         return PrintAuditLog(std::filesystem::absolute(cmd.baseDir), cmd.since, std::cout);
+    if (cmd.initStore) {
+        return InitAdminStore(std::filesystem::absolute(cmd.baseDir), ProgramDir());
+    }
     if (cmd.setAdminPassword) {
         const std::filesystem::path base = std::filesystem::absolute(cmd.baseDir);
         return SetAdminPassword(base, ProgramDir(), std::cin, ::isatty(STDIN_FILENO) == 1);

@@ -51,6 +51,7 @@ ServerStartup::~ServerStartup() {
 
 bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
+    WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
     m_adminStore = std::make_unique<AdminStore>(m_baseDir);
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);

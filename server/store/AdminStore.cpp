@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 #include <vector>
 
 #include "server/store/Odbc.h"
 #include "server/store/PasswordHash.h"
+#include "server/store/StoreSchema.h"
 
 namespace warden {
 
@@ -38,16 +41,17 @@ constexpr const char kClearPending[] =
 constexpr const char kPendingSaves[] =
     "SELECT admin_name, pending_roles FROM vex_2nd_admins WHERE pending_roles IS NOT NULL "
     "ORDER BY admin_name";
-// Stores made before the journal existed get the column at start.
-constexpr const char kJournalProbe[] = "SELECT pending_roles FROM vex_2nd_admins WHERE 1=0";
-constexpr const char kAddJournal[] = "ALTER TABLE vex_2nd_admins ADD COLUMN pending_roles TEXT";
 constexpr const char kSetPassword[] = "UPDATE vex_2nd_admins SET admin_pwd=? WHERE admin_name=?";
 constexpr const char kSuperFlagOf[] = "SELECT is_sadmin FROM vex_2nd_admins WHERE admin_name=?";
 constexpr const char kDeleteAdmin[] = "DELETE FROM vex_2nd_admins WHERE admin_name=?";
 // Touches every column the store uses, so a wrong file fails at start-up
 // rather than at the first request.
 constexpr const char kProbe[] =
-    "SELECT admin_name, admin_pwd, admin_depts, is_sadmin FROM vex_2nd_admins WHERE 1=0";
+    "SELECT admin_name, admin_pwd, admin_depts, is_sadmin, pending_roles FROM vex_2nd_admins "
+    "WHERE 1=0";
+
+// How long the connection may go unused before it is checked (see Live).
+constexpr std::chrono::seconds kQuietSpell{1};
 
 std::string Describe(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
@@ -123,6 +127,11 @@ std::filesystem::path AdminStore::TemplateFile() const {
     return m_baseDir / "DB" / "db.orig";
 }
 
+bool AdminStore::UsesDataFile(const std::string& connectionPattern) const {
+    const std::string file = DataFile().string();
+    return ConnectionString(connectionPattern).find(file) != std::string::npos;
+}
+
 bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::string& problem) {
     std::error_code ec;
     const std::filesystem::path data = DataFile();
@@ -150,24 +159,71 @@ bool AdminStore::EnsureDataFile(const std::filesystem::path& programDir, std::st
     return true;
 }
 
+std::string AdminStore::ConnectionString(const std::string& connectionPattern) const {
+    return FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string());
+}
+
 void AdminStore::OpenDatabase(const std::string& connectionPattern) {
-    auto connection = std::make_unique<OdbcConnection>(
-        FillConnectionString(connectionPattern, m_baseDir.string(), DataFile().string()));
-    connection->Execute(kProbe);
-    try {
-        connection->Execute(kJournalProbe);
-    } catch (const OdbcError&) {
-        connection->Execute(kAddJournal);
+    const std::string connectionString = ConnectionString(connectionPattern);
+    auto connection = std::make_unique<OdbcConnection>(connectionString);
+    // A database system without a built-in schema is used as it stands.
+    std::optional<StoreDialect> dialect = DialectOf(*connection);
+    if (dialect &&
+        !ApplySchema(*connection, StoreSchema(*dialect), SchemaMode::kUpgrade).storeFound) {
+        // The driver's reason tells a wrong file from an empty database.
+        try {
+            connection->Execute(kProbe);
+        } catch (const OdbcError& e) {
+            throw OdbcError(std::string(e.what()) +
+                                " (no admin store there; `warden-server --init-store` creates one)",
+                            e.SqlState());
+        }
     }
+    connection->Execute(kProbe);
     std::lock_guard lock(m_mutex);
     m_connection = std::move(connection);
+    m_connectionString = connectionString;
+}
+
+OdbcConnection* AdminStore::Live() {
+    if (!m_connection) return nullptr;
+    // A driver learns that the database dropped the session only from a
+    // failed call: after a quiet spell, one cheap query finds it out so that
+    // the real one need not fail.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastUse >= kQuietSpell) {
+        try {
+            m_connection->Execute("SELECT 1");
+        } catch (const OdbcError&) {
+            // Dead() below tells whether it was the link.
+        }
+    }
+    m_lastUse = now;
+    if (m_connection->Dead()) {
+        try {
+            m_connection = std::make_unique<OdbcConnection>(m_connectionString);
+        } catch (const OdbcError&) {
+            // Still unreachable: this operation fails, the next one tries again.
+        }
+    }
+    return m_connection.get();
+}
+
+std::vector<std::string> AdminStore::InitDatabase(const std::string& connectionPattern) {
+    OdbcConnection connection(ConnectionString(connectionPattern));
+    std::optional<StoreDialect> dialect = DialectOf(connection);
+    if (!dialect) {
+        throw std::runtime_error("no admin store schema for the database system \"" +
+                                 connection.DbmsName() + "\" (only SQLite and PostgreSQL)");
+    }
+    return ApplySchema(connection, StoreSchema(*dialect), SchemaMode::kCreate).applied;
 }
 
 bool AdminStore::VerifyAccount(const std::string& name, const std::string& password, bool rehash) {
     std::vector<std::string> stored;
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         OdbcStatement query(*m_connection, kPasswordsOf);
         query.Execute({name});
         while (query.Fetch()) {
@@ -207,7 +263,7 @@ bool AdminStore::HasInitialPassword() {
 std::string AdminStore::GetAdminDepts(const std::string& name) {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return {};
+        if (!Live()) return {};
         OdbcStatement query(*m_connection, kDeptsOf);
         query.Execute({name});
         if (!query.Fetch()) return {};
@@ -220,7 +276,7 @@ std::string AdminStore::GetAdminDepts(const std::string& name) {
 std::string AdminStore::ListAdmins() {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return {};
+        if (!Live()) return {};
         OdbcStatement query(*m_connection, kListAdmins);
         query.Execute();
         std::string list;
@@ -241,7 +297,7 @@ bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
     // Held across the row and the roles file so that two saves of one name
     // cannot leave the row of one and the roles of the other.
     std::lock_guard lock(m_mutex);
-    if (!m_connection) return false;
+    if (!Live()) return false;
     bool existed = false;
     std::optional<std::string> oldDepts;
     try {
@@ -285,7 +341,7 @@ bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
 
 std::string AdminStore::FinishPendingSaves() {
     std::lock_guard lock(m_mutex);
-    if (!m_connection) return "the admin store is not open";
+    if (!Live()) return "the admin store is not open";
     std::vector<std::pair<std::string, std::string>> pending;
     std::string problem;
     try {
@@ -318,7 +374,7 @@ bool AdminStore::SetPassword(const std::string& name, const std::string& passwor
         std::optional<std::string> hash = HashPassword(password);
         if (!hash) return false;
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         m_connection->Execute(kSetPassword, {*hash, name});
         return true;
     } catch (const std::exception&) {
@@ -329,7 +385,7 @@ bool AdminStore::SetPassword(const std::string& name, const std::string& passwor
 bool AdminStore::DeleteAdmin(const std::string& name) {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         {
             // Removing the super administrator would lock everybody out.
             OdbcStatement query(*m_connection, kSuperFlagOf);
@@ -357,7 +413,7 @@ bool AdminStore::SetAdminRoles(const std::string& name, const std::string& roles
 bool AdminStore::HasAccount(const std::string& name) {
     try {
         std::lock_guard lock(m_mutex);
-        if (!m_connection) return false;
+        if (!Live()) return false;
         OdbcStatement query(*m_connection, kFindAdmin);
         query.Execute({name});
         return query.Fetch();

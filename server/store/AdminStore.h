@@ -8,13 +8,16 @@
 // empty text, which the request handlers turn into their replies.
 //
 // Thread-safe: every operation may run on any number of workers at once; the
-// one connection is guarded, and a password hash is computed outside it.
+// one connection is guarded (and remade when the database drops it), and a
+// password hash is computed outside it.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "server/store/RolesFile.h"
 
@@ -41,6 +44,11 @@ class AdminStore {
     std::filesystem::path DataFile() const;      // DB/db.dat
     std::filesystem::path TemplateFile() const;  // DB/db.orig in the base directory
 
+    // Whether the connection `connectionPattern` makes (see
+    // FillConnectionString) reaches the data file DB/db.dat; only then does
+    // the server make that file from the template.
+    bool UsesDataFile(const std::string& connectionPattern) const;
+
     // Makes sure DB/db.dat exists: when it is missing, copies the template,
     // taken from the base directory or else from `programDir`/DB/db.orig. An
     // existing data file is never overwritten, and a copy that fails leaves
@@ -48,12 +56,21 @@ class AdminStore {
     bool EnsureDataFile(const std::filesystem::path& programDir, std::string& problem);
 
     // Connects with `connectionPattern` (see FillConnectionString: the base
-    // directory and the data file fill its placeholders) and checks that the
-    // table with its four columns is there; a store made before the save
-    // journal existed gets its column pending_roles. Throws OdbcError with the
-    // driver's text on failure. Before it succeeds every operation below
-    // fails as on a database error.
+    // directory and the data file fill its placeholders), adds what a store
+    // made by an earlier version lacks (see StoreSchema.h: a store from
+    // before the save journal gets its column pending_roles), and checks
+    // that the table with the columns the store uses is there. Throws OdbcError with the
+    // driver's text on failure (with a hint at --init-store when the
+    // database holds no admin store). Before it succeeds every operation
+    // below fails as on a database error.
     void OpenDatabase(const std::string& connectionPattern);
+
+    // Connects as OpenDatabase does and creates whatever the store lacks, the
+    // accounts table with the super administrator's row included. Returns
+    // what it did, one line a step; empty when the store was complete. Does
+    // not open the store. Throws OdbcError, or std::runtime_error for a
+    // database system without a built-in schema.
+    std::vector<std::string> InitDatabase(const std::string& connectionPattern);
 
     // True when `name` has a row whose password is `password`. A row that
     // still holds plain text is accepted once and rewritten as a hash.
@@ -96,6 +113,16 @@ class AdminStore {
     bool HasInitialPassword();
 
   private:
+    // `connectionPattern` with the base directory and the data file filled in.
+    std::string ConnectionString(const std::string& connectionPattern) const;
+
+    // The open connection, made anew first when the database has dropped it
+    // (its server restarted, say), which would otherwise fail every request
+    // until this server restarts; checked first when it has not been used
+    // for a while. Null before OpenDatabase succeeded.
+    // REQUIRES: m_mutex is held.
+    OdbcConnection* Live();
+
     // Shared by CheckLogin and HasInitialPassword; rewrites only if `rehash`.
     bool VerifyAccount(const std::string& name, const std::string& password, bool rehash);
 
@@ -103,6 +130,8 @@ class AdminStore {
     RolesFile m_roles;
     std::mutex m_mutex;  // guards m_connection and every statement on it
     std::unique_ptr<OdbcConnection> m_connection;
+    std::string m_connectionString;  // what m_connection was made with
+    std::chrono::steady_clock::time_point m_lastUse;
 };
 
 }  // namespace warden

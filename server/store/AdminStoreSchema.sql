@@ -1,17 +1,21 @@
--- The template admin store (DB/db.orig), built into a SQLite file at build
--- time and copied to DB/db.dat on a server's first start.
+-- The admin store on SQLite: built into the template DB/db.orig at build
+-- time (copied to DB/db.dat on a server's first start), and what
+-- `warden-server --init-store` creates in an empty SQLite database.
+--
+-- Each "-- step:" line starts one step, which makes one table or adds one
+-- column; the server applies at start every step an existing store lacks.
+-- A released step is never edited: a later change is a new step at the end.
+-- AdminStoreSchemaPostgres.sql holds the same steps for PostgreSQL.
 --
 -- Account names compare without regard to case, as they always have (a login
 -- as "ADMIN" is the super administrator's); passwords compare exactly.
+
+-- step: table vex_2nd_admins
 CREATE TABLE vex_2nd_admins (
     admin_name  TEXT COLLATE NOCASE NOT NULL PRIMARY KEY,
     admin_pwd   TEXT,
     admin_depts TEXT,
-    is_sadmin   TEXT,
-    -- The roles a save is writing to RolesAdmin.ini, set with admin_depts and
-    -- cleared once the file holds them; a value left by a crash is written
-    -- to the file at the next start.
-    pending_roles TEXT
+    is_sadmin   TEXT
 );
 
 -- The super administrator. The initial password is stored as plain text: the
@@ -20,12 +24,18 @@ CREATE TABLE vex_2nd_admins (
 INSERT INTO vex_2nd_admins (admin_name, admin_pwd, admin_depts, is_sadmin)
 VALUES ('admin', 'admin', NULL, '1');
 
+-- step: column vex_2nd_admins.pending_roles
+-- The roles a save is writing to RolesAdmin.ini, set with admin_depts and
+-- cleared once the file holds them; a value left by a crash is written to the
+-- file at the next start.
+ALTER TABLE vex_2nd_admins ADD COLUMN pending_roles TEXT;
+
+-- step: table warden_audit
 -- The audit trail: one row per login, change and refusal, never updated; the
--- only removal is the retention prune by time. The server creates the table
--- and its indexes in an older data file that lacks them, with these same
--- statements. Times are UTC text "YYYY-MM-DDTHH:MM:SS.mmmZ", so text order is
--- time order; pages are read newest first on (audit_time, audit_id).
-CREATE TABLE IF NOT EXISTS warden_audit (
+-- only removal is the retention prune by time. Times are UTC text
+-- "YYYY-MM-DDTHH:MM:SS.mmmZ", so text order is time order; pages are read
+-- newest first on (audit_time, audit_id), which the indexes serve.
+CREATE TABLE warden_audit (
     audit_id     BIGINT NOT NULL PRIMARY KEY,
     audit_time   VARCHAR(24) NOT NULL,
     account_name TEXT NOT NULL,
@@ -37,6 +47,5 @@ CREATE TABLE IF NOT EXISTS warden_audit (
     outcome      TEXT NOT NULL,
     detail       TEXT NOT NULL
 );
-CREATE INDEX IF NOT EXISTS warden_audit_by_time ON warden_audit(audit_time, audit_id);
-CREATE INDEX IF NOT EXISTS warden_audit_by_account
-    ON warden_audit(account_name, audit_time, audit_id);
+CREATE INDEX warden_audit_by_time ON warden_audit(audit_time, audit_id);
+CREATE INDEX warden_audit_by_account ON warden_audit(account_name, audit_time, audit_id);

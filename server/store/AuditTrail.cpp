@@ -1,5 +1,6 @@
 #include "server/store/AuditTrail.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "server/store/AuditTime.h"
@@ -8,26 +9,6 @@
 namespace warden {
 
 namespace {
-
-// Kept in step with the template (AdminStoreSchema.sql). "IF NOT EXISTS" is
-// understood by SQLite and PostgreSQL alike, and makes a start that was cut
-// off between two of these statements harmless.
-constexpr const char* kCreate[] = {
-    "CREATE TABLE IF NOT EXISTS warden_audit ("
-    " audit_id BIGINT NOT NULL PRIMARY KEY,"
-    " audit_time VARCHAR(24) NOT NULL,"
-    " account_name TEXT NOT NULL,"
-    " admin_level TEXT NOT NULL,"
-    " peer_address TEXT NOT NULL,"
-    " peer_port INTEGER NOT NULL,"
-    " request_name TEXT NOT NULL,"
-    " target TEXT NOT NULL,"
-    " outcome TEXT NOT NULL,"
-    " detail TEXT NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS warden_audit_by_time ON warden_audit(audit_time, audit_id)",
-    "CREATE INDEX IF NOT EXISTS warden_audit_by_account"
-    " ON warden_audit(account_name, audit_time, audit_id)",
-};
 
 constexpr const char kColumns[] =
     "audit_id, audit_time, account_name, admin_level, peer_address, peer_port, request_name, "
@@ -73,13 +54,34 @@ AuditTrail::~AuditTrail() = default;
 
 void AuditTrail::Open(const std::string& connectionString) {
     auto connection = std::make_unique<OdbcConnection>(connectionString);
-    for (const char* statement : kCreate) connection->Execute(statement);
-    // Touches every column, so a table of another shape fails here, at start.
-    connection->Execute(std::string("SELECT ") + kColumns + " FROM warden_audit WHERE 1=0");
+    // The admin store makes the table when it opens (a schema step); this
+    // touches every column, so a table of another shape fails here, at start.
+    try {
+        connection->Execute(std::string("SELECT ") + kColumns + " FROM warden_audit WHERE 1=0");
+    } catch (const OdbcError& e) {
+        throw OdbcError(std::string(e.what()) + " (the admin store has no audit trail)",
+                        e.SqlState());
+    }
     const int64_t last = ReadLastId(*connection);
     std::lock_guard lock(m_mutex);
     m_connection = std::move(connection);
+    m_connectionString = connectionString;
     m_nextId = last + 1;
+}
+
+template <typename Work>
+auto AuditTrail::OnLiveConnection(Work work) {
+    if (!m_connection) throw OdbcError("the audit trail is not open", "");
+    try {
+        return work(*m_connection);
+    } catch (const OdbcError&) {
+        // A database that dropped the session (its server restarted) would
+        // otherwise fail every entry until this server restarts.
+        if (!m_connection->Dead()) throw;
+        m_connection = std::make_unique<OdbcConnection>(m_connectionString);
+        m_nextId = ReadLastId(*m_connection) + 1;
+        return work(*m_connection);
+    }
 }
 
 bool AuditTrail::Append(AuditRecord& record, std::string& problem) {
@@ -105,39 +107,41 @@ bool AuditTrail::Append(AuditRecord& record, std::string& problem) {
     return mine.written;
 }
 
-void AuditTrail::Insert(AuditRecord& record) {
+void AuditTrail::Insert(OdbcConnection& connection, AuditRecord& record) {
     static const std::string insert =
         std::string("INSERT INTO warden_audit(") + kColumns + ") VALUES (?,?,?,?,?,?,?,?,?,?)";
-    m_connection->Execute(insert, {m_nextId, record.time, record.account, record.level,
-                                   record.address, int64_t{record.port}, record.request,
-                                   record.target, record.outcome, record.detail});
+    connection.Execute(insert, {m_nextId, record.time, record.account, record.level, record.address,
+                                int64_t{record.port}, record.request, record.target, record.outcome,
+                                record.detail});
     record.id = m_nextId++;
 }
 
 void AuditTrail::WriteBatch(const std::vector<Pending*>& batch) {
     std::lock_guard lock(m_mutex);
-    if (!m_connection) {
-        for (Pending* pending : batch) *pending->problem = "the audit trail is not open";
-        return;
-    }
     const int64_t firstId = m_nextId;
     try {
-        m_connection->Begin();
-        for (Pending* pending : batch) Insert(*pending->record);
-        m_connection->Commit();
+        OnLiveConnection([&](OdbcConnection& connection) {
+            OdbcTransaction transaction(connection);
+            for (Pending* pending : batch) Insert(connection, *pending->record);
+            transaction.Commit();
+            return 0;
+        });
         for (Pending* pending : batch) pending->written = true;
         return;
     } catch (const std::exception&) {
-        m_connection->Rollback();
-        m_nextId = firstId;
+        m_nextId = std::max(m_nextId, firstId);
     }
+    // Each alone, so that one entry the database refuses loses no other.
     for (Pending* pending : batch) {
         // A second try covers ids taken by another process on the same
         // store since this one last looked.
         for (int attempt = 0; attempt < 2 && !pending->written; ++attempt) {
             try {
-                if (attempt > 0) m_nextId = ReadLastId(*m_connection) + 1;
-                Insert(*pending->record);
+                OnLiveConnection([&](OdbcConnection& connection) {
+                    if (attempt > 0) m_nextId = ReadLastId(connection) + 1;
+                    Insert(connection, *pending->record);
+                    return 0;
+                });
                 pending->written = true;
             } catch (const std::exception& e) {
                 *pending->problem = e.what();
@@ -176,12 +180,13 @@ std::vector<AuditRecord> AuditTrail::Query(const AuditFilter& filter) {
     params.emplace_back(filter.limit);
 
     std::lock_guard lock(m_mutex);
-    if (!m_connection) throw OdbcError("the audit trail is not open", "");
-    OdbcStatement query(*m_connection, sql);
-    query.Execute(params);
-    std::vector<AuditRecord> records;
-    while (query.Fetch()) records.push_back(ReadRow(query));
-    return records;
+    return OnLiveConnection([&](OdbcConnection& connection) {
+        OdbcStatement query(connection, sql);
+        query.Execute(params);
+        std::vector<AuditRecord> records;
+        while (query.Fetch()) records.push_back(ReadRow(query));
+        return records;
+    });
 }
 
 void AuditTrail::ForEachSince(const std::string& since,
@@ -197,10 +202,13 @@ void AuditTrail::ForEachSince(const std::string& since,
         std::vector<AuditRecord> page;
         {
             std::lock_guard lock(m_mutex);
-            if (!m_connection) throw OdbcError("the audit trail is not open", "");
-            OdbcStatement query(*m_connection, sql);
-            query.Execute({since, afterTime, afterTime, afterId, pageSize});
-            while (query.Fetch()) page.push_back(ReadRow(query));
+            page = OnLiveConnection([&](OdbcConnection& connection) {
+                OdbcStatement query(connection, sql);
+                query.Execute({since, afterTime, afterTime, afterId, pageSize});
+                std::vector<AuditRecord> rows;
+                while (query.Fetch()) rows.push_back(ReadRow(query));
+                return rows;
+            });
         }
         for (const AuditRecord& record : page) each(record);
         if (static_cast<int64_t>(page.size()) < pageSize) return;
@@ -211,8 +219,9 @@ void AuditTrail::ForEachSince(const std::string& since,
 
 int64_t AuditTrail::PruneBefore(const std::string& cutoff) {
     std::lock_guard lock(m_mutex);
-    if (!m_connection) throw OdbcError("the audit trail is not open", "");
-    return m_connection->Execute("DELETE FROM warden_audit WHERE audit_time < ?", {cutoff});
+    return OnLiveConnection([&](OdbcConnection& connection) {
+        return connection.Execute("DELETE FROM warden_audit WHERE audit_time < ?", {cutoff});
+    });
 }
 
 }  // namespace warden

@@ -51,10 +51,10 @@ class AuditTrail {
     AuditTrail(const AuditTrail&) = delete;
     AuditTrail& operator=(const AuditTrail&) = delete;
 
-    // Connects with the ready `connectionString` and creates the table and
-    // its indexes when they are missing, touching nothing else in the
-    // database. Throws OdbcError with the driver's text on failure; before it
-    // succeeds every operation below fails.
+    // Connects with the ready `connectionString` to the admin store, which
+    // holds the table (AdminStore::OpenDatabase adds it to a store made
+    // before the trail). Throws OdbcError with the driver's text on failure;
+    // before it succeeds every operation below fails.
     void Open(const std::string& connectionString);
 
     // Adds `record`, giving it its id and, when its time is empty, the
@@ -86,7 +86,11 @@ class AuditTrail {
     // (so one bad entry loses no other).
     void WriteBatch(const std::vector<Pending*>& batch);
     // Inserts one entry with the next id. REQUIRES: m_mutex is held.
-    void Insert(AuditRecord& record);
+    void Insert(OdbcConnection& connection, AuditRecord& record);
+    // Runs `work` on the connection, made anew once when the database has
+    // dropped it. Throws OdbcError. REQUIRES: m_mutex is held.
+    template <typename Work>
+    auto OnLiveConnection(Work work);
 
     // The queue of appends waiting for a commit; the first to find nobody
     // writing writes everything queued.
@@ -97,6 +101,7 @@ class AuditTrail {
 
     std::mutex m_mutex;  // guards m_connection and m_nextId
     std::unique_ptr<OdbcConnection> m_connection;
+    std::string m_connectionString;
     int64_t m_nextId = 1;
 };
 

@@ -3,6 +3,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cctype>
 #include <type_traits>
 
 namespace warden {
@@ -10,6 +12,59 @@ namespace warden {
 static_assert(std::is_same_v<SQLLEN, long>, "indicator storage assumes SQLLEN is long");
 
 namespace {
+
+// One "key=value" attribute of a connection string, as positions in it.
+struct Attribute {
+    std::string_view key;
+    size_t valueBegin, valueEnd;
+};
+
+// The attributes of a connection string in order. A value in braces may hold
+// ";" (and "}}" for a brace), as the driver manager reads it.
+std::vector<Attribute> Attributes(std::string_view text) {
+    std::vector<Attribute> out;
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t equals = text.find('=', i);
+        const size_t semicolon = text.find(';', i);
+        if (equals == std::string_view::npos || semicolon < equals) {
+            if (semicolon == std::string_view::npos) break;
+            i = semicolon + 1;  // an attribute without a value
+            continue;
+        }
+        Attribute a{text.substr(i, equals - i), equals + 1, equals + 1};
+        size_t j = equals + 1;
+        if (j < text.size() && text[j] == '{') {
+            for (++j; j < text.size(); ++j) {
+                if (text[j] != '}') continue;
+                if (j + 1 < text.size() && text[j + 1] == '}') {
+                    ++j;
+                } else {
+                    ++j;
+                    break;
+                }
+            }
+        }
+        j = std::min(text.find(';', j), text.size());
+        a.valueEnd = j;
+        out.push_back(a);
+        i = j + 1;
+    }
+    return out;
+}
+
+bool IsPasswordKey(std::string_view key) {
+    auto equalsNoCase = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    while (!key.empty() && key.front() == ' ') key.remove_prefix(1);
+    while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+    return equalsNoCase(key, "PWD") || equalsNoCase(key, "Password");
+}
 
 bool Ok(SQLRETURN rc) {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
@@ -90,23 +145,59 @@ int64_t OdbcConnection::Execute(std::string_view sql, const std::vector<OdbcValu
     return statement.AffectedRows();
 }
 
-void OdbcConnection::Begin() {
-    Check(SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT,
+bool OdbcConnection::Dead() {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (!Ok(SQLGetConnectAttr(m_dbc, SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr)))
+        return false;
+    return dead == SQL_CD_TRUE;
+}
+
+std::string OdbcConnection::DbmsName() {
+    char name[256] = {};
+    SQLSMALLINT length = 0;
+    Check(SQLGetInfo(m_dbc, SQL_DBMS_NAME, name, sizeof name, &length), SQL_HANDLE_DBC, m_dbc,
+          "cannot ask the database system's name");
+    return name;
+}
+
+OdbcTransaction::OdbcTransaction(OdbcConnection& connection) : m_connection(connection) {
+    Check(SQLSetConnectAttr(m_connection.m_dbc, SQL_ATTR_AUTOCOMMIT,
                             reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER),
-          SQL_HANDLE_DBC, m_dbc, "cannot begin a transaction");
+          SQL_HANDLE_DBC, m_connection.m_dbc, "cannot begin a transaction");
 }
 
-void OdbcConnection::Commit() {
-    Check(SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_COMMIT), SQL_HANDLE_DBC, m_dbc, "cannot commit");
-    Check(SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT,
+OdbcTransaction::~OdbcTransaction() {
+    if (!m_open) return;
+    try {
+        End(/*commit=*/false);
+    } catch (const OdbcError&) {
+        // Nothing more can be done; the database drops the work when the
+        // connection closes.
+    }
+}
+
+void OdbcTransaction::Commit() {
+    End(/*commit=*/true);
+}
+
+void OdbcTransaction::End(bool commit) {
+    m_open = false;
+    SQLHDBC dbc = m_connection.m_dbc;
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc, commit ? SQL_COMMIT : SQL_ROLLBACK);
+    if (!Ok(rc) && commit) {
+        // Keep the driver's reason, then make sure nothing half-done stays.
+        try {
+            Throw(SQL_HANDLE_DBC, dbc, "cannot commit");
+        } catch (...) {
+            SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+            SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
+            throw;
+        }
+    }
+    Check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
                             reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER),
-          SQL_HANDLE_DBC, m_dbc, "cannot end a transaction");
-}
-
-void OdbcConnection::Rollback() noexcept {
-    SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
-    SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
-                      SQL_IS_UINTEGER);
+          SQL_HANDLE_DBC, dbc, "cannot end a transaction");
 }
 
 OdbcStatement::OdbcStatement(OdbcConnection& connection, std::string_view sql) {
@@ -234,6 +325,28 @@ std::string FillConnectionString(std::string_view pattern, std::string_view dire
             out += pattern[i++];
         }
     }
+    return out;
+}
+
+bool ConnectionHoldsPassword(std::string_view connection) {
+    for (const Attribute& a : Attributes(connection)) {
+        if (!IsPasswordKey(a.key)) continue;
+        std::string_view value = connection.substr(a.valueBegin, a.valueEnd - a.valueBegin);
+        if (!value.empty() && value != "{}") return true;
+    }
+    return false;
+}
+
+std::string HidePassword(std::string_view connection) {
+    std::string out;
+    size_t copied = 0;
+    for (const Attribute& a : Attributes(connection)) {
+        if (!IsPasswordKey(a.key) || a.valueBegin == a.valueEnd) continue;
+        out.append(connection.substr(copied, a.valueBegin - copied));
+        out += "***";
+        copied = a.valueEnd;
+    }
+    out.append(connection.substr(copied));
     return out;
 }
 

@@ -48,15 +48,17 @@ class OdbcConnection {
     // changed (-1 when the driver cannot tell). Throws OdbcError.
     int64_t Execute(std::string_view sql, const std::vector<OdbcValue>& params = {});
 
-    // Statements run in one transaction from Begin to Commit or Rollback
-    // (otherwise each commits by itself). Throw OdbcError.
-    void Begin();
-    void Commit();
-    // Never throws: it is what a failure does on its way out.
-    void Rollback() noexcept;
+    // Whether the driver has found the link to its database lost (a failed
+    // call finds it out). Such a connection never works again.
+    bool Dead();
+
+    // The name the driver gives its database system ("SQLite", "PostgreSQL").
+    // Throws OdbcError.
+    std::string DbmsName();
 
   private:
     friend class OdbcStatement;
+    friend class OdbcTransaction;
     void* m_env = nullptr;
     void* m_dbc = nullptr;
 };
@@ -95,6 +97,27 @@ class OdbcStatement {
     std::vector<long> m_indicators;
 };
 
+// Makes the statements run on a connection during its lifetime take effect
+// together: Commit() keeps them; leaving without Commit() undoes them all.
+// Auto-commit is back on afterwards either way.
+class OdbcTransaction {
+  public:
+    // REQUIRES: no other transaction is open on `connection`. Throws OdbcError.
+    explicit OdbcTransaction(OdbcConnection& connection);
+    ~OdbcTransaction();  // rolls back unless committed; an error then is ignored
+    OdbcTransaction(const OdbcTransaction&) = delete;
+    OdbcTransaction& operator=(const OdbcTransaction&) = delete;
+
+    // Throws OdbcError; the transaction is then rolled back.
+    void Commit();
+
+  private:
+    void End(bool commit);
+
+    OdbcConnection& m_connection;
+    bool m_open = true;
+};
+
 // The SQLite3 ODBC driver as a DRIVER= value: its library path where the build
 // found it (so no registration in odbcinst.ini is needed), else "SQLite3".
 std::string SqliteOdbcDriver();
@@ -104,5 +127,12 @@ std::string SqliteOdbcDriver();
 // them directly; "%%" is one "%". Anything else is kept as is.
 std::string FillConnectionString(std::string_view pattern, std::string_view directory,
                                  std::string_view file);
+
+// Whether a connection string carries a non-empty password ("PWD=" or
+// "Password=", keys in any case, values braced or not).
+bool ConnectionHoldsPassword(std::string_view connection);
+
+// `connection` with every password value replaced by "***", for messages.
+std::string HidePassword(std::string_view connection);
 
 }  // namespace warden

@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <vector>
 
+#include "server/store/Odbc.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -21,42 +18,6 @@ constexpr const char kLogin[] = "LoginCheck.asp?username=";
 std::string Login(const std::string& user, const std::string& password,
                   const std::string& ver = "1.5") {
     return kLogin + user + "`password=" + password + "`ver=" + ver;
-}
-
-struct RunResult {
-    int exitCode = -1;
-    std::string errors;
-};
-
-// Runs `program` with `args`, feeding `input` on standard input (a pipe, so
-// not a terminal), and collects its standard error.
-RunResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
-                     const std::string& input = "") {
-    int in[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return {};
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in[0], STDIN_FILENO);
-        ::dup2(err[1], STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(err[1]);
-    (void)!::write(in[1], input.data(), input.size());
-    ::close(in[1]);
-    RunResult result;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(err[0], buffer, sizeof buffer)) > 0) result.errors.append(buffer, n);
-    ::close(err[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
 }
 
 std::filesystem::path Server() {
@@ -178,6 +139,34 @@ TEST(AdminStoreE2eTest, SetAdminPasswordReadsStandardInput) {
     Client client(server.Port());
     EXPECT_FALSE(client.LoginAsAdmin("admin"));
     EXPECT_TRUE(client.LoginAsAdmin("s3cret 密码"));
+}
+
+TEST(AdminStoreE2eTest, InitStoreMakesWhatTheConfiguredStoreLacksAndSaysSo) {
+    TempDir base;
+    const std::vector<std::string> init{"--init-store", "--base-dir", base.Path().string()};
+    RunResult run = RunProgram(Server(), init);
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_NE(run.errors.find("created " + (base.Path() / "DB" / "db.dat").string()),
+              std::string::npos)
+        << run.errors;
+    run = RunProgram(Server(), init);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.errors.find("nothing was created"), std::string::npos) << run.errors;
+
+    // A store in another SQLite file: its table is made there, and the
+    // template is not copied, since the connection does not use DB/db.dat.
+    TempDir other;
+    std::ofstream(other.Path() / "server.cfg")
+        << "[LISTEN_PORT]\nPORT=0\n[ADMIN_STORE]\nCONNECTION=DRIVER=" << SqliteOdbcDriver()
+        << ";Database=%DIR%/admins.db\n";
+    run = RunProgram(Server(), {"--init-store", "--base-dir", other.Path().string()});
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_NE(run.errors.find("created table vex_2nd_admins"), std::string::npos) << run.errors;
+    ServerProcess server("", other.Path());
+    ASSERT_TRUE(server.Started()) << server.ErrorOutput();
+    Client client(server.Port());
+    EXPECT_TRUE(client.LoginAsAdmin());
+    EXPECT_FALSE(std::filesystem::exists(other.Path() / "DB"));
 }
 
 TEST(AdminStoreE2eTest, AFailedDirectoryLoginLeavesTheConnectionLoggedOut) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -246,6 +248,33 @@ TEST(ReportComErrorTest, FormatsCodeMeaningSourceAndDescription) {
     // The first code of the range has no number of its own.
     EXPECT_NE(ReportComError(ImError(0x80040200, "", "")).find("Unknown error 0x80040200"),
               std::string::npos);
+}
+
+TEST(ReadableSecretTest, WarnsOnlyWhenEveryUserMayReadADatabasePassword) {
+    TempDir dir;
+    const std::filesystem::path cfg = dir.Path() / "server.cfg";
+    const struct {
+        mode_t mode;
+        std::string connection;
+        bool warns;
+    } cases[] = {
+        {0644, "DRIVER={PostgreSQL Unicode};Database=w;Uid=w;Pwd=s3cret", true},
+        {0604, "DRIVER=x;PASSWORD={a;b}", true},
+        {0640, "DRIVER=x;Pwd=s3cret", false},  // the server's group may read it
+        {0600, "DRIVER=x;Pwd=s3cret", false},
+        {0644, "DRIVER=SQLite3;Database=%FILE%;NoCreat=1", false},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(cfg) << "[ADMIN_STORE]\nCONNECTION=" << c.connection << "\n";
+        ASSERT_EQ(::chmod(cfg.c_str(), c.mode), 0);
+        RecordingView view;
+        WarnAboutReadableSecret(cfg, LoadServerConfig(cfg), view);
+        ASSERT_EQ(view.messages.size(), c.warns ? 1u : 0u) << c.connection;
+        if (c.warns) {
+            EXPECT_NE(view.messages[0].find(cfg.string()), std::string::npos);
+            EXPECT_EQ(view.icons[0], MessageIcon::kWarning);
+        }
+    }
 }
 
 }  // namespace

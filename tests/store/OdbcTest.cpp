@@ -4,7 +4,7 @@
 
 #include "server/store/AdminStore.h"
 #include "server/store/Odbc.h"
-#include "tests/support/ServerProcess.h"
+#include "tests/store/StoreBackend.h"
 #include "tests/support/TempDir.h"
 
 namespace warden::test {
@@ -13,18 +13,21 @@ namespace {
 class OdbcTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        file = dir.Path() / "t.db";
-        std::filesystem::copy_file(BinaryDir() / "DB" / "db.orig", file);
-        db = std::make_unique<OdbcConnection>(Connection());
-        db->Execute("CREATE TABLE t (k TEXT, n INTEGER, v TEXT)");
+        connection = MakeEmptyDatabase(dir.Path());
+        db = std::make_unique<OdbcConnection>(connection);
+        db->Execute("CREATE TABLE t (k TEXT, n BIGINT, v TEXT)");
     }
-    std::string Connection() const {
-        return FillConnectionString(DefaultAdminStoreConnection(), dir.Path().string(),
-                                    file.string());
+    bool Exists(const std::string& table) {
+        try {
+            db->Execute("SELECT * FROM " + table + " WHERE 1=0");
+            return true;
+        } catch (const OdbcError&) {
+            return false;
+        }
     }
 
     TempDir dir;
-    std::filesystem::path file;
+    std::string connection;
     std::unique_ptr<OdbcConnection> db;
 };
 
@@ -78,19 +81,34 @@ TEST_F(OdbcTest, FailuresCarryTheDriversDiagnostics) {
         EXPECT_NE(std::string(e.what()).find("nosuchcolumn"), std::string::npos) << e.what();
     }
     EXPECT_THROW(OdbcConnection("DRIVER=NoSuchDriverAnywhere;Database=x"), OdbcError);
-    // The driver is told not to create a missing file.
-    EXPECT_THROW(OdbcConnection(FillConnectionString(DefaultAdminStoreConnection(), "",
-                                                     (dir.Path() / "missing.db").string())),
-                 OdbcError);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing.db"));
 }
 
-TEST(FillConnectionStringTest, PlaceholdersByPositionAndByName) {
-    EXPECT_EQ(FillConnectionString("DefaultDir=%s\\DB;DBQ=%s", "/base", "/base/DB/db.dat"),
-              "DefaultDir=/base\\DB;DBQ=/base/DB/db.dat");
-    EXPECT_EQ(FillConnectionString("Database=%FILE%;Dir=%DIR%;Pct=100%%", "/d", "/d/f"),
-              "Database=/d/f;Dir=/d;Pct=100%");
-    EXPECT_EQ(FillConnectionString("x=%q%;y=%", "/d", "/f"), "x=%q%;y=%");
+TEST_F(OdbcTest, ATransactionTakesEffectWholeOnCommitAndNotAtAllOtherwise) {
+    {
+        OdbcTransaction transaction(*db);
+        db->Execute("CREATE TABLE dropped (a TEXT)");
+        db->Execute("INSERT INTO t (k) VALUES ('undone')");
+    }  // not committed
+    EXPECT_FALSE(Exists("dropped"));
+    {
+        OdbcTransaction transaction(*db);
+        db->Execute("CREATE TABLE kept (a TEXT)");
+        db->Execute("INSERT INTO t (k) VALUES ('done')");
+        transaction.Commit();
+    }
+    EXPECT_TRUE(Exists("kept"));
+    OdbcStatement query(*db, "SELECT k FROM t");
+    query.Execute();
+    ASSERT_TRUE(query.Fetch());
+    EXPECT_EQ(query.Text(1), "done");
+    EXPECT_FALSE(query.Fetch());
+    // Auto-commit is back: another session sees a later change at once.
+    db->Execute("INSERT INTO t (k) VALUES ('later')");
+    OdbcConnection other(connection);
+    OdbcStatement count(other, "SELECT COUNT(*) FROM t WHERE k='later'");
+    count.Execute();
+    ASSERT_TRUE(count.Fetch());
+    EXPECT_EQ(count.Integer(1), 1);
 }
 
 }  // namespace

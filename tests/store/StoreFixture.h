@@ -1,6 +1,7 @@
-// A live admin store in a temporary base directory, made from the template
-// the build produced, plus a second connection to the same data file for
-// looking at (and tampering with) the rows directly.
+// A live admin store in a temporary base directory, as a new site gets it,
+// on the back-end of the test program (see StoreBackend.h), plus a second
+// connection to the same database for looking at (and tampering with) the
+// rows directly.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 
 #include "server/store/AdminStore.h"
 #include "server/store/Odbc.h"
-#include "tests/support/ServerProcess.h"
+#include "tests/store/StoreBackend.h"
 #include "tests/support/TempDir.h"
 
 namespace warden::test {
@@ -18,11 +19,10 @@ namespace warden::test {
 class StoreFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string problem;
-        ASSERT_TRUE(store.EnsureDataFile(BinaryDir(), problem)) << problem;
-        store.OpenDatabase(DefaultAdminStoreConnection());
-        raw = std::make_unique<OdbcConnection>(FillConnectionString(
-            DefaultAdminStoreConnection(), dir.Path().string(), store.DataFile().string()));
+        pattern = MakeFreshStore(store);
+        store.OpenDatabase(pattern);
+        raw = std::make_unique<OdbcConnection>(
+            FillConnectionString(pattern, dir.Path().string(), store.DataFile().string()));
     }
 
     // The value of one column of `name`'s row; nullopt for NULL; "<none>"
@@ -43,6 +43,7 @@ class StoreFixture : public ::testing::Test {
 
     TempDir dir;
     AdminStore store{dir.Path()};
+    std::string pattern;  // the connection string pattern of the store
     std::unique_ptr<OdbcConnection> raw;
 };
 

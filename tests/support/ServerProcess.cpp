@@ -153,6 +153,35 @@ std::optional<std::string> Client::Ask(const std::string& request, std::chrono::
     return utf8;
 }
 
+RunResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                     const std::string& input) {
+    int in[2], err[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return {};
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], STDIN_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(err[1]);
+    (void)!::write(in[1], input.data(), input.size());
+    ::close(in[1]);
+    RunResult result;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(err[0], buffer, sizeof buffer)) > 0) result.errors.append(buffer, n);
+    ::close(err[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
 bool Client::LoginAsAdmin(const std::string& password) {
     auto reply = Ask("LoginCheck.asp?username=admin`password=" + password + "`ver=1.5");
     return reply && *reply == "success|1";

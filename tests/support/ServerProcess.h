@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace warden::test {
 
@@ -67,6 +68,16 @@ class Client {
   private:
     int m_fd = -1;
 };
+
+struct RunResult {
+    int exitCode = -1;
+    std::string errors;
+};
+
+// Runs `program` with `args` to its end, feeding `input` on standard input (a
+// pipe, so not a terminal), and collects its standard error.
+RunResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                     const std::string& input = "");
 
 // `utf8` in GBK; throws when GBK cannot carry it.
 std::string Gbk(const std::string& utf8);
