@@ -171,8 +171,9 @@ std::vector<AuditRecord> AuditTrail::Query(const AuditFilter& filter) {
         params.emplace_back(LikeContains(filter.targetText));
     }
     if (!filter.beforeTime.empty()) {
-        sql += " AND (audit_time < ? OR (audit_time = ? AND audit_id < ?))";
-        params.emplace_back(filter.beforeTime);
+        // As a row value, so that the index seeks straight to the cursor (an
+        // OR of the two comparisons has SQLite read every older entry).
+        sql += " AND (audit_time, audit_id) < (?, ?)";
         params.emplace_back(filter.beforeTime);
         params.emplace_back(filter.beforeId);
     }
@@ -194,7 +195,7 @@ void AuditTrail::ForEachSince(const std::string& since,
                               int64_t pageSize) {
     const std::string sql = std::string("SELECT ") + kColumns +
                             " FROM warden_audit WHERE audit_time >= ?"
-                            " AND (audit_time > ? OR (audit_time = ? AND audit_id > ?))"
+                            " AND (audit_time, audit_id) > (?, ?)"
                             " ORDER BY audit_time, audit_id LIMIT ?";
     std::string afterTime = since;
     int64_t afterId = -1;
@@ -204,7 +205,7 @@ void AuditTrail::ForEachSince(const std::string& since,
             std::lock_guard lock(m_mutex);
             page = OnLiveConnection([&](OdbcConnection& connection) {
                 OdbcStatement query(connection, sql);
-                query.Execute({since, afterTime, afterTime, afterId, pageSize});
+                query.Execute({since, afterTime, afterId, pageSize});
                 std::vector<AuditRecord> rows;
                 while (query.Fetch()) rows.push_back(ReadRow(query));
                 return rows;
