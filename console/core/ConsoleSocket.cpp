@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -33,8 +34,65 @@ long ParsePortText(std::string_view text) {
 
 namespace {
 
+constexpr size_t kMaxHostName = 253;
+constexpr size_t kMaxLabel = 63;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Parses "a.b.c.d" with four decimal parts of 1 to 3 digits, each <= 255.
+bool ParseDottedQuad(std::string_view text, in_addr& out) {
+    uint32_t value = 0;
+    int parts = 0;
+    size_t i = 0;
+    while (parts < 4) {
+        size_t start = i;
+        unsigned part = 0;
+        while (i < text.size() && IsDigit(text[i]) && i - start < 3) {
+            part = part * 10 + static_cast<unsigned>(text[i++] - '0');
+        }
+        if (i == start || part > 255) return false;
+        value = (value << 8) | part;
+        if (++parts < 4) {
+            if (i >= text.size() || text[i] != '.') return false;
+            ++i;
+        }
+    }
+    if (i != text.size()) return false;
+    out.s_addr = htonl(value);
+    return true;
+}
+
+bool IsHostName(std::string_view text) {
+    if (text.empty() || text.size() > kMaxHostName) return false;
+    size_t start = 0;
+    bool lastHasLetter = false;
+    for (;;) {
+        size_t dot = text.find('.', start);
+        std::string_view label = text.substr(
+            start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        if (label.empty() || label.size() > kMaxLabel) return false;
+        if (label.front() == '-' || label.back() == '-') return false;
+        lastHasLetter = false;
+        for (char c : label) {
+            bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            if (!letter && !IsDigit(c) && c != '-') return false;
+            lastHasLetter = lastHasLetter || letter;
+        }
+        if (dot == std::string_view::npos) break;
+        start = dot + 1;
+    }
+    // A top-level name is never all digits; and the resolver reads numbers
+    // in several bases and with fewer than four parts ("10.1", "0x7f"): none
+    // of those may pass for a host name.
+    in_addr ignored{};
+    return lastHasLetter && ::inet_aton(std::string(text).c_str(), &ignored) == 0;
+}
+
 bool ResolveIpv4(const std::string& address, in_addr& out) {
-    if (::inet_pton(AF_INET, address.c_str(), &out) == 1) return true;
+    if (ParseDottedQuad(address, out)) return true;
+    if (!IsHostName(address)) return false;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -66,6 +124,11 @@ bool FinishConnect(int fd, int timeoutMs, WaitObserver* waits) {
 }
 
 }  // namespace
+
+bool IsServerAddress(std::string_view address) {
+    in_addr ignored{};
+    return ParseDottedQuad(address, ignored) || IsHostName(address);
+}
 
 ConsoleSocket::ConnectResult ConsoleSocket::Connect(std::string_view address, std::string_view port,
                                                     int timeoutMs, WaitObserver* waits) {

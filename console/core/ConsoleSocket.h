@@ -16,6 +16,13 @@ namespace warden::console {
 // as they are so that the caller can refuse them.
 long ParsePortText(std::string_view text);
 
+// True for a full dotted IPv4 address ("192.168.0.5": four decimal parts of
+// at most 255) or a host name (labels of letters, digits and "-", at most
+// 253 characters). Partial or other numeric forms ("192.168.1", "0x7f.1"),
+// which the system's resolver would quietly turn into some other address,
+// are neither.
+bool IsServerAddress(std::string_view address);
+
 class ConsoleSocket {
   public:
     enum class ConnectResult { kConnected, kNoSocket, kFailed };
@@ -26,7 +33,7 @@ class ConsoleSocket {
     ConsoleSocket& operator=(const ConsoleSocket&) = delete;
 
     // Closes any previous connection, then connects to the IPv4 `address`
-    // (dotted or a host name) and `port`. Gives up after `timeoutMs`; calls
+    // (see IsServerAddress; anything else fails) and `port`. Gives up after `timeoutMs`; calls
     // `waits` (may be null) about every 10 ms while the attempt lasts.
     ConnectResult Connect(std::string_view address, std::string_view port, int timeoutMs,
                           WaitObserver* waits);

@@ -18,6 +18,12 @@ inline constexpr const char kConnectionLost[] = "与服务器的连接已断开"
 inline constexpr const char kConnectionLostRelogin[] = "与服务器的连接已断开,是否重新登录?";
 inline constexpr const char kUnsendableText[] = "请求中含有无法发送的字符";
 inline constexpr const char kUnreadableReply[] = "服务器的回复无法识别";
+inline constexpr const char kRelogin[] = "重新登录";
+
+// Input checks shared by every window ("提示"): what the wire cannot carry.
+inline constexpr const char kNameCharsRefused[] = "不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符";
+inline constexpr const char kValueCharsRefused[] = "不能含有以下字符: ` ?";
+inline constexpr const char kPasswordUnsendable[] = "密码中含有 ` 或 ? 字符, 无法发送到服务器";
 
 // Login.
 inline constexpr const char kLoginTitle[] = "登录";
@@ -30,6 +36,9 @@ inline constexpr const char kEnterAddress[] = "请输入服务器地址";
 inline constexpr const char kEnterLoginName[] = "请输入登录名.";
 inline constexpr const char kPasswordEmpty[] = "密码不能为空";
 inline constexpr const char kEnterPort[] = "请输入服务器端口";
+inline constexpr const char kAddressInvalid[] =
+    "服务器地址无效, 请输入完整的IP地址(如 192.168.0.5)或主机名";
+inline constexpr const char kLoginNameField[] = "登录名";
 inline constexpr const char kNoAdminRights[] = "您没有管理员权限";
 inline constexpr const char kDefaultPort[] = "8088";
 

@@ -58,7 +58,11 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
 std::string ConsoleTransport::SendRequest(std::string_view name, std::string_view params) {
     // A second exchange started from inside the wait of the first one would
     // mix two replies on one stream.
-    if (m_busy || !Connected()) return {};
+    if (m_busy) return {};
+    if (!Connected()) {
+        if (m_lostHandler) m_lostHandler();
+        return {};
+    }
     WaitScope scope(m_busy, m_waits);
     std::string request;
     request.reserve(name.size() + 1 + params.size());
@@ -134,6 +138,17 @@ std::string ConsoleTransport::ReadReply() {
     return std::move(*utf8);
 }
 
+bool ConsoleTransport::CheckConnection() {
+    if (!Connected() || m_busy) return Connected();
+    char byte = 0;
+    ssize_t n = ::recv(m_socket.Fd(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        m_lost = true;
+        m_socket.Close();
+    }
+    return Connected();
+}
+
 bool ConsoleTransport::DiscardStaleInput() {
     const int fd = m_socket.Fd();
     char scratch[kFramePiece];
@@ -150,8 +165,8 @@ void ConsoleTransport::MarkLost() {
     if (m_lost) return;
     m_lost = true;
     m_socket.Close();
-    if (m_relogin) {
-        if (m_sink.AskOkCancel(text::kCaptionConfirm, text::kConnectionLostRelogin)) m_relogin();
+    if (m_lostHandler) {
+        m_lostHandler();
     } else {
         m_sink.ShowMessage(MessageIcon::kError, text::kCaptionError, text::kConnectionLost);
     }

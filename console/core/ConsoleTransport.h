@@ -37,15 +37,22 @@ class ConsoleTransport final : public Transport {
     // REQUIRES: `waits` outlives the transport or is reset to null first.
     void SetWaitObserver(WaitObserver* waits) { m_waits = waits; }
 
-    // When set, a lost connection is reported by asking whether to log in
-    // again, and `relogin` runs when the user says OK. When empty (during the
-    // login itself) the loss is reported as a plain message.
-    void SetReloginHandler(std::function<void()> relogin) { m_relogin = std::move(relogin); }
+    // When set, a lost connection is handed to `handler` instead of being
+    // shown as a plain message: once when it is noticed, and again at every
+    // request made without a connection, so that no window takes the empty
+    // reply for real data unannounced. The handler decides how to tell the
+    // user. When empty (during the login itself) the loss is a plain message.
+    void SetLostHandler(std::function<void()> handler) { m_lostHandler = std::move(handler); }
+
+    // Closes the connection without reporting anything (a re-login that was
+    // given up must not leave a connection that is open but not logged in).
+    void Disconnect() { m_socket.Close(); }
 
     bool OpenConnection(std::string_view address, std::string_view port) override;
     std::string SendRequest(std::string_view name, std::string_view params) override;
     bool Busy() const override { return m_busy; }
     bool Connected() const override { return m_socket.IsOpen() && !m_lost; }
+    bool CheckConnection() override;
 
     // Sends `text` (UTF-8) as one message. An empty text sends nothing.
     // Returns false when nothing could be sent.
@@ -63,7 +70,7 @@ class ConsoleTransport final : public Transport {
     MessageSink& m_sink;
     TransportOptions m_options;
     WaitObserver* m_waits = nullptr;
-    std::function<void()> m_relogin;
+    std::function<void()> m_lostHandler;
     ConsoleSocket m_socket;
     bool m_lost = false;
     bool m_busy = false;

@@ -9,7 +9,9 @@
 
 #include "console/core/ConsoleIcons.h"
 #include "console/core/ConsoleTexts.h"
+#include "console/core/FieldWidgets.h"
 #include "console/core/PortKeyFilter.h"
+#include "protocol/NameRules.h"
 
 namespace warden::console {
 
@@ -32,6 +34,7 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
       m_login(new QPushButton(Q(text::kLoginButton), this)),
       m_cancel(new QPushButton(Q(text::kCancelButton), this)) {
     setWindowTitle(Q(text::kLoginTitle));
+    setObjectName("loginDialog");
     setWindowIcon(ProgramIcon());
     m_address->setObjectName("address");
     m_port->setObjectName("port");
@@ -40,10 +43,14 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
     m_login->setObjectName("loginButton");
     m_cancel->setObjectName("cancelButton");
 
-    // An IPv4 address box: up to four groups of up to three digits.
+    // A dotted IPv4 address or a host name; whether it is a whole one is
+    // checked at the press of "登 录".
     m_address->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(R"(^[0-9]{0,3}(\.[0-9]{0,3}){0,3}$)"), m_address));
+        QRegularExpression(R"(^[A-Za-z0-9.\-]{0,253}$)"), m_address));
     m_port->installEventFilter(new PortKeyFilter(m_port));
+    m_port->setMaxLength(5);
+    LimitLength(m_name, limits::kAccount);
+    LimitLength(m_password, limits::kPassword);
     m_port->setMaximumWidth(60);
     m_password->setEchoMode(QLineEdit::Password);
     m_login->setDefault(true);

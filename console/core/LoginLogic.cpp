@@ -1,7 +1,10 @@
 #include "console/core/LoginLogic.h"
 
+#include "console/core/ConsoleSocket.h"
 #include "console/core/ConsoleTexts.h"
+#include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
@@ -50,6 +53,17 @@ LoginOutcome LoginLogic::Press(const LoginInput& input) {
             return {false, check.field};
         }
     }
+
+    if (!IsServerAddress(address)) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kAddressInvalid);
+        return {false, LoginField::kAddress};
+    }
+    if (!CheckFields(m_sink, {{text::kLoginNameField, name, FieldKind::kName, limits::kAccount}})) {
+        return {false, LoginField::kName};
+    }
+    // A password with "`" or "?" would reach the server cut short or not at
+    // all, and be refused as a wrong password or a wrong version.
+    if (!CheckLoginPassword(m_sink, password)) return {false, LoginField::kPassword};
 
     // A folder we may not write to must not stop the login.
     WriteClientConfig(m_configFile, ServerAddress{address, port});

@@ -4,6 +4,15 @@
 
 namespace warden::console {
 
+namespace {
+constexpr int kMinListHeight = 100;
+}
+
+AreaSize MinimumMainArea(const LayoutRect& tree, int panelWidth, int panelHeight) {
+    return {tree.x + tree.width + kLayoutMargin + panelWidth + kLayoutMargin,
+            tree.y + kMinListHeight + kLayoutMargin + panelHeight + kLayoutMargin};
+}
+
 MainLayout ComputeMainLayout(int width, int height, const LayoutRect& tree, int panelWidth,
                              int panelHeight) {
     MainLayout layout;

@@ -20,6 +20,13 @@ struct MainLayout {
 // The margin around and between the parts, in pixels.
 inline constexpr int kLayoutMargin = 5;
 
+// The smallest area in which the tree, a list of a few rows and the whole
+// information panel (which keeps its size) fit.
+struct AreaSize {
+    int width = 0, height = 0;
+};
+AreaSize MinimumMainArea(const LayoutRect& tree, int panelWidth, int panelHeight);
+
 // Lays out an area of `width` by `height` pixels. `tree` gives the tree's
 // left, top and width; `panelWidth` and `panelHeight` the panel's size.
 // Sizes never go below zero, however small the area.

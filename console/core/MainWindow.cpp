@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTreeView>
 
@@ -85,21 +86,17 @@ MainWindow::MainWindow(Transport& transport, MessageSink& sink, LoginState login
 
     m_panel = new UserInfoPanel(area);
 
-    m_progressText = new QLabel(this);
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName("recordProgress");
-    m_progress->setMaximumWidth(240);
-    statusBar()->addWidget(m_progressText);
-    statusBar()->addWidget(m_progress);
-    m_progressText->hide();
-    m_progress->hide();
+    BuildStatusBar();
 
     m_fillTimer.setInterval(0);
     connect(&m_fillTimer, &QTimer::timeout, this, &MainWindow::FillSomeRecords);
 
     BuildMenus();
     resize(1110, 700);
-    setMinimumSize(640, 420);
+    // Never so small that the panel, which keeps its size, is cut off.
+    AreaSize least = MinimumMainArea({kLayoutMargin, kLayoutMargin, kTreeWidth, 0},
+                                     m_panel->width(), m_panel->height());
+    area->setMinimumSize(least.width, least.height);
 
     m_logic.SetObserver(this);
     m_logic.ReloadDeptTree();
@@ -141,17 +138,25 @@ void MainWindow::BuildMenus() {
         operations->addSeparator();
         operations->addAction(MakeCommand(text::kAuditLog, ConsoleCommand::kAuditLog));
     }
+    m_reloginAction = menuBar()->addAction(Q(text::kRelogin));
+    m_reloginAction->setObjectName("reloginAction");
+    m_reloginAction->setVisible(false);
+    connect(m_reloginAction, &QAction::triggered, this, [this] {
+        if (m_relogin) m_relogin();
+    });
     QAction* exit = menuBar()->addAction(Q(text::kExit));
     exit->setObjectName("exitAction");
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    auto* deleteDept = new QAction(Q(text::kDeleteDept), this);
-    deleteDept->setObjectName("deleteDeptAction");
-    connect(deleteDept, &QAction::triggered, this, [this] { m_logic.DeleteCurrentDept(); });
+    m_deleteDept = new QAction(Q(text::kDeleteDept), this);
+    m_deleteDept->setObjectName("deleteDeptAction");
+    connect(m_deleteDept, &QAction::triggered, this, [this] {
+        if (EnsureConnected()) m_logic.DeleteCurrentDept();
+    });
     m_deptMenu = new QMenu(Q(text::kDeptMenu), this);
     m_deptMenu->setObjectName("deptMenu");
     m_deptMenu->addAction(MakeCommand(text::kAddDept, ConsoleCommand::kAddDept));
-    m_deptMenu->addAction(deleteDept);
+    m_deptMenu->addAction(m_deleteDept);
     m_deptMenu->addAction(MakeCommand(text::kChangeDept, ConsoleCommand::kChangeDept));
     m_deptMenu->addAction(MakeCommand(text::kOrderDept, ConsoleCommand::kOrderDept));
     m_deptMenu->addSeparator();
@@ -159,7 +164,9 @@ void MainWindow::BuildMenus() {
 
     auto* deleteUser = new QAction(Q(text::kDeleteUser), this);
     deleteUser->setObjectName("deleteUserAction");
-    connect(deleteUser, &QAction::triggered, this, [this] { m_logic.DeleteCurrentUser(); });
+    connect(deleteUser, &QAction::triggered, this, [this] {
+        if (EnsureConnected()) m_logic.DeleteCurrentUser();
+    });
     if (m_login.IsSuper()) {
         m_userMenu = new QMenu(Q(text::kUserMenuSuper), this);
         m_userMenu->addAction(MakeCommand(text::kEditUser, ConsoleCommand::kEditUser));
@@ -174,7 +181,55 @@ void MainWindow::BuildMenus() {
     m_userMenu->setObjectName("userMenu");
 }
 
+void MainWindow::BuildStatusBar() {
+    m_progressText = new QLabel(this);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName("recordProgress");
+    m_progress->setMaximumWidth(240);
+    statusBar()->addWidget(m_progressText);
+    statusBar()->addWidget(m_progress);
+    m_progressText->hide();
+    m_progress->hide();
+
+    m_lostNote = new QLabel(Q(text::kConnectionLost), this);
+    m_lostNote->setObjectName("connectionLostNote");
+    m_lostNote->setStyleSheet("color: #c00000;");
+    m_reloginButton = new QPushButton(Q(text::kRelogin), this);
+    m_reloginButton->setObjectName("reloginButton");
+    connect(m_reloginButton, &QPushButton::clicked, this, [this] {
+        if (m_relogin) m_relogin();
+    });
+    statusBar()->addPermanentWidget(m_lostNote);
+    statusBar()->addPermanentWidget(m_reloginButton);
+    m_lostNote->hide();
+    m_reloginButton->hide();
+}
+
+void MainWindow::ShowConnectionLost(bool lost) {
+    m_lostNote->setVisible(lost);
+    m_reloginButton->setVisible(lost);
+    m_reloginAction->setVisible(lost);
+}
+
+bool MainWindow::EnsureConnected() {
+    if (m_transport.CheckConnection()) return true;
+    ShowConnectionLost(true);
+    if (m_sink.AskOkCancel(text::kCaptionConfirm, text::kConnectionLostRelogin) && m_relogin) {
+        m_relogin();
+    }
+    return false;
+}
+
+void MainWindow::EnableDeptCommands(const std::string& path) {
+    const bool restructure = m_logic.MayRestructure(path);
+    m_deleteDept->setEnabled(restructure);
+    for (ConsoleCommand command : {ConsoleCommand::kChangeDept, ConsoleCommand::kOrderDept}) {
+        m_commands[command]->setEnabled(restructure && m_dialogs.Has(command));
+    }
+}
+
 void MainWindow::OpenDialog(ConsoleCommand command) {
+    if (!EnsureConnected()) return;
     DialogContext context{this, m_logic, m_login, m_transport, m_sink, m_panel->RolesText()};
     m_dialogs.Open(command, context);
 }
@@ -242,14 +297,23 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::OnTreeClicked() {
+    if (!EnsureConnected()) {
+        // Nothing was loaded: the tree keeps showing which department the
+        // list belongs to.
+        if (m_shownDept.isValid()) m_tree->setCurrentIndex(m_shownDept);
+        return;
+    }
     QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    m_shownDept = selected.isEmpty() ? QModelIndex() : selected.first();
     m_logic.ClickDept(selected.isEmpty() ? nullptr : m_treeModel->NodeAt(selected.first()));
 }
 
 void MainWindow::OnTreeMenu(const QPoint& pos) {
     QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
     const DeptNode* node = selected.isEmpty() ? nullptr : m_treeModel->NodeAt(selected.first());
-    if (m_logic.SelectDeptForMenu(node)) m_deptMenu->exec(m_tree->viewport()->mapToGlobal(pos));
+    if (!m_logic.SelectDeptForMenu(node)) return;
+    EnableDeptCommands(m_logic.CurrentDeptPath());
+    m_deptMenu->exec(m_tree->viewport()->mapToGlobal(pos));
 }
 
 int MainWindow::SelectedUserRow() const {
@@ -258,10 +322,11 @@ int MainWindow::SelectedUserRow() const {
 }
 
 void MainWindow::OnUserClicked() {
-    m_logic.ClickUser(SelectedUserRow());
+    if (EnsureConnected()) m_logic.ClickUser(SelectedUserRow());
 }
 
 void MainWindow::OnUserMenu(const QPoint& pos) {
+    if (!EnsureConnected()) return;
     if (m_logic.ClickUser(SelectedUserRow())) {
         m_userMenu->exec(m_list->viewport()->mapToGlobal(pos));
     }

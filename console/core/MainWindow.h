@@ -6,7 +6,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QTimer>
+#include <functional>
 #include <map>
 
 #include "console/core/DialogRegistry.h"
@@ -18,6 +20,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QPushButton;
 class QTreeView;
 
 namespace warden::console {
@@ -40,6 +43,14 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     // The action of a command of the menus (null for one this level lacks).
     QAction* CommandAction(ConsoleCommand command) const;
 
+    // Runs when the user asks to log in again: the menu entry and the status
+    // bar's button "重新登录", or OK to the question that an action without
+    // a connection asks.
+    void SetReloginHandler(std::function<void()> relogin) { m_relogin = std::move(relogin); }
+    // Shows, or takes away, that the connection is lost: a note and the
+    // button in the status bar and the menu entry.
+    void ShowConnectionLost(bool lost);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -47,6 +58,12 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
 
   private:
     void BuildMenus();
+    void BuildStatusBar();
+    // True with a connection; otherwise says so, offers to log in again and
+    // returns false, so that no action shows an empty answer as data.
+    bool EnsureConnected();
+    // Offers only what the logged-in administrator may do to `path`.
+    void EnableDeptCommands(const std::string& path);
     QAction* MakeCommand(const char* text, ConsoleCommand command);
     void OpenDialog(ConsoleCommand command);
     void LayOut();
@@ -90,9 +107,15 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     UserInfoPanel* m_panel;
     QLabel* m_progressText;
     QProgressBar* m_progress;
+    QLabel* m_lostNote;
+    QPushButton* m_reloginButton;
+    QAction* m_reloginAction;
+    QAction* m_deleteDept;
+    std::function<void()> m_relogin;
     QMenu* m_deptMenu;
     QMenu* m_userMenu;
     std::map<ConsoleCommand, QAction*> m_commands;
+    QPersistentModelIndex m_shownDept;  // the tree item whose users the list shows
     QTimer m_fillTimer;
     bool m_filling = false;
 };

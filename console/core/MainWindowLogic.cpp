@@ -138,7 +138,9 @@ void MainWindowLogic::FillRow(UserRow& row) {
     const std::string account = row.Account();
     std::string reply = m_transport.SendRequest(req::kGetUserBInfo, Param(key::kUsername, account));
     int index = m_users.IndexOf(&row, account);
-    if (index < 0) return;                     // the row went away while the reply was awaited
+    if (index < 0) return;  // the row went away while the reply was awaited
+    // No reply at all says nothing about the record: keep what is shown.
+    if (reply.empty()) return;
     if (HasErrorPrefix(reply)) reply.clear();  // no record: leave the fields empty
     ApplyUserRecord(reply, row);
     m_observer->UserChanged(index);
@@ -169,6 +171,13 @@ void MainWindowLogic::SetUserCell(int row, int column, std::string value) {
     }
     m_users.At(row).cells[static_cast<size_t>(column)] = std::move(value);
     m_observer->UserChanged(row);
+}
+
+void MainWindowLogic::RefreshUser(const std::string& account, int row) {
+    FillUserRow(account, row);
+    if (m_panel.account != account || row < 0 || row >= m_users.Size()) return;
+    m_panel = PanelFromRow(m_users.At(row), GetUserRolesText(account));
+    m_observer->PanelChanged();
 }
 
 bool MainWindowLogic::ClickUser(int row) {
@@ -243,7 +252,9 @@ void MainWindowLogic::DeleteCurrentDept() {
     size_t slash = path.find('\\');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (!m_sink.AskOkCancel(text::kCaptionConfirm, "要删除部门[" + name + "]么?")) return;
-    if (SplitList(path, "\\").size() == 1 && !m_login.IsSuper()) {
+    // An assigned department of a second-level administrator is the top of
+    // his tree: deleting it would change other administrators' trees too.
+    if (!MayRestructure(path)) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint,
                            text::kCannotDeleteTopDept);
         return;

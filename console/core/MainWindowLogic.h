@@ -13,6 +13,7 @@
 #include <deque>
 #include <string>
 
+#include "console/core/DeptScope.h"
 #include "console/core/DeptTree.h"
 #include "console/core/LoginState.h"
 #include "console/core/MainWindowObserver.h"
@@ -48,6 +49,12 @@ class MainWindowLogic {
     bool SelectDeptForMenu(const DeptNode* selected);
     // The full path of the department last clicked; empty for none.
     const std::string& CurrentDeptPath() const { return m_currentDeptPath; }
+    // Whether `path` may be renamed, moved, reordered or deleted by the
+    // logged-in administrator: for a second-level one only what lies below
+    // his assigned departments (see DeptScope).
+    bool MayRestructure(const std::string& path) const {
+        return DeptScope(m_login).StrictlyInside(path);
+    }
 
     // --- user list ---------------------------------------------------------
     const UserList& Users() const { return m_users; }
@@ -65,6 +72,9 @@ class MainWindowLogic {
     int AddUserRow(const std::string& account);
     // Changes one shown field of a row. REQUIRES: column != kColAccount.
     void SetUserCell(int row, int column, std::string value);
+    // After `account` was changed elsewhere: rereads row `row` (whose account
+    // is `account`) and, when the panel shows him, the panel with his roles.
+    void RefreshUser(const std::string& account, int row);
 
     // A click in the list on `row` (-1 for none): sets the current user row
     // and fills the panel. Returns whether a row is current.

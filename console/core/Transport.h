@@ -30,6 +30,12 @@ class Transport {
 
     // True while a connection is open and not known to be lost.
     virtual bool Connected() const = 0;
+
+    // Notices, without sending anything and without telling anyone, a
+    // connection that the server has closed since the last exchange; then
+    // returns Connected(). Windows call it before an action, so that a dead
+    // connection is reported before a dialog opens with nothing in it.
+    virtual bool CheckConnection() = 0;
 };
 
 }  // namespace warden::console

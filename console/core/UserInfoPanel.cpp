@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "console/core/FieldWidgets.h"
+
 namespace warden::console {
 
 namespace {
@@ -45,7 +47,7 @@ QLineEdit* UserInfoPanel::AddBox(const char* label, const char* name, int row, i
     grid->addWidget(new QLabel(QString::fromUtf8(label), this), row, column);
     auto* box = new QLineEdit(this);
     box->setObjectName(name);
-    box->setReadOnly(true);
+    SetReadOnly(box);
     grid->addWidget(box, row, column + 1, 1, span);
     return box;
 }
@@ -64,7 +66,7 @@ void UserInfoPanel::Show(const UserPanel& panel) {
 }
 
 void UserInfoPanel::ClearGenderSelection() {
-    for (QLineEdit* box : findChildren<QLineEdit*>()) box->setReadOnly(true);
+    for (QLineEdit* box : findChildren<QLineEdit*>()) SetReadOnly(box);
     m_gender->setCurrentIndex(-1);
     m_gender->setEnabled(false);
 }

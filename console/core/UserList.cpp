@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "console/core/Collation.h"
 #include "protocol/SplitList.h"
 
 namespace warden::console {
@@ -22,22 +23,10 @@ void ApplyUserRecord(std::string_view reply, UserRow& row) {
     row.recordLoaded = true;
 }
 
-bool AccountLess(std::string_view a, std::string_view b) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        int x = lower(static_cast<unsigned char>(a[i]));
-        int y = lower(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
-}
-
 int UserList::InsertPosition(std::string_view account) const {
     auto at = std::upper_bound(m_rows.begin(), m_rows.end(), account,
                                [](std::string_view key, const std::unique_ptr<UserRow>& row) {
-                                   return AccountLess(key, row->Account());
+                                   return NameLess(key, row->Account());
                                });
     return static_cast<int>(at - m_rows.begin());
 }
@@ -51,7 +40,7 @@ int UserList::Insert(std::string account) {
 }
 
 void UserList::Assign(std::vector<std::string> accounts) {
-    std::stable_sort(accounts.begin(), accounts.end(), AccountLess);
+    SortNames(accounts);
     m_rows.clear();
     m_rows.reserve(accounts.size());
     for (std::string& account : accounts) {
@@ -69,9 +58,9 @@ int UserList::IndexOf(const UserRow* row, std::string_view account) const {
     // Rows are sorted by account: search only among the equal accounts.
     auto first = std::lower_bound(m_rows.begin(), m_rows.end(), account,
                                   [](const std::unique_ptr<UserRow>& r, std::string_view key) {
-                                      return AccountLess(r->Account(), key);
+                                      return NameLess(r->Account(), key);
                                   });
-    for (auto it = first; it != m_rows.end() && !AccountLess(account, (*it)->Account()); ++it) {
+    for (auto it = first; it != m_rows.end() && !NameLess(account, (*it)->Account()); ++it) {
         if (it->get() == row) return static_cast<int>(it - m_rows.begin());
     }
     return -1;

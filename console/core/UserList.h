@@ -1,6 +1,6 @@
 // The rows of the main window's user list: the account and the eight shown
-// fields of its record, kept sorted by account. Rows live on the heap, so a
-// row stays put while others are inserted or removed.
+// fields of its record, kept sorted by account (in the order of Collation.h). Rows live on the
+// heap, so a row stays put while others are inserted or removed.
 //
 // Thread-safety: none; owned by one window.
 #pragma once
@@ -38,9 +38,6 @@ struct UserRow {
 // into columns 1 to 8. The value of a field is the text after its first ":";
 // a field the reply lacks leaves its column empty.
 void ApplyUserRecord(std::string_view reply, UserRow& row);
-
-// Ascending order of the list: letter case ignored, then byte order.
-bool AccountLess(std::string_view a, std::string_view b);
 
 class UserList {
   public:

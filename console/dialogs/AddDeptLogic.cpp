@@ -1,9 +1,11 @@
 #include "console/dialogs/AddDeptLogic.h"
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
@@ -26,6 +28,9 @@ bool AddDeptLogic::Add(const std::string& typed) {
     const std::string_view name = Trim(typed);
     if (name.empty()) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kEnterDeptName);
+        return false;
+    }
+    if (!CheckFields(m_sink, {{text::kDeptNameLabel, name, FieldKind::kName, limits::kDeptName}})) {
         return false;
     }
     std::string reply = m_transport.SendRequest(

@@ -9,9 +9,11 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "console/core/FieldWidgets.h"
 #include "console/dialogs/DeptPickerView.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/DialogWidgets.h"
+#include "protocol/NameRules.h"
 
 namespace warden::console {
 
@@ -24,9 +26,9 @@ AdminEditorDialog::AdminEditorDialog(AdminEditorLogic& logic, QWidget* parent)
       m_managed(List(this, "managedDepts")),
       m_available(List(this, "availableRoles")),
       m_given(List(this, "givenRoles")) {
-    setWindowTitle(Q(m_logic.Title()));
     setObjectName("adminEditorDialog");
     m_name->setObjectName("adminName");
+    LimitLength(m_name, limits::kAccount);
     m_tree = new DeptPickerView(m_logic.Tree(), this);
     m_tree->setObjectName("deptTree");
     m_tree->setMinimumSize(200, 220);
@@ -95,6 +97,7 @@ AdminEditorDialog::AdminEditorDialog(AdminEditorLogic& logic, QWidget* parent)
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
     bool focusManaged = m_logic.Open();
+    setWindowTitle(Q(m_logic.Title()));  // an existing administrator is opened for update
     m_name->setText(Q(m_logic.Name()));
     m_name->setEnabled(m_logic.NameEditable());
     Refresh();

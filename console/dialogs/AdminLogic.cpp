@@ -1,10 +1,12 @@
 #include "console/dialogs/AdminLogic.h"
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
 #include "console/dialogs/RoleNames.h"
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
@@ -108,6 +110,12 @@ bool AdminEditorLogic::Open() {
         }
     }
 
+    // "设为管理员" on someone who already is one: opening him as new would
+    // save his roles away.
+    if (!m_update && m_owner == nullptr && !m_name.empty()) {
+        m_update = !m_managed.Empty() || IsListedAdmin();
+    }
+
     if (m_update) {
         std::string roles = m_transport.SendRequest(req::kGet2NdAdminRoles,
                                                     ComposeParams({{key::kUsername, m_name}}));
@@ -140,6 +148,15 @@ bool AdminEditorLogic::Open() {
     }
     m_managed.Select(conflict);
     return true;
+}
+
+bool AdminEditorLogic::IsListedAdmin() {
+    std::string reply = m_transport.SendRequest(req::kGetAdminList, "");
+    if (HasErrorPrefix(reply)) return false;
+    for (const std::string& admin : SplitList(Trim(reply), "|")) {
+        if (EqualsNoCase(admin, m_name)) return true;
+    }
+    return false;
 }
 
 void AdminEditorLogic::ClickTree(const DeptNode* selected) {
@@ -201,6 +218,9 @@ AdminSaveOutcome AdminEditorLogic::Save(const std::string& name) {
 
     if (depts.empty()) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kSetManagedDepts);
+        return AdminSaveOutcome::kStayOpen;
+    }
+    if (!CheckFields(m_sink, {{text::kUserNameLabel, name, FieldKind::kName, limits::kAccount}})) {
         return AdminSaveOutcome::kStayOpen;
     }
     if (m_owner != nullptr && !m_update && m_owner->Admins().FindNoCase(name) >= 0) {

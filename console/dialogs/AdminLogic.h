@@ -54,10 +54,14 @@ class AdminEditorLogic {
                      std::string name, bool update, AdminListLogic* owner, std::string presetDept);
 
     // Reads the administrator's departments and roles, builds the tree and
-    // the roles that can be handed out. Returns true when the managed list
-    // is to get the focus (the preset department conflicted).
+    // the roles that can be handed out. Opened for an account that already is
+    // a second-level administrator ("设为管理员" on him), the editor works in
+    // update mode, so that saving keeps his departments and roles. Returns
+    // true when the managed list is to get the focus (the preset department
+    // conflicted).
     bool Open();
 
+    // Title and name box follow the mode, which Open() may change.
     const char* Title() const;
     const std::string& Name() const { return m_name; }
     bool NameEditable() const { return !m_update; }
@@ -90,6 +94,8 @@ class AdminEditorLogic {
     AdminSaveOutcome Save(const std::string& name);
 
   private:
+    // Whether `m_name` is listed as a second-level administrator.
+    bool IsListedAdmin();
     // The first managed entry that is `candidate`, an ancestor or a
     // descendant of it by text; -1 for none.
     int FindConflict(const std::string& candidate) const;

@@ -4,9 +4,11 @@
 #include <thread>
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
@@ -36,6 +38,9 @@ ChangeDeptLogic::ChangeDeptLogic(Transport& transport, MessageSink& sink, MainWi
 
 void ChangeDeptLogic::Open() {
     m_oldPath = m_window.CurrentDeptPath();
+    // An assigned department of a second-level administrator is not his to
+    // rename or move: the dialog then has nothing to change.
+    if (!m_window.MayRestructure(m_oldPath)) m_oldPath.clear();
     if (m_oldPath.empty()) return;
     std::vector<std::string> parts = SplitList(m_oldPath, "\\");
     m_oldName = parts.empty() ? std::string() : parts.back();
@@ -47,6 +52,9 @@ ChangeDeptOutcome ChangeDeptLogic::Submit(const std::string& typed, const DeptNo
     const std::string name(Trim(typed));
     if (name.empty()) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kDeptNameEmpty);
+        return ChangeDeptOutcome::kFocusName;
+    }
+    if (!CheckFields(m_sink, {{text::kDeptNameLabel, name, FieldKind::kName, limits::kDeptName}})) {
         return ChangeDeptOutcome::kFocusName;
     }
     // Opened without a department: there is nothing to rename or move.

@@ -27,7 +27,8 @@ class ChangeDeptLogic {
                     Pause pause = {});
 
     // Takes the main window's current department and builds the tree. With
-    // no current department nothing is shown and nothing can be changed.
+    // no current department, or one the administrator may not restructure,
+    // nothing is shown and nothing can be changed.
     void Open();
 
     // The department being changed ("\A\B"), and what the name box starts with.

@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "console/core/FieldWidgets.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/DialogWidgets.h"
+#include "protocol/NameRules.h"
 
 namespace warden::console {
 
@@ -21,12 +23,13 @@ ChangePasswordDialog::ChangePasswordDialog(ChangePasswordLogic& logic, QWidget* 
     setObjectName("changePasswordDialog");
     auto* userName = new QLineEdit(Q(m_logic.UserName()), this);
     userName->setObjectName("userName");
-    userName->setReadOnly(true);
+    SetReadOnly(userName);
     m_oldPassword->setObjectName("oldPassword");
     m_newPassword->setObjectName("newPassword");
     m_confirmation->setObjectName("confirmPassword");
     for (QLineEdit* box : {m_oldPassword, m_newPassword, m_confirmation}) {
         box->setEchoMode(QLineEdit::Password);
+        LimitLength(box, limits::kPassword);
     }
 
     auto* grid = new QGridLayout;

@@ -1,9 +1,11 @@
 #include "console/dialogs/ChangePasswordLogic.h"
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
@@ -21,6 +23,18 @@ ChangePasswordLogic::ChangePasswordLogic(Transport& transport, MessageSink& sink
 PasswordOutcome ChangePasswordLogic::Submit(const PasswordInput& input) {
     const std::string_view newPassword = Trim(input.newPassword);
     const std::string_view confirmation = Trim(input.confirmation);
+
+    // An empty password could be stored, but the console's login refuses an
+    // empty password: the administrator would be locked out.
+    if (newPassword.empty()) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kNewPasswordEmpty);
+        return PasswordOutcome::kRetypeNew;
+    }
+    if (!CheckLoginPassword(m_sink, input.oldPassword)) return PasswordOutcome::kStayOpen;
+    if (!CheckFields(m_sink, {{text::kNewPasswordLabel, newPassword, FieldKind::kValue,
+                               limits::kPassword}})) {
+        return PasswordOutcome::kRetypeNew;
+    }
 
     // The old password first: a mismatched confirmation is not worth
     // mentioning to someone who may not be the administrator.

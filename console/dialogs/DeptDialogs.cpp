@@ -9,9 +9,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "console/core/FieldWidgets.h"
 #include "console/dialogs/DeptPickerView.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/DialogWidgets.h"
+#include "protocol/NameRules.h"
 
 namespace warden::console {
 
@@ -22,6 +24,7 @@ AddDeptDialog::AddDeptDialog(AddDeptLogic& logic, QWidget* parent)
     setWindowTitle(Q(text::kAddDeptTitle));
     setObjectName("addDeptDialog");
     m_name->setObjectName("deptName");
+    LimitLength(m_name, limits::kDeptName);
     m_parent->setObjectName("parentDept");
     m_parent->setWordWrap(true);
     m_parent->setMinimumHeight(40);
@@ -65,6 +68,7 @@ ChangeDeptDialog::ChangeDeptDialog(ChangeDeptLogic& logic, QWidget* parent)
     setWindowTitle(Q(text::kChangeDeptTitle));
     setObjectName("changeDeptDialog");
     m_name->setObjectName("deptName");
+    LimitLength(m_name, limits::kDeptName);
     m_tree = new DeptPickerView(m_logic.Tree(), this);
     m_tree->setObjectName("parentTree");
     m_tree->setMinimumSize(260, 260);
@@ -116,7 +120,7 @@ OrderDeptDialog::OrderDeptDialog(OrderDeptLogic& logic, QWidget* parent)
     setObjectName("orderDeptDialog");
     auto* name = new QLineEdit(this);
     name->setObjectName("deptName");
-    name->setReadOnly(true);
+    SetReadOnly(name);
     m_last->setObjectName("placeLast");
     m_chosen->setObjectName("placeChosen");
     m_siblings->setObjectName("siblings");

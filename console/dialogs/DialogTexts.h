@@ -19,6 +19,7 @@ inline constexpr const char kConfirmPasswordLabel[] = "确认密码:";
 inline constexpr const char kOldPasswordWrong[] = "原密码输入错误";
 inline constexpr const char kPasswordsDiffer[] = "密码输入不匹配, 请重新输入";
 inline constexpr const char kPasswordChanged[] = "修改密码成功";
+inline constexpr const char kNewPasswordEmpty[] = "新密码不能为空";
 
 // Department dialogs.
 inline constexpr const char kAddDeptTitle[] = "添加部门";

@@ -16,7 +16,9 @@ OrderDeptLogic::OrderDeptLogic(Transport& transport, MessageSink& sink, MainWind
 
 void OrderDeptLogic::Open() {
     std::vector<std::string> parts = SplitList(m_path, "\\");
-    if (parts.empty()) return;
+    // An assigned department of a second-level administrator is not his to
+    // reorder (nor is anything outside his departments).
+    if (parts.empty() || !m_window.MayRestructure(m_path)) return;
     m_name = parts.back();
     m_prefix = "\\";
     for (size_t i = 0; i + 1 < parts.size(); ++i) m_prefix.append(parts[i]).append("\\");
@@ -34,6 +36,8 @@ void OrderDeptLogic::Open() {
                            m_path + text::kNoSiblingsSuffix);
         return;
     }
+    // Every sibling of a department strictly inside a second-level
+    // administrator's scope is strictly inside too: all are listed.
     for (std::string& name : names) {
         if (name == m_name) continue;
         m_lastSibling = name;

@@ -19,7 +19,8 @@ class OrderDeptLogic {
                    std::string path);
 
     // Reads the siblings. A department without siblings is reported and
-    // cannot be submitted.
+    // cannot be submitted; so is one that the administrator may not reorder
+    // (an assigned department of a second-level administrator).
     void Open();
 
     const std::string& Name() const { return m_name; }

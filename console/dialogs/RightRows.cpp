@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "console/core/UserList.h"
+#include "console/core/Collation.h"
 #include "protocol/SplitList.h"
 
 namespace warden::console {
@@ -47,7 +47,7 @@ std::vector<RightRow> ParseAllRights(std::string_view reply) {
 int RightRows::Add(RightRow row) {
     auto at = std::upper_bound(m_rows.begin(), m_rows.end(), row,
                                [](const RightRow& a, const RightRow& b) {
-                                   return AccountLess(a.description, b.description);
+                                   return NameLess(a.description, b.description);
                                });
     int index = static_cast<int>(at - m_rows.begin());
     m_rows.insert(at, std::move(row));

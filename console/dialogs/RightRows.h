@@ -1,7 +1,7 @@
 // The right lists of the role dialogs: rows of a description, a deny mark,
 // an allow mark ("+" set, "-" not) and the right's identity, kept sorted by
-// description, with at most one selected row; and how rights are read from
-// and written to the wire.
+// description (in the order of Collation.h), with at most one selected row; and how rights are read
+// from and written to the wire.
 //
 // Thread-safety: none; used on the user-interface thread.
 #pragma once

@@ -14,8 +14,10 @@
 #include <QSignalBlocker>
 #include <QTreeWidget>
 
+#include "console/core/FieldWidgets.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/DialogWidgets.h"
+#include "protocol/NameRules.h"
 
 namespace warden::console {
 
@@ -85,6 +87,8 @@ RoleManagerDialog::RoleManagerDialog(RoleManagerLogic& logic, Transport& transpo
     m_name->setObjectName("roleName");
     m_description->setObjectName("roleDescription");
     m_description->setTabChangesFocus(true);
+    LimitLength(m_name, limits::kRoleName);
+    LimitLength(m_description, limits::kRoleDescription);
     QPushButton* addRole = Button(this, text::kAddRole, "addRoleButton");
     QPushButton* close = Button(this, text::kClose, "closeButton");
     close->setDefault(true);
@@ -118,13 +122,13 @@ RoleManagerDialog::RoleManagerDialog(RoleManagerLogic& logic, Transport& transpo
         m_logic.ClickRight(SelectedRightRow(m_rights));
         OnEditRight();
     });
+    // A refused change or a deletion given up changes nothing: the boxes
+    // keep what was typed.
     connect(m_update, &QPushButton::clicked, this, [this] {
-        m_logic.UpdateRole(S(m_name->text()), S(m_description->toPlainText()));
-        Refresh();
+        if (m_logic.UpdateRole(S(m_name->text()), S(m_description->toPlainText()))) Refresh();
     });
     connect(m_delete, &QPushButton::clicked, this, [this] {
-        m_logic.DeleteRole();
-        Refresh();
+        if (m_logic.DeleteRole()) Refresh();
     });
     connect(m_editRight, &QPushButton::clicked, this, &RoleManagerDialog::OnEditRight);
     connect(addRole, &QPushButton::clicked, this, &RoleManagerDialog::OnAddRole);
@@ -140,8 +144,8 @@ void RoleManagerDialog::Refresh() {
     m_name->setText(Q(m_logic.NameField()));
     m_description->setPlainText(Q(m_logic.DescriptionField()));
     const bool changeable = m_logic.RoleChangeable();
-    m_name->setReadOnly(!changeable);
-    m_description->setReadOnly(!changeable);
+    SetReadOnly(m_name, !changeable);
+    SetReadOnly(m_description, !changeable);
     m_update->setEnabled(changeable);
     m_editRight->setEnabled(changeable);
     m_delete->setEnabled(changeable);
@@ -212,6 +216,8 @@ AddRoleDialog::AddRoleDialog(AddRoleLogic& logic, QWidget* parent)
     m_description->setObjectName("roleDescription");
     m_description->setTabChangesFocus(true);
     m_description->setMaximumHeight(70);
+    LimitLength(m_name, limits::kRoleName);
+    LimitLength(m_description, limits::kRoleDescription);
     QPushButton* submit = Button(this, text::kSubmit, "submitButton");
     submit->setDefault(true);
     QPushButton* close = Button(this, text::kClose, "closeButton");

@@ -1,9 +1,11 @@
 #include "console/dialogs/RoleManagerLogic.h"
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
@@ -78,8 +80,20 @@ void RoleManagerLogic::ClickRole(int index) {
     for (RightRow& row : ParseRoleRights(rights)) m_rights.Add(std::move(row));
 }
 
-void RoleManagerLogic::UpdateRole(const std::string& name, const std::string& description) {
-    if (!m_roles.HasSelection()) return;
+namespace {
+
+bool CheckRoleFields(MessageSink& sink, const std::string& name, const std::string& description,
+                     const char* descriptionLabel) {
+    return CheckFields(
+        sink, {{text::kRoleNameLabel, name, FieldKind::kName, limits::kRoleName},
+               {descriptionLabel, description, FieldKind::kValue, limits::kRoleDescription}});
+}
+
+}  // namespace
+
+bool RoleManagerLogic::UpdateRole(const std::string& name, const std::string& description) {
+    if (!m_roles.HasSelection()) return false;
+    if (!CheckRoleFields(m_sink, name, description, text::kRoleDescLabel)) return false;
     const std::string current = m_roles.SelectedText();
     std::string reply =
         m_transport.SendRequest(req::kRoleAdmin, ComposeParams({{key::kOp, kOpUpdate},
@@ -87,29 +101,31 @@ void RoleManagerLogic::UpdateRole(const std::string& name, const std::string& de
                                                                 {key::kNewName, name},
                                                                 {key::kDesc, description}}));
     ShowReplyMessage(m_sink, reply);
-    if (!HasInfoPrefix(reply)) return;
+    if (!HasInfoPrefix(reply)) return false;
     // The renamed role takes its new place in the sorted list, still selected.
     m_roles.RemoveAt(m_roles.Selected());
     m_roles.Select(m_roles.Add(name));
     m_name = name;
     m_description = description;
+    return true;
 }
 
-void RoleManagerLogic::DeleteRole() {
-    if (!m_roles.HasSelection()) return;
+bool RoleManagerLogic::DeleteRole() {
+    if (!m_roles.HasSelection()) return false;
     const std::string role = m_roles.SelectedText();
     if (IsUndeletableRole(role)) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kRoleNotDeletable);
-        return;
+        return false;
     }
-    if (!m_sink.AskOkCancel(text::kCaptionConfirm, "确定要删除角色[" + role + "]么?")) return;
+    if (!m_sink.AskOkCancel(text::kCaptionConfirm, "确定要删除角色[" + role + "]么?")) return false;
     std::string reply = m_transport.SendRequest(
         req::kRoleAdmin, ComposeParams({{key::kOp, kOpDelete}, {key::kName, role}}));
     ShowReplyMessage(m_sink, reply);
-    if (!HasInfoPrefix(reply)) return;
+    if (!HasInfoPrefix(reply)) return false;
     // Nothing may go on acting on a role that is gone.
     m_roles.RemoveAt(m_roles.Selected());
     ClearSelectedRole();
+    return true;
 }
 
 std::optional<RightSetting> RoleManagerLogic::RightToEdit() const {
@@ -190,6 +206,9 @@ void AddRoleLogic::Choose(RightChoice choice) {
 AddRoleOutcome AddRoleLogic::Submit(const std::string& name, const std::string& description) {
     if (Trim(name).empty()) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kEnterRoleName);
+        return AddRoleOutcome::kFocusName;
+    }
+    if (!CheckRoleFields(m_sink, name, description, text::kNewRoleDescLabel)) {
         return AddRoleOutcome::kFocusName;
     }
     std::string reply = m_transport.SendRequest(

@@ -49,10 +49,12 @@ class RoleManagerLogic {
     // A click in the right list.
     void ClickRight(int index) { m_rights.Select(index); }
 
-    // "修改" with the name and description boxes, untrimmed.
-    void UpdateRole(const std::string& name, const std::string& description);
-    // "删除角色", after a confirmation.
-    void DeleteRole();
+    // "修改" with the name and description boxes, untrimmed. Returns true
+    // when the role was changed; otherwise nothing changed and the boxes keep
+    // what was typed.
+    bool UpdateRole(const std::string& name, const std::string& description);
+    // "删除角色", after a confirmation. Returns true when the role is gone.
+    bool DeleteRole();
     // "权限修改" (or a double click on a right): what "权限设置" opens with;
     // none without a selected right, role or identity.
     std::optional<RightSetting> RightToEdit() const;

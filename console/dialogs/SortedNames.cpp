@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
-#include "console/core/UserList.h"
+#include "console/core/Collation.h"
 #include "protocol/SplitList.h"
 
 namespace warden::console {
 
 int SortedNames::Add(std::string text) {
-    auto at = std::upper_bound(
-        m_items.begin(), m_items.end(), text,
-        [](const std::string& a, const std::string& b) { return AccountLess(a, b); });
+    auto at =
+        std::upper_bound(m_items.begin(), m_items.end(), text,
+                         [](const std::string& a, const std::string& b) { return NameLess(a, b); });
     int index = static_cast<int>(at - m_items.begin());
     m_items.insert(at, std::move(text));
     if (m_selected >= index) ++m_selected;

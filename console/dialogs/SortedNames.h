@@ -1,5 +1,5 @@
-// A sorted list box of the dialogs: texts kept in ascending order (letter
-// case ignored first) with at most one selected entry. The dialogs' logic
+// A sorted list box of the dialogs: texts kept in the order of Collation.h
+// (pinyin, letter case ignored) with at most one selected entry. The dialogs' logic
 // owns these; the widgets only mirror them.
 //
 // Thread-safety: none; used on the user-interface thread.

@@ -10,9 +10,11 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "console/core/FieldWidgets.h"
 #include "console/dialogs/DeptPickerView.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/DialogWidgets.h"
+#include "protocol/NameRules.h"
 
 namespace warden::console {
 
@@ -28,7 +30,7 @@ UserRolesDialog::UserRolesDialog(UserRolesLogic& logic, QWidget* parent)
     m_available->setObjectName("availableRoles");
     m_given->setObjectName("givenRoles");
     QPushButton* give = Button(this, text::kMoveRight, "giveButton");
-    QPushButton* takeBack = Button(this, text::kMoveLeft, "takeBackButton");
+    m_takeBack = Button(this, text::kMoveLeft, "takeBackButton");
     QPushButton* ok = Button(this, text::kOk, "okButton");
     ok->setDefault(true);
 
@@ -39,7 +41,7 @@ UserRolesDialog::UserRolesDialog(UserRolesLogic& logic, QWidget* parent)
     auto* middle = new QVBoxLayout;
     middle->addStretch();
     middle->addWidget(give);
-    middle->addWidget(takeBack);
+    middle->addWidget(m_takeBack);
     middle->addStretch();
     auto* lists = new QHBoxLayout;
     lists->addWidget(left);
@@ -55,8 +57,10 @@ UserRolesDialog::UserRolesDialog(UserRolesLogic& logic, QWidget* parent)
 
     connect(m_available, &QListWidget::itemSelectionChanged, this,
             [this] { m_logic.SelectAvailable(SelectedRow(m_available)); });
-    connect(m_given, &QListWidget::itemSelectionChanged, this,
-            [this] { m_logic.SelectGiven(SelectedRow(m_given)); });
+    connect(m_given, &QListWidget::itemSelectionChanged, this, [this] {
+        m_logic.SelectGiven(SelectedRow(m_given));
+        m_takeBack->setEnabled(m_logic.CanTakeBack());
+    });
     auto give_ = [this] {
         m_logic.GiveSelected();
         Refresh();
@@ -67,7 +71,7 @@ UserRolesDialog::UserRolesDialog(UserRolesLogic& logic, QWidget* parent)
     };
     connect(give, &QPushButton::clicked, this, give_);
     connect(m_available, &QListWidget::itemDoubleClicked, this, give_);
-    connect(takeBack, &QPushButton::clicked, this, takeBack_);
+    connect(m_takeBack, &QPushButton::clicked, this, takeBack_);
     connect(m_given, &QListWidget::itemDoubleClicked, this, takeBack_);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -78,6 +82,7 @@ UserRolesDialog::UserRolesDialog(UserRolesLogic& logic, QWidget* parent)
 void UserRolesDialog::Refresh() {
     MirrorList(m_available, m_logic.Available());
     MirrorList(m_given, m_logic.Given());
+    m_takeBack->setEnabled(m_logic.CanTakeBack());
 }
 
 // --- 添加用户 / 修改用户信息 -------------------------------------------------
@@ -104,15 +109,27 @@ UserEditorDialog::UserEditorDialog(UserEditorLogic& logic, RolesEditor editRoles
     m_password->installEventFilter(this);
     m_passwordNote->setObjectName("passwordNote");
     m_passwordNote->setStyleSheet("color: #c00000;");
+    // The note comes and goes with the focus; its place is always kept, so
+    // that the fields below it never jump.
+    QSizePolicy notePolicy = m_passwordNote->sizePolicy();
+    notePolicy.setRetainSizeWhenHidden(true);
+    m_passwordNote->setSizePolicy(notePolicy);
     m_passwordNote->hide();
     m_level->setObjectName("level");
     for (const std::string& level : UserEditorLogic::Levels()) m_level->addItem(Q(level));
     m_gender->setObjectName("gender");
     m_gender->addItem(Q(text::kMale));
     m_gender->addItem(Q(text::kFemale));
-    m_roles->setReadOnly(true);
+    SetReadOnly(m_roles);
     m_depts->setObjectName("depts");
-    m_account->setReadOnly(m_logic.AccountReadOnly());
+    SetReadOnly(m_account, m_logic.AccountReadOnly());
+    LimitLength(m_account, limits::kAccount);
+    LimitLength(m_password, limits::kPassword);
+    LimitLength(m_name, limits::kUserName);
+    LimitLength(m_position, limits::kPosition);
+    LimitLength(m_mobile, limits::kMobile);
+    LimitLength(m_phone, limits::kPhone);
+    LimitLength(m_email, limits::kEmail);
     m_tree = new DeptPickerView(m_logic.Tree(), this);
     m_tree->setObjectName("deptTree");
     m_tree->setMinimumSize(220, 300);
@@ -234,6 +251,9 @@ void UserEditorDialog::OnSubmit() {
     switch (m_logic.Submit(ReadForm())) {
         case UserSubmitOutcome::kSubmitted:
             ShowForm(m_logic.Form());
+            break;
+        case UserSubmitOutcome::kClose:
+            accept();
             break;
         case UserSubmitOutcome::kFocusAccount:
             m_account->setFocus();

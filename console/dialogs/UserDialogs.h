@@ -15,6 +15,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 
 namespace warden::console {
 
@@ -33,6 +34,7 @@ class UserRolesDialog final : public QDialog {
     UserRolesLogic& m_logic;
     QListWidget* m_available;
     QListWidget* m_given;
+    QPushButton* m_takeBack;
 };
 
 class UserEditorDialog final : public QDialog {

@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
+#include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
@@ -113,6 +115,10 @@ UserSubmitOutcome UserEditorLogic::Submit(const UserForm& typed) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kAccountEmpty);
         return UserSubmitOutcome::kFocusAccount;
     }
+    if (!CheckTyped(sent)) {
+        m_form = typed;
+        return UserSubmitOutcome::kStayOpen;
+    }
 
     const bool update = m_mode == UserEditorMode::kUpdate;
     // Update mode sends the same items, led by "op" and with the departments
@@ -136,15 +142,27 @@ UserSubmitOutcome UserEditorLogic::Submit(const UserForm& typed) {
 
     if (update) {
         UpdateEditedRow(sent);
-    } else {
-        int row = m_window.AddUserRow(sent.account);
-        m_window.FillUserRow(sent.account, row);
+        return UserSubmitOutcome::kClose;
     }
+    int row = m_window.AddUserRow(sent.account);
+    m_window.FillUserRow(sent.account, row);
     // Ready for the next user: the departments, roles and level stay.
     m_form = UserForm{};
     m_form.roles = typed.roles;
     m_form.level = typed.level;
     return UserSubmitOutcome::kSubmitted;
+}
+
+bool UserEditorLogic::CheckTyped(const UserForm& sent) {
+    using enum FieldKind;
+    return CheckFields(m_sink,
+                       {{text::kAccountLabel, sent.account, kName, limits::kAccount},
+                        {text::kPasswordLabelUser, sent.password, kValue, limits::kPassword},
+                        {text::kNameLabel, sent.name, kValue, limits::kUserName},
+                        {text::kPositionLabel, sent.position, kValue, limits::kPosition},
+                        {text::kMobileLabel, sent.mobile, kValue, limits::kMobile},
+                        {text::kPhoneLabel, sent.phone, kValue, limits::kPhone},
+                        {text::kEmailLabel, sent.email, kValue, limits::kEmail}});
 }
 
 void UserEditorLogic::UpdateEditedRow(const UserForm& sent) {
@@ -159,6 +177,8 @@ void UserEditorLogic::UpdateEditedRow(const UserForm& sent) {
     m_window.SetUserCell(row, kColPhone, sent.phone);
     m_window.SetUserCell(row, kColPosition, sent.position);
     m_window.SetUserCell(row, kColLevel, sent.level);
+    // What the directory stored, and the panel when it shows this user.
+    m_window.RefreshUser(m_editedAccount, row);
 }
 
 }  // namespace warden::console

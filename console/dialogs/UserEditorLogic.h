@@ -34,7 +34,8 @@ struct UserForm {
 enum class UserSubmitOutcome {
     kStayOpen,
     kFocusAccount,
-    kSubmitted,  // the form is to be refilled from Form(): personal fields emptied
+    kSubmitted,  // added: the form is to be refilled from Form(), personal fields emptied
+    kClose,      // updated: the main window shows the new record; the editor closes
 };
 
 class UserEditorLogic {
@@ -78,12 +79,14 @@ class UserEditorLogic {
     // "删除部门": the selected entry.
     void RemoveSelectedDept() { m_depts.RemoveAt(m_depts.Selected()); }
 
-    // "提交" with what the boxes hold now.
+    // "提交" with what the boxes hold now. Text the wire cannot carry, or
+    // longer than its field allows, is refused before anything is sent.
     UserSubmitOutcome Submit(const UserForm& typed);
 
   private:
     void FillFromCurrentRow();
     void LoadUserDepts();
+    bool CheckTyped(const UserForm& sent);
     void UpdateEditedRow(const UserForm& sent);
 
     Transport& m_transport;

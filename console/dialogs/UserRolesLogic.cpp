@@ -35,6 +35,7 @@ void UserRolesLogic::Open() {
         ShowReplyMessage(m_sink, reply);
     } else {
         for (std::string& role : AssignableRoles(reply, super ? "=" : "|")) {
+            m_grantable.Add(role);
             m_available.Add(std::move(role));
         }
     }
@@ -51,8 +52,14 @@ void UserRolesLogic::GiveSelected() {
     MoveSelected(m_available, m_given);
 }
 
+bool UserRolesLogic::CanTakeBack() const {
+    if (!m_given.HasSelection()) return false;
+    if (m_login.IsSuper()) return true;
+    return m_grantable.FindNoCase(m_given.SelectedText()) >= 0;
+}
+
 void UserRolesLogic::TakeBackSelected() {
-    MoveSelected(m_given, m_available);
+    if (CanTakeBack()) MoveSelected(m_given, m_available);
 }
 
 std::string UserRolesLogic::RolesText() const {

@@ -3,6 +3,9 @@
 // administrator may hand out) and "用户角色". Nothing is sent to the server:
 // the editor sends the roles with its next "提交".
 //
+// A second-level administrator may neither give nor take away a role that is
+// not his to hand out: such a role of the user stays where it is.
+//
 // Thread-safety: none; used on the user-interface thread.
 #pragma once
 
@@ -31,6 +34,9 @@ class UserRolesLogic {
     void SelectGiven(int index) { m_given.Select(index); }
     // "添加 >>" (or a double click): the selected available role is given.
     void GiveSelected();
+    // Whether the selected given role may go back: not one the administrator
+    // may not hand out.
+    bool CanTakeBack() const;
     // "<< 移除" (or a double click): the selected given role goes back.
     void TakeBackSelected();
 
@@ -44,6 +50,7 @@ class UserRolesLogic {
     std::string m_rolesText;
     SortedNames m_available;
     SortedNames m_given;
+    SortedNames m_grantable;  // every role he may hand out
 };
 
 }  // namespace warden::console

@@ -52,6 +52,7 @@ class FakeTransport : public Transport {
 
     bool Busy() const override { return busy; }
     bool Connected() const override { return connected; }
+    bool CheckConnection() override { return connected; }
 
     int CountStartingWith(const std::string& prefix) const {
         int n = 0;

@@ -49,7 +49,9 @@ class LoginLogicTest : public ::testing::Test {
     LoginLogic m_logic{m_transport, m_sink, m_state, m_dir};
 };
 
-TEST_F(LoginLogicTest, EmptyBoxesAreReportedOneAtATimeInOrder) {
+// Including what the wire cannot carry: a password with "?" would reach the
+// server as a request without parameters and be refused for its version.
+TEST_F(LoginLogicTest, EmptyOrUnsendableBoxesAreReportedOneAtATimeInOrder) {
     LoginLogic logic(m_transport, m_sink, m_state, m_dir);
     struct Case {
         LoginInput input;
@@ -61,6 +63,18 @@ TEST_F(LoginLogicTest, EmptyBoxesAreReportedOneAtATimeInOrder) {
         {{"1.2.3.4", "", "", ""}, "请输入登录名.", LoginField::kName},
         {{"1.2.3.4", "", "admin", " "}, "密码不能为空", LoginField::kPassword},
         {{"1.2.3.4", "\t", "admin", "pw"}, "请输入服务器端口", LoginField::kPort},
+        {{"192.168.1", "8800", "admin", "pw"},
+         "服务器地址无效, 请输入完整的IP地址(如 192.168.0.5)或主机名",
+         LoginField::kAddress},
+        {{"1.2.3.4", "8800", "ad,min", "pw"},
+         "登录名不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符",
+         LoginField::kName},
+        {{"1.2.3.4", "8800", "admin", "p?w"},
+         "密码中含有 ` 或 ? 字符, 无法发送到服务器",
+         LoginField::kPassword},
+        {{"1.2.3.4", "8800", "admin", "p`w"},
+         "密码中含有 ` 或 ? 字符, 无法发送到服务器",
+         LoginField::kPassword},
     };
     for (const Case& c : cases) {
         m_sink.shown.clear();

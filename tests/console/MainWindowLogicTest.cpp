@@ -389,6 +389,17 @@ TEST_F(DeleteDeptTest, SecondLevelAdministratorMayDeleteBelowTheTopAndTheTreeIsR
     EXPECT_EQ(m_transport.CountStartingWith("GetDeptUsers.asp"), usersRequests);
 }
 
+TEST_F(DeleteDeptTest, AnAssignedDepartmentIsProtectedWhateverItsDepth) {
+    SecondLevel("\\研发部\\一组;");
+    m_logic.ReloadDeptTree();
+    m_logic.SelectDeptForMenu(Find("\\研发部\\一组"));
+    EXPECT_FALSE(m_logic.MayRestructure("\\研发部\\一组"));
+    EXPECT_TRUE(m_logic.MayRestructure("\\研发部\\一组\\甲"));
+    m_logic.DeleteCurrentDept();
+    EXPECT_EQ(m_sink.Texts(), Strings{"不能删除一级部门"});
+    EXPECT_EQ(m_transport.CountStartingWith("DeptDelete.asp"), 0);
+}
+
 TEST_F(DeleteDeptTest, RefusedOrCancelledDeletionKeepsTheTree) {
     ClickManaged("\\研发部\\一组");
     m_sink.answers = {false};
@@ -413,6 +424,24 @@ TEST_F(DeleteDeptTest, SuperAdministratorMayDeleteATopLevelDepartment) {
     EXPECT_EQ(m_sink.questions.size(), 1u);
 }
 
+TEST_F(MainWindowLogicTest, RefreshRereadsRowAndPanelButNoReplyKeepsWhatIsShown) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "u1";
+    m_transport.queued["GetUserBInfo.asp?username=u1"] = {"name:旧", "name:新", ""};
+    m_transport.queued["GetUserRoles.asp?username=u1"] = {"经理=", "销售="};
+    m_logic.LoadDeptUsers("\\a");
+    FillAll();
+    m_logic.ClickUser(0);
+    EXPECT_EQ(m_logic.Panel().name, "旧");
+
+    m_logic.RefreshUser("u1", 0);
+    EXPECT_EQ(m_logic.Users().At(0).cells[kColName], "新");
+    EXPECT_EQ(m_logic.Panel().name, "新");
+    EXPECT_EQ(m_logic.Panel().roles, "销售;");
+
+    m_logic.RefreshUser("u1", 0);  // no reply: not an empty record
+    EXPECT_EQ(m_logic.Users().At(0).cells[kColName], "新");
+}
+
 TEST_F(MainWindowLogicTest, ExitNeedsConfirmation) {
     m_sink.answers = {false, true};
     EXPECT_FALSE(m_logic.ConfirmExit());
@@ -431,6 +460,13 @@ TEST(MainLayoutTest, TreeTakesTheHeightPanelSitsAtTheBottomListTakesTheRest) {
     EXPECT_GE(tiny.list.width, 0);
     EXPECT_GE(tiny.list.height, 0);
     EXPECT_GE(tiny.tree.height, 0);
+
+    // At the least size the whole panel and a few list rows still fit.
+    AreaSize least = MinimumMainArea(tree, 620, 150);
+    MainLayout smallest = ComputeMainLayout(least.width, least.height, tree, 620, 150);
+    EXPECT_LE(smallest.panel.x + smallest.panel.width, least.width - kLayoutMargin);
+    EXPECT_GE(smallest.panel.y, smallest.list.y + 100);
+    EXPECT_GE(smallest.list.width, 620);
 }
 
 }  // namespace

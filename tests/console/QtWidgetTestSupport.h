@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QPalette>
 #include <QString>
 #include <QWidget>
 
@@ -31,6 +33,20 @@ inline const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(ne
 
 inline QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
+}
+
+// Types `text` into `box` one character at a time, as the keyboard (or an
+// input method) would; QTest's own typing knows ASCII only.
+inline void Type(QWidget* box, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &press);
+    }
+}
+
+// Whether a box shows the window's background, as read-only boxes do.
+inline bool LooksReadOnly(const QWidget* box) {
+    return box->palette().color(QPalette::Base) == box->palette().color(QPalette::Window);
 }
 
 template <typename T>

@@ -5,12 +5,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <filesystem>
 #include <fstream>
@@ -79,6 +81,13 @@ TEST_F(LoginDialogWidgetTest, SavedServerFillsTheBoxesAndAFailedCheckMovesTheFoc
     EXPECT_TRUE(Child<QLineEdit>(dialog, "password")->hasFocus());
     EXPECT_TRUE(dialog.isVisible());
 
+    // The address box takes host names, and nothing that none could hold.
+    auto* address = Child<QLineEdit>(dialog, "address");
+    address->clear();
+    Type(address, Q("warden-1.example.com主机 _"));
+    EXPECT_EQ(address->text(), "warden-1.example.com");
+    address->setText("10.0.0.8");
+
     m_transport.replies["LoginCheck.asp?username=admin`password=secret`ver=1.5"] = "success|1";
     m_transport.replies["QueryUserAdminDepts.asp?username=admin"] = " ";
     Child<QLineEdit>(dialog, "password")->setText("secret");
@@ -112,7 +121,9 @@ class MainWindowWidgetTest : public ::testing::Test {
 
     static QStringList Texts(const QList<QAction*>& actions) {
         QStringList texts;
-        for (QAction* a : actions) texts << (a->isSeparator() ? "-" : a->text());
+        for (QAction* a : actions) {
+            if (a->isVisible()) texts << (a->isSeparator() ? "-" : a->text());
+        }
         return texts;
     }
 
@@ -203,6 +214,88 @@ TEST_F(MainWindowWidgetTest, RegisteredDialogsOpenWithTheWindowState) {
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
     EXPECT_EQ(seen, std::vector<std::string>{"\\销售部|2|经理;"});
     EXPECT_EQ(window->Logic().CurrentUserRow(), 0);
+}
+
+// Cancelling the re-login used to leave a console whose every request came
+// back empty, shown as an empty tree or list without a word.
+TEST_F(MainWindowWidgetTest, WithoutAConnectionEveryActionSaysSoAndOffersTheLogin) {
+    auto window = Open();
+    int relogins = 0;
+    window->SetReloginHandler([&relogins] { ++relogins; });
+    auto* note = Child<QLabel>(*window, "connectionLostNote");
+    auto* button = Child<QPushButton>(*window, "reloginButton");
+    auto* entry = window->findChild<QAction*>("reloginAction");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_FALSE(note->isVisible() || button->isVisible() || entry->isVisible());
+
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    ClickRow(tree, tree->model()->index(0, 0, {}));  // 销售部, while connected
+    m_transport.connected = false;
+    m_transport.requests.clear();
+    m_sink.answers = {false, true};
+    ClickRow(tree, tree->model()->index(1, 0, {}));
+    window->findChild<QAction*>("deleteUserAction")->trigger();
+    ASSERT_EQ(m_sink.questions.size(), 2u);
+    EXPECT_EQ(m_sink.questions[0].second, "与服务器的连接已断开,是否重新登录?");
+    EXPECT_EQ(relogins, 1);  // the second answer was OK
+    EXPECT_TRUE(m_transport.requests.empty());
+    EXPECT_EQ(window->Logic().CurrentDeptPath(), "\\销售部");
+    EXPECT_EQ(tree->currentIndex().row(), 0);  // still the department the list shows
+    EXPECT_TRUE(note->isVisible() && button->isVisible() && entry->isVisible());
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    entry->trigger();
+    EXPECT_EQ(relogins, 3);
+    EXPECT_EQ(m_sink.questions.size(), 2u);  // asked for it: no question
+    window->ShowConnectionLost(false);
+    EXPECT_FALSE(note->isVisible() || button->isVisible() || entry->isVisible());
+}
+
+TEST_F(MainWindowWidgetTest, DepartmentMenuOffersNoChangeOfAnAssignedDepartment) {
+    m_login.superFlag = "0";
+    m_login.managedDepts = "\\销售部;";
+    auto window = Open();
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    auto* menu = window->findChild<QMenu*>("deptMenu");
+    auto rightClick = [&](const QModelIndex& index) {
+        tree->setCurrentIndex(index);
+        QTimer::singleShot(50, menu, &QMenu::close);
+        emit tree->customContextMenuRequested(tree->visualRect(index).center());
+    };
+    auto offered = [&](ConsoleCommand command) {
+        return window->CommandAction(command)->isEnabled();
+    };
+    auto* deleteDept = window->findChild<QAction*>("deleteDeptAction");
+    m_dialogs.Register(ConsoleCommand::kChangeDept, [](DialogContext&) {});
+    m_dialogs.Register(ConsoleCommand::kOrderDept, [](DialogContext&) {});
+
+    QModelIndex assigned = tree->model()->index(0, 0, {});
+    ClickRow(tree, assigned);
+    rightClick(assigned);
+    EXPECT_FALSE(deleteDept->isEnabled());
+    EXPECT_FALSE(offered(ConsoleCommand::kChangeDept));
+    EXPECT_FALSE(offered(ConsoleCommand::kOrderDept));
+
+    rightClick(tree->model()->index(0, 0, assigned));  // \销售部\华东区
+    EXPECT_EQ(window->Logic().CurrentDeptPath(), "\\销售部\\华东区");
+    EXPECT_TRUE(deleteDept->isEnabled());
+    EXPECT_TRUE(offered(ConsoleCommand::kChangeDept));
+    EXPECT_TRUE(offered(ConsoleCommand::kOrderDept));
+}
+
+TEST_F(MainWindowWidgetTest, AtItsLeastSizeTheWindowShowsTheWholePanelAndLooksReadOnly) {
+    auto window = Open();
+    window->resize(1, 1);  // as small as it goes
+    QCoreApplication::processEvents();
+    QWidget* area = window->centralWidget();
+    auto* panel = Child<QWidget>(*window, "userPanel");
+    EXPECT_LE(panel->geometry().right(), area->width() - 1);
+    EXPECT_LE(panel->geometry().bottom(), area->height() - 1);
+    EXPECT_GE(Child<QTreeView>(*window, "userList")->height(), 100);
+    for (const char* box :
+         {"panelAccount", "panelName", "panelPosition", "panelPhone", "panelLevel", "panelRoles"}) {
+        EXPECT_TRUE(LooksReadOnly(Child<QLineEdit>(*window, box))) << box;
+    }
 }
 
 TEST_F(MainWindowWidgetTest, EscapeAndEnterDoNothingAndClosingAsksFirst) {

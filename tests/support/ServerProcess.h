@@ -55,12 +55,13 @@ class Client {
 
     bool Connected() const { return m_fd >= 0; }
     // Sends `request` (UTF-8, encoded to GBK) and returns the reply (decoded),
-    // or nullopt when none arrives within `wait`.
+    // or nullopt when none arrives within `wait` (as long as a console waits:
+    // a loaded machine can take seconds over logins that hash passwords).
     std::optional<std::string> Ask(const std::string& request,
-                                   std::chrono::milliseconds wait = std::chrono::seconds(5));
+                                   std::chrono::milliseconds wait = std::chrono::seconds(30));
     // Sends raw bytes and reads raw bytes back, without any codec.
     std::optional<std::string> AskRaw(const std::string& bytes,
-                                      std::chrono::milliseconds wait = std::chrono::seconds(5));
+                                      std::chrono::milliseconds wait = std::chrono::seconds(30));
     // Logs in as the super administrator (password "admin" by default).
     bool LoginAsAdmin(const std::string& password = "admin");
     int Fd() const { return m_fd; }

@@ -21,7 +21,7 @@ class AdminListLogicTest : public DialogFixture {
 TEST_F(AdminListLogicTest, SelectingAnAdministratorShowsHisDepartments) {
     EXPECT_EQ(m_list.Admins().Items(), (Strings{"bob", "zhaolei"}));
     m_list.SelectAdmin(0);
-    EXPECT_EQ(m_list.Depts().Items(), (Strings{"\\研发部\\一组", "\\销售部"}));
+    EXPECT_EQ(m_list.Depts().Items(), (Strings{"\\销售部", "\\研发部\\一组"}));  // pinyin
     EXPECT_EQ(m_list.SelectedAdmin(), "bob");
     m_list.SelectAdmin(-1);
     EXPECT_TRUE(m_list.Depts().Empty());
@@ -101,7 +101,7 @@ TEST_F(AdminEditorLogicTest, UpdateReadsDepartmentsAndRolesAndOffersTheAssignabl
                        "GetChildDepts.asp?deptId=", "GetAllRoles.asp?"}));
     EXPECT_EQ(editor.Managed().Items(), Strings{"\\A\\B"});
     EXPECT_EQ(editor.Given().Items(), Strings{"经理"});
-    EXPECT_EQ(editor.Available().Items(), (Strings{"员工", "经理"}));
+    EXPECT_EQ(editor.Available().Items(), (Strings{"经理", "员工"}));
 }
 
 TEST_F(AdminEditorLogicTest, AncestorsDescendantsAndTextPrefixesConflict) {
@@ -135,6 +135,39 @@ TEST_F(AdminEditorLogicTest, ConflictingPresetIsLeftOutSilentlyAndItsRivalSelect
     EXPECT_EQ(fresh.Managed().Items(), (Strings{"\\A\\B", "\\E"}));
 }
 
+// "设为管理员" on someone who already is a second-level administrator: as a
+// new one, saving would hand out no roles and so take his away.
+TEST_F(AdminEditorLogicTest, MakingAnAdministratorAdminAgainEditsHimInUpdateMode) {
+    AdminEditorLogic editor = Editor("bob", false, nullptr, "\\E");
+    editor.Open();
+    EXPECT_STREQ(editor.Title(), "修改分级管理员");
+    EXPECT_FALSE(editor.NameEditable());
+    EXPECT_EQ(editor.Given().Items(), Strings{"经理"});
+    EXPECT_EQ(editor.Managed().Items(), (Strings{"\\A\\B", "\\E"}));
+    m_transport.replies["CheckUserExist.asp?username=bob"] = "info:";
+    const std::string save =
+        "SaveAdminDepts.asp?username=bob`pwd=`depts=\\A\\B;\\E;`adminroles=经理|";
+    m_transport.replies[save] = "info:保存成功";
+    EXPECT_EQ(editor.Save("bob"), AdminSaveOutcome::kClose);
+    EXPECT_EQ(m_transport.requests.back(), save);
+
+    // Listed, though every department of his was taken away.
+    m_transport.replies["QueryUserAdminDepts.asp?username=zhaolei"] = "|";
+    AdminEditorLogic listed = Editor("zhaolei", false, nullptr, "\\E");
+    listed.Open();
+    EXPECT_FALSE(listed.NameEditable());
+
+    m_transport.replies["QueryUserAdminDepts.asp?username=carol"] = "|";
+    AdminEditorLogic fresh = Editor("carol", false, nullptr, "\\E");
+    fresh.Open();
+    EXPECT_STREQ(fresh.Title(), "添加分级管理员");
+    EXPECT_TRUE(fresh.Given().Empty());
+    m_transport.requests.clear();
+    EXPECT_EQ(fresh.Save("ca,rol"), AdminSaveOutcome::kStayOpen);
+    EXPECT_EQ(m_sink.Texts().back(), "用户名不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符");
+    EXPECT_TRUE(m_transport.requests.empty());
+}
+
 TEST_F(AdminEditorLogicTest, SaveChecksInOrderAndUpdatesTheListThatOpenedIt) {
     m_transport.replies["QueryUserAdminDepts.asp?username="] = "|";
     AdminEditorLogic editor = Editor("", false, &m_list);
@@ -160,7 +193,7 @@ TEST_F(AdminEditorLogicTest, SaveChecksInOrderAndUpdatesTheListThatOpenedIt) {
     editor.GiveSelectedRole();
     m_transport.replies["CheckUserExist.asp?username=chen"] = "info:";
     const std::string save =
-        "SaveAdminDepts.asp?username=chen`pwd=`depts=\\A\\B\\D;\\E;`adminroles=员工|经理|";
+        "SaveAdminDepts.asp?username=chen`pwd=`depts=\\A\\B\\D;\\E;`adminroles=经理|员工|";
     m_transport.replies[save] = "info:管理员设置成功";
     size_t shown = m_sink.shown.size();
     EXPECT_EQ(editor.Save("chen"), AdminSaveOutcome::kClose);

@@ -61,10 +61,30 @@ TEST_F(ChangePasswordLogicTest, OldPasswordGoesAsTypedAndTheNewOneTrimmed) {
     EXPECT_EQ(m_sink.Texts(), Strings{"修改密码成功"});
 }
 
-TEST_F(ChangePasswordLogicTest, EmptyNewPasswordIsSentEmpty) {
+// A blank new password would lock the administrator out of the console,
+// whose login refuses an empty password; "`" and "?" would cut the request.
+TEST_F(ChangePasswordLogicTest, BlankOrUncarriablePasswordsAreRefusedBeforeAnythingIsSent) {
     OldPasswordIs("old");
-    EXPECT_EQ(m_logic.Submit({"old", " ", ""}), PasswordOutcome::kClose);
-    EXPECT_EQ(m_transport.requests.back(), "ChangePwd.asp?username=admin`password=");
+    const std::string tooLong(129, 'x');
+    struct Case {
+        PasswordInput input;
+        PasswordOutcome outcome;
+        std::string message;
+    } cases[] = {
+        {{"old", " ", ""}, PasswordOutcome::kRetypeNew, "新密码不能为空"},
+        {{"old", "", ""}, PasswordOutcome::kRetypeNew, "新密码不能为空"},
+        {{"o`ld", "new", "new"},
+         PasswordOutcome::kStayOpen,
+         "密码中含有 ` 或 ? 字符, 无法发送到服务器"},
+        {{"old", "a?b", "a?b"}, PasswordOutcome::kRetypeNew, "新密码不能含有以下字符: ` ?"},
+        {{"old", tooLong, tooLong}, PasswordOutcome::kRetypeNew, "新密码不能超过128个字符"},
+    };
+    for (const Case& c : cases) {
+        m_sink.shown.clear();
+        EXPECT_EQ(m_logic.Submit(c.input), c.outcome) << c.message;
+        EXPECT_EQ(m_sink.Texts(), Strings{c.message});
+    }
+    EXPECT_TRUE(m_transport.requests.empty());
 }
 
 TEST_F(ChangePasswordLogicTest, RefusedChangeIsShownAndTheDialogStillCloses) {

@@ -39,6 +39,41 @@ TEST_F(AddDeptLogicTest, EmptyNameIsRefusedBeforeAnyRequest) {
     EXPECT_TRUE(m_transport.requests.empty());
 }
 
+// Sent raw, "bq`tail" would create "bq" and report success, and "a?b" would
+// empty the whole request.
+TEST_F(AddDeptLogicTest, NamesTheWireCannotCarryOrTooLongAreRefusedByAddAndRename) {
+    PointAt("\\销售部\\华东区");
+    AddDeptLogic add(m_transport, m_sink, m_window);
+    ChangeDeptLogic rename(m_transport, m_sink, m_window, [](int) {});
+    rename.Open();
+    m_transport.requests.clear();
+    const std::string reserved = "部门名称不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符";
+    struct Case {
+        std::string name;
+        std::string message;
+    } cases[] = {
+        {"bq`tail", reserved},
+        {"a?b", reserved},
+        {"华东;区", reserved},
+        {"上海\\浦东", reserved},
+        {std::string(65, 'x'), "部门名称不能超过64个字符"},
+    };
+    for (const Case& c : cases) {
+        m_sink.shown.clear();
+        EXPECT_FALSE(add.Add(c.name));
+        EXPECT_EQ(rename.Submit(c.name, nullptr), ChangeDeptOutcome::kFocusName);
+        EXPECT_EQ(m_sink.Texts(), (Strings{c.message, c.message})) << c.name;
+    }
+    EXPECT_TRUE(m_transport.requests.empty());
+
+    // 64 Chinese characters are 192 bytes, and still a name of 64 characters.
+    std::string longest;
+    for (int i = 0; i < 64; ++i) longest += "部";
+    m_transport.replies["DeptAdd.asp?deptid=" + longest + "`parentdept=\\销售部\\华东区"] =
+        "info:添加部门成功";
+    EXPECT_TRUE(add.Add(longest));
+}
+
 TEST_F(AddDeptLogicTest, OnlyTheSuperAdministratorMayAddAtTheTopLevel) {
     PointAt("\\销售部");
     AddDeptLogic super(m_transport, m_sink, m_window);
@@ -81,13 +116,14 @@ TEST_F(ChangeDeptLogicTest, TreeNeverOffersTheDepartmentItselfOrAnythingBelowIt)
     logic.Tree().Click(ChildAt(root, "\\销售部"));
     EXPECT_EQ(m_transport.CountStartingWith("GetChildDepts.asp"), asked);
 
-    // A second-level administrator's managed department that is itself the
-    // one being changed is not offered either.
+    // A second-level administrator's managed department is not his to
+    // change at all: nothing is offered.
     SecondLevel("\\销售部\\华东区;\\研发部;");
     PointAt("\\销售部\\华东区");
     ChangeDeptLogic second = Make();
     second.Open();
-    EXPECT_EQ(Items(second.Tree().Root()), Strings{"研发部=\\研发部"});
+    EXPECT_EQ(second.OldName(), "");
+    EXPECT_TRUE(second.Tree().Root().children.empty());
 }
 
 TEST_F(ChangeDeptLogicTest, RenameAloneSendsOneChangeAndCloses) {
@@ -213,6 +249,30 @@ TEST_F(OrderDeptLogicTest, SiblingsExcludeTheDepartmentAndTheLastOneIsTheDefault
     EXPECT_EQ(m_transport.requests[m_transport.requests.size() - 2], before);
     EXPECT_EQ(m_transport.requests.back(), "GetChildDepts.asp?deptId=");
     EXPECT_EQ(m_sink.Texts().back(), "修改部门顺序成功");
+}
+
+// His assigned department belongs to the tree above him: reordering it is
+// not offered. Below it everything is his.
+TEST_F(OrderDeptLogicTest, SecondLevelAdministratorReordersOnlyBelowHisDepartments) {
+    SecondLevel("\\总部\\销售部;");
+    OrderDeptLogic assigned(m_transport, m_sink, m_window, "\\总部\\销售部");
+    assigned.Open();
+    EXPECT_FALSE(assigned.CanSubmit());
+    EXPECT_FALSE(assigned.Submit(true, ""));
+    EXPECT_TRUE(m_transport.requests.empty());
+
+    ChangeDeptLogic change(m_transport, m_sink, m_window, [](int) {});
+    PointAt("\\总部\\销售部");
+    change.Open();
+    EXPECT_EQ(change.OldName(), "");
+    EXPECT_EQ(change.Submit("改名", nullptr), ChangeDeptOutcome::kStayOpen);
+    EXPECT_EQ(m_transport.CountStartingWith("DeptChange.asp"), 0);
+
+    m_transport.replies["GetSameLevelDepts.asp?deptId=\\总部\\销售部\\"] = "华东区,华南区";
+    OrderDeptLogic inside(m_transport, m_sink, m_window, "\\总部\\销售部\\华东区");
+    inside.Open();
+    EXPECT_EQ(inside.Siblings(), Strings{"华南区"});
+    EXPECT_TRUE(inside.CanSubmit());
 }
 
 TEST_F(OrderDeptLogicTest, OnlyChildCannotBeReordered) {

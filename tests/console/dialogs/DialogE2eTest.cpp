@@ -169,11 +169,12 @@ TEST_F(DialogE2eTest, UserIsAddedWithRolesThenMovedToAnotherDepartment) {
     update.AddChosenDept();
     UserForm changed = update.Form();
     changed.position = "工程师";
-    EXPECT_EQ(update.Submit(changed), UserSubmitOutcome::kSubmitted)
+    EXPECT_EQ(update.Submit(changed), UserSubmitOutcome::kClose)
         << testing::PrintToString(m_sink.Texts());
     EXPECT_EQ(Ask("GetUserDepts.asp?username=wangwu"), "销售部\\华南区");
     EXPECT_NE(Ask("GetUserBInfo.asp?username=wangwu").find("position:工程师|"), std::string::npos);
     EXPECT_EQ(m_window.Users().At(0).cells[kColPosition], "工程师");
+    EXPECT_EQ(m_window.Panel().position, "工程师");  // the panel shows him as he is now
 }
 
 TEST_F(DialogE2eTest, RoleIsCreatedItsRightChangedThenRenamedAndDeleted) {

@@ -91,6 +91,9 @@ TEST_F(DialogWidgetTest, AddDeptShowsTheParentClearsItAndEmptiesTheNameAfterAnAd
     auto* parent = Child<QLabel>(dialog, "parentDept");
     EXPECT_EQ(parent->text(), Q("\\销售部"));
     auto* name = Child<QLineEdit>(dialog, "deptName");
+    // The box stops at the longest name the server takes.
+    Type(name, QString(70, QChar(u'部')));
+    EXPECT_EQ(name->text(), QString(64, QChar(u'部')));
     name->setText(Q("华北区"));
     m_transport.replies["DeptAdd.asp?deptid=华北区`parentdept=\\销售部"] = "info:添加部门成功";
     Click(dialog, "addButton");
@@ -211,13 +214,19 @@ TEST_F(DialogWidgetTest, UserEditorInUpdateModeLocksTheAccountAndShowsThePasswor
     QApplication::setActiveWindow(&dialog);
     EXPECT_EQ(dialog.windowTitle(), Q("修改用户信息"));
     EXPECT_TRUE(Child<QLineEdit>(dialog, "account")->isReadOnly());
+    EXPECT_TRUE(LooksReadOnly(Child<QLineEdit>(dialog, "account")));
+    EXPECT_TRUE(LooksReadOnly(Child<QLineEdit>(dialog, "roles")));
+    EXPECT_FALSE(LooksReadOnly(Child<QLineEdit>(dialog, "name")));
     EXPECT_EQ(Child<QLineEdit>(dialog, "account")->text(), "zhaolei");
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return Child<QLineEdit>(dialog, "name")->hasFocus(); }, 1000));
     auto* note = Child<QLabel>(dialog, "passwordNote");
     EXPECT_FALSE(note->isVisible());
+    const QRect nameAt = Child<QLineEdit>(dialog, "name")->geometry();
     Child<QLineEdit>(dialog, "password")->setFocus();
     EXPECT_TRUE(note->isVisible());
+    QCoreApplication::processEvents();  // let the layout react, if it would
+    EXPECT_EQ(Child<QLineEdit>(dialog, "name")->geometry(), nameAt);  // nothing jumps
     Child<QLineEdit>(dialog, "email")->setFocus();
     EXPECT_FALSE(note->isVisible());
     EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentText(), Q("男"));
@@ -259,6 +268,7 @@ TEST_F(DialogWidgetTest, RoleManagerLocksTheBuiltInRolesAndShowsTheSelectedOne) 
 
     roles->setCurrentRow(roles->row(roles->findItems("User", Qt::MatchExactly).first()));
     EXPECT_TRUE(Child<QLineEdit>(dialog, "roleName")->isReadOnly());
+    EXPECT_TRUE(LooksReadOnly(Child<QLineEdit>(dialog, "roleName")));
     EXPECT_FALSE(Child<QPushButton>(dialog, "updateButton")->isEnabled());
     EXPECT_FALSE(Child<QPushButton>(dialog, "editRightButton")->isEnabled());
 
@@ -267,10 +277,24 @@ TEST_F(DialogWidgetTest, RoleManagerLocksTheBuiltInRolesAndShowsTheSelectedOne) 
     EXPECT_FALSE(Child<QLineEdit>(dialog, "roleName")->isReadOnly());
     EXPECT_EQ(Child<QPlainTextEdit>(dialog, "roleDescription")->toPlainText(), Q("部门经理"));
     EXPECT_TRUE(Child<QPushButton>(dialog, "deleteButton")->isEnabled());
+    EXPECT_FALSE(LooksReadOnly(Child<QLineEdit>(dialog, "roleName")));
+
+    // A refused change or a deletion given up keeps what was typed.
+    Child<QLineEdit>(dialog, "roleName")->setText(Q("主管"));
+    Child<QPlainTextEdit>(dialog, "roleDescription")->setPlainText(Q("新描述"));
+    m_transport.replies["RoleAdmin.asp?op=update`name=经理`newname=主管`desc=新描述"] =
+        "error:角色已经存在";
+    Click(dialog, "updateButton");
+    m_sink.answers = {false};
+    Click(dialog, "deleteButton");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "roleName")->text(), Q("主管"));
+    EXPECT_EQ(Child<QPlainTextEdit>(dialog, "roleDescription")->toPlainText(), Q("新描述"));
+    EXPECT_EQ(roles->currentItem()->text(), Q("经理"));
     auto* rights = Child<QTreeWidget>(dialog, "rights");
     ASSERT_EQ(rights->topLevelItemCount(), 2);
-    EXPECT_EQ(rights->topLevelItem(0)->text(0), Q("发送文件"));
-    EXPECT_EQ(rights->topLevelItem(0)->text(1), "+");
+    // Sorted by pinyin: duanxin before wenjian.
+    EXPECT_EQ(rights->topLevelItem(0)->text(0), Q("发送短信"));
+    EXPECT_EQ(rights->topLevelItem(1)->text(1), "+");
     EXPECT_TRUE(rights->isColumnHidden(3));
 
     m_sink.answers = {true};
@@ -307,16 +331,19 @@ TEST_F(DialogWidgetTest, AddRoleRadioButtonsFollowAndSetTheClickedRight) {
     ASSERT_EQ(rights->topLevelItemCount(), 2);
     auto* deny = Child<QRadioButton>(dialog, "deny");
     auto* allow = Child<QRadioButton>(dialog, "allow");
-    rights->setCurrentItem(rights->topLevelItem(1));  // 甲权限, allowed
+    rights->setCurrentItem(rights->topLevelItem(0));  // 甲权限 (jia), allowed
     EXPECT_TRUE(allow->isChecked());
-    rights->setCurrentItem(rights->topLevelItem(0));  // 乙权限, neither
+    rights->setCurrentItem(rights->topLevelItem(1));  // 乙权限 (yi), neither
     EXPECT_FALSE(allow->isChecked());
     EXPECT_FALSE(deny->isChecked());
     QTest::mouseClick(deny, Qt::LeftButton);
-    EXPECT_EQ(rights->topLevelItem(0)->text(1), "+");
+    EXPECT_EQ(rights->topLevelItem(1)->text(1), "+");
 
     Child<QLineEdit>(dialog, "roleName")->setText(Q("销售"));
-    m_transport.replies["RoleAdmin.asp?op=add`name=销售`desc=`rightInfo=R2|1|0^R1|0|1"] =
+    Child<QPlainTextEdit>(dialog, "roleDescription")->setPlainText(QString(300, 'd'));
+    EXPECT_EQ(Child<QPlainTextEdit>(dialog, "roleDescription")->toPlainText().size(), 256);
+    Child<QPlainTextEdit>(dialog, "roleDescription")->clear();
+    m_transport.replies["RoleAdmin.asp?op=add`name=销售`desc=`rightInfo=R1|0|1^R2|1|0"] =
         "info:添加角色成功";
     Click(dialog, "submitButton");
     EXPECT_TRUE(Child<QLineEdit>(dialog, "roleName")->text().isEmpty());

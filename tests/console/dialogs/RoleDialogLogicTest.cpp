@@ -44,7 +44,7 @@ TEST_F(RoleManagerLogicTest, ClickingARoleShowsItsDescriptionAndRightsSortedByDe
     EXPECT_EQ(m_logic.DescriptionField(), "部门经理 ");
     // The record too short to name its right is left out.
     EXPECT_EQ(Marks(m_logic.Rights()),
-              (Strings{"发送文件 +- R_FILE", "发送短信 -+ R_SMS", "广播 -- R_BCAST"}));
+              (Strings{"发送短信 -+ R_SMS", "发送文件 +- R_FILE", "广播 -- R_BCAST"}));
 
     m_logic.ClickRight(1);
     ClickRole("客服");
@@ -100,6 +100,21 @@ TEST_F(RoleManagerLogicTest, UpdateSendsTheBoxesAsTypedAndRenamesTheRow) {
     m_logic.UpdateRole("x", "");
     EXPECT_EQ(m_logic.Roles().SelectedText(), " 主管 ");
     EXPECT_EQ(m_sink.Texts().back(), "失败");
+}
+
+TEST_F(RoleManagerLogicTest, RoleTextTheWireCannotCarryIsRefusedAndNothingChanges) {
+    ClickRole("经理");
+    m_transport.requests.clear();
+    const std::string names = "不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符";
+    EXPECT_FALSE(m_logic.UpdateRole("经理=主管", "x"));
+    EXPECT_FALSE(m_logic.UpdateRole("主管", "why?"));
+    AddRoleLogic add(m_transport, m_sink, m_logic);
+    EXPECT_EQ(add.Submit("a|b", ""), AddRoleOutcome::kFocusName);
+    EXPECT_EQ(add.Submit("ok", std::string(257, 'd')), AddRoleOutcome::kFocusName);
+    EXPECT_EQ(m_sink.Texts(), (Strings{"角色名称" + names, "描述信息不能含有以下字符: ` ?",
+                                       "角色名称" + names, "角色描述不能超过256个字符"}));
+    EXPECT_TRUE(m_transport.requests.empty());
+    EXPECT_EQ(m_logic.Roles().SelectedText(), "经理");
 }
 
 TEST_F(RoleManagerLogicTest, RightSettingSendsOneRightAndMarksTheRowOnTrue) {
@@ -160,32 +175,33 @@ class AddRoleLogicTest : public RoleManagerLogicTest {
 };
 
 TEST_F(AddRoleLogicTest, RightsStartDeniedUnlessAllowedAndFollowTheRadioButtons) {
-    EXPECT_EQ(Marks(m_add.Rights()), (Strings{"乙权限 -- R2", "甲权限 -+ R1"}));
-    EXPECT_EQ(m_add.ClickRight(1), RightChoice::kAllow);
-    EXPECT_EQ(m_add.ClickRight(0), RightChoice::kNone);
+    // By pinyin: jia before yi.
+    EXPECT_EQ(Marks(m_add.Rights()), (Strings{"甲权限 -+ R1", "乙权限 -- R2"}));
+    EXPECT_EQ(m_add.ClickRight(0), RightChoice::kAllow);
+    EXPECT_EQ(m_add.ClickRight(1), RightChoice::kNone);
     m_add.Choose(RightChoice::kDeny);
-    EXPECT_EQ(m_add.ClickRight(0), RightChoice::kDeny);
+    EXPECT_EQ(m_add.ClickRight(1), RightChoice::kDeny);
     m_add.ClickRight(-1);
     m_add.Choose(RightChoice::kAllow);  // no right clicked: nothing changes
-    EXPECT_EQ(Marks(m_add.Rights()), (Strings{"乙权限 +- R2", "甲权限 -+ R1"}));
+    EXPECT_EQ(Marks(m_add.Rights()), (Strings{"甲权限 -+ R1", "乙权限 +- R2"}));
 }
 
 TEST_F(AddRoleLogicTest, SubmitSendsEveryRightInListOrderAndStaysOpenForTheNext) {
-    m_add.ClickRight(0);
+    m_add.ClickRight(1);
     m_add.Choose(RightChoice::kDeny);
     EXPECT_EQ(m_add.Submit("   ", "x"), AddRoleOutcome::kFocusName);
     EXPECT_EQ(m_sink.Texts(), Strings{"请输入角色名称"});
 
     const std::string request =
-        "RoleAdmin.asp?op=add`name= 销售 `desc= 说明`rightInfo=R2|1|0^R1|0|1";
+        "RoleAdmin.asp?op=add`name= 销售 `desc= 说明`rightInfo=R1|0|1^R2|1|0";
     m_transport.replies[request] = "info:添加角色成功";
     EXPECT_EQ(m_add.Submit(" 销售 ", " 说明"), AddRoleOutcome::kAdded);
     EXPECT_EQ(m_transport.requests.back(), request);
     EXPECT_GE(m_logic.Roles().FindExact(" 销售 "), 0);
     // The right settings stay for the next role.
-    EXPECT_EQ(m_add.Rights().At(0).deny, "+");
+    EXPECT_EQ(m_add.Rights().At(1).deny, "+");
 
-    m_transport.replies["RoleAdmin.asp?op=add`name=x`desc=`rightInfo=R2|1|0^R1|0|1"] =
+    m_transport.replies["RoleAdmin.asp?op=add`name=x`desc=`rightInfo=R1|0|1^R2|1|0"] =
         "error:权限不能为空";
     EXPECT_EQ(m_add.Submit("x", ""), AddRoleOutcome::kStayOpen);
     EXPECT_EQ(m_logic.Roles().FindExact("x"), -1);

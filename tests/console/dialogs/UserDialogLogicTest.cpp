@@ -158,7 +158,7 @@ TEST_F(UserEditorLogicTest, UpdateTakesTheCurrentRowAndTheUsersDepartments) {
     EXPECT_EQ(form.level, "3");
     EXPECT_EQ(form.position, "经理");
     EXPECT_EQ(form.roles, "User;经理;");
-    EXPECT_EQ(editor.Depts().Items(), (Strings{"\\研发部", "\\销售部\\华东区"}));
+    EXPECT_EQ(editor.Depts().Items(), (Strings{"\\销售部\\华东区", "\\研发部"}));  // pinyin
     EXPECT_EQ(editor.DeptsAtOpening(), "销售部\\华东区,研发部");
 
     UserForm typed = form;
@@ -166,22 +166,60 @@ TEST_F(UserEditorLogicTest, UpdateTakesTheCurrentRowAndTheUsersDepartments) {
     typed.name = "赵磊磊";
     typed.gender = "女";
     typed.level = "4";
-    editor.SelectDept(0);
+    editor.SelectDept(1);
     editor.RemoveSelectedDept();
     const std::string request =
         "UserAdd.asp?op=update`username=zhaolei`deptname=\\销售部\\华东区|`newdeptname=销售部"
         "\\华东区,研发部`name=赵磊磊`position=经理`gender=女`mobile=139`phone=021-1`email=z@x.cn"
         "`pwd=`roles=User;经理;`level=4";
     m_transport.replies[request] = "info:修改用户信息成功";
+    // What the directory holds afterwards; the main window shows that.
+    m_transport.replies["GetUserBInfo.asp?username=zhaolei"] =
+        "name:赵磊磊|gender:女|mobile:139|email:z@x.cn|phone:021-1|auth:0|uin:10001|"
+        "position:经理|level:4";
+    m_transport.replies["GetUserRoles.asp?username=zhaolei"] = "User=经理=销售";
     m_transport.requests.clear();
-    EXPECT_EQ(editor.Submit(typed), UserSubmitOutcome::kSubmitted);
-    EXPECT_EQ(m_transport.requests, Strings{request});
+    EXPECT_EQ(editor.Submit(typed), UserSubmitOutcome::kClose);
+    EXPECT_EQ(m_transport.requests, (Strings{request, "GetUserBInfo.asp?username=zhaolei",
+                                             "GetUserRoles.asp?username=zhaolei"}));
     const UserRow& row = m_window.Users().At(1);
     EXPECT_EQ(row.cells[kColAccount], "zhaolei");
     EXPECT_EQ(row.cells[kColUin], "10001");
     EXPECT_EQ(row.cells[kColName], "赵磊磊");
     EXPECT_EQ(row.cells[kColGender], "女");
     EXPECT_EQ(row.cells[kColLevel], "4");
+    EXPECT_EQ(m_window.Panel().name, "赵磊磊");
+    EXPECT_EQ(m_window.Panel().roles, "User;经理;销售");
+}
+
+TEST_F(UserEditorLogicTest, TextTheWireCannotCarryOrTooLongIsRefusedBeforeSending) {
+    PointAt("\\销售部");
+    UserEditorLogic editor = Editor(UserEditorMode::kAdd);
+    editor.Open();
+    m_transport.requests.clear();
+    const std::string names = "不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符";
+    const std::string values = "不能含有以下字符: ` ?";
+    struct Case {
+        std::string UserForm::*field;
+        std::string value;
+        std::string message;
+    } cases[] = {
+        {&UserForm::account, "wang,wu", "帐号" + names},
+        {&UserForm::password, "ab`cd", "密码" + values},
+        {&UserForm::name, "王?", "姓名" + values},
+        {&UserForm::position, "a`b", "职务" + values},
+        {&UserForm::mobile, std::string(33, '1'), "手机不能超过32个字符"},
+        {&UserForm::email, std::string(255, 'e'), "Email不能超过254个字符"},
+    };
+    for (const Case& c : cases) {
+        UserForm typed = Typed("wangwu");
+        typed.*c.field = c.value;
+        m_sink.shown.clear();
+        EXPECT_EQ(editor.Submit(typed), UserSubmitOutcome::kStayOpen) << c.message;
+        EXPECT_EQ(m_sink.Texts(), Strings{c.message});
+        EXPECT_EQ(editor.Form().*c.field, c.value);  // what was typed stays for correction
+    }
+    EXPECT_TRUE(m_transport.requests.empty());
 }
 
 TEST_F(UserEditorLogicTest, UpdateMapsOddGenderAndLevelAndSurvivesAFailedDepartmentQuery) {
@@ -228,15 +266,16 @@ TEST_F(UserRolesLogicTest, SuperAdministratorChoosesFromAllRolesButTheBuiltInOne
     UserRolesLogic logic(m_transport, m_sink, m_login, "User;经理;客户;PowerUser;");
     logic.Open();
     EXPECT_EQ(logic.Available().Items(), Strings{"员工"});
-    EXPECT_EQ(logic.Given().Items(), (Strings{"PowerUser", "客户", "经理"}));
+    // Chinese names by pinyin, and before Latin ones.
+    EXPECT_EQ(logic.Given().Items(), (Strings{"经理", "客户", "PowerUser"}));
 
     logic.SelectGiven(logic.Given().FindExact("经理"));
     logic.TakeBackSelected();
     logic.TakeBackSelected();  // nothing selected any more: nothing moves
-    EXPECT_EQ(logic.Available().Items(), (Strings{"员工", "经理"}));
-    logic.SelectAvailable(0);
+    EXPECT_EQ(logic.Available().Items(), (Strings{"经理", "员工"}));
+    logic.SelectAvailable(logic.Available().FindExact("员工"));
     logic.GiveSelected();
-    EXPECT_EQ(logic.RolesText(), "PowerUser;员工;客户;");
+    EXPECT_EQ(logic.RolesText(), "客户;员工;PowerUser;");
 }
 
 TEST_F(UserRolesLogicTest, SecondLevelAdministratorHandsOutOnlyHisRoles) {
@@ -245,13 +284,34 @@ TEST_F(UserRolesLogicTest, SecondLevelAdministratorHandsOutOnlyHisRoles) {
     UserRolesLogic logic(m_transport, m_sink, m_login, "");
     logic.Open();
     EXPECT_EQ(m_transport.requests, Strings{"Get2NdAdminRoles.asp?username=zhaolei"});
-    EXPECT_EQ(logic.Available().Items(), (Strings{"员工", "经理"}));
+    EXPECT_EQ(logic.Available().Items(), (Strings{"经理", "员工"}));
     EXPECT_EQ(logic.RolesText(), "");
 
     m_transport.replies["Get2NdAdminRoles.asp?username=zhaolei"] = " ";
     UserRolesLogic none(m_transport, m_sink, m_login, "");
     none.Open();
     EXPECT_TRUE(none.Available().Empty());
+}
+
+// The server would refuse to take away a role he may not hand out.
+TEST_F(UserRolesLogicTest, SecondLevelAdministratorCannotTakeAwayARoleHeMayNotHandOut) {
+    SecondLevel("\\研发部;");
+    m_transport.replies["Get2NdAdminRoles.asp?username=zhaolei"] = "经理|员工|";
+    UserRolesLogic logic(m_transport, m_sink, m_login, "经理;总监;");
+    logic.Open();
+    EXPECT_EQ(logic.Available().Items(), Strings{"员工"});
+    EXPECT_EQ(logic.Given().Items(), (Strings{"经理", "总监"}));
+
+    logic.SelectGiven(logic.Given().FindExact("总监"));
+    EXPECT_FALSE(logic.CanTakeBack());
+    logic.TakeBackSelected();
+    EXPECT_EQ(logic.Given().Items(), (Strings{"经理", "总监"}));
+
+    logic.SelectGiven(logic.Given().FindExact("经理"));
+    EXPECT_TRUE(logic.CanTakeBack());
+    logic.TakeBackSelected();
+    EXPECT_EQ(logic.Available().Items(), (Strings{"经理", "员工"}));
+    EXPECT_EQ(logic.RolesText(), "总监;");
 }
 
 TEST_F(UserRolesLogicTest, UnreadableRoleListKeepsTheUsersRoles) {
