@@ -19,6 +19,19 @@
 
 namespace warden::console {
 
+namespace {
+
+// "2024-05-01T08:30:00.250Z" as "2024-05-01 08:30:00.250": the header says UTC.
+std::string ShownTime(std::string time) {
+    if (time.size() == 24 && time[10] == 'T' && time.back() == 'Z') {
+        time[10] = ' ';
+        time.pop_back();
+    }
+    return time;
+}
+
+}  // namespace
+
 // The logic's rows as a table; the logic tells it when rows come and go.
 class AuditLogModel final : public QAbstractTableModel {
   public:
@@ -37,7 +50,7 @@ class AuditLogModel final : public QAbstractTableModel {
         const AuditRecord& r = m_logic.Rows()[static_cast<size_t>(index.row())];
         switch (index.column()) {
             case 0:
-                return Q(r.time);
+                return Q(ShownTime(r.time));
             case 1:
                 return Q(r.account);
             case 2:
@@ -111,7 +124,7 @@ AuditLogDialog::AuditLogDialog(AuditLogLogic& logic, QWidget* parent)
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (auto [column, width] :
-         {std::pair{0, 170}, {1, 90}, {2, 80}, {3, 130}, {4, 100}, {5, 150}, {6, 200}}) {
+         {std::pair{0, 180}, {1, 90}, {2, 80}, {3, 130}, {4, 100}, {5, 150}, {6, 200}}) {
         m_view->setColumnWidth(column, width);
     }
 
