@@ -44,6 +44,10 @@ inline constexpr size_t kMobile = 32;
 inline constexpr size_t kPhone = 32;
 inline constexpr size_t kEmail = 254;
 inline constexpr size_t kLevel = 9;  // decimal digits of a user's level
+// Items in one list of departments or roles (a user's, or those a
+// second-level administrator manages or may hand out), each item within its
+// own limit above.
+inline constexpr size_t kListItems = 256;
 }  // namespace limits
 
 // The number of characters (code points) in UTF-8 `text`.

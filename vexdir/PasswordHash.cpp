@@ -33,6 +33,11 @@ std::string HashPassword(std::string_view password) {
     return hash;
 }
 
+bool IsPasswordHash(std::string_view text) {
+    return text.starts_with(crypto_pwhash_argon2id_STRPREFIX) &&
+           text.size() < crypto_pwhash_STRBYTES;
+}
+
 bool VerifyPasswordHash(const std::string& hash, std::string_view password) {
     if (hash.empty() || hash.size() >= crypto_pwhash_STRBYTES) return false;
     InitialiseSodium();

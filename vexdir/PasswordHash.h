@@ -11,6 +11,9 @@ namespace warden::vexdir {
 // Throws ImError when hashing fails (out of memory).
 std::string HashPassword(std::string_view password);
 
+// True when `text` has the form HashPassword gives.
+bool IsPasswordHash(std::string_view text);
+
 // False for an empty or malformed hash: a user whose password was never set
 // cannot log in.
 bool VerifyPasswordHash(const std::string& hash, std::string_view password);

@@ -97,6 +97,9 @@ int32_t UpdateDept(VexSdkObject* object, const VexSdkPropertySet& props, int32_t
     try {
         // Never create: a missing file means a wrong folder, not an empty directory.
         db.emplace(warden::ImDatabasePath(installDir), false);
+        // A new order is acknowledged to the console: it must survive a power
+        // loss like every other change of the directory.
+        db->Exec("PRAGMA synchronous = FULL;");
     } catch (const warden::sqlite::Error& e) {
         return Fail(object, out3, VEXSDK_E_NO_DIRECTORY, e.what());
     }

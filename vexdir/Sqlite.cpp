@@ -126,4 +126,21 @@ void Transaction::Commit() {
     m_open = false;
 }
 
+Savepoint::Savepoint(Connection& connection) : m_connection(connection) {
+    m_connection.Prepare("SAVEPOINT step").Run();
+}
+
+Savepoint::~Savepoint() {
+    if (!m_open) return;
+    // Undoes the savepoint's changes and then forgets it; the outer
+    // transaction stays open.
+    sqlite3_exec(m_connection.Handle(), "ROLLBACK TO step; RELEASE step", nullptr, nullptr,
+                 nullptr);
+}
+
+void Savepoint::Release() {
+    m_connection.Prepare("RELEASE step").Run();
+    m_open = false;
+}
+
 }  // namespace warden::sqlite

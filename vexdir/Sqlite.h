@@ -117,4 +117,20 @@ class Transaction {
     bool m_open = true;
 };
 
+// A nested transaction inside an open one: Release() keeps its changes as
+// part of the outer transaction; destruction without it undoes only them.
+class Savepoint {
+  public:
+    explicit Savepoint(Connection& connection);
+    ~Savepoint();
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+
+    void Release();
+
+  private:
+    Connection& m_connection;
+    bool m_open = true;
+};
+
 }  // namespace warden::sqlite

@@ -4,8 +4,25 @@
 
 namespace warden::vexdir {
 
-VexRoot::VexRoot(const std::filesystem::path& databaseFile)
-    : m_db(databaseFile), m_depts(m_db), m_users(m_db), m_roles(m_db), m_application(m_db) {}
+namespace {
+
+class VexUnitOfWork final : public ImUnitOfWork {
+  public:
+    explicit VexUnitOfWork(VexDatabase& db) : m_unit(db) {}
+    void Commit() override { m_unit.Commit(); }
+
+  private:
+    VexDatabase::Unit m_unit;
+};
+
+}  // namespace
+
+VexRoot::VexRoot(const std::filesystem::path& databaseFile, Durability durability)
+    : m_db(databaseFile, durability),
+      m_depts(m_db),
+      m_users(m_db),
+      m_roles(m_db),
+      m_application(m_db) {}
 
 void VexRoot::SetServerAddress(const std::string& address) {
     CheckText("server address", address);
@@ -20,6 +37,10 @@ void VexRoot::SetServerPort(int port) {
     }
     std::lock_guard lock(m_mutex);
     m_serverPort = port;
+}
+
+std::unique_ptr<ImUnitOfWork> VexRoot::BeginUnitOfWork() {
+    return std::make_unique<VexUnitOfWork>(m_db);
 }
 
 int16_t VexRoot::VerifyPassword(const std::string& user, const std::string& password) {

@@ -18,12 +18,15 @@ namespace warden::vexdir {
 class VexRoot final : public ImRoot {
   public:
     // Opens (creating when missing) the database file. Throws ImError.
-    explicit VexRoot(const std::filesystem::path& databaseFile);
+    explicit VexRoot(const std::filesystem::path& databaseFile,
+                     Durability durability = Durability::kPowerLoss);
 
     // The directory runs inside this process: the address and port the
     // server gives are kept, but there is no connection to make.
     void SetServerAddress(const std::string& address) override;
     void SetServerPort(int port) override;
+    // One transaction of the database (VexDatabase::Unit).
+    std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() override;
     ImDeptManager& GetDeptManager() override { return m_depts; }
     ImUserManager& GetUserManager() override { return m_users; }
     ImRoleManager& GetRoleManager() override { return m_roles; }

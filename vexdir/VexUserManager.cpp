@@ -65,10 +65,20 @@ void VexUserManager::SetUserPassword(const std::string& user, const std::string&
     // Hashing takes tens of milliseconds on purpose: do it before taking the
     // write lock so other writers do not wait for it.
     if (!IsUserExist(user)) Fail(im_code::kNotFound, "user \"" + user + "\" does not exist");
-    std::string hash = HashPassword(password);
+    SetUserPreparedPassword(user, PreparePassword(password));
+}
+
+std::string VexUserManager::PreparePassword(const std::string& password) {
+    return HashPassword(password);
+}
+
+void VexUserManager::SetUserPreparedPassword(const std::string& user, const std::string& prepared) {
+    if (!IsPasswordHash(prepared)) {
+        Fail(im_code::kInvalidArgument, "a prepared password must be a password hash");
+    }
     m_db.Write([&](Connection& db) {
         db.Prepare("UPDATE vex_user SET PasswordHash = ? WHERE UserID = ?")
-            .Bind(1, hash)
+            .Bind(1, prepared)
             .Bind(2, RequireUser(db, user))
             .Run();
     });

@@ -17,6 +17,11 @@ class VexUserManager final : public ImUserManager {
     // A uin already held fails like an account already taken.
     void AddUser(const std::string& user, int number) override;
     void SetUserPassword(const std::string& user, const std::string& password) override;
+    // The Argon2id hash of `password`.
+    std::string PreparePassword(const std::string& password) override;
+    // Refuses (kInvalidArgument) anything that is not such a hash, so that a
+    // plain password can never be stored by mistake.
+    void SetUserPreparedPassword(const std::string& user, const std::string& prepared) override;
     // Also takes the user out of every department and role.
     void DeleteUser(const std::string& user) override;
     bool IsUserExist(const std::string& user) override;

@@ -1,6 +1,7 @@
 #include "server/dispatch/DirectoryChangeHandlers.h"
 
-#include <vector>
+#include <memory>
+#include <optional>
 
 #include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
@@ -77,9 +78,9 @@ std::string DeptChange(RequestContext& context) {
 
 // The writes of "UserAdd.asp" after the account exists and has left its old
 // departments, in their order. Throws on the first that fails.
-void WriteUser(ImRoot& root, const RequestContext& context, const std::string& user) {
-    const std::string& password = context.Param(key::kPwd);
-    if (!password.empty()) root.GetUserManager().SetUserPassword(user, password);
+void WriteUser(ImRoot& root, const RequestContext& context, const std::string& user,
+               const std::optional<std::string>& preparedPassword) {
+    if (preparedPassword) root.GetUserManager().SetUserPreparedPassword(user, *preparedPassword);
 
     WriteUserBasicInfo(root, user,
                        BasicInfoText{context.Param(key::kName), context.Param(key::kGender),
@@ -100,62 +101,47 @@ void WriteUser(ImRoot& root, const RequestContext& context, const std::string& u
     }
 }
 
-// Puts the user back into the departments this request took him out of, so
-// that a failed change never leaves him in no department at all, where no
-// console could find him. Failures are ignored: this is the best effort
-// after a failure that is reported anyway.
-void RejoinDepartments(ImRoot& root, const std::string& user,
-                       const std::vector<std::string>& left) {
-    for (const std::string& dept : left) {
-        try {
-            root.GetDeptManager().AddUserToDept(user, "", dept, 0);
-        } catch (...) {
-        }
-    }
-}
-
 std::string UserAdd(RequestContext& context) {
     const std::string& op = context.Param(key::kOp);
     const std::string& user = context.Param(key::kUsername);
-    if (user.empty() || context.Param(key::kDeptNameLower).empty()) {
+    // A list of nothing but separators names no department either: the user
+    // would end up in none, where no console could find him.
+    if (user.empty() || SplitList(context.Param(key::kDeptNameLower), "|").empty()) {
         return "error:用户名和部门名称不允许为空";
     }
     const bool adding = op.empty();
     const bool updating = EqualsNoCase(op, "update");
+    if (adding && !IsCarriableName(user)) return kReservedNameReply;
     auto root = ImRootOf(context);
+    // The password's slow part runs first, so that the unit below does not
+    // keep other consoles' changes waiting for it.
+    std::optional<std::string> password;
+    if (!context.Param(key::kPwd).empty()) {
+        try {
+            password = root->GetUserManager().PreparePassword(context.Param(key::kPwd));
+        } catch (...) {
+            return updating ? "error:修改用户信息失败" : "error:添加用户失败";
+        }
+    }
 
+    // Every step joins one unit of work, so that a failure, or the death of
+    // the server at any moment, leaves the user as he was (or absent) and
+    // never half made: an account without data in no department, which no
+    // console could show and whose name a retry would find taken.
+    std::unique_ptr<ImUnitOfWork> unit = root->BeginUnitOfWork();
     if (adding) {
-        if (!IsCarriableName(user)) return kReservedNameReply;
         if (root->GetUserManager().IsUserExist(user)) return "error:用户已经存在";
         root->GetUserManager().AddUser(user, 0);
     }
-
-    std::vector<std::string> left;
     if (updating) {
-        try {
-            for (const std::string& dept : SplitList(context.Param(key::kNewDeptName), ",")) {
-                root->GetDeptManager().RemoveUserFromDept(user, dept);
-                left.push_back(dept);
-            }
-        } catch (...) {
-            RejoinDepartments(*root, user, left);
-            throw;
+        for (const std::string& dept : SplitList(context.Param(key::kNewDeptName), ",")) {
+            root->GetDeptManager().RemoveUserFromDept(user, dept);
         }
     }
-
     try {
-        WriteUser(*root, context, user);
+        WriteUser(*root, context, user, password);
+        unit->Commit();
     } catch (...) {
-        if (adding) {
-            // The account is new: take it away again rather than leave a
-            // half-made user. Its deletion failing changes nothing to tell.
-            try {
-                root->GetUserManager().DeleteUser(user);
-            } catch (...) {
-            }
-            return "error:添加用户失败";
-        }
-        RejoinDepartments(*root, user, left);
         return updating ? "error:修改用户信息失败" : "error:添加用户失败";
     }
     return updating ? "info:修改用户信息成功" : "info:添加用户成功";

@@ -5,6 +5,7 @@
 #include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
 #include "server/dispatch/AuditRecorder.h"
+#include "server/dispatch/FieldLimits.h"
 #include "server/dispatch/LoginFlow.h"
 
 namespace warden {
@@ -36,7 +37,9 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         parsed = ParseRequest(request);
         index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return;  // unknown request: no reply
-        if (m_services.login && RequestTable()[*index].name == req::kLoginCheck) {
+        // A login over the field limits is refused below, like any request.
+        if (m_services.login && RequestTable()[*index].name == req::kLoginCheck &&
+            !CheckFieldLimits(req::kLoginCheck, parsed.params)) {
             // Answered from the hashing pool, which also writes its entry.
             m_services.login->Run(m_handlers[*index], std::move(parsed.params), session, m_services,
                                   Peer{}, sink);
@@ -48,6 +51,8 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         } else if (m_requireLogin && access == Access::kSuper &&
                    session.login != LoginLevel::kSuper) {
             reply = kNotPermitted;
+        } else if (auto refusal = CheckFieldLimits(RequestTable()[*index].name, parsed.params)) {
+            reply = *refusal;  // nothing is written: the handler does not run
         } else {
             RequestContext context{parsed.params, session, m_services};
             reply = m_handlers[*index](context);

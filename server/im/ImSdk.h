@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace warden {
@@ -58,6 +59,12 @@ class ImUserManager {
     virtual ~ImUserManager() = default;
     virtual void AddUser(const std::string& user, int number) = 0;
     virtual void SetUserPassword(const std::string& user, const std::string& password) = 0;
+    // SetUserPassword in two halves, so that the slow one (a password hash
+    // is slow on purpose) can run before a unit of work takes the directory:
+    // the form in which the directory keeps `password`, computed without
+    // touching any data; then storing that form for `user`.
+    virtual std::string PreparePassword(const std::string& password) = 0;
+    virtual void SetUserPreparedPassword(const std::string& user, const std::string& prepared) = 0;
     virtual void DeleteUser(const std::string& user) = 0;
     virtual bool IsUserExist(const std::string& user) = 0;
     virtual UserBasicInfo GetUserBasicInfo(const std::string& user) = 0;
@@ -112,9 +119,27 @@ class ImApplication {
     virtual void Start(const std::string& value, int timeoutMs) = 0;
 };
 
+// Changes that take effect together or not at all. While a unit is open,
+// every call that the thread which opened it makes on the root and its
+// managers joins it: those calls see the unit's own changes, other threads
+// see none of them before Commit (and their changes may wait for it). A unit
+// destroyed without Commit, or cut short because the process died, leaves
+// the directory as it was before the unit.
+// REQUIRES: opened, committed and destroyed on one thread, which opens no
+// second unit of the same root meanwhile.
+class ImUnitOfWork {
+  public:
+    virtual ~ImUnitOfWork() = default;
+    // Keeps every change of the unit and ends it. Throws ImError, and then
+    // nothing of the unit is kept.
+    virtual void Commit() = 0;
+};
+
 class ImRoot {
   public:
     virtual ~ImRoot() = default;
+    // Opens a unit of work for the calling thread. Throws ImError.
+    virtual std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() = 0;
     virtual void SetServerAddress(const std::string& address) = 0;
     virtual void SetServerPort(int port) = 0;
     virtual ImDeptManager& GetDeptManager() = 0;

@@ -12,6 +12,7 @@
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/AuditSetup.h"
 #include "server/shell/StderrView.h"
+#include "server/shell/DataFiles.h"
 #include "server/store/AdminStore.h"
 #include "server/store/AuditTrail.h"
 #include "vexdir/VexDirectory.h"
@@ -53,6 +54,7 @@ bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
     WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
     m_adminStore = std::make_unique<AdminStore>(m_baseDir);
+    PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
     m_auditTrail = std::make_unique<AuditTrail>();
@@ -106,6 +108,13 @@ std::filesystem::path ServerStartup::ReadImInstallDir() const {
         return configured.empty() ? configured : m_baseDir / configured;
     }
     return ResolveImInstallDir("", m_baseDir);
+}
+
+std::filesystem::path ServerStartup::ImHome() const {
+    // With no install directory known, the embedded directory keeps its
+    // default home below the base directory.
+    const std::filesystem::path dir = ReadImInstallDir();
+    return dir.empty() ? ResolveImInstallDir("", m_baseDir) : dir;
 }
 
 bool ServerStartup::OrderingAvailable() const {
@@ -172,10 +181,7 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
     // Each attempt makes a new root.
     m_root.reset();
     m_im.SetRoot(nullptr);
-    const std::filesystem::path dir = ReadImInstallDir();
-    // With no install directory known, the embedded directory keeps its
-    // default home below the base directory.
-    const std::filesystem::path home = dir.empty() ? ResolveImInstallDir("", m_baseDir) : dir;
+    const std::filesystem::path home = ImHome();
     const RootFactory makeRoot = [this, home] { return m_factory(home); };
     if (!ConnectAndRegister(m_root, makeRoot, address, std::atoi(imPort.c_str()), m_view)) {
         m_root.reset();

@@ -71,6 +71,9 @@ class ServerStartup {
 
   private:
     void OpenOrdering(const std::string& imAddress);
+    // Where the embedded directory lives: the install directory, or its
+    // default folder when none is known.
+    std::filesystem::path ImHome() const;
 
     const std::filesystem::path m_baseDir;
     StartupView& m_view;

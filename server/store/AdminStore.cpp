@@ -14,6 +14,7 @@
 #include "server/store/Odbc.h"
 #include "server/store/PasswordHash.h"
 #include "server/store/StoreSchema.h"
+#include "server/store/TemporaryFiles.h"
 
 namespace warden {
 
@@ -66,7 +67,7 @@ bool CopyWithoutOverwrite(const std::filesystem::path& from, const std::filesyst
         problem = "cannot read " + Describe(from);
         return false;
     }
-    std::string temp = to.string() + ".XXXXXX";
+    std::string temp = TemporaryPattern(to);
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         problem =
@@ -111,7 +112,10 @@ bool CopyWithoutOverwrite(const std::filesystem::path& from, const std::filesyst
 }  // namespace
 
 std::string DefaultAdminStoreConnection() {
-    return "DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%;NoCreat=1";
+    // SyncPragma=FULL: every change reaches the disk before the server
+    // acknowledges it, so it survives a power loss, whatever the driver's
+    // own default.
+    return "DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%;NoCreat=1;SyncPragma=FULL";
 }
 
 AdminStore::AdminStore(std::filesystem::path baseDir)
@@ -404,6 +408,21 @@ bool AdminStore::DeleteAdmin(const std::string& name) {
 
 std::string AdminStore::GetAdminRoles(const std::string& name) {
     return m_roles.Get(name);
+}
+
+std::vector<std::filesystem::path> AdminStore::PrivateFiles() const {
+    const std::filesystem::path data = DataFile();
+    std::vector<std::filesystem::path> files{data, m_roles.Path()};
+    // SQLite's side files of the data file, whichever journal mode the
+    // connection string chose.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) files.push_back(data.string() + suffix);
+    return files;
+}
+
+std::vector<std::filesystem::path> AdminStore::RemoveLeftoverFiles() {
+    std::vector<std::filesystem::path> removed = m_roles.RemoveLeftovers();
+    for (auto& path : RemoveTemporarySiblings(DataFile())) removed.push_back(std::move(path));
+    return removed;
 }
 
 bool AdminStore::SetAdminRoles(const std::string& name, const std::string& roles) {

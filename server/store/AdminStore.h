@@ -5,7 +5,8 @@
 // DB/db.orig (template), DB/db.dat (live data), RolesAdmin.ini.
 //
 // Database errors never escape an account operation: they become false or an
-// empty text, which the request handlers turn into their replies.
+// empty text, which the request handlers turn into their replies. A roles
+// file that cannot be read is the exception (see GetAdminRoles).
 //
 // Thread-safe: every operation may run on any number of workers at once; the
 // one connection is guarded (and remade when the database drops it), and a
@@ -31,7 +32,8 @@ inline constexpr const char kSuperAdminName[] = "admin";
 inline constexpr const char kInitialAdminPassword[] = "admin";
 
 // The connection string used when server.cfg names none: the SQLite3 ODBC
-// driver on the live data file, which must already exist.
+// driver on the live data file, which must already exist, syncing every
+// change to the disk before it returns.
 std::string DefaultAdminStoreConnection();
 
 class AdminStore {
@@ -103,8 +105,20 @@ class AdminStore {
     // administrator's row is never removed (false). The roles stay.
     bool DeleteAdmin(const std::string& name);
 
+    // The roles text of `name`; empty when the roles file, the section or
+    // the key is absent. Throws std::runtime_error when the roles file is
+    // there but cannot be read.
     std::string GetAdminRoles(const std::string& name);
     bool SetAdminRoles(const std::string& name, const std::string& roles);
+
+    // The files that hold password hashes or the administrators' data (some
+    // may not exist): they are meant for the server's account alone.
+    std::vector<std::filesystem::path> PrivateFiles() const;
+
+    // Removes temporary files that a crash left beside the data file and the
+    // roles file; returns their paths.
+    // REQUIRES: no other process writes the store's files meanwhile.
+    std::vector<std::filesystem::path> RemoveLeftoverFiles();
 
     // Whether `name` has a row; false on a database error.
     bool HasAccount(const std::string& name);

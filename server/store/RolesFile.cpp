@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <stdexcept>
 
 #include "server/store/ConfigFile.h"
+#include "server/store/TemporaryFiles.h"
 
 namespace warden {
 
@@ -50,10 +52,11 @@ bool WriteAll(int fd, const std::string& data) {
 bool ReplaceFile(const std::filesystem::path& target, const std::string& data) {
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
-    std::string temp = (folder / (target.filename().string() + ".XXXXXX")).string();
+    std::string temp = TemporaryPattern(target);
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
-    bool ok = ::fchmod(fd, 0644) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
+    // mkstemp creates the file for its owner alone, and so it stays.
+    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
@@ -84,9 +87,19 @@ bool RolesFile::CanStore(const std::string& account, const std::string& roles) {
 std::string RolesFile::Get(const std::string& account) const {
     std::lock_guard lock(m_mutex);
     RolesIni ini;
+    std::error_code ec;
+    const auto status = std::filesystem::status(m_file, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return {};
     const std::optional<std::string> text = ReadConfigFile(m_file);
-    if (!text || ini.LoadData(text->data(), text->size()) < 0) return {};
+    if (!text || ini.LoadData(text->data(), text->size()) < 0) {
+        throw std::runtime_error("cannot read " + m_file.string());
+    }
     return ini.GetValue(account.c_str(), kRolesKey, "");
+}
+
+std::vector<std::filesystem::path> RolesFile::RemoveLeftovers() {
+    std::lock_guard lock(m_mutex);
+    return RemoveTemporarySiblings(m_file);
 }
 
 bool RolesFile::Set(const std::string& account, const std::string& roles) {

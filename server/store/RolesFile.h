@@ -5,6 +5,7 @@
 //
 // A write replaces the whole file by renaming a finished temporary file over
 // it, so a reader or a crash sees the old file or the new one, never half.
+// The file is readable by its owner only.
 //
 // Thread-safe: writers are serialised, so concurrent writes of different
 // accounts all survive. (Several processes writing one file are not guarded.)
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace warden {
 
@@ -21,7 +23,9 @@ class RolesFile {
     explicit RolesFile(std::filesystem::path file);
 
     // The roles text of `account`; empty when the file, the section or the
-    // key is absent or the file cannot be read.
+    // key is absent. Throws std::runtime_error when the file is there but
+    // cannot be read: taken for "no roles", it would make a console that
+    // edits the account save his roles away.
     std::string Get(const std::string& account) const;
 
     // Stores `roles` for `account`, creating the file and the section as
@@ -33,6 +37,11 @@ class RolesFile {
     // breaks or other control characters anywhere, nor a "]" in a section
     // name or white space around it.
     static bool CanStore(const std::string& account, const std::string& roles);
+
+    // Removes the temporary files that writes cut short by a crash left
+    // beside the file. Returns their names.
+    // REQUIRES: no other process writes the file meanwhile.
+    std::vector<std::filesystem::path> RemoveLeftovers();
 
     const std::filesystem::path& Path() const { return m_file; }
 

@@ -32,6 +32,7 @@ class FakeImRoot : public ImRoot {
         auto it = passwords.find(user);
         return it != passwords.end() && it->second == password ? 0 : 1;
     }
+    std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() override { Unused(); }
     void SetServerAddress(const std::string&) override { Unused(); }
     void SetServerPort(int) override { Unused(); }
     ImDeptManager& GetDeptManager() override { Unused(); }
@@ -174,6 +175,11 @@ TEST_F(AdminHandlersTest, ListRepliesDropLeadingWhiteSpaceAndAreNeverEmpty) {
         FillConnectionString(DefaultAdminStoreConnection(), "", store.DataFile().string()))
         .Execute("INSERT INTO vex_2nd_admins(admin_name) VALUES (?)", {std::string(" \tcarol")});
     EXPECT_EQ(Ask("GetAdminList.asp"), "carol|");
+
+    // A roles file that cannot be read is a failure, never "no roles".
+    std::filesystem::remove(dir.Path() / "RolesAdmin.ini");
+    std::filesystem::create_directory(dir.Path() / "RolesAdmin.ini");
+    EXPECT_EQ(Ask("Get2NdAdminRoles.asp?username=bob"), kGeneralError);
 }
 
 }  // namespace

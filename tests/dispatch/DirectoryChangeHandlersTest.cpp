@@ -177,6 +177,8 @@ TEST_F(DirectoryChangeHandlersTest, UserAddRefusesEmptyNamesExistingAndReservedA
     EXPECT_EQ(Ask("UserAdd.asp?username=zhang`deptname=\\销售部`name=新名字"),
               "error:用户已经存在");
     EXPECT_EQ(Ask("UserAdd.asp?username=a=b`deptname=\\销售部"), kReservedName);
+    // Separators alone name no department: the user would be in none.
+    EXPECT_EQ(Ask("UserAdd.asp?username=wang`deptname=||"), "error:用户名和部门名称不允许为空");
     EXPECT_EQ(Im().Calls(), (Names{"IsUserExist(zhang)"}));
     EXPECT_EQ(Im().BasicOf("zhang").name, "zhang");
 }
@@ -191,13 +193,14 @@ TEST_F(DirectoryChangeHandlersTest, UserAddUpdateMovesBetweenDepartments) {
               "info:修改用户信息成功");
     EXPECT_EQ(Im().DeptsOf("zhang"), (Names{"\\销售部\\华东区"}));
     EXPECT_EQ(Im().PasswordOf("zhang"), "old");
-    EXPECT_TRUE(Im().CallsOf("SetUserPassword").size() == 1);  // only the set-up's
+    EXPECT_TRUE(Im().CallsOf("SetUserPreparedPassword").empty());
     EXPECT_EQ(Im().BasicOf("zhang").name, "张三");
 }
 
 TEST_F(DirectoryChangeHandlersTest, UserAddFailedWriteTakesTheNewAccountAway) {
-    for (const char* operation : {"SetUserPassword", "SetUserBasicInfo", "GetUserDetail",
-                                  "SetUserDetail", "GetUserRoles", "AddUserToDept"}) {
+    for (const char* operation :
+         {"PreparePassword", "SetUserPreparedPassword", "SetUserBasicInfo", "GetUserDetail",
+          "SetUserDetail", "GetUserRoles", "AddUserToDept"}) {
         Im().Fail(operation);
         EXPECT_EQ(Ask(kNewUser), "error:添加用户失败") << operation;
         EXPECT_FALSE(Im().HasUser("wang")) << operation;
@@ -207,13 +210,21 @@ TEST_F(DirectoryChangeHandlersTest, UserAddFailedWriteTakesTheNewAccountAway) {
     Im().Fail("AddUserToDept", 1);
     EXPECT_EQ(Ask(kNewUser), "error:添加用户失败");
     EXPECT_FALSE(Im().HasUser("wang"));
-    EXPECT_TRUE(Im().CallsOf("DeleteUser").size() == 7);
+    EXPECT_EQ(Im().UnitsRolledBack(), 7);  // the hash fails before any unit
+    EXPECT_EQ(Im().UnitsCommitted(), 0);
 }
 
-TEST_F(DirectoryChangeHandlersTest, UserAddRollbackFailureStillAnswersOnce) {
-    Im().Fail("SetUserBasicInfo");
-    Im().Fail("DeleteUser");
+TEST_F(DirectoryChangeHandlersTest, UserAddFailedCommitLeavesNothing) {
+    Im().FailNextCommit();
     EXPECT_EQ(Ask(kNewUser), "error:添加用户失败");
+    EXPECT_FALSE(Im().HasUser("wang"));
+    Im().MakeUser("zhang", "\\销售部\\华北区");
+    Im().FailNextCommit();
+    EXPECT_EQ(Ask("UserAdd.asp?op=update`username=zhang`deptname=\\销售部\\华东区|"
+                  "`newdeptname=销售部\\华北区,研发部`name=张三"),
+              "error:修改用户信息失败");
+    EXPECT_EQ(Im().DeptsOf("zhang"), (Names{"\\销售部\\华北区", "\\研发部"}));
+    EXPECT_EQ(Im().BasicOf("zhang").name, "zhang");
 }
 
 TEST_F(DirectoryChangeHandlersTest, UserAddCheckOrCreateFailureIsTheGeneralError) {

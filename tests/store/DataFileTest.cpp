@@ -36,6 +36,29 @@ TEST(EnsureDataFileTest, CopiesTheProgramsTemplateIntoAnEmptyBaseDirectory) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base.Path() / "DB"), {}), 1);
 }
 
+// The driver reads the sync level from the connection string, and the
+// default string asks for FULL: an acknowledged change survives a power loss.
+TEST(EnsureDataFileTest, TheDefaultConnectionSyncsEveryChangeToTheDisk) {
+    TempDir base;
+    AdminStore store(base.Path());
+    std::string problem;
+    ASSERT_TRUE(store.EnsureDataFile(BinaryDir(), problem)) << problem;
+    const std::string fullDefault = FillConnectionString(
+        DefaultAdminStoreConnection(), base.Path().string(), store.DataFile().string());
+    const std::string setting = "SyncPragma=FULL";
+    ASSERT_NE(fullDefault.find(setting), std::string::npos);
+    for (const auto& [value, level] : {std::pair{"OFF", 0}, {"NORMAL", 1}, {"FULL", 2}}) {
+        std::string connection = fullDefault;
+        connection.replace(connection.find(setting), setting.size(),
+                           std::string("SyncPragma=") + value);
+        OdbcConnection other(connection);
+        OdbcStatement query(other, "PRAGMA synchronous");
+        query.Execute();
+        ASSERT_TRUE(query.Fetch());
+        EXPECT_EQ(query.Integer(1), level) << value;
+    }
+}
+
 TEST(EnsureDataFileTest, PrefersTheBaseDirectorysTemplateAndNeverOverwrites) {
     TempDir base, program;
     WriteFile(base.Path() / "DB" / "db.orig", "from the base directory");

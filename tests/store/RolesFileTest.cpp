@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <fstream>
 #include <sstream>
@@ -69,7 +73,52 @@ TEST(RolesFileTest, AFileThatCannotBeReadIsNotReplaced) {
     RolesFile roles(dir.Path() / "RolesAdmin.ini");
     EXPECT_FALSE(roles.Set("bob", "x|"));
     EXPECT_TRUE(std::filesystem::is_directory(roles.Path()));
-    EXPECT_EQ(roles.Get("bob"), "");
+    EXPECT_THROW(roles.Get("bob"), std::runtime_error);
+}
+
+// "No roles" for a file that could not be read would make a console that
+// edits the account save his roles away: it is an error. Here the process
+// has no descriptor left to open it with.
+TEST(RolesFileTest, AFileThatCannotBeOpenedIsAnErrorNotNoRoles) {
+    TempDir dir;
+    RolesFile roles(dir.Path() / "RolesAdmin.ini");
+    ASSERT_TRUE(roles.Set("bob", "经理|"));
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> taken;
+    for (int fd; (fd = ::dup(STDERR_FILENO)) >= 0;) taken.push_back(fd);
+    bool threw = false;
+    try {
+        roles.Get("bob");
+    } catch (const std::runtime_error&) {
+        threw = true;
+    }
+    for (int fd : taken) ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_TRUE(threw);
+    EXPECT_EQ(roles.Get("bob"), "经理|");
+}
+
+TEST(RolesFileTest, TheFileIsPrivateAndLeftoversOfCrashedWritesAreRemoved) {
+    TempDir dir;
+    RolesFile roles(dir.Path() / "RolesAdmin.ini");
+    ASSERT_TRUE(roles.Set("bob", "经理|"));
+    EXPECT_EQ(std::filesystem::status(roles.Path()).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    for (const char* name :
+         {"RolesAdmin.ini.a1B2c3", "RolesAdmin.ini.Zz9Zz9", "RolesAdmin.ini.bak",
+          "RolesAdmin.ini.a1B2c3d", "RolesAdmin.ini.a1B2-3", "Other.ini.a1B2c3"}) {
+        std::ofstream(dir.Path() / name) << "[x]\n";
+    }
+    auto removed = roles.RemoveLeftovers();
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (std::vector<std::filesystem::path>{dir.Path() / "RolesAdmin.ini.Zz9Zz9",
+                                                           dir.Path() / "RolesAdmin.ini.a1B2c3"}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
+    EXPECT_EQ(roles.Get("bob"), "经理|");
 }
 
 TEST(RolesFileTest, ConcurrentWritersLoseNothingAndLeaveNoTemporaryFiles) {

@@ -194,6 +194,51 @@ std::vector<std::string> FakeIm::CallsOf(const std::string& operation) const {
     return args;
 }
 
+// ---- units of work ---------------------------------------------------------
+
+class FakeIm::Unit final : public ImUnitOfWork {
+  public:
+    explicit Unit(FakeIm& im)
+        : m_im(im),
+          m_depts(im.m_depts),
+          m_nextDeptId(im.m_nextDeptId),
+          m_users(im.m_users),
+          m_nextUin(im.m_nextUin),
+          m_roles(im.m_roles) {}
+
+    ~Unit() override {
+        if (m_done) return;
+        m_im.m_depts = std::move(m_depts);
+        m_im.m_nextDeptId = m_nextDeptId;
+        m_im.m_users = std::move(m_users);
+        m_im.m_nextUin = m_nextUin;
+        m_im.m_roles = std::move(m_roles);
+        ++m_im.m_unitsRolledBack;
+    }
+
+    void Commit() override {
+        if (m_im.m_failCommit) {
+            m_im.m_failCommit = false;
+            m_im.Refuse(im_code::kFail, "injected failure of Commit");
+        }
+        m_done = true;
+        ++m_im.m_unitsCommitted;
+    }
+
+  private:
+    FakeIm& m_im;
+    bool m_done = false;
+    std::map<int, Dept> m_depts;
+    int m_nextDeptId;
+    std::map<std::string, User> m_users;
+    int64_t m_nextUin;
+    std::vector<Role> m_roles;
+};
+
+std::unique_ptr<ImUnitOfWork> FakeIm::BeginUnitOfWork() {
+    return std::make_unique<Unit>(*this);
+}
+
 // ---- internals -----------------------------------------------------------
 
 void FakeIm::Enter(const std::string& operation, const std::vector<std::string>& args) {
@@ -440,6 +485,16 @@ void FakeIm::AddUser(const std::string& user, int number) {
 void FakeIm::SetUserPassword(const std::string& user, const std::string& password) {
     Enter("SetUserPassword", {user});
     UserOrThrow(user).password = password;
+}
+
+std::string FakeIm::PreparePassword(const std::string& password) {
+    Enter("PreparePassword", {});
+    return password;
+}
+
+void FakeIm::SetUserPreparedPassword(const std::string& user, const std::string& prepared) {
+    Enter("SetUserPreparedPassword", {user});
+    UserOrThrow(user).password = prepared;
 }
 
 void FakeIm::DeleteUser(const std::string& user) {

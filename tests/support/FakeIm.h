@@ -70,6 +70,13 @@ class FakeIm : public ImRoot,
     // VerifyPassword) return `status` instead of doing its work.
     void ForceStatus(const std::string& operation, int status);
 
+    // Units of work copy the whole directory when opened and put the copy
+    // back unless committed. They are counted here, not logged as calls.
+    int UnitsCommitted() const { return m_unitsCommitted; }
+    int UnitsRolledBack() const { return m_unitsRolledBack; }
+    // Makes the next Commit of a unit throw ImError (and roll back).
+    void FailNextCommit() { m_failCommit = true; }
+
     // Every call so far, as "Operation(arg1,arg2,…)".
     const std::vector<std::string>& Calls() const { return m_calls; }
     // The calls of one operation, in order, as their argument lists.
@@ -77,6 +84,7 @@ class FakeIm : public ImRoot,
     void ClearCalls() { m_calls.clear(); }
 
     // ---- ImRoot -----------------------------------------------------------
+    std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() override;
     void SetServerAddress(const std::string& address) override;
     void SetServerPort(int port) override;
     ImDeptManager& GetDeptManager() override;
@@ -102,6 +110,9 @@ class FakeIm : public ImRoot,
     // ---- ImUserManager ----------------------------------------------------
     void AddUser(const std::string& user, int number) override;
     void SetUserPassword(const std::string& user, const std::string& password) override;
+    // The fake keeps passwords as they are: the prepared form is the password.
+    std::string PreparePassword(const std::string& password) override;
+    void SetUserPreparedPassword(const std::string& user, const std::string& prepared) override;
     void DeleteUser(const std::string& user) override;
     bool IsUserExist(const std::string& user) override;
     UserBasicInfo GetUserBasicInfo(const std::string& user) override;
@@ -143,6 +154,8 @@ class FakeIm : public ImRoot,
     void Start(const std::string& value, int timeoutMs) override;
 
   private:
+    class Unit;
+
     struct Dept {
         int parent = 0;  // 0: top level
         std::string name;
@@ -194,6 +207,9 @@ class FakeIm : public ImRoot,
     std::map<std::string, int> m_failAfter;  // operation → calls still allowed
     std::map<std::string, int> m_status;
     std::map<std::string, std::string> m_overrides;  // operation + "\n" + key
+    int m_unitsCommitted = 0;
+    int m_unitsRolledBack = 0;
+    bool m_failCommit = false;
 };
 
 }  // namespace warden::test

@@ -130,6 +130,12 @@ TEST_F(UserManagerTest, PasswordsAreStoredAsArgon2idHashesAndVerified) {
     users->SetUserPassword("li", "new");
     EXPECT_NE(root->VerifyPassword("li", "密码 pass"), 0);
     EXPECT_EQ(root->VerifyPassword("li", "new"), 0);
+
+    // The two halves: only a hash is ever stored.
+    users->SetUserPreparedPassword("li", users->PreparePassword("third"));
+    EXPECT_EQ(root->VerifyPassword("li", "third"), 0);
+    EXPECT_IM_ERROR(im_code::kInvalidArgument, users->SetUserPreparedPassword("li", "plain"));
+    EXPECT_EQ(root->VerifyPassword("li", "third"), 0);
 }
 
 TEST_F(UserManagerTest, RefusesTextXmlCannotCarry) {

@@ -1,0 +1,62 @@
+// A warden-server process for the crash checker: started headless on a base
+// directory and a free loopback port, killed without warning, started again;
+// and one console connection to it that speaks GBK with the protocol's
+// framing and waits a bounded time for each reply.
+//
+// Thread-safety: a ServerRun belongs to the checker's main thread; each
+// ConsoleConnection to one thread.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace warden::bench {
+
+class ServerRun {
+  public:
+    // Starts `program` --headless --base-dir `baseDir` with its standard
+    // error appended to `log`; waits up to `wait` for it to listen.
+    ServerRun(const std::filesystem::path& program, const std::filesystem::path& baseDir,
+              const std::filesystem::path& log, std::chrono::seconds wait);
+    ~ServerRun();  // kills the process if it still runs
+    ServerRun(const ServerRun&) = delete;
+    ServerRun& operator=(const ServerRun&) = delete;
+
+    // 0 when the server did not come up (see Problem()).
+    int Port() const { return m_port; }
+    const std::string& Problem() const { return m_problem; }
+
+    // kill -9, and waits for the process to be gone.
+    void Kill();
+    // SIGTERM, and waits; the exit status (or -signal).
+    int Stop();
+
+  private:
+    int Reap(int signal);
+
+    int m_pid = -1;
+    int m_port = 0;
+    std::string m_problem;
+};
+
+class ConsoleConnection {
+  public:
+    explicit ConsoleConnection(int port);  // to 127.0.0.1 only
+    ~ConsoleConnection();
+    ConsoleConnection(const ConsoleConnection&) = delete;
+    ConsoleConnection& operator=(const ConsoleConnection&) = delete;
+
+    bool Connected() const { return m_fd >= 0; }
+    // Sends `request` (UTF-8) and returns the reply (UTF-8); nullopt when the
+    // connection failed or no reply came within `wait`.
+    std::optional<std::string> Ask(const std::string& request,
+                                   std::chrono::milliseconds wait = std::chrono::seconds(10));
+    bool LoginAsAdmin(const std::string& password);
+
+  private:
+    int m_fd = -1;
+};
+
+}  // namespace warden::bench
