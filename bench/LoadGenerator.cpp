@@ -40,25 +40,42 @@ bool Exchange(int fd, const std::string& request, std::string& reply) {
 
 }  // namespace
 
-LoadResult RunLoad(const LoadSpec& spec) {
+Connections::Connections(const LoadSpec& spec) {
     // Connect first: the listen backlog is small, so a burst of connects would
     // otherwise measure SYN retries instead of requests.
-    std::vector<int> fds;
-    for (size_t i = 0; i < spec.connections; ++i) {
-        fds.push_back(Connect(spec.port));
-        std::string reply;
-        for (const std::string& step : spec.setup) Exchange(fds.back(), step, reply);
+    try {
+        for (size_t i = 0; i < spec.connections; ++i) {
+            m_fds.push_back(Connect(spec.port));
+            std::string reply;
+            for (const std::string& step : spec.setup) Exchange(m_fds.back(), step, reply);
+        }
+    } catch (...) {
+        for (int fd : m_fds) ::close(fd);
+        throw;
     }
+}
+
+Connections::~Connections() {
+    for (int fd : m_fds) ::close(fd);
+}
+
+LoadResult RunLoad(const LoadSpec& spec) {
+    Connections connections(spec);
+    return RunLoad(spec, connections);
+}
+
+LoadResult RunLoad(const LoadSpec& spec, const Connections& connections) {
+    const std::vector<int>& fds = connections.Fds();
     std::string expected;
     if (!Exchange(fds[0], spec.request, expected)) throw std::runtime_error("no reply");
 
-    std::vector<std::vector<double>> latencies(spec.connections);
+    std::vector<std::vector<double>> latencies(fds.size());
     std::atomic<size_t> failures{0};
     std::atomic<bool> go{false};
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + spec.duration;
     std::vector<std::thread> threads;
-    for (size_t i = 0; i < spec.connections; ++i) {
+    for (size_t i = 0; i < fds.size(); ++i) {
         threads.emplace_back([&, i] {
             while (!go) std::this_thread::yield();
             std::string reply;
@@ -79,7 +96,6 @@ LoadResult RunLoad(const LoadSpec& spec) {
     go = true;
     for (auto& t : threads) t.join();
     const auto end = std::chrono::steady_clock::now();
-    for (int fd : fds) ::close(fd);
 
     std::vector<double> all;
     for (auto& v : latencies) all.insert(all.end(), v.begin(), v.end());
@@ -93,6 +109,15 @@ LoadResult RunLoad(const LoadSpec& spec) {
         result.p99Ms = all[std::min(all.size() - 1, all.size() * 99 / 100)];
     }
     return result;
+}
+
+bool ExchangeOnce(const LoadSpec& spec, std::string& setupReply, std::string& reply) {
+    const int fd = Connect(spec.port);
+    bool ok = true;
+    for (const std::string& step : spec.setup) ok = ok && Exchange(fd, step, setupReply);
+    ok = ok && Exchange(fd, spec.request, reply);
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace warden::bench

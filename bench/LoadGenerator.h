@@ -25,6 +25,29 @@ struct LoadSpec {
     std::chrono::milliseconds duration{3000};
 };
 
+// spec.connections connections to spec.port, each through the setup steps,
+// closed when the object goes. Throws when a connection cannot be made.
+class Connections {
+  public:
+    explicit Connections(const LoadSpec& spec);
+    ~Connections();
+    Connections(const Connections&) = delete;
+    Connections& operator=(const Connections&) = delete;
+    const std::vector<int>& Fds() const { return m_fds; }
+
+  private:
+    std::vector<int> m_fds;
+};
+
+// Sends spec.request on every connection, each waiting for its whole reply,
+// for spec.duration.
+LoadResult RunLoad(const LoadSpec& spec, const Connections& connections);
+// The same on connections made for this run alone.
 LoadResult RunLoad(const LoadSpec& spec);
+
+// One connection of `spec`: its setup steps, then the request once.
+// `setupReply` gets the reply to the last setup step. False when a reply
+// does not come.
+bool ExchangeOnce(const LoadSpec& spec, std::string& setupReply, std::string& reply);
 
 }  // namespace warden::bench

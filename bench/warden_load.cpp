@@ -2,13 +2,30 @@
 // this machine in the same run.
 //
 //   warden-load --port 8800 [--request 'GetUserBInfo.asp?username=u1']
-//               [--conns 1,8,64,256] [--seconds 3] [--no-login] [--password admin]
+//               [--conns 1,8,64,256] [--seconds 3] [--no-login]
+//               [--user admin] [--password admin]
+//               [--compare-user NAME --compare-password PW [--rounds 4]
+//                [--server-pid PID]]
 //
 // Prints, per connection count, throughput and p50/p99 latency for the echo
 // baseline and for the server, and the server-to-baseline throughput ratio.
+// Every connection logs in as --user first (unless --no-login). With
+// --compare-user the same request is also sent from that account's sessions
+// in the same run, in --rounds alternating slices of the time (the order
+// swapped each round, so drift of a shared machine hits both alike), and
+// the throughput of the first account relative to the second is printed:
+// what the login (for example a second-level administrator's delegation
+// check) costs. With --server-pid the server's processor time per request is
+// printed for both accounts as well: a figure that other programs on a busy
+// machine disturb far less than throughput.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,12 +36,87 @@
 
 using namespace warden;
 
+namespace {
+
+std::optional<std::string> LoginRequest(const std::string& user, const std::string& password) {
+    return Utf8ToGbk("LoginCheck.asp?username=" + user + "`password=" + password + "`ver=1.5");
+}
+
+// Logs in as the account and sends the request once, so that a refused login
+// or a refused request is told plainly instead of measured.
+bool Probe(int port, const std::optional<std::string>& login, const std::string& request,
+           const std::string& label) {
+    bench::LoadSpec spec;
+    spec.port = port;
+    spec.request = request;
+    if (login) spec.setup = {*login};
+    std::string loginReply;
+    std::string reply;
+    if (!bench::ExchangeOnce(spec, loginReply, reply)) {
+        std::fprintf(stderr, "%s: no reply from port %d\n", label.c_str(), port);
+        return false;
+    }
+    auto text = [](const std::string& gbk) { return GbkToUtf8(gbk).value_or("<not GBK>"); };
+    if (login && text(loginReply).rfind("success", 0) != 0) {
+        std::fprintf(stderr, "%s: the login was answered %s\n", label.c_str(),
+                     text(loginReply).c_str());
+        return false;
+    }
+    if (text(reply).rfind("error:", 0) == 0) {
+        std::fprintf(stderr, "%s: the request was answered %s\n", label.c_str(),
+                     text(reply).c_str());
+        return false;
+    }
+    return true;
+}
+
+// The processor time process `pid` has used so far, in seconds; 0 when it
+// cannot be read.
+double CpuSecondsOf(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind(')');
+    if (end == std::string::npos) return 0;
+    // After the name: state, then ten more fields before utime and stime.
+    const auto fields = SplitList(text.substr(end + 1), " ");
+    if (fields.size() < 13) return 0;
+    const double ticks =
+        std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// The rounds of one account, taken together: all requests over all time; the
+// middle value of the rounds' percentiles.
+bench::LoadResult Combine(std::vector<bench::LoadResult> rounds) {
+    bench::LoadResult total;
+    for (const auto& r : rounds) {
+        total.requests += r.requests;
+        total.failures += r.failures;
+        total.seconds += r.seconds;
+    }
+    auto middle = [&rounds](double bench::LoadResult::*field) {
+        std::sort(rounds.begin(), rounds.end(),
+                  [field](const auto& a, const auto& b) { return a.*field < b.*field; });
+        return rounds[rounds.size() / 2].*field;
+    };
+    total.p50Ms = middle(&bench::LoadResult::p50Ms);
+    total.p99Ms = middle(&bench::LoadResult::p99Ms);
+    return total;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     int port = 8800;
     std::string request = "GetAdminList.asp?";
     std::string conns = "1,8,64,256";
+    std::string user = "admin";
     std::string password = "admin";
+    std::string compareUser;
+    std::string comparePassword;
     double seconds = 3;
+    int rounds = 4;
+    int serverPid = 0;
     bool login = true;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -43,8 +135,18 @@ int main(int argc, char** argv) {
             conns = next();
         else if (arg == "--seconds")
             seconds = std::atof(next().c_str());
+        else if (arg == "--user")
+            user = next();
         else if (arg == "--password")
             password = next();
+        else if (arg == "--compare-user")
+            compareUser = next();
+        else if (arg == "--compare-password")
+            comparePassword = next();
+        else if (arg == "--rounds")
+            rounds = std::max(1, std::atoi(next().c_str()));
+        else if (arg == "--server-pid")
+            serverPid = std::atoi(next().c_str());
         else if (arg == "--no-login")
             login = false;
         else {
@@ -53,16 +155,32 @@ int main(int argc, char** argv) {
         }
     }
     auto gbkRequest = Utf8ToGbk(request);
-    auto gbkLogin = Utf8ToGbk("LoginCheck.asp?username=admin`password=" + password + "`ver=1.5");
-    if (!gbkRequest || !gbkLogin) {
+    auto gbkLogin = LoginRequest(user, password);
+    auto gbkCompare = LoginRequest(compareUser, comparePassword);
+    const bool comparing = !compareUser.empty();
+    if (!gbkRequest || !gbkLogin || !gbkCompare) {
         std::fprintf(stderr, "request is not encodable in GBK\n");
         return 2;
+    }
+    if (comparing && !login) {
+        std::fprintf(stderr, "--compare-user needs logins\n");
+        return 2;
+    }
+    if (!Probe(port, login ? gbkLogin : std::nullopt, *gbkRequest, user) ||
+        (comparing && !Probe(port, gbkCompare, *gbkRequest, compareUser))) {
+        return 1;
     }
 
     bench::EchoServer echo;
     std::printf("request: %s\n", request.c_str());
-    std::printf("%6s | %10s %8s %8s | %10s %8s %8s | %6s\n", "conns", "echo rps", "p50 ms",
-                "p99 ms", "server rps", "p50 ms", "p99 ms", "ratio");
+    if (login) std::printf("logged in as: %s\n", user.c_str());
+    std::printf("%6s | %10s %8s %8s | %10s %8s %8s | %6s", "conns", "echo rps", "p50 ms", "p99 ms",
+                "server rps", "p50 ms", "p99 ms", "ratio");
+    if (comparing) {
+        std::printf(" | %10s %8s %8s | %6s", (compareUser + " rps").c_str(), "p50 ms", "p99 ms",
+                    "vs");
+    }
+    std::printf("\n");
     for (const std::string& n : SplitList(conns, ",")) {
         bench::LoadSpec spec;
         spec.request = *gbkRequest;
@@ -72,11 +190,52 @@ int main(int argc, char** argv) {
         bench::LoadResult base = bench::RunLoad(spec);
         spec.port = port;
         if (login) spec.setup = {*gbkLogin};
-        bench::LoadResult server = bench::RunLoad(spec);
-        std::printf("%6zu | %10.0f %8.3f %8.3f | %10.0f %8.3f %8.3f | %6.2f%s\n", spec.connections,
+        bench::LoadResult server;
+        bench::LoadResult other;
+        std::string cpuNote;
+        if (!comparing) {
+            server = bench::RunLoad(spec);
+        } else {
+            bench::LoadSpec compare = spec;
+            compare.setup = {*gbkCompare};
+            spec.duration /= rounds;
+            compare.duration /= rounds;
+            std::vector<bench::LoadResult> mine;
+            std::vector<bench::LoadResult> theirs;
+            double mineCpu = 0;
+            double theirCpu = 0;
+            // Both accounts' connections log in once, before any round: a
+            // login hashes a password, which must not count as the request.
+            const bench::Connections mineConnections(spec);
+            const bench::Connections theirConnections(compare);
+            auto run = [serverPid](const bench::LoadSpec& s, const bench::Connections& c,
+                                   std::vector<bench::LoadResult>& into, double& cpu) {
+                const double before = serverPid ? CpuSecondsOf(serverPid) : 0;
+                into.push_back(bench::RunLoad(s, c));
+                if (serverPid) cpu += CpuSecondsOf(serverPid) - before;
+            };
+            for (int round = 0; round < rounds; ++round) {
+                if (round % 2 == 0) run(spec, mineConnections, mine, mineCpu);
+                run(compare, theirConnections, theirs, theirCpu);
+                if (round % 2 == 1) run(spec, mineConnections, mine, mineCpu);
+            }
+            server = Combine(mine);
+            other = Combine(theirs);
+            if (serverPid && server.requests && other.requests) {
+                cpuNote = "  server cpu per request: " + user + " " +
+                          std::to_string(mineCpu * 1e6 / server.requests) + " us, " + compareUser +
+                          " " + std::to_string(theirCpu * 1e6 / other.requests) + " us";
+            }
+        }
+        std::printf("%6zu | %10.0f %8.3f %8.3f | %10.0f %8.3f %8.3f | %6.2f", spec.connections,
                     base.Throughput(), base.p50Ms, base.p99Ms, server.Throughput(), server.p50Ms,
-                    server.p99Ms, server.Throughput() / base.Throughput(),
-                    server.failures ? "  (failures!)" : "");
+                    server.p99Ms, server.Throughput() / base.Throughput());
+        if (comparing) {
+            std::printf(" | %10.0f %8.3f %8.3f | %6.2f", other.Throughput(), other.p50Ms,
+                        other.p99Ms, server.Throughput() / other.Throughput());
+        }
+        std::printf("%s\n", server.failures || other.failures ? "  (failures!)" : "");
+        if (!cpuNote.empty()) std::printf("%s\n", cpuNote.c_str());
         std::fflush(stdout);
     }
     return 0;

@@ -61,19 +61,14 @@ std::string LoginCheck(RequestContext& context) {
         throw ImError(im_code::kNotConnected, "warden-server", "no IM directory");
     }
     if (context.services.im->Root()->VerifyPassword(user, password) != 0) return kUserLoginFailed;
-    context.session.login = LoginLevel::kSecondLevel;
+    // Whether he is an administrator, and over what, is read at each request.
+    context.session.login = LoginLevel::kDirectory;
     context.session.account = user;
     return kUserLoginOk;
 }
 
 std::string ChangePwd(RequestContext& context) {
     const std::string& user = context.Param(key::kUsername);
-    // A second-level administrator may change only his own entry; otherwise he
-    // could set the super administrator's password and take the account.
-    if (context.session.login == LoginLevel::kSecondLevel &&
-        !EqualsNoCase(user, context.session.account)) {
-        return kNotPermitted;
-    }
     const std::string& password = context.Param(key::kPassword);
     // An empty password would lock the account out of every console, which
     // cannot send one.

@@ -6,6 +6,7 @@
 
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
+#include "server/store/AdminStore.h"
 #include "server/store/AuditTrail.h"
 
 namespace warden {
@@ -33,12 +34,6 @@ constexpr TargetKeys kTargets[] = {
     {req::kGetAuditLog, {key::kAccount}},
 };
 
-constexpr std::string_view kChanges[] = {
-    req::kDeptAdd,        req::kDeptDelete,  req::kDeptChange, req::kSetDeptOrder,
-    req::kUserAdd,        req::kUserDelete,  req::kRoleAdmin,  req::kUpdateRoleRight,
-    req::kSaveAdminDepts, req::kDeleteAdmin, req::kChangePwd,
-};
-
 // Longest value kept, in bytes; a request may carry a megabyte.
 constexpr size_t kMaxValue = 1000;
 
@@ -63,16 +58,30 @@ std::string Cut(std::string text) {
 
 }  // namespace
 
-bool IsChangeRequest(std::string_view name) {
-    return std::find(std::begin(kChanges), std::end(kChanges), name) != std::end(kChanges);
+Peer PeerOf(const Session&) {
+    return {};
 }
 
-const char* AuditLevelOf(LoginLevel level) {
-    switch (level) {
+const char* AuditLevelOf(Standing standing, const Session& session, const Services& services) {
+    switch (standing) {
+        case Standing::kSuper:
+            return audit_level::kSuper;
+        case Standing::kSecondLevel:
+            return audit_level::kSecond;
+        case Standing::kDirectoryUser:
+            return audit_level::kUser;
+        case Standing::kNobody:
+            return audit_level::kNone;
+        case Standing::kUnchecked:
+            break;
+    }
+    switch (session.login) {
         case LoginLevel::kSuper:
             return audit_level::kSuper;
-        case LoginLevel::kSecondLevel:
-            return audit_level::kSecond;
+        case LoginLevel::kDirectory:
+            return services.adminStore && services.adminStore->HasAccount(session.account)
+                       ? audit_level::kSecond
+                       : audit_level::kUser;
         case LoginLevel::kNone:
             break;
     }

@@ -14,6 +14,8 @@
 
 #include "protocol/AuditRecord.h"
 #include "protocol/ParamMap.h"
+#include "server/dispatch/Delegation.h"
+#include "server/dispatch/Services.h"
 #include "server/net/Session.h"
 
 namespace warden {
@@ -26,12 +28,14 @@ struct Peer {
     int port = 0;
 };
 
-// True for the requests that change the directory, roles, administrators or
-// passwords. `name` as the request table spells it.
-bool IsChangeRequest(std::string_view name);
+// Where `session`'s requests come from.
+Peer PeerOf(const Session& session);
 
-// The audit level of a session.
-const char* AuditLevelOf(LoginLevel level);
+// The audit level of a sender the delegation rules saw as `standing`; when
+// they checked nothing (the login itself, or logins not required), the level
+// the session's login gives, asking the admin store whether a directory
+// account has a row.
+const char* AuditLevelOf(Standing standing, const Session& session, const Services& services);
 
 // The entry for request `name` (as the table spells it) sent by `account` at
 // `level`, answered with `reply`. Its target is the department, account or

@@ -1,5 +1,7 @@
 #include "server/dispatch/DirectoryQueryHandlers.h"
 
+#include <vector>
+
 #include "protocol/ParamKeys.h"
 #include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
@@ -44,8 +46,14 @@ std::string GetUserBInfo(RequestContext& context) {
 
 std::string GetUserDepts(RequestContext& context) {
     auto root = ImRootOf(context);
-    return FlattenNameList(root->GetDeptManager().GetUserDepts(context.Param(key::kUsername)),
-                           "Department");
+    std::vector<std::string> depts =
+        ListNames(root->GetDeptManager().GetUserDepts(context.Param(key::kUsername)), "Department");
+    // A second-level administrator sees only his departments, so his
+    // console's update never takes the user out of one it cannot see.
+    if (context.scope != nullptr) {
+        std::erase_if(depts, [&](const std::string& d) { return !context.scope->Covers(d); });
+    }
+    return JoinNameList(depts);
 }
 
 std::string GetUserRoles(RequestContext& context) {

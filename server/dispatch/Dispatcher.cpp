@@ -10,12 +10,32 @@
 
 namespace warden {
 
+namespace {
+
+// Tells the delegation check that a change has run, also when it failed half
+// way, once it has ended.
+class ChangeNotice {
+  public:
+    ChangeNotice(Delegation& delegation, bool changes)
+        : m_delegation(changes ? &delegation : nullptr) {}
+    ~ChangeNotice() {
+        if (m_delegation) m_delegation->Changed();
+    }
+    ChangeNotice(const ChangeNotice&) = delete;
+    ChangeNotice& operator=(const ChangeNotice&) = delete;
+
+  private:
+    Delegation* m_delegation;
+};
+
+}  // namespace
+
 void SendReply(const ReplySink& sink, const std::string& reply) {
     if (!reply.empty()) sink(reply);
 }
 
 Dispatcher::Dispatcher(Services& services, bool requireLogin)
-    : m_services(services), m_requireLogin(requireLogin) {}
+    : m_services(services), m_requireLogin(requireLogin), m_delegation(services) {}
 
 void Dispatcher::Register(std::string_view name, Handler handler) {
     const auto& table = RequestTable();
@@ -32,29 +52,30 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
                                 const ReplySink& sink) const {
     std::string reply;
     ParsedRequest parsed;
-    std::optional<size_t> index;
+    const RequestEntry* entry = nullptr;
+    Verdict verdict;
     try {
         parsed = ParseRequest(request);
-        index = FindRequest(parsed.name);
+        auto index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return;  // unknown request: no reply
+        entry = &RequestTable()[*index];
         // A login over the field limits is refused below, like any request.
-        if (m_services.login && RequestTable()[*index].name == req::kLoginCheck &&
-            !CheckFieldLimits(req::kLoginCheck, parsed.params)) {
+        if (m_services.login && entry->name == req::kLoginCheck &&
+            !CheckFieldLimits(entry->name, parsed.params)) {
             // Answered from the hashing pool, which also writes its entry.
             m_services.login->Run(m_handlers[*index], std::move(parsed.params), session, m_services,
-                                  Peer{}, sink);
+                                  PeerOf(session), sink);
             return;
         }
-        const Access access = RequestTable()[*index].access;
-        if (m_requireLogin && access != Access::kAnyone && session.login == LoginLevel::kNone) {
-            reply = kLoginRequired;
-        } else if (m_requireLogin && access == Access::kSuper &&
-                   session.login != LoginLevel::kSuper) {
-            reply = kNotPermitted;
-        } else if (auto refusal = CheckFieldLimits(RequestTable()[*index].name, parsed.params)) {
+        if (m_requireLogin) verdict = m_delegation.Check(*entry, parsed.params, session);
+        if (verdict.refusal != nullptr) {
+            reply = verdict.refusal;
+        } else if (auto refusal = CheckFieldLimits(entry->name, parsed.params)) {
             reply = *refusal;  // nothing is written: the handler does not run
         } else {
-            RequestContext context{parsed.params, session, m_services};
+            RequestContext context{parsed.params, session, m_services,
+                                   verdict.admin ? &verdict.admin->scope : nullptr};
+            ChangeNotice notice(m_delegation, entry->effect == Effect::kChanges);
             reply = m_handlers[*index](context);
         }
     } catch (...) {
@@ -64,28 +85,31 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
     }
     // Written before the reply goes, so no console sees a change that the
     // trail does not hold.
-    if (index) Audit(RequestTable()[*index].name, parsed.params, session, reply);
+    if (entry) Audit(*entry, parsed.params, session, verdict.standing, reply);
     SendReply(sink, reply);
 }
 
-void Dispatcher::Audit(std::string_view name, const ParamMap& params, const Session& session,
-                       const std::string& reply) const {
+void Dispatcher::Audit(const RequestEntry& entry, const ParamMap& params, const Session& session,
+                       Standing standing, const std::string& reply) const {
     if (!m_services.audit || reply.empty()) return;
     // Without a session nobody is accountable, and an unauthenticated flood
     // must not be able to fill the trail.
     if (reply == kLoginRequired) return;
-    const bool login = name == req::kLoginCheck;
-    if (!login && !IsChangeRequest(name) && reply != kNotPermitted) return;
+    const bool login = entry.name == req::kLoginCheck;
+    if (!login && entry.effect != Effect::kChanges && reply != kNotPermitted) return;
     try {
         if (login) {
             // The account tried, and the level the login granted.
             const bool granted = reply.starts_with("success");
             m_services.audit->Write(MakeAuditRecord(
-                name, params, GetParam(params, "username"),
-                granted ? AuditLevelOf(session.login) : audit_level::kNone, Peer{}, reply));
+                entry.name, params, GetParam(params, "username"),
+                granted ? AuditLevelOf(Standing::kUnchecked, session, m_services)
+                        : audit_level::kNone,
+                PeerOf(session), reply));
         } else {
-            m_services.audit->Write(MakeAuditRecord(name, params, session.account,
-                                                    AuditLevelOf(session.login), Peer{}, reply));
+            m_services.audit->Write(MakeAuditRecord(entry.name, params, session.account,
+                                                    AuditLevelOf(standing, session, m_services),
+                                                    PeerOf(session), reply));
         }
     } catch (const std::exception&) {
         // Only an allocation can fail here; the reply still goes.

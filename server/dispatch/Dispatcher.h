@@ -2,13 +2,18 @@
 // Handlers are installed at start-up by the files that define them; a name of
 // the request table whose handler is not installed behaves like an unknown one.
 //
+// Before a handler runs, the delegation check decides whether the sender may
+// have the request carried out (see Delegation.h); a refusal is the reply.
+//
 // Thread-safety: Register only before the first request; ProcessRequest from
-// any number of workers at once (the dispatcher itself has no mutable state).
+// any number of workers at once (the only state is the delegation check's
+// cache, which guards itself).
 #pragma once
 
 #include <array>
 #include <string_view>
 
+#include "server/dispatch/Delegation.h"
 #include "server/dispatch/Handler.h"
 #include "server/dispatch/RequestTable.h"
 #include "server/net/RequestProcessor.h"
@@ -21,7 +26,8 @@ void SendReply(const ReplySink& sink, const std::string& reply);
 class Dispatcher {
   public:
     // `requireLogin`: refuse every request but the login on a connection that
-    // has not logged in.
+    // has not logged in, and enforce delegation. Without it nothing is
+    // checked: connections have no sessions that limit them.
     Dispatcher(Services& services, bool requireLogin);
 
     // REQUIRES: `name` is a name of the request table, as the table spells it.
@@ -30,18 +36,15 @@ class Dispatcher {
     void ProcessRequest(std::string_view request, Session& session, const ReplySink& sink) const;
 
   private:
-    // Writes the request's entry to the audit trail when it needs one.
-    void Audit(std::string_view name, const ParamMap& params, const Session& session,
-               const std::string& reply) const;
+    // Writes the request's entry to the audit trail when it needs one: a
+    // login, a change, or a refusal by the delegation rules.
+    void Audit(const RequestEntry& entry, const ParamMap& params, const Session& session,
+               Standing standing, const std::string& reply) const;
 
     Services& m_services;
     const bool m_requireLogin;
     std::array<Handler, kRequestCount> m_handlers;
+    mutable Delegation m_delegation;
 };
-
-// The reply to a request on a connection that has not logged in.
-inline constexpr const char kLoginRequired[] = "error:请先登录";
-// The reply to a second-level administrator asking for a super administrator's change.
-inline constexpr const char kNotPermitted[] = "error:没有权限执行此操作";
 
 }  // namespace warden

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "protocol/ParamMap.h"
+#include "server/dispatch/AdminScope.h"
 #include "server/dispatch/Services.h"
 #include "server/net/Session.h"
 
@@ -18,6 +19,9 @@ struct RequestContext {
     const ParamMap& params;
     Session& session;
     Services& services;
+    // The sender's scope when he is a second-level administrator, for
+    // replies that list only what he may see; null when nothing is limited.
+    const AdminScope* scope = nullptr;
 
     const std::string& Param(std::string_view key) const { return GetParam(params, key); }
 };

@@ -28,7 +28,7 @@ const char* LockName(LoginThrottle::Lock lock) {
 std::string RunHandler(const Handler& handler, const ParamMap& params, Session& session,
                        Services& services) {
     try {
-        RequestContext context{params, session, services};
+        RequestContext context{params, session, services, nullptr};
         return handler(context);
     } catch (...) {
         return reply::kGeneralError;
@@ -53,13 +53,15 @@ bool LoginFlow::SampleRefusal(int64_t& quiet) {
     return true;
 }
 
-void LoginFlow::Record(const ParamMap& params, const Session& session, const Peer& peer,
-                       const std::string& reply, bool granted, const std::string& note) {
+void LoginFlow::Record(const ParamMap& params, const Session& session, const Services& services,
+                       const Peer& peer, const std::string& reply, bool granted,
+                       const std::string& note) {
     if (!m_audit) return;
     try {
         AuditRecord record = MakeAuditRecord(
             req::kLoginCheck, params, GetParam(params, key::kUsername),
-            granted ? AuditLevelOf(session.login) : audit_level::kNone, peer, reply);
+            granted ? AuditLevelOf(Standing::kUnchecked, session, services) : audit_level::kNone,
+            peer, reply);
         if (!note.empty()) record.detail += (record.detail.empty() ? "" : "; ") + note;
         m_audit->Write(std::move(record));
     } catch (const std::exception&) {
@@ -79,7 +81,7 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         if (SampleRefusal(quiet)) {
             std::string note = why;
             if (quiet > 0) note += "; 此前另有" + std::to_string(quiet) + "次同类拒绝未单独记录";
-            Record(*shared, session, peer, reply, false, note);
+            Record(*shared, session, services, peer, reply, false, note);
         }
         SendReply(sink, reply);
     };
@@ -93,7 +95,7 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         // The normal failure text: a lock must not tell whether the password was right.
         const std::string reply = LoginFailedReply(user);
         if (verdict.firstRefusal) {
-            Record(*shared, session, peer, reply, false,
+            Record(*shared, session, services, peer, reply, false,
                    std::string(LockName(verdict.lock)) + "锁定中(还剩" +
                        Seconds(verdict.remaining) + "秒),未校验密码;锁定期间的其余尝试不单独记录");
         }
@@ -117,7 +119,7 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
                         Seconds(failure.lockFor) + "秒";
             }
         }
-        Record(*shared, session, peer, reply, granted, note);
+        Record(*shared, session, services, peer, reply, granted, note);
         SendReply(sink, reply);
     };
     if (!m_pool.TrySubmit(std::move(check))) refuseUnchecked(kLoginBusy, "服务器繁忙,未校验密码");

@@ -48,8 +48,8 @@ class LoginFlow {
     // Whether a refusal that checked no password gets an entry now; when it
     // does, `quiet` is how many went without one since the last.
     bool SampleRefusal(int64_t& quiet);
-    void Record(const ParamMap& params, const Session& session, const Peer& peer,
-                const std::string& reply, bool granted, const std::string& note);
+    void Record(const ParamMap& params, const Session& session, const Services& services,
+                const Peer& peer, const std::string& reply, bool granted, const std::string& note);
 
     LoginThrottle& m_throttle;
     HashingPool& m_pool;

@@ -1,5 +1,6 @@
 #include "server/dispatch/RequestTable.h"
 
+#include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
 
@@ -7,36 +8,44 @@ namespace warden {
 
 const std::array<RequestEntry, kRequestCount>& RequestTable() {
     using enum NameMatch;
-    using enum Access;
+    using enum Effect;
+    using enum Need;
+    // Requests that only the super administrator's console sends (the
+    // administrator, role and right dialogs, the password change, and the
+    // account check of the administrator editor) need the super administrator.
+    // clang-format off
     static constexpr std::array<RequestEntry, kRequestCount> kTable{{
-        {req::kLoginCheck, kAnyCase, kAnyone},
-        {req::kQueryUserAdminDepts, kAnyCase, kLoggedIn},
-        {req::kGetChildDepts, kAnyCase, kLoggedIn},
-        {req::kGetDeptUsers, kAnyCase, kLoggedIn},
-        {req::kGetUserBInfo, kAnyCase, kLoggedIn},
-        {req::kGetUserRoles, kAnyCase, kLoggedIn},
-        {req::kGetUserDepts, kAnyCase, kLoggedIn},
-        {req::kGetAllRoles, kAnyCase, kLoggedIn},
-        {req::kGet2NdAdminRoles, kAnyCase, kLoggedIn},
-        {req::kGetAdminList, kAnyCase, kLoggedIn},
-        {req::kGetRoleDescription, kAnyCase, kLoggedIn},
-        {req::kGetRightsOfRole, kAnyCase, kLoggedIn},
-        {req::kGetAllRights, kAnyCase, kLoggedIn},
-        {req::kDeptAdd, kAnyCase, kLoggedIn},
-        {req::kDeptDelete, kAnyCase, kLoggedIn},
-        {req::kUserAdd, kAnyCase, kLoggedIn},
-        {req::kUserDelete, kAnyCase, kLoggedIn},
-        {req::kDeptChange, kAnyCase, kLoggedIn},
-        {req::kGetSameLevelDepts, kExact, kLoggedIn},
-        {req::kSetDeptOrder, kExact, kLoggedIn},
-        {req::kRoleAdmin, kExact, kSuper},
-        {req::kUpdateRoleRight, kAnyCase, kSuper},
-        {req::kSaveAdminDepts, kAnyCase, kSuper},
-        {req::kCheckUserExist, kAnyCase, kLoggedIn},
-        {req::kDeleteAdmin, kAnyCase, kSuper},
-        {req::kChangePwd, kAnyCase, kLoggedIn},
-        {req::kGetAuditLog, kAnyCase, kSuper},
+        {req::kLoginCheck,          kAnyCase, kReads,   kNothing,            {}},
+        {req::kQueryUserAdminDepts, kAnyCase, kReads,   kOwnAccount,         {key::kUsername}},
+        {req::kGetChildDepts,       kAnyCase, kReads,   kDeptInScope,        {key::kDeptIdMixed}},
+        {req::kGetDeptUsers,        kAnyCase, kReads,   kDeptInScope,        {key::kDeptIdMixed}},
+        {req::kGetUserBInfo,        kAnyCase, kReads,   kUserInScope,        {key::kUsername}},
+        {req::kGetUserRoles,        kAnyCase, kReads,   kUserInScope,        {key::kUsername}},
+        // Its reply lists only the departments in scope (see the handler).
+        {req::kGetUserDepts,        kAnyCase, kReads,   kUserInScope,        {key::kUsername}},
+        {req::kGetAllRoles,         kAnyCase, kReads,   kSuper,              {}},
+        {req::kGet2NdAdminRoles,    kAnyCase, kReads,   kOwnAdminAccount,    {key::kUsername}},
+        {req::kGetAdminList,        kAnyCase, kReads,   kSuper,              {}},
+        {req::kGetRoleDescription,  kAnyCase, kReads,   kSuper,              {}},
+        {req::kGetRightsOfRole,     kAnyCase, kReads,   kSuper,              {}},
+        {req::kGetAllRights,        kAnyCase, kReads,   kSuper,              {}},
+        // The parent in scope, so never at the top level.
+        {req::kDeptAdd,             kAnyCase, kChanges, kDeptInScope,        {key::kParentDept}},
+        {req::kDeptDelete,          kAnyCase, kChanges, kDeptStrictlyInside, {key::kDeptIdLower}},
+        {req::kUserAdd,             kAnyCase, kChanges, kUserWrite,          {key::kUsername}},
+        {req::kUserDelete,          kAnyCase, kChanges, kUserDelete,         {key::kUsername}},
+        {req::kDeptChange,          kAnyCase, kChanges, kDeptChange,         {key::kOrigDeptName, key::kNewParentDept}},
+        {req::kGetSameLevelDepts,   kExact,   kReads,   kDeptInScope,        {key::kDeptIdMixed}},
+        {req::kSetDeptOrder,        kExact,   kChanges, kDeptStrictlyInside, {key::kDeptNameMixed, key::kNextDeptName}},
+        {req::kRoleAdmin,           kExact,   kChanges, kSuper,              {}},
+        {req::kUpdateRoleRight,     kAnyCase, kChanges, kSuper,              {}},
+        {req::kSaveAdminDepts,      kAnyCase, kChanges, kSuper,              {}},
+        {req::kCheckUserExist,      kAnyCase, kReads,   kSuper,              {}},
+        {req::kDeleteAdmin,         kAnyCase, kChanges, kSuper,              {}},
+        {req::kChangePwd,           kAnyCase, kChanges, kSuper,              {}},
+        {req::kGetAuditLog,         kAnyCase, kReads,   kSuper,              {}},
     }};
+    // clang-format on
     return kTable;
 }
 

@@ -19,18 +19,29 @@ void ForEachElement(const pugi::xml_node& node, std::string_view name, Visit&& v
 
 }  // namespace
 
-std::string FlattenNameList(std::string_view xml, std::string_view element) {
+std::vector<std::string> ListNames(std::string_view xml, std::string_view element) {
     pugi::xml_document doc = LoadImXml(xml);
-    std::string names;
+    std::vector<std::string> names;
     ForEachElement(doc, element, [&names](const pugi::xml_node& entry) {
         std::string_view name = entry.attribute("Name").value();
         // An entry without a name has nothing the console could show or send
         // back; an empty piece would vanish in its list cutting anyway.
-        if (name.empty()) return;
-        if (!names.empty()) names += ',';
-        names += name;
+        if (!name.empty()) names.emplace_back(name);
     });
-    return names.empty() ? std::string(reply::kNothing) : names;
+    return names;
+}
+
+std::string JoinNameList(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names) {
+        if (!joined.empty()) joined += ',';
+        joined += name;
+    }
+    return joined.empty() ? std::string(reply::kNothing) : joined;
+}
+
+std::string FlattenNameList(std::string_view xml, std::string_view element) {
+    return JoinNameList(ListNames(xml, element));
 }
 
 std::string StripRoleXml(std::string_view xml) {

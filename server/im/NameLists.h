@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace warden {
 
@@ -15,6 +16,13 @@ namespace warden {
 // the directory holds them, spaces included. Throws ImError on a text that is
 // not XML.
 std::string FlattenNameList(std::string_view xml, std::string_view element);
+
+// The same names as a list, without joining them; entries without a name are
+// left out. Throws ImError on a text that is not XML.
+std::vector<std::string> ListNames(std::string_view xml, std::string_view element);
+
+// `names` joined by ",", or " " when there is none: the wire's name list.
+std::string JoinNameList(const std::vector<std::string>& names);
 
 // The role names of a role list <VEXSRoleList><Item RoleName="a"></Item>…,
 // each preceded by "=" ("=a=b"); the empty text when there is none. Throws

@@ -100,25 +100,36 @@ bool IsKeptRole(const std::string& role) {
 
 }  // namespace
 
-void SetUserRoles(ImRoot& root, const std::string& user, const std::string& newRoles) {
-    ImRoleManager& roles = root.GetRoleManager();
-    std::vector<std::string> heldList = SplitList(StripRoleXml(roles.GetUserRoles(user)), "=");
-    std::set<std::string> held(heldList.begin(), heldList.end());
+std::vector<std::string> GetUserRoleList(ImRoot& root, const std::string& user) {
+    return SplitList(StripRoleXml(root.GetRoleManager().GetUserRoles(user)), "=");
+}
+
+RoleChanges PlanUserRoles(const std::vector<std::string>& held, const std::string& newRoles) {
     // Names are compared whole: the last name counts as listed whether or not
     // the console ended it with ";".
     std::vector<std::string> wantedList = SplitList(Trim(newRoles), ";");
     std::set<std::string> wanted(wantedList.begin(), wantedList.end());
+    std::set<std::string> heldSet(held.begin(), held.end());
 
+    RoleChanges changes;
     std::set<std::string> removed;
-    for (const std::string& role : heldList) {
+    for (const std::string& role : held) {
         if (wanted.contains(role) || IsKeptRole(role)) continue;
-        if (removed.insert(role).second) roles.RemoveUserFromRole(user, role);
+        if (removed.insert(role).second) changes.removed.push_back(role);
     }
     // Also when the user held no role before: a new user gets the roles the
     // console chose for him.
     for (const std::string& role : wantedList) {
-        if (held.insert(role).second) roles.AddUserToRole(user, role);
+        if (heldSet.insert(role).second) changes.added.push_back(role);
     }
+    return changes;
+}
+
+void SetUserRoles(ImRoot& root, const std::string& user, const std::string& newRoles) {
+    ImRoleManager& roles = root.GetRoleManager();
+    const RoleChanges changes = PlanUserRoles(GetUserRoleList(root, user), newRoles);
+    for (const std::string& role : changes.removed) roles.RemoveUserFromRole(user, role);
+    for (const std::string& role : changes.added) roles.AddUserToRole(user, role);
 }
 
 }  // namespace warden

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "server/im/ImSdk.h"
 
@@ -44,6 +45,17 @@ std::string SetUserPosition(ImRoot& root, const std::string& user, const std::st
 
 // The user's role names as the console cuts them at "=".
 std::string GetUserRoleNames(ImRoot& root, const std::string& user);
+
+// The roles the user holds, as the directory names them.
+std::vector<std::string> GetUserRoleList(ImRoot& root, const std::string& user);
+
+// What SetUserRoles changes for a user who holds `held`, in the order it
+// changes them. Names compare exactly, as the directory's list gives them.
+struct RoleChanges {
+    std::vector<std::string> removed;
+    std::vector<std::string> added;
+};
+RoleChanges PlanUserRoles(const std::vector<std::string>& held, const std::string& newRoles);
 
 // Makes the user hold exactly the roles of `newRoles` (names each followed by
 // ";"), except that "User" and "管理员" are never taken away. Roles held and

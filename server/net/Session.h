@@ -6,7 +6,14 @@
 
 namespace warden {
 
-enum class LoginLevel { kNone, kSecondLevel, kSuper };
+// What the connection's last successful login proved. A directory account is
+// not yet an administrator: whether it is one, and over what, is read from
+// the admin store at every request, so that changes reach live connections.
+enum class LoginLevel {
+    kNone,
+    kDirectory,  // the IM directory verified the account's password
+    kSuper,      // the super administrator, checked by the admin store
+};
 
 struct Session {
     LoginLevel login = LoginLevel::kNone;

@@ -57,6 +57,12 @@ bool ServerStartup::Initialise() {
     PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
+    if (!m_config.requireLogin) {
+        m_view.ShowMessage(
+            "[SECURITY] REQUIRE_LOGIN=0: requests are carried out without a login and delegation "
+            "is not enforced; any connection may change anything",
+            kServerTitle, MessageIcon::kWarning);
+    }
     m_auditTrail = std::make_unique<AuditTrail>();
     if (!OpenAuditTrail(*m_auditTrail, m_baseDir, m_config, m_view)) return false;
     m_auditRecorder = std::make_unique<AuditRecorder>(

@@ -295,6 +295,7 @@ std::string AdminStore::ListAdmins() {
 
 bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
                            const std::string& roles) {
+    ChangeMark mark(m_generation);
     // Refused before the row is touched, so a pair the roles file cannot
     // carry changes nothing at all.
     if (!RolesFile::CanStore(name, roles)) return false;
@@ -387,6 +388,7 @@ bool AdminStore::SetPassword(const std::string& name, const std::string& passwor
 }
 
 bool AdminStore::DeleteAdmin(const std::string& name) {
+    ChangeMark mark(m_generation);
     try {
         std::lock_guard lock(m_mutex);
         if (!Live()) return false;
@@ -426,6 +428,7 @@ std::vector<std::filesystem::path> AdminStore::RemoveLeftoverFiles() {
 }
 
 bool AdminStore::SetAdminRoles(const std::string& name, const std::string& roles) {
+    ChangeMark mark(m_generation);
     return m_roles.Set(name, roles);
 }
 
@@ -439,6 +442,15 @@ bool AdminStore::HasAccount(const std::string& name) {
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::optional<std::string> AdminStore::FindAdmin(const std::string& name) {
+    std::lock_guard lock(m_mutex);
+    if (!Live()) throw std::runtime_error("the admin store is not open");
+    OdbcStatement query(*m_connection, kDeptsOf);
+    query.Execute({name});
+    if (!query.Fetch()) return std::nullopt;
+    return query.Text(1).value_or(std::string());
 }
 
 }  // namespace warden

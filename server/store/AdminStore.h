@@ -13,10 +13,13 @@
 // password hash is computed outside it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,6 +126,19 @@ class AdminStore {
     // Whether `name` has a row; false on a database error.
     bool HasAccount(const std::string& name);
 
+    // The departments text of `name`'s row (empty when null); nullopt when
+    // there is no row. Unlike the operations above, a database error throws:
+    // a permission decided on a failed read must not pass as "no row".
+    std::optional<std::string> FindAdmin(const std::string& name);
+
+    // Counts the changes made to rows and roles through this store; it moves
+    // only after a change is complete, so a reader that took the count
+    // before reading knows its copy is current while the count stays.
+    uint64_t Generation() const { return m_generation.load(std::memory_order_acquire); }
+
+    // The roles file as it is now (see RolesFile::Snapshot).
+    std::shared_ptr<const RolesSnapshot> RolesNow() const { return m_roles.Snapshot(); }
+
     // Whether the super administrator's password is still the initial one.
     bool HasInitialPassword();
 
@@ -140,7 +156,16 @@ class AdminStore {
     // Shared by CheckLogin and HasInitialPassword; rewrites only if `rehash`.
     bool VerifyAccount(const std::string& name, const std::string& password, bool rehash);
 
+    // Moves the generation when the operation that holds it ends, whatever
+    // way it ends: after the change, never before.
+    struct ChangeMark {
+        explicit ChangeMark(std::atomic<uint64_t>& generation) : m_generation(generation) {}
+        ~ChangeMark() { m_generation.fetch_add(1, std::memory_order_release); }
+        std::atomic<uint64_t>& m_generation;
+    };
+
     const std::filesystem::path m_baseDir;
+    std::atomic<uint64_t> m_generation{0};
     RolesFile m_roles;
     std::mutex m_mutex;  // guards m_connection and every statement on it
     std::unique_ptr<OdbcConnection> m_connection;

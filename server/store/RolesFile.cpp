@@ -33,6 +33,15 @@ bool HasControlCharacter(const std::string& text) {
     return false;
 }
 
+// The sections of the file compare in any ASCII case, as profile files do.
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -85,16 +94,71 @@ bool RolesFile::CanStore(const std::string& account, const std::string& roles) {
 }
 
 std::string RolesFile::Get(const std::string& account) const {
-    std::lock_guard lock(m_mutex);
-    RolesIni ini;
-    std::error_code ec;
-    const auto status = std::filesystem::status(m_file, ec);
-    if (status.type() == std::filesystem::file_type::not_found) return {};
-    const std::optional<std::string> text = ReadConfigFile(m_file);
-    if (!text || ini.LoadData(text->data(), text->size()) < 0) {
-        throw std::runtime_error("cannot read " + m_file.string());
+    auto snapshot = Snapshot();
+    // Taken for "no roles", an unreadable file would make a console that
+    // edits the account save his roles away.
+    if (!snapshot) throw std::runtime_error("cannot read " + m_file.string());
+    return snapshot->Find(account);
+}
+
+const std::string& RolesSnapshot::Find(std::string_view account) const {
+    static const std::string kNone;
+    auto it = m_byAccount.find(LowerAscii(account));
+    return it == m_byAccount.end() ? kNone : it->second;
+}
+
+bool RolesFile::Signature::operator==(const Signature& other) const {
+    auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return exists == other.exists && device == other.device && inode == other.inode &&
+           size == other.size && same(modified, other.modified) && same(changed, other.changed);
+}
+
+RolesFile::Signature RolesFile::SignatureOf(const std::filesystem::path& file) {
+    Signature signature;
+    struct stat st {};
+    signature.exists = true;
+    // Anything but a missing file is read, so that a file that cannot be
+    // reached is reported rather than taken for an empty one.
+    if (::stat(file.c_str(), &st) != 0) {
+        signature.exists = errno != ENOENT && errno != ENOTDIR;
+        return signature;
     }
-    return ini.GetValue(account.c_str(), kRolesKey, "");
+    signature.device = st.st_dev;
+    signature.inode = st.st_ino;
+    signature.size = st.st_size;
+    signature.modified = st.st_mtim;
+    signature.changed = st.st_ctim;
+    return signature;
+}
+
+std::shared_ptr<const RolesSnapshot> RolesFile::Snapshot() const {
+    const Signature now = SignatureOf(m_file);
+    {
+        std::shared_lock lock(m_snapshotMutex);
+        if (m_snapshot && now == m_signature) return m_snapshot;
+    }
+    std::unique_lock lock(m_snapshotMutex);
+    if (m_snapshot && now == m_signature) return m_snapshot;
+
+    auto snapshot = std::make_shared<RolesSnapshot>();
+    if (now.exists) {
+        RolesIni ini;
+        const std::optional<std::string> text = ReadConfigFile(m_file);
+        if (!text || ini.LoadData(text->data(), text->size()) < 0) return nullptr;
+        CSimpleIniA::TNamesDepend sections;
+        ini.GetAllSections(sections);
+        for (const auto& section : sections) {
+            snapshot->m_byAccount[LowerAscii(section.pItem)] =
+                ini.GetValue(section.pItem, kRolesKey, "");
+        }
+    }
+    // Taken before the read: a change during the read shows as a new
+    // signature next time, so the worst case is one parse too many.
+    m_signature = now;
+    m_snapshot = std::move(snapshot);
+    return m_snapshot;
 }
 
 std::vector<std::filesystem::path> RolesFile::RemoveLeftovers() {

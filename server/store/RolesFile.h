@@ -5,18 +5,39 @@
 //
 // A write replaces the whole file by renaming a finished temporary file over
 // it, so a reader or a crash sees the old file or the new one, never half.
-// The file is readable by its owner only.
+// The file is readable by its owner only. Reads parse the file once and reuse
+// the result until the file changes, so a file of many thousand accounts
+// costs a stat per read, not a parse.
 //
 // Thread-safe: writers are serialised, so concurrent writes of different
 // accounts all survive. (Several processes writing one file are not guarded.)
 #pragma once
 
+#include <sys/types.h>
+
+#include <ctime>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace warden {
+
+// The whole file as read at one moment: every account's roles text.
+class RolesSnapshot {
+  public:
+    // The roles text of `account` (sections compare in any ASCII case);
+    // empty when the file has none.
+    const std::string& Find(std::string_view account) const;
+
+  private:
+    friend class RolesFile;
+    std::unordered_map<std::string, std::string> m_byAccount;  // key in ASCII lower case
+};
 
 class RolesFile {
   public:
@@ -38,6 +59,12 @@ class RolesFile {
     // name or white space around it.
     static bool CanStore(const std::string& account, const std::string& roles);
 
+    // The file as it is now: reparsed only when its identity, size or times
+    // changed since the last read, by this process or another. An absent
+    // file gives an empty snapshot; nullptr when the file exists but cannot
+    // be read.
+    std::shared_ptr<const RolesSnapshot> Snapshot() const;
+
     // Removes the temporary files that writes cut short by a crash left
     // beside the file. Returns their names.
     // REQUIRES: no other process writes the file meanwhile.
@@ -46,8 +73,23 @@ class RolesFile {
     const std::filesystem::path& Path() const { return m_file; }
 
   private:
+    // What tells one version of the file from another without reading it.
+    struct Signature {
+        bool exists = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified{};
+        timespec changed{};
+        bool operator==(const Signature& other) const;
+    };
+    static Signature SignatureOf(const std::filesystem::path& file);
+
     const std::filesystem::path m_file;
     mutable std::mutex m_mutex;
+    mutable std::shared_mutex m_snapshotMutex;  // guards the two below; readers share it
+    mutable Signature m_signature;
+    mutable std::shared_ptr<const RolesSnapshot> m_snapshot;
 };
 
 }  // namespace warden

@@ -11,6 +11,7 @@
 #include "server/im/ImService.h"
 #include "server/store/AdminStore.h"
 #include "server/store/Odbc.h"
+#include "tests/support/FakeIm.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -21,37 +22,15 @@ constexpr const char kGeneralError[] = "error:处理请求失败,请检查数据
 constexpr const char kVersionError[] =
     "error:此客户端版本与服务器端不匹配，请与管理员联系获得最新版本.";
 
-// A directory that knows the passwords it is given and remembers who asked.
-class FakeImRoot : public ImRoot {
-  public:
-    std::map<std::string, std::string> passwords;
-    std::vector<std::string> asked;
-
-    int16_t VerifyPassword(const std::string& user, const std::string& password) override {
-        asked.push_back(user);
-        auto it = passwords.find(user);
-        return it != passwords.end() && it->second == password ? 0 : 1;
-    }
-    std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() override { Unused(); }
-    void SetServerAddress(const std::string&) override { Unused(); }
-    void SetServerPort(int) override { Unused(); }
-    ImDeptManager& GetDeptManager() override { Unused(); }
-    ImUserManager& GetUserManager() override { Unused(); }
-    ImRoleManager& GetRoleManager() override { Unused(); }
-    ImApplication& GetApplication() override { Unused(); }
-    std::string GetRightInfo(const std::string&) override { Unused(); }
-
-  private:
-    [[noreturn]] static void Unused() { throw std::logic_error("not used by these requests"); }
-};
-
 class AdminHandlersTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string problem;
         ASSERT_TRUE(store.EnsureDataFile(BinaryDir(), problem)) << problem;
         store.OpenDatabase(DefaultAdminStoreConnection());
-        root->passwords["bob"] = "bobs IM password";
+        root->MakeUser("bob", "\\研发部");
+        root->SetUserPassword("bob", "bobs IM password");
+        root->ClearCalls();
         im.SetRoot(root);
         services.adminStore = &store;
         services.im = &im;
@@ -66,7 +45,7 @@ class AdminHandlersTest : public ::testing::Test {
 
     TempDir dir;
     AdminStore store{dir.Path()};
-    std::shared_ptr<FakeImRoot> root = std::make_shared<FakeImRoot>();
+    std::shared_ptr<FakeIm> root = std::make_shared<FakeIm>();
     ImService im;
     Services services;
     Dispatcher dispatcher{services, /*requireLogin=*/true};
@@ -82,7 +61,7 @@ TEST_F(AdminHandlersTest, AnyVersionButExactly15IsRefusedBeforeTheCredentials) {
     EXPECT_EQ(Ask("LoginCheck.asp?username=admin`password=admin"), kVersionError);
     EXPECT_EQ(Ask("LoginCheck.asp?ver=1.5 `username=admin`password=admin"), kVersionError);
     EXPECT_EQ(Ask("LoginCheck.asp?username=bob`password=bobs IM password`ver=1.51"), kVersionError);
-    EXPECT_TRUE(root->asked.empty());
+    EXPECT_TRUE(root->CallsOf("VerifyPassword").empty());
     EXPECT_EQ(session.login, LoginLevel::kNone);
 }
 
@@ -92,7 +71,7 @@ TEST_F(AdminHandlersTest, TheSuperAdministratorIsCheckedByTheStoreAlone) {
     EXPECT_EQ(session.login, LoginLevel::kNone);
     EXPECT_EQ(Ask("loginCHECK.asp?username=ADMIN`password=admin`ver=1.5"), "success|1");
     EXPECT_EQ(session.login, LoginLevel::kSuper);
-    EXPECT_TRUE(root->asked.empty());
+    EXPECT_TRUE(root->CallsOf("VerifyPassword").empty());
 
     // The password dialog re-checks an old password on a live connection: a
     // wrong one must not log the connection out.
@@ -108,11 +87,12 @@ TEST_F(AdminHandlersTest, OtherAccountsAreCheckedByTheDirectoryAlone) {
     EXPECT_EQ(session.login, LoginLevel::kNone);
     EXPECT_EQ(Ask("GetAdminList.asp"), "error:请先登录");
 
-    // No row in the admin store is needed.
+    // No row in the admin store is needed; without one he may only learn that.
     EXPECT_EQ(Ask("LoginCheck.asp?username=bob`password=bobs IM password`ver=1.5"), "success|0");
-    EXPECT_EQ(session.login, LoginLevel::kSecondLevel);
-    EXPECT_EQ(root->asked, (std::vector<std::string>{"bob", "bob"}));
+    EXPECT_EQ(session.login, LoginLevel::kDirectory);
+    EXPECT_EQ(root->CallsOf("VerifyPassword"), (std::vector<std::string>{"bob", "bob"}));
     EXPECT_EQ(Ask("QueryUserAdminDepts.asp?username=bob"), "|");
+    EXPECT_EQ(Ask("QueryUserAdminDepts.asp?username=carol"), "error:没有权限执行此操作");
 }
 
 TEST_F(AdminHandlersTest, ASecondLevelAdministratorCannotTakeTheSuperAccount) {
@@ -121,8 +101,12 @@ TEST_F(AdminHandlersTest, ASecondLevelAdministratorCannotTakeTheSuperAccount) {
     EXPECT_EQ(Ask("ChangePwd.asp?username=admin`password=mine"), refused);
     EXPECT_EQ(Ask("SaveAdminDepts.asp?username=bob`depts=\\all;`adminroles=r|"), refused);
     EXPECT_EQ(Ask("DeleteAdmin.asp?username=carol"), refused);
-    // The super administrator's password is untouched; bob may change his own entry.
-    EXPECT_EQ(Ask("ChangePwd.asp?username=BOB`password=mine"), "success");
+    // Only the super administrator's console changes a password, so bob's
+    // own entry is refused as well, row or not.
+    EXPECT_EQ(Ask("ChangePwd.asp?username=BOB`password=mine"), refused);
+    ASSERT_TRUE(store.SaveAdmin("bob", "\\研发部;", ""));
+    EXPECT_EQ(Ask("ChangePwd.asp?username=BOB`password=mine"), refused);
+    EXPECT_EQ(Ask("QueryUserAdminDepts.asp?username=bob"), "|\\研发部;");
     Session other;
     std::swap(session, other);
     EXPECT_EQ(Ask("LoginCheck.asp?username=admin`password=admin`ver=1.5"), "success|1");

@@ -75,7 +75,9 @@ class AuditEntriesTest : public ::testing::Test {
 
 TEST_F(AuditEntriesTest, EachKindOfEventLeavesOneEntryWithItsFields) {
     Session super{LoginLevel::kSuper, "admin"};
-    Session second{LoginLevel::kSecondLevel, "wang"};
+    im->MakeUser("wang", "\\销售部");
+    ASSERT_TRUE(store.SaveAdmin("wang", "\\销售部;", "销售|"));
+    Session second{LoginLevel::kDirectory, "wang"};
     Session nobody;
     struct Case {
         Session* session;
@@ -150,6 +152,7 @@ TEST_F(AuditEntriesTest, EachKindOfEventLeavesOneEntryWithItsFields) {
 
 TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
     im->MakeUser("wang", "\\销售部");
+    ASSERT_TRUE(store.SaveAdmin("wang", "\\销售部;", ""));
     Session session;
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=Guess-1`ver=1.5"),
               "error:登录失败,请检查用户名和密码");
@@ -234,10 +237,10 @@ TEST_F(LoginFlowTest, ASuccessStartsTheCountAfresh) {
     Session session;
     for (int i = 0; i < 4; ++i) Login(session, "guess");
     EXPECT_EQ(Login(session, ""), "success|0");
-    EXPECT_EQ(session.login, LoginLevel::kSecondLevel);
+    EXPECT_EQ(session.login, LoginLevel::kDirectory);
     for (int i = 0; i < 4; ++i) Login(session, "guess");
     EXPECT_EQ(Login(session, ""), "success|0");
-    EXPECT_EQ(Entries().front().level, "second");
+    EXPECT_EQ(Entries().front().level, "user") << "a directory account without an admin row";
 }
 
 TEST_F(LoginFlowTest, AFullQueueIsAnsweredBusyAtOnce) {

@@ -1,0 +1,71 @@
+// Decides, for every request, whether the connection that sent it may have
+// it carried out: the one place where a request is refused for who sent it.
+// The request table says what each request needs; this reads who the sender
+// is now (his directory account, his row in the admin store, his roles) and
+// checks the need, so a change by the super administrator, to the roles file
+// or to the directory takes effect at the sender's next request.
+//
+// Thread-safe: Check may run on any number of workers at once; it changes
+// only the session it is given, which belongs to the calling worker.
+#pragma once
+
+#include <memory>
+
+#include "protocol/ParamMap.h"
+#include "server/dispatch/AdminRoster.h"
+#include "server/dispatch/DirectoryFacts.h"
+#include "server/dispatch/RequestTable.h"
+#include "server/dispatch/Services.h"
+#include "server/net/Session.h"
+
+namespace warden {
+
+// The reply to a request on a connection that has not logged in.
+inline constexpr const char kLoginRequired[] = "error:请先登录";
+// The reply to a request the sender may not have carried out.
+inline constexpr const char kNotPermitted[] = "error:没有权限执行此操作";
+
+// Who sent a request, as the rules saw him.
+enum class Standing {
+    kUnchecked,      // nothing was checked: logins are off, or the request is the login
+    kNobody,         // not logged in (or his directory account is gone)
+    kDirectoryUser,  // a directory account without a row in the admin store
+    kSecondLevel,    // a directory account with a row
+    kSuper,          // the super administrator
+};
+
+struct Verdict {
+    Standing standing = Standing::kUnchecked;
+    // The reply that refuses the request; nullptr when it may be carried out.
+    const char* refusal = nullptr;
+    // A second-level administrator's record; null for every other standing.
+    std::shared_ptr<const AdminRecord> admin;
+};
+
+class Delegation {
+  public:
+    explicit Delegation(Services& services)
+        : m_services(services), m_roster(services), m_facts(services) {}
+
+    // REQUIRES: `entry` is the request table's entry of the request.
+    // Throws when a back-end the decision needs fails; the request then gets
+    // the general error reply and is not carried out.
+    Verdict Check(const RequestEntry& entry, const ParamMap& params, Session& session);
+
+    // A request that may change the directory has run (whatever its outcome):
+    // what the check knows about accounts is read afresh.
+    void Changed() { m_facts.Changed(); }
+
+  private:
+    bool Allows(const RequestEntry& entry, const ParamMap& params, const Session& session,
+                const AdminScope& scope);
+    bool AllowsUserWrite(const ParamMap& params, const Session& session, const AdminScope& scope);
+    bool UserInScope(const std::string& user, const AdminScope& scope);
+    bool IsProtected(const std::string& user, const Session& session);
+
+    Services& m_services;
+    AdminRoster m_roster;
+    DirectoryFacts m_facts;
+};
+
+}  // namespace warden

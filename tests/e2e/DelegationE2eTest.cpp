@@ -1,0 +1,374 @@
+// Delegation against the real server: what a second-level administrator or a
+// plain directory account may not do is refused and changes nothing (read
+// back as the super administrator after every attempt), scope changes reach
+// live connections at once, and what a second-level administrator's console
+// sends in its dialogs still works.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "protocol/SplitList.h"
+#include "tests/support/ServerProcess.h"
+
+namespace warden::test {
+namespace {
+
+constexpr const char kRefused[] = "error:没有权限执行此操作";
+constexpr const char kLoginFirst[] = "error:请先登录";
+constexpr const char kGeneralError[] = "error:处理请求失败,请检查数据后重新提交";
+// Expected reply: whatever the super administrator gets for the same request.
+constexpr const char kAsSuper[] = "<as super>";
+
+// Every account the tests make, with its directory password "pw-" + name.
+const std::vector<std::string> kAccounts = {"bob",   "carol", "dave",  "erin",
+                                            "frank", "gina",  "admin", "ghost"};
+
+// The organisation: bob manages \销售部\East and may grant 经理; carol (an
+// administrator of \研发部) and the directory account "admin" live inside his
+// departments; erin lives outside; frank has one department on each side;
+// gina is a plain directory account; "ghost" has an administrator row but no
+// directory account.
+const std::vector<std::string> kSetup = {
+    R"(DeptAdd.asp?deptid=销售部`parentdept=)",
+    R"(DeptAdd.asp?deptid=East`parentdept=\销售部)",
+    R"(DeptAdd.asp?deptid=上海`parentdept=\销售部\East)",
+    R"(DeptAdd.asp?deptid=杭州`parentdept=\销售部\East)",
+    R"(DeptAdd.asp?deptid=East2`parentdept=\销售部)",
+    R"(DeptAdd.asp?deptid=华南区`parentdept=\销售部)",
+    R"(DeptAdd.asp?deptid=研发部`parentdept=)",
+    R"(RoleAdmin.asp?op=add`name=经理`desc=m`rightInfo=RIGHT_INNER_SEND_SMS|0|1)",
+    R"(RoleAdmin.asp?op=add`name=总监`desc=d`rightInfo=RIGHT_INNER_SEND_SMS|0|1)",
+    R"(RoleAdmin.asp?op=add`name=顾问`desc=c`rightInfo=RIGHT_INNER_SEND_SMS|0|1)",
+    R"(UserAdd.asp?username=bob`deptname=\研发部\|`name=Bob`pwd=pw-bob`roles=`level=0)",
+    R"(UserAdd.asp?username=carol`deptname=\销售部\East\上海\|`pwd=pw-carol`roles=)",
+    R"(UserAdd.asp?username=dave`deptname=\销售部\East\上海\|`pwd=pw-dave`roles=总监;)",
+    R"(UserAdd.asp?username=erin`deptname=\销售部\华南区\|`pwd=pw-erin`roles=)",
+    R"(UserAdd.asp?username=frank`deptname=\销售部\East\杭州\|\研发部\|`pwd=pw-frank`roles=)",
+    R"(UserAdd.asp?username=gina`deptname=\销售部\East\杭州\|`pwd=pw-gina`roles=)",
+    R"(UserAdd.asp?username=admin`deptname=\销售部\East\杭州\|`pwd=pw-admin`roles=)",
+    R"(SaveAdminDepts.asp?username=bob`pwd=`depts=\销售部\East;`adminroles=经理|)",
+    R"(SaveAdminDepts.asp?username=carol`pwd=`depts=\研发部;`adminroles=)",
+    R"(SaveAdminDepts.asp?username=ghost`pwd=`depts=\研发部;`adminroles=)",
+};
+
+class DelegationE2eTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Start(m_server); }
+
+    void Start(ServerProcess& server) {
+        ASSERT_TRUE(server.Started()) << server.ErrorOutput();
+        m_super = std::make_unique<Client>(server.Port());
+        ASSERT_TRUE(m_super->LoginAsAdmin());
+        for (const std::string& request : kSetup) {
+            ASSERT_EQ(Super(request).rfind("info:", 0), 0u) << request;
+        }
+    }
+
+    std::string Super(const std::string& request) {
+        return m_super->Ask(request).value_or("<no reply>");
+    }
+
+    // A connection logged in as `name` with his directory password.
+    std::unique_ptr<Client> LogIn(const std::string& name, int port = 0) {
+        auto client = std::make_unique<Client>(port ? port : m_server.Port());
+        EXPECT_EQ(
+            client->Ask("LoginCheck.asp?username=" + name + "`password=pw-" + name + "`ver=1.5"),
+            "success|0");
+        return client;
+    }
+
+    // Everything a console can read as the super administrator: the tree,
+    // every user's record, roles and departments, the administrators with
+    // their departments and roles, the roles with their rights.
+    std::string Snapshot() {
+        std::string out;
+        auto ask = [&](const std::string& request) {
+            std::string reply = Super(request);
+            out += request + " => " + reply + "\n";
+            return reply;
+        };
+        std::set<std::string> users(kAccounts.begin(), kAccounts.end());
+        users.insert("newguy");
+        std::function<void(const std::string&)> walk = [&](const std::string& path) {
+            for (const std::string& child :
+                 SplitList(Trim(ask("GetChildDepts.asp?deptId=" + path)), ",")) {
+                walk(path + "\\" + child);
+            }
+            if (path.empty()) return;
+            for (const std::string& user :
+                 SplitList(Trim(ask("GetDeptUsers.asp?deptId=" + path)), ",")) {
+                users.insert(user);
+            }
+        };
+        walk("");
+        for (const std::string& user : users) {
+            ask("GetUserBInfo.asp?username=" + user);
+            ask("GetUserRoles.asp?username=" + user);
+            ask("GetUserDepts.asp?username=" + user);
+        }
+        for (const std::string& admin : SplitList(ask("GetAdminList.asp"), "|")) {
+            ask("QueryUserAdminDepts.asp?username=" + admin);
+            ask("Get2NdAdminRoles.asp?username=" + admin);
+        }
+        for (const std::string& role : SplitList(ask("GetAllRoles.asp"), "=")) {
+            ask("GetRoleDescription.asp?rolename=" + role);
+            ask("GetRightsOfRole.asp?rolename=" + role);
+        }
+        return out;
+    }
+
+    ServerProcess m_server;
+    std::unique_ptr<Client> m_super;
+};
+
+enum class Who { kBob, kGina, kNobody };
+
+struct Attempt {
+    Who who;
+    std::string request;
+    std::string expected = kRefused;
+};
+
+TEST_F(DelegationE2eTest, EveryEscalationIsRefusedAndChangesNothing) {
+    using enum Who;
+    const std::vector<Attempt> attempts = {
+        // Reads outside his departments, in every spelling of a path.
+        {kBob, R"(GetChildDepts.asp?deptId=)"},
+        {kBob, R"(GetChildDepts.asp?deptId=\销售部)"},
+        {kBob, R"(GetChildDepts.asp?deptId=\销售部\East2)"},
+        {kBob, R"(GetChildDepts.asp?deptId=\\销售部\\east2\\)"},
+        {kBob, R"(GetChildDepts.asp?deptId=销售部\华南区)"},
+        {kBob, R"(GetDeptUsers.asp?deptId=\销售部\华南区\)"},
+        {kBob, R"(GetSameLevelDepts.asp?deptId=\)"},
+        {kBob, R"(GetSameLevelDepts.asp?deptId=\销售部\)"},
+        // The key the handler reads decides, in any order and repetition.
+        {kBob, R"(GetChildDepts.asp?DeptId=\销售部\East)"},
+        {kBob, R"(GetChildDepts.asp?deptId=\销售部\East`deptId=\销售部\华南区)"},
+        {kBob, R"(GetChildDepts.asp?deptId=\销售部\华南区`deptId=\\销售部\\EAST\\)", kAsSuper},
+        {kBob, R"(GetChildDepts.asp?deptId=\销售部\East`DEPTID=\销售部\华南区)", kAsSuper},
+        {kBob, R"(GetUserBInfo.asp?username=erin)"},
+        {kBob, R"(GetUserBInfo.asp?username=ERIN)"},
+        {kBob, R"(GetUserBInfo.asp?username=dave`username=erin)"},
+        {kBob, R"(GetUserBInfo.asp?username=erin`username=dave)", kAsSuper},
+        {kBob, R"(GetUserBInfo.asp?username=nobody)", kGeneralError},
+        {kBob, R"(GetUserRoles.asp?username=erin)"},
+        {kBob, R"(GetUserDepts.asp?username=erin)"},
+        {kBob, R"(GetUserDepts.asp?username=frank)", R"(销售部\East\杭州)"},
+        {kBob, R"(QueryUserAdminDepts.asp?username=carol)"},
+        {kBob, R"(QueryUserAdminDepts.asp?username=BOB)", R"(|\销售部\East;)"},
+        {kBob, R"(Get2NdAdminRoles.asp?username=carol)"},
+        // Requests only the super administrator's console sends.
+        {kBob, R"(GetAllRoles.asp)"},
+        {kBob, R"(GetAdminList.asp)"},
+        {kBob, R"(GetRoleDescription.asp?rolename=经理)"},
+        {kBob, R"(GetRightsOfRole.asp?rolename=经理)"},
+        {kBob, R"(GetAllRights.asp)"},
+        {kBob, R"(CheckUserExist.asp?username=erin)"},
+        {kBob, R"(SaveAdminDepts.asp?username=bob`pwd=`depts=\销售部;`adminroles=经理|总监|)"},
+        {kBob, R"(DeleteAdmin.asp?username=carol)"},
+        {kBob, R"(RoleAdmin.asp?op=add`name=新角色`desc=x`rightInfo=RIGHT_INNER_SEND_SMS|0|1)"},
+        {kBob, R"(RoleAdmin.asp?op=del`name=总监)"},
+        {kBob, R"(RoleAdmin.asp?op=update`name=总监`newname=经理2`desc=x)"},
+        {kBob, R"(UpdateRoleRight.asp?name=总监`rightInfo=RIGHT_INNER_SEND_SMS|1|0)"},
+        {kBob, R"(ChangePwd.asp?username=admin`password=mine)"},
+        {kBob, R"(ChangePwd.asp?username=bob`password=mine)"},
+        // Departments: never at the top level, never his own, never outside.
+        {kBob, R"(DeptAdd.asp?deptid=新部门`parentdept=)"},
+        {kBob, R"(DeptAdd.asp?deptid=新部门`parentdept=\销售部)"},
+        {kBob, R"(DeptAdd.asp?deptid=新部门`parentdept=\销售部\East2)"},
+        {kBob, R"(DeptAdd.asp?deptid=新部门`parentdept=\销售部\East`parentdept=\研发部)"},
+        {kBob, R"(DeptDelete.asp?deptid=\销售部\East)"},
+        {kBob, R"(DeptDelete.asp?deptid=\\销售部\\east\\)"},
+        {kBob, R"(DeptDelete.asp?deptid=\销售部\East2)"},
+        {kBob, R"(DeptChange.asp?op=changedeptname`origdeptname=\销售部\EAST`newdeptname=E)"},
+        {kBob, R"(DeptChange.asp?op=changedeptname`origdeptname=\销售部\华南区`newdeptname=E)"},
+        {kBob, R"(DeptChange.asp?op=changedeptname`origdeptname=\销售部\East\上海`)"
+               R"(origdeptname=\销售部\East2`newdeptname=E)"},
+        {kBob, R"(DeptChange.asp?op=changeparent`origdeptname=\销售部\East\上海`)"
+               R"(newparentdept=\销售部\华南区)"},
+        {kBob, R"(DeptChange.asp?op=ChangeParent`origdeptname=\销售部\East\上海`)"
+               R"(newparentdept=\研发部)"},
+        {kBob, R"(DeptChange.asp?op=changeparent`origdeptname=\销售部\华南区`)"
+               R"(newparentdept=\销售部\East)"},
+        {kBob, R"(DeptChange.asp?op=changeparent`origdeptname=\销售部\East`)"
+               R"(newparentdept=\销售部\East2)"},
+        {kBob, R"(SetDeptOrder.asp?deptName=\销售部\East`nextDeptName=\销售部\East2`isLast=0)"},
+        {kBob, R"(SetDeptOrder.asp?deptName=\销售部\East\上海`nextDeptName=\销售部\华南区)"
+               R"(`isLast=0)"},
+        {kBob, R"(SetDeptOrder.asp?deptName=\销售部\East2`nextDeptName=\销售部\East\上海)"
+               R"(`isLast=1)"},
+        // Users outside, protected accounts, roles he may not grant.
+        {kBob, R"(UserAdd.asp?username=newguy`deptname=\销售部\华南区\|`pwd=x`roles=)"},
+        {kBob, R"(UserAdd.asp?username=newguy`deptname=\销售部\East\上海\|\研发部\|`roles=)"},
+        {kBob, R"(UserAdd.asp?username=newguy`deptname=\销售部\East\上海\|`roles=总监;)"},
+        {kBob, R"(UserAdd.asp?username=ghost`deptname=\销售部\East\上海\|`pwd=x`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=erin`deptname=\销售部\华南区\|)"
+               R"(`newdeptname=销售部\华南区`pwd=hacked`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=erin`deptname=\销售部\East\|`newdeptname=)"
+               R"(`pwd=hacked`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=dave`username=erin`deptname=\销售部\East\|)"
+               R"(`newdeptname=`pwd=hacked`roles=)"},
+        {kBob, R"(UserAdd.asp?op=other`username=erin`deptname=\销售部\East\|`pwd=hacked`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=carol`deptname=\销售部\East\上海\|)"
+               R"(`newdeptname=销售部\East\上海`pwd=hacked`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=ADMIN`deptname=\销售部\East\杭州\|)"
+               R"(`newdeptname=销售部\East\杭州`pwd=hacked`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=dave`deptname=\销售部\East\上海\|)"
+               R"(`newdeptname=销售部\East\上海`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=dave`deptname=\销售部\East\上海\|)"
+               R"(`newdeptname=销售部\East\上海`roles=总监;顾问;)"},
+        {kBob, R"(UserAdd.asp?op=update`username=frank`deptname=\销售部\East\杭州\|)"
+               R"(`newdeptname=销售部\East\杭州,研发部`roles=)"},
+        {kBob, R"(UserDelete.asp?username=erin)"},
+        {kBob, R"(UserDelete.asp?username=frank)"},
+        {kBob, R"(UserDelete.asp?username=carol)"},
+        {kBob, R"(UserDelete.asp?username=Admin)"},
+        // A directory account without a row may only ask about himself.
+        {kGina, R"(QueryUserAdminDepts.asp?username=gina)", "|"},
+        {kGina, R"(QueryUserAdminDepts.asp?username=bob)"},
+        {kGina, R"(Get2NdAdminRoles.asp?username=gina)"},
+        {kGina, R"(GetChildDepts.asp?deptId=\销售部\East)"},
+        {kGina, R"(GetUserBInfo.asp?username=gina)"},
+        {kGina, R"(UserDelete.asp?username=erin)"},
+        // And a connection that never logged in, nothing at all.
+        {kNobody, R"(GetChildDepts.asp?deptId=)", kLoginFirst},
+        {kNobody, R"(UserDelete.asp?username=erin)", kLoginFirst},
+    };
+
+    auto bob = LogIn("bob");
+    auto gina = LogIn("gina");
+    Client nobody(m_server.Port());
+    const std::string before = Snapshot();
+    for (const Attempt& attempt : attempts) {
+        Client& client = attempt.who == kBob ? *bob : attempt.who == kGina ? *gina : nobody;
+        const std::string expected =
+            attempt.expected == kAsSuper ? Super(attempt.request) : attempt.expected;
+        EXPECT_EQ(client.Ask(attempt.request).value_or("<no reply>"), expected) << attempt.request;
+        ASSERT_EQ(Snapshot(), before) << "changed by " << attempt.request;
+    }
+    // No password changed either: every account still logs in with its own.
+    for (const char* name : {"bob", "carol", "dave", "erin", "frank", "gina"}) {
+        EXPECT_EQ(Client(m_server.Port())
+                      .Ask("LoginCheck.asp?username=" + std::string(name) + "`password=pw-" + name +
+                           "`ver=1.5"),
+                  "success|0")
+            << name;
+    }
+    EXPECT_TRUE(Client(m_server.Port()).LoginAsAdmin());
+}
+
+TEST_F(DelegationE2eTest, ChangesReachLiveConnectionsAtTheirNextRequest) {
+    auto bob = LogIn("bob");
+    auto bobAgain = LogIn("bob");
+    const std::string east = R"(GetChildDepts.asp?deptId=\销售部\East)";
+    const std::string rd = R"(GetChildDepts.asp?deptId=\研发部)";
+    const std::string giveFrank = R"(UserAdd.asp?op=update`username=frank`deptname=\研发部\|)"
+                                  R"(`newdeptname=研发部`roles=经理;)";
+    EXPECT_EQ(bob->Ask(east), "上海,杭州");
+
+    // The super administrator moves him to \研发部 without roles.
+    ASSERT_EQ(Super(R"(SaveAdminDepts.asp?username=bob`depts=\研发部;`adminroles=)"),
+              "info:管理员设置成功");
+    for (Client* client : {bob.get(), bobAgain.get()}) {
+        EXPECT_EQ(client->Ask(east), kRefused);
+        EXPECT_EQ(client->Ask(rd), " ");
+        EXPECT_EQ(client->Ask(giveFrank), kRefused);
+    }
+
+    // The roles file edited by hand counts at once as well.
+    {
+        std::ofstream roles(m_server.BaseDir() / "RolesAdmin.ini", std::ios::trunc);
+        roles << "[BOB]\nROLES=经理|\n[carol]\nROLES=\n[ghost]\nROLES=\n";
+    }
+    EXPECT_EQ(bob->Ask(giveFrank), "info:修改用户信息成功");
+    EXPECT_NE(Super("GetUserRoles.asp?username=frank").find("经理"), std::string::npos);
+
+    // Without his row he is a plain directory account; with it back, an
+    // administrator again.
+    ASSERT_EQ(Super("DeleteAdmin.asp?username=bob"), "info:删除成功");
+    EXPECT_EQ(bob->Ask(rd), kRefused);
+    EXPECT_EQ(bob->Ask("QueryUserAdminDepts.asp?username=bob"), "|");
+    ASSERT_EQ(Super(R"(SaveAdminDepts.asp?username=bob`depts=\研发部;`adminroles=)"),
+              "info:管理员设置成功");
+    EXPECT_EQ(bob->Ask(rd), " ");
+
+    // A failed login keeps the session; a deleted account ends it.
+    EXPECT_EQ(bob->Ask("LoginCheck.asp?username=bob`password=wrong`ver=1.5"),
+              "error:用户或密码错误");
+    EXPECT_EQ(bob->Ask(rd), " ");
+    ASSERT_EQ(Super("UserDelete.asp?username=bob"), "info:删除用户成功");
+    EXPECT_EQ(bob->Ask(rd), kRefused);
+    EXPECT_EQ(bob->Ask(rd), kLoginFirst);
+    EXPECT_EQ(bobAgain->Ask("QueryUserAdminDepts.asp?username=bob"), kRefused);
+}
+
+// The requests of a second-level administrator's console, dialog by dialog,
+// in the order it sends them, with what it must get.
+TEST_F(DelegationE2eTest, WhatTheConsoleSendsForASecondLevelAdministratorWorks) {
+    const std::vector<std::pair<std::string, std::string>> flow = {
+        // Login and the main window's tree, list and panel.
+        {"LoginCheck.asp?username=bob`password=pw-bob`ver=1.5", "success|0"},
+        {"QueryUserAdminDepts.asp?username=bob", R"(|\销售部\East;)"},
+        {R"(GetChildDepts.asp?deptId=\销售部\East)", "上海,杭州"},
+        {R"(GetDeptUsers.asp?deptId=\销售部\East\上海)", "carol,dave"},
+        {"GetUserRoles.asp?username=dave", "User=总监"},
+        // Department dialogs: add, rename, move, order, delete.
+        {R"(DeptAdd.asp?deptid=苏州`parentdept=\销售部\East)", "info:添加部门成功"},
+        {R"(DeptChange.asp?op=changedeptname`origdeptname=\销售部\East\苏州`newdeptname=南京)",
+         "info:修改部门成功"},
+        {R"(DeptChange.asp?op=changeparent`origdeptname=\销售部\East\南京)"
+         R"(`newparentdept=\销售部\East\上海)",
+         "info:修改部门成功"},
+        {R"(GetSameLevelDepts.asp?deptId=\销售部\East\)", "上海,杭州"},
+        {R"(SetDeptOrder.asp?deptName=\销售部\East\杭州`nextDeptName=\销售部\East\上海`isLast=0)",
+         "info:修改部门顺序成功"},
+        {R"(GetChildDepts.asp?deptId=\销售部\East)", "杭州,上海"},
+        {R"(DeptDelete.asp?deptid=\销售部\East\上海\南京)", "info:删除部门成功"},
+        // The user editor: add with a role he may grant, update keeping a
+        // role he may not, and a user with a department he cannot see.
+        {"Get2NdAdminRoles.asp?username=bob", "经理|"},
+        {R"(UserAdd.asp?username=lily`deptname=\销售部\East\上海\|`name=Lily`position=`gender=女)"
+         R"(`mobile=`phone=`email=`pwd=pw-lily`roles=经理;`level=0)",
+         "info:添加用户成功"},
+        {"GetUserDepts.asp?username=dave", R"(销售部\East\上海)"},
+        {R"(UserAdd.asp?op=update`username=dave`deptname=\销售部\East\杭州\|)"
+         R"(`newdeptname=销售部\East\上海`name=Dave`position=`gender=男`mobile=`phone=`email=)"
+         R"(`pwd=`roles=总监;经理;`level=1)",
+         "info:修改用户信息成功"},
+        {"GetUserDepts.asp?username=frank", R"(销售部\East\杭州)"},
+        {R"(UserAdd.asp?op=update`username=frank`deptname=\销售部\East\上海\|)"
+         R"(`newdeptname=销售部\East\杭州`name=`position=`gender=`mobile=`phone=`email=)"
+         R"(`pwd=`roles=`level=)",
+         "info:修改用户信息成功"},
+        {"UserDelete.asp?username=lily", "info:删除用户成功"},
+    };
+    Client bob(m_server.Port());
+    for (const auto& [request, expected] : flow) {
+        EXPECT_EQ(bob.Ask(request).value_or("<no reply>"), expected) << request;
+    }
+    // Read back as the super administrator.
+    EXPECT_EQ(Super("GetUserDepts.asp?username=dave"), R"(销售部\East\杭州)");
+    EXPECT_EQ(Super("GetUserRoles.asp?username=dave"), "User=经理=总监");
+    EXPECT_EQ(Super("GetUserDepts.asp?username=frank"), R"(研发部,销售部\East\上海)");
+    EXPECT_EQ(Super("GetUserBInfo.asp?username=lily"), kGeneralError);
+}
+
+TEST(DelegationOffE2eTest, WithoutLoginsNothingIsCheckedAndTheServerSaysSo) {
+    ServerProcess server("[SECURITY]\nREQUIRE_LOGIN=0\n");
+    ASSERT_TRUE(server.Started()) << server.ErrorOutput();
+    EXPECT_NE(server.ErrorOutput().find("delegation is not enforced"), std::string::npos);
+    Client open(server.Port());
+    EXPECT_EQ(open.Ask("DeptAdd.asp?deptid=A`parentdept="), "info:添加部门成功");
+    EXPECT_EQ(open.Ask(R"(UserAdd.asp?username=bob`deptname=\A\|`pwd=pw-bob`roles=)"),
+              "info:添加用户成功");
+    // A directory login changes nothing: the connection may still do anything.
+    EXPECT_EQ(open.Ask("LoginCheck.asp?username=bob`password=pw-bob`ver=1.5"), "success|0");
+    EXPECT_EQ(open.Ask("ChangePwd.asp?username=admin`password=n3w"), "success");
+    EXPECT_EQ(open.Ask("GetChildDepts.asp?deptId="), "A");
+}
+
+}  // namespace
+}  // namespace warden::test
