@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
     services.im = &im;
     Dispatcher dispatcher(services, /*requireLogin=*/true);
     RegisterAllHandlers(dispatcher);
-    Session super{LoginLevel::kSuper, "admin"};
-    Session second{LoginLevel::kDirectory, me};
+    Session super{LoginLevel::kSuper, "admin", "", ""};
+    Session second{LoginLevel::kDirectory, me, "", ""};
 
     std::printf("%d administrators, %d iterations per figure\n", admins, iterations);
     std::string reply;

@@ -121,8 +121,10 @@ std::string ConsoleTransport::ReadReply() {
         FrameOptions frame;
         frame.maxBytes = m_options.maxReplyBytes;
         frame.graceMs = m_options.graceMs;
+        frame.arrivalMs = m_options.arrivalMs;
         if (ReadRemainder(fd, reply, frame) != FrameStatus::kComplete) {
-            // The rest of an oversized reply would be read as the next one.
+            // The rest of an oversized or endless reply would be read as the
+            // next one.
             MarkLost();
             return {};
         }

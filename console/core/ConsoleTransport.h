@@ -26,7 +26,8 @@ struct TransportOptions {
     int waitMs = 10;                   // one wait before the first byte of a reply
     int maxWaits = 3000;               // waits before "接收数据超时"
     int connectTimeoutMs = 10'000;     // a host that never answers
-    int graceMs = 20;                  // wait for more after a full 1024-byte piece
+    int graceMs = 100;                 // quiet time that ends a reply longer than a piece
+    int arrivalMs = 30'000;            // a reply still arriving after this breaks the connection
     size_t maxReplyBytes = 64u << 20;  // a longer reply breaks the connection
 };
 

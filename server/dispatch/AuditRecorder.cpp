@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
@@ -58,8 +59,11 @@ std::string Cut(std::string text) {
 
 }  // namespace
 
-Peer PeerOf(const Session&) {
-    return {};
+Peer PeerOf(const Session& session) {
+    int port = 0;
+    std::from_chars(session.peerPort.data(), session.peerPort.data() + session.peerPort.size(),
+                    port);
+    return {session.peerAddress, port};
 }
 
 const char* AuditLevelOf(Standing standing, const Session& session, const Services& services) {

@@ -31,7 +31,7 @@ class ChangeNotice {
 }  // namespace
 
 void SendReply(const ReplySink& sink, const std::string& reply) {
-    if (!reply.empty()) sink(reply);
+    sink(reply);
 }
 
 Dispatcher::Dispatcher(Services& services, bool requireLogin)
@@ -57,7 +57,7 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
     try {
         parsed = ParseRequest(request);
         auto index = FindRequest(parsed.name);
-        if (!index || !m_handlers[*index]) return;  // unknown request: no reply
+        if (!index || !m_handlers[*index]) return SendReply(sink, "");  // unknown: no reply
         entry = &RequestTable()[*index];
         // A login over the field limits is refused below, like any request.
         if (m_services.login && entry->name == req::kLoginCheck &&
@@ -101,11 +101,11 @@ void Dispatcher::Audit(const RequestEntry& entry, const ParamMap& params, const 
         if (login) {
             // The account tried, and the level the login granted.
             const bool granted = reply.starts_with("success");
-            m_services.audit->Write(MakeAuditRecord(
-                entry.name, params, GetParam(params, "username"),
-                granted ? AuditLevelOf(Standing::kUnchecked, session, m_services)
-                        : audit_level::kNone,
-                PeerOf(session), reply));
+            m_services.audit->Write(
+                MakeAuditRecord(entry.name, params, GetParam(params, "username"),
+                                granted ? AuditLevelOf(Standing::kUnchecked, session, m_services)
+                                        : audit_level::kNone,
+                                PeerOf(session), reply));
         } else {
             m_services.audit->Write(MakeAuditRecord(entry.name, params, session.account,
                                                     AuditLevelOf(standing, session, m_services),

@@ -20,7 +20,8 @@
 
 namespace warden {
 
-// Sends `reply` unless it is empty: an empty text cannot travel as a message.
+// Ends the request with `reply`; an empty text cannot travel as a message, so
+// it ends the request without a reply.
 void SendReply(const ReplySink& sink, const std::string& reply);
 
 class Dispatcher {

@@ -1,14 +1,30 @@
-// One accepted console connection. The event thread watches it for data; when
-// data arrives the engine hands it to one worker, and only after that worker
-// has answered is it watched again, so one connection never has two requests
-// in flight and no two threads use its socket at once. It is freed when the
-// last holder lets go: after the peer closes, or when the engine stops.
+// One accepted console connection, driven by the event thread: it waits for
+// input without a buffer, assembles a request in its own buffer with the
+// framing rules, hands the whole request to a worker, and after the answer
+// writes the reply (directly when the socket takes it at once, otherwise on
+// the event thread, as the peer reads) before it reads the next request. So
+// one connection has at most one request in flight, and a peer that trickles
+// bytes or never reads costs memory and a timer, never a thread.
+//
+// One timer per connection carries whichever deadline the connection's state
+// has: idle without a login, a request still arriving, a reply that makes no
+// progress, the short drain before closing a refused connection. The timer
+// and the buffers exist only while they are needed, so an idle connection
+// costs little more than its socket.
+//
+// Thread-safety: every member is guarded by the connection's lock, which the
+// event thread's handlers and the thread that completes a request take; the
+// object is freed when the last handler or request lets go of it.
 #pragma once
 
 #include <asio.hpp>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <string>
 
+#include "protocol/Framing.h"
 #include "server/net/Session.h"
 
 namespace warden {
@@ -17,25 +33,99 @@ class ServerEngine;
 
 class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
   public:
+    using Clock = std::chrono::steady_clock;
+
     CClientSocket(ServerEngine& engine, asio::ip::tcp::socket socket);
     ~CClientSocket();
     CClientSocket(const CClientSocket&) = delete;
     CClientSocket& operator=(const CClientSocket&) = delete;
 
-    // Waits (on the event thread) until data or a close arrives, then starts a
-    // worker. REQUIRES: the engine's watch lock is held; no wait is pending.
-    void Watch();
+    // Starts serving a freshly accepted connection. Event thread.
+    void Begin();
 
-    // Ends the wait begun by Watch. REQUIRES: the engine's watch lock is held.
-    void Cancel();
+    // Ends the request handed out last: sends `wire` (GBK; empty: no reply),
+    // then reads the next request. Any thread; once per request.
+    void Complete(std::string wire) noexcept;
 
-    int NativeHandle() { return m_socket.native_handle(); }
+    enum class Eviction { kEvicted, kBusy, kLoggedIn };
+    // Closes the connection if it has not logged in and has no request in
+    // hand (it waits for one, or one is still arriving). Any thread.
+    Eviction EvictIfAnonymous();
+
+    // REQUIRES: the caller holds the connection's current request.
     Session& GetSession() { return m_session; }
 
   private:
+    enum class State : uint8_t {
+        kIdle,        // waiting for a request's first byte
+        kReceiving,   // part of a request is in the buffer
+        kProcessing,  // a worker has the request
+        kWriting,     // the reply is partly written
+        kDraining,    // a refusal was sent; reading what the peer still sends, then closing
+        kClosed,
+    };
+
+    // The lock: held for a few system calls at most, and contended only when
+    // a request completes while a timer fires, so a byte that spins (and
+    // yields) costs less than a mutex in every one of thousands of
+    // connections.
+    class Lock {
+      public:
+        explicit Lock(std::atomic_flag& flag);
+        ~Lock() { m_flag.clear(std::memory_order_release); }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+      private:
+        std::atomic_flag& m_flag;
+    };
+
+    struct Timing {
+        explicit Timing(const asio::any_io_executor& executor) : timer(executor) {}
+        asio::steady_timer timer;
+        Clock::time_point deadline = Clock::time_point::max();  // of the current state
+        Clock::time_point armedFor = Clock::time_point::max();  // the timer's expiry
+        uint32_t generation = 0;
+    };
+
+    // Each REQUIRES the lock held.
+    template <typename Step>
+    void Guarded(Step step) noexcept;
+    void Start();
+    void Expire();
+    void WaitReadable();
+    void WaitWritable();
+    void ReadInput();
+    // At a look at a request still arriving: hands it out when whole,
+    // closes the connection when it is too slow, or waits on.
+    void EndReceiving(FrameAssembler::State state);
+    void HandOut(std::string wire);
+    void Send(std::string wire, bool thenClose);
+    void ContinueWrite();
+    void AfterReply();
+    void BecomeIdle();
+    void Drain();
+    void SetDeadline(Clock::time_point deadline);
+    void Close() noexcept;
+    void CountLogin();
+
+    void OnReadable(const asio::error_code& ec);
+    void OnWritable(const asio::error_code& ec);
+    void OnTimer(uint32_t generation, const asio::error_code& ec);
+
     ServerEngine& m_engine;
     asio::ip::tcp::socket m_socket;
     Session m_session;
+    std::unique_ptr<Timing> m_timing;           // while a deadline needs a timer
+    std::unique_ptr<FrameAssembler> m_partial;  // a request still arriving
+    std::unique_ptr<std::string> m_out;         // the unwritten rest of a reply
+    Clock::time_point m_idleSince;
+    std::atomic_flag m_locked;
+    State m_state = State::kIdle;
+    bool m_readPending = false;
+    bool m_writePending = false;
+    bool m_closeAfterWrite = false;
+    bool m_anonymous = true;  // counted in the engine's anonymous connections
 };
 
 }  // namespace warden

@@ -1,75 +1,73 @@
 #include "server/net/CLogicProcessThread.h"
 
-#include <poll.h>
-#include <sys/socket.h>
+#include <atomic>
 
-#include <chrono>
-
-#include "protocol/Framing.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/Replies.h"
 #include "protocol/SplitList.h"
 #include "server/net/CClientSocket.h"
+#include "server/net/ReplyWire.h"
 #include "server/net/ServerEngine.h"
 
 namespace warden {
 
 namespace {
 
-// Replies are built from stored UTF-8 text; a character GBK cannot carry
-// (never entered through a console) is sent as the codec's substitute rather
-// than losing the reply.
-std::string EncodeReply(const std::string& utf8) {
-    return Utf8ToGbkSubstituting(utf8);
-}
+// The one answer of one request, shared by every copy of its reply sink.
+class PendingReply {
+  public:
+    explicit PendingReply(std::shared_ptr<CClientSocket> connection)
+        : m_connection(std::move(connection)) {}
 
-// Closing with unread input makes the kernel reset the connection, which can
-// destroy the reply before the console reads it; so stop sending, and drain
-// what the console still sends for a moment before the socket closes.
-void LingerAndClose(int fd) {
-    ::shutdown(fd, SHUT_WR);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    char sink[4096];
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        if (::recv(fd, sink, sizeof sink, MSG_DONTWAIT) <= 0) break;
+    // A request whose sink was dropped unanswered would leave its console
+    // waiting and its connection unread for ever.
+    ~PendingReply() { Answer(GeneralErrorWire()); }
+
+    PendingReply(const PendingReply&) = delete;
+    PendingReply& operator=(const PendingReply&) = delete;
+
+    void Send(const std::string& text) noexcept {
+        if (!m_answered.exchange(true)) m_connection->Complete(EncodeReply(text));
     }
-}
+
+  private:
+    void Answer(const std::string& wire) noexcept {
+        if (m_answered.exchange(true)) return;
+        try {
+            m_connection->Complete(wire);
+        } catch (...) {
+            m_connection->Complete({});
+        }
+    }
+
+    std::shared_ptr<CClientSocket> m_connection;
+    std::atomic<bool> m_answered{false};
+};
 
 }  // namespace
 
-void CLogicProcessThread::Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection) {
-    const int fd = connection->NativeHandle();
-    FrameOptions frame;
-    frame.maxBytes = engine.m_options.maxRequest;
-    frame.graceMs = engine.m_options.graceMs;
-
-    std::string wire;
-    switch (ReadMessage(fd, wire, frame)) {
-        case FrameStatus::kComplete:
-            break;
-        case FrameStatus::kTooLarge:
-            WriteMessage(fd, EncodeReply(reply::kGeneralError));
-            LingerAndClose(fd);
-            return;  // the rest of the request is unread: the stream is lost
-        case FrameStatus::kClosed:
-        case FrameStatus::kError:
-            return;  // dropping the last reference closes and frees it
+void CLogicProcessThread::Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection,
+                              std::string wire) noexcept {
+    Session& session = connection->GetSession();
+    std::shared_ptr<PendingReply> pending;
+    try {
+        pending = std::make_shared<PendingReply>(std::move(connection));
+    } catch (...) {
+        connection->Complete({});  // no memory even to answer: the connection reads on
+        return;
     }
-
-    bool alive = true;
-    if (!Trim(wire).empty()) {
-        const ReplySink send = [&](const std::string& text) {
-            if (!WriteMessage(fd, EncodeReply(text))) alive = false;
-        };
-        if (auto text = GbkToUtf8(wire)) {
-            engine.m_processor(Trim(*text), connection->GetSession(), send);
-        } else {
-            send(reply::kGeneralError);
+    try {
+        const ReplySink sink = [pending](const std::string& text) { pending->Send(text); };
+        std::optional<std::string> text = GbkToUtf8(wire);
+        if (!text) {
+            sink(reply::kGeneralError);  // not GBK: refused, nothing changed
+            return;
         }
+        engine.m_processor(Trim(*text), session, sink);
+    } catch (...) {
+        // Ignored when the processor had already answered.
+        pending->Send(reply::kGeneralError);
     }
-    if (alive) engine.Rewatch(connection);
 }
 
 }  // namespace warden

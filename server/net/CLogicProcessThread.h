@@ -1,9 +1,11 @@
-// The work of one request on a worker thread: read it with the framing rules,
-// decode it from GBK, have it processed, encode and write the reply, then hand
-// the connection back to the event thread (or release it).
+// The work of one request on a worker thread: decode it from GBK, have it
+// processed, and give the encoded reply back to its connection. Nothing that
+// happens here can end the process: every failure, including one of the
+// codec, is answered with the general error reply.
 #pragma once
 
 #include <memory>
+#include <string>
 
 namespace warden {
 
@@ -12,7 +14,9 @@ class ServerEngine;
 
 class CLogicProcessThread {
   public:
-    static void Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection);
+    // `wire`: the request as received, whole and not blank.
+    static void Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection,
+                    std::string wire) noexcept;
 };
 
 }  // namespace warden

@@ -10,6 +10,21 @@
 
 namespace warden {
 
+namespace {
+
+// How long Stop lets replies that are partly written drain.
+constexpr std::chrono::seconds kStopDrain(2);
+
+FrameOptions FrameOptionsOf(const EngineOptions& options) {
+    FrameOptions frame;
+    frame.maxBytes = options.maxRequest;
+    frame.graceMs = options.graceMs;
+    frame.arrivalMs = options.arrivalMs;
+    return frame;
+}
+
+}  // namespace
+
 std::optional<uint16_t> ParsePort(std::string_view portText) {
     size_t i = 0;
     while (i < portText.size() && std::isspace(static_cast<unsigned char>(portText[i]))) ++i;
@@ -28,20 +43,25 @@ std::optional<uint16_t> ParsePort(std::string_view portText) {
 }
 
 ServerEngine::ServerEngine(EngineOptions options, RequestProcessor processor)
-    : m_options(options), m_processor(std::move(processor)), m_pool(options.workers) {}
+    : m_options(std::move(options)),
+      m_frameOptions(FrameOptionsOf(m_options)),
+      m_processor(std::move(processor)),
+      m_io(std::make_unique<asio::io_context>(1)),
+      m_pool(m_options.workers) {}
 
 ServerEngine::~ServerEngine() {
     Stop();
 }
 
 bool ServerEngine::CreateListener(std::string_view portText) {
+    if (m_stopping) return false;
     auto port = ParsePort(portText);
     if (!port) return false;
-    auto listener = std::make_unique<CListeningSocket>(*this, m_io);
+    auto listener = std::make_unique<CListeningSocket>(*this, *m_io);
     if (!listener->Listen(*port)) return false;
     m_listener = std::move(listener);
     if (m_started)
-        asio::post(m_io, [this] {
+        asio::post(*m_io, [this] {
             if (m_listener) m_listener->Accept();
         });
     return true;
@@ -49,18 +69,18 @@ bool ServerEngine::CreateListener(std::string_view portText) {
 
 void ServerEngine::CloseListener() {
     if (!m_listener) return;
-    if (m_started) {
-        // The acceptor belongs to the event thread once it runs.
+    if (m_started && !m_stopping) {
+        // The acceptor belongs to the event thread once it runs; its
+        // cancelled handlers run after this and do not touch it.
         std::promise<void> done;
-        asio::post(m_io, [&] {
-            m_listener->Close();
+        asio::post(*m_io, [&] {
+            m_listener.reset();
             done.set_value();
         });
         done.get_future().wait();
     } else {
-        m_listener->Close();
+        m_listener.reset();
     }
-    m_listener.reset();
 }
 
 std::optional<uint16_t> ServerEngine::ListeningPort() const {
@@ -71,46 +91,142 @@ std::optional<uint16_t> ServerEngine::ListeningPort() const {
 void ServerEngine::Start() {
     m_started = true;
     if (m_listener) m_listener->Accept();
-    m_work.emplace(asio::make_work_guard(m_io));
-    m_eventThread = std::thread([this] { m_io.run(); });
+    m_work.emplace(asio::make_work_guard(*m_io));
+    m_eventThread = std::thread([this] {
+        for (;;) {
+            try {
+                m_io->run();
+                return;
+            } catch (const std::exception& e) {
+                // Handlers guard themselves; this is the last line (memory
+                // exhausted between two of their steps). Serve on.
+                Notice(kFailure, std::string("event thread: ") + e.what(), 0);
+            } catch (...) {
+                Notice(kFailure, "event thread: unknown failure", 0);
+            }
+        }
+    });
 }
 
 void ServerEngine::Stop() {
     if (m_stopping.exchange(true)) return;
     if (m_started) {
-        // Stop accepting and release the idle connections; connections that a
-        // worker holds are left to it.
-        asio::post(m_io, [this] {
-            if (m_listener) m_listener->Close();
-            std::lock_guard lock(m_watchedMutex);
-            for (CClientSocket* idle : m_watched) idle->Cancel();
-        });
+        // Connections notice the flag at their next step: an idle one that
+        // gets a request closes instead, one that answers closes after its
+        // reply.
+        asio::post(*m_io, [this] { m_listener.reset(); });
     }
-    // Requests already handed to workers finish and answer; their connections
-    // are not watched again.
+    // Requests already handed to workers finish and answer.
     m_pool.Shutdown();
-    m_work.reset();  // the event thread ends once the cancelled waits have run
+    {
+        std::unique_lock lock(m_inFlightMutex);
+        m_inFlightDone.wait(lock, [this] { return m_inFlight == 0; });
+    }
+    const auto drainUntil = std::chrono::steady_clock::now() + kStopDrain;
+    while (m_writing > 0 && std::chrono::steady_clock::now() < drainUntil) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    m_work.reset();
+    m_io->stop();
     if (m_eventThread.joinable()) m_eventThread.join();
     m_listener.reset();
+    // Destroying the context destroys every pending wait, and with the last
+    // of them each connection that is still open.
+    m_io.reset();
 }
 
 void ServerEngine::AcceptConnection(asio::ip::tcp::socket socket) {
-    Rewatch(std::make_shared<CClientSocket>(*this, std::move(socket)));
+    if (m_stopping) return;
+    // Refused by closing at once: a console hears that the connection
+    // ended, and the backlog keeps moving instead of timing out.
+    if (m_openConnections >= m_options.maxConnections) {
+        Notice(kConnectionLimit, "connection limit of " + std::to_string(m_options.maxConnections) +
+                                     " reached; refusing new connections");
+        return;
+    }
+    if (m_anonymous >= m_options.maxAnonymous) {
+        // A console sends its login as soon as it connects, so the one that
+        // has waited longest without one gives its place: a flood of silent
+        // connections cannot lock consoles out.
+        if (!EvictAnonymous()) {
+            Notice(kAnonymousLimit,
+                   "limit of " + std::to_string(m_options.maxAnonymous) +
+                       " connections without a login reached, all busy; refusing new connections");
+            return;
+        }
+        Notice(kEviction, "limit of " + std::to_string(m_options.maxAnonymous) +
+                              " connections without a login reached; closing the oldest");
+    }
+    auto connection = std::make_shared<CClientSocket>(*this, std::move(socket));
+    connection->Begin();
+    // Where the total limit always comes first there is nothing to evict.
+    if (m_options.maxAnonymous >= m_options.maxConnections) return;
+    m_arrivals.push_back(connection);
+    if (m_arrivals.size() > 2 * m_openConnections + 64) {
+        std::erase_if(m_arrivals, [](const auto& arrival) { return arrival.expired(); });
+    }
 }
 
-void ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection) {
-    if (m_stopping) return;
-    m_pool.Submit([this, connection = std::move(connection)]() mutable {
-        CLogicProcessThread::Run(*this, std::move(connection));
-    });
+bool ServerEngine::EvictAnonymous() {
+    for (size_t tries = m_arrivals.size(); tries > 0 && !m_arrivals.empty(); --tries) {
+        std::shared_ptr<CClientSocket> oldest = m_arrivals.front().lock();
+        m_arrivals.pop_front();
+        if (!oldest) continue;
+        switch (oldest->EvictIfAnonymous()) {
+            case CClientSocket::Eviction::kEvicted:
+                return true;
+            case CClientSocket::Eviction::kBusy:
+                m_arrivals.push_back(oldest);  // may be evicted later
+                break;
+            case CClientSocket::Eviction::kLoggedIn:
+                break;  // never a candidate again
+        }
+    }
+    return false;
 }
 
-void ServerEngine::Rewatch(const std::shared_ptr<CClientSocket>& connection) {
-    // Checked under the lock that Stop's cancelling takes: a wait is either
-    // started before the cancelling (and cancelled) or not started at all.
-    std::lock_guard lock(m_watchedMutex);
-    if (m_stopping) return;
-    connection->Watch();
+bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::string wire) {
+    if (m_stopping) return false;
+    {
+        std::lock_guard lock(m_inFlightMutex);
+        ++m_inFlight;
+    }
+    bool queued = false;
+    try {
+        queued = m_pool.Submit(
+            [this, connection = std::move(connection), wire = std::move(wire)]() mutable {
+                CLogicProcessThread::Run(*this, std::move(connection), std::move(wire));
+            });
+    } catch (...) {
+        RequestDone();
+        throw;
+    }
+    if (!queued) RequestDone();
+    return queued;
+}
+
+void ServerEngine::RequestDone() {
+    std::lock_guard lock(m_inFlightMutex);
+    if (--m_inFlight == 0) m_inFlightDone.notify_all();
+}
+
+void ServerEngine::Notice(NoticeKind kind, const std::string& text, int everyMs) {
+    if (!m_options.log) return;
+    {
+        std::lock_guard lock(m_noticeMutex);
+        const auto now = std::chrono::steady_clock::now();
+        auto& last = m_lastNotice[kind];
+        if (everyMs > 0 && last != std::chrono::steady_clock::time_point() &&
+            now - last < std::chrono::milliseconds(everyMs)) {
+            return;
+        }
+        last = now;
+    }
+    try {
+        m_options.log(text);
+    } catch (...) {
+        // A notice is never worth a request.
+    }
 }
 
 }  // namespace warden

@@ -1,22 +1,29 @@
-// The network side of the server: one event thread that accepts connections
-// and waits for them to become readable, and a bounded pool of workers that
-// read, process and answer one request at a time per connection.
+// The network side of the server. One event thread accepts connections,
+// reads and writes without ever blocking and assembles each request with the
+// framing rules in the connection's own buffer; a bounded pool of workers
+// gets whole requests and hands back replies. A peer that trickles bytes or
+// never reads costs a buffer and a timer, never a thread. Every connection,
+// request size and waiting time is bounded.
 //
-// Thread-safety: CreateListener, Start and Stop are called by the owner's
-// thread; OpenConnections may be read from anywhere.
+// Thread-safety: CreateListener, CloseListener, Start and Stop are called by
+// the owner's thread; the counters may be read from anywhere.
 #pragma once
 
 #include <asio.hpp>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <thread>
-#include <unordered_set>
 
+#include "protocol/Framing.h"
 #include "server/net/RequestProcessor.h"
 #include "server/net/WorkerPool.h"
 
@@ -27,8 +34,17 @@ class CClientSocket;
 
 struct EngineOptions {
     size_t workers = 16;
-    size_t maxRequest = 1 << 20;  // bytes on the wire
-    int graceMs = 20;             // see FrameOptions
+    size_t maxRequest = 1 << 20;  // bytes on the wire; a longer request is refused
+    int graceMs = 100;            // see FrameOptions
+    int arrivalMs = 30'000;       // see FrameOptions
+    size_t maxConnections = 1000;
+    size_t maxAnonymous = 128;     // connections that have not logged in
+    int anonymousIdleMs = 30'000;  // such a connection without a request is closed; 0: never
+    int writeStallMs = 30'000;     // a reply that makes no progress this long closes its connection
+    int backlog = 0;               // pending connections; 0: the system's maximum
+    int acceptPauseMs = 250;       // pause after an accept fails (no descriptors left)
+    // Notices about limits that were reached; may be empty.
+    std::function<void(const std::string&)> log;
 };
 
 class ServerEngine {
@@ -53,37 +69,70 @@ class ServerEngine {
     void Start();
 
     // Stops accepting, lets every request already read finish and answer,
-    // closes every connection and joins all threads. Idempotent.
+    // gives replies still being written a moment, closes every connection
+    // and joins all threads. Idempotent; the engine cannot start again.
+    // REQUIRES: whatever else may hold reply sinks has finished with them.
     void Stop();
 
     // Connections accepted and not yet released.
     size_t OpenConnections() const { return m_openConnections.load(); }
+    // Of those, the ones that have not logged in.
+    size_t AnonymousConnections() const { return m_anonymous.load(); }
 
   private:
     friend class CListeningSocket;
     friend class CClientSocket;
     friend class CLogicProcessThread;
 
+    // Event thread.
     void AcceptConnection(asio::ip::tcp::socket socket);
-    void StartWorker(std::shared_ptr<CClientSocket> connection);
-    // Called by a worker when its connection may take the next request.
-    void Rewatch(const std::shared_ptr<CClientSocket>& connection);
+    // Event thread: closes the connection without a login that came first
+    // and has no request in hand; false when there is none.
+    bool EvictAnonymous();
+    // Event thread: hands a whole request to a worker; false when stopping.
+    bool StartWorker(std::shared_ptr<CClientSocket> connection, std::string wire);
+    // Any thread: a request handed out by StartWorker has been answered.
+    void RequestDone();
+    // What a notice is about; each kind is said at most once per period.
+    enum NoticeKind {
+        kFailure,
+        kAccept,
+        kConnectionLimit,
+        kAnonymousLimit,
+        kTooLarge,
+        kTooSlow,
+        kEviction,
+        kNoticeKinds
+    };
+    // Calls the log, at most once per `everyMs` for each kind (0: always).
+    void Notice(NoticeKind kind, const std::string& text, int everyMs = 10'000);
+    bool Stopping() const { return m_stopping.load(std::memory_order_relaxed); }
 
     const EngineOptions m_options;
+    const FrameOptions m_frameOptions;
     const RequestProcessor m_processor;
     std::atomic<size_t> m_openConnections{0};
-    asio::io_context m_io;
+    std::atomic<size_t> m_anonymous{0};
+    std::atomic<size_t> m_writing{0};  // connections with a reply partly written
+    // Owned through a pointer so that Stop can destroy it, and with it every
+    // connection still waiting for input.
+    std::unique_ptr<asio::io_context> m_io;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
-    // Connections waiting for data. A worker starts the wait itself (waking
-    // the event thread for it would cost a second thread switch per request),
-    // so the set is guarded; Stop cancels every wait in it.
-    std::mutex m_watchedMutex;
-    std::unordered_set<CClientSocket*> m_watched;
     std::unique_ptr<CListeningSocket> m_listener;
+    // Connections in the order they came, for eviction; may hold ones that
+    // have logged in or ended since. Event thread only.
+    std::deque<std::weak_ptr<CClientSocket>> m_arrivals;
     WorkerPool m_pool;
     std::thread m_eventThread;
     std::atomic<bool> m_stopping{false};
     bool m_started = false;
+
+    std::mutex m_inFlightMutex;
+    std::condition_variable m_inFlightDone;
+    size_t m_inFlight = 0;  // requests handed out and not yet answered
+
+    std::mutex m_noticeMutex;
+    std::chrono::steady_clock::time_point m_lastNotice[kNoticeKinds];
 };
 
 // The port number that `portText` names, read like atoi; nullopt when the

@@ -44,7 +44,12 @@ void WorkerPool::Loop() {
             task = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        task();
+        try {
+            task();
+        } catch (...) {
+            // A task answers its own failures; one that still throws must not
+            // take the thread, and with it the process, down.
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // A fixed set of worker threads taking tasks from one queue. A flood of work
-// waits in the queue; it never creates more threads.
+// waits in the queue; it never creates more threads. A task that throws is
+// dropped; the thread goes on with the next.
 // Thread-safe: Submit may be called from any thread.
 #pragma once
 

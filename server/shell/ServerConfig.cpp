@@ -2,7 +2,12 @@
 
 #include <SimpleIni.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
+
+#include "protocol/Framing.h"
 
 #include "server/store/ConfigFile.h"
 
@@ -19,9 +24,17 @@ std::string Text(const CSimpleIniA& ini, const char* section, const char* key,
 size_t Count(const CSimpleIniA& ini, const char* section, const char* key, size_t fallback) {
     const char* value = ini.GetValue(section, key, nullptr);
     if (!value) return fallback;
+    // strtoull would take "-3" as a huge count.
+    const char* digits = value + std::strspn(value, " \t");
+    if (!std::isdigit(static_cast<unsigned char>(*digits))) return fallback;
     char* end = nullptr;
-    unsigned long long n = std::strtoull(value, &end, 10);
-    return (end == value || n == 0) ? fallback : static_cast<size_t>(n);
+    unsigned long long n = std::strtoull(digits, &end, 10);
+    return n == 0 ? fallback : static_cast<size_t>(n);
+}
+
+// A duration in milliseconds, at most a day.
+int Millis(const CSimpleIniA& ini, const char* key, int fallback) {
+    return static_cast<int>(std::min<size_t>(Count(ini, "SERVER", key, fallback), 86'400'000));
 }
 
 // A whole number of at least `least`; a missing or unreadable value keeps
@@ -50,6 +63,15 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     }
     config.workers = Count(ini, "SERVER", "WORKERS", config.workers);
     config.maxRequest = Count(ini, "SERVER", "MAX_REQUEST", config.maxRequest);
+    config.maxConnections = Count(ini, "SERVER", "MAX_CONNECTIONS", config.maxConnections);
+    config.maxAnonymous = Count(ini, "SERVER", "MAX_ANONYMOUS", config.maxAnonymous);
+    config.anonymousIdleMs = Millis(ini, "ANONYMOUS_IDLE_MS", config.anonymousIdleMs);
+    config.backlog = static_cast<int>(std::min<size_t>(Count(ini, "SERVER", "BACKLOG", 0), 65535));
+    config.arrivalMs = Millis(ini, "ARRIVAL_MS", config.arrivalMs);
+    // Shorter than this, the segments of one long request could be taken for
+    // two requests.
+    config.graceMs = std::max(Millis(ini, "GRACE_MS", config.graceMs), kMinGraceMs);
+    config.writeStallMs = Millis(ini, "WRITE_STALL_MS", config.writeStallMs);
     config.requireLogin = ini.GetLongValue("SECURITY", "REQUIRE_LOGIN", 1) != 0;
     config.adminStoreConnection = Text(ini, "ADMIN_STORE", "CONNECTION", "");
     config.loginFailures = Number(ini, "SECURITY", "LOGIN_FAILURES", config.loginFailures, 1);

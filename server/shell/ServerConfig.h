@@ -22,6 +22,15 @@ struct ServerConfig {
     // [SERVER] WORKERS, MAX_REQUEST (bytes)
     size_t workers = 16;
     size_t maxRequest = 1 << 20;
+    // [SERVER] limits on connections and on how long their input may take;
+    // a missing, zero or unreadable value keeps the default.
+    size_t maxConnections = 1000;  // MAX_CONNECTIONS
+    size_t maxAnonymous = 128;     // MAX_ANONYMOUS: connections without a login
+    int anonymousIdleMs = 30'000;  // ANONYMOUS_IDLE_MS: how long such a one may idle
+    int backlog = 0;               // BACKLOG: pending connections; 0: the system's maximum
+    int arrivalMs = 30'000;        // ARRIVAL_MS: a request still arriving after this closes
+    int graceMs = 100;             // GRACE_MS: quiet time that ends a long request (>= 100)
+    int writeStallMs = 30'000;     // WRITE_STALL_MS: a reply making no progress this long
     // [SECURITY] REQUIRE_LOGIN
     bool requireLogin = true;
     // [SECURITY] LOGIN_FAILURES: consecutive failed logins of one account or

@@ -1,18 +1,23 @@
 #include "server/shell/ServerStartup.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdlib>
 
 #include "protocol/SplitList.h"
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/HandlerRegistry.h"
+#include "server/dispatch/HashingPool.h"
+#include "server/dispatch/LoginFlow.h"
+#include "server/dispatch/LoginThrottle.h"
 #include "server/im/DeptOrdering.h"
 #include "server/im/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/AuditSetup.h"
-#include "server/shell/StderrView.h"
 #include "server/shell/DataFiles.h"
+#include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
 #include "server/store/AuditTrail.h"
 #include "vexdir/VexDirectory.h"
@@ -79,7 +84,17 @@ bool ServerStartup::Initialise() {
             });
     }
 
+    // Password checks run on their own few threads, so that a flood of
+    // logins never holds the request workers.
+    ThrottleOptions throttle;
+    throttle.failuresBeforeLock = m_config.loginFailures;
+    throttle.longestLock = std::chrono::seconds(m_config.lockoutSeconds);
+    m_throttle = std::make_unique<LoginThrottle>(throttle);
+    m_hashingPool = std::make_unique<HashingPool>(m_config.hashThreads, m_config.hashQueue);
+    m_loginFlow = std::make_unique<LoginFlow>(*m_throttle, *m_hashingPool, m_auditRecorder.get());
+
     m_services.adminStore = m_adminStore.get();
+    m_services.login = m_loginFlow.get();
     m_services.auditTrail = m_auditTrail.get();
     m_services.audit = m_auditRecorder.get();
     m_services.im = &m_im;
@@ -95,11 +110,43 @@ bool ServerStartup::Initialise() {
     EngineOptions options;
     options.workers = m_config.workers;
     options.maxRequest = m_config.maxRequest;
+    options.maxConnections = m_config.maxConnections;
+    options.maxAnonymous = m_config.maxAnonymous;
+    options.anonymousIdleMs = m_config.anonymousIdleMs;
+    options.backlog = m_config.backlog;
+    options.arrivalMs = m_config.arrivalMs;
+    options.graceMs = m_config.graceMs;
+    options.writeStallMs = m_config.writeStallMs;
+    if (!m_config.requireLogin) {
+        // Without logins every connection is as good as a logged-in one.
+        options.maxAnonymous = options.maxConnections;
+        options.anonymousIdleMs = 0;
+    }
+    options.log = SayOnStderr;
+    FitDescriptorLimit(options.maxConnections);
     m_engine = std::make_unique<ServerEngine>(
         options, [this](std::string_view request, Session& session, const ReplySink& reply) {
             m_dispatcher->ProcessRequest(request, session, reply);
         });
     return true;
+}
+
+void ServerStartup::FitDescriptorLimit(size_t connections) {
+    // Besides its connections the server holds its stores, their journals,
+    // the listener and the event loop's own descriptors.
+    constexpr rlim_t kReserve = 64;
+    const rlim_t needed = static_cast<rlim_t>(connections) + kReserve;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= needed) return;
+    rlimit raised = limit;
+    raised.rlim_cur = std::min(needed, limit.rlim_max);
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    if (limit.rlim_cur >= needed) return;
+    m_view.ShowMessage("the descriptor limit (" + std::to_string(limit.rlim_cur) +
+                           ") is below what " + std::to_string(connections) +
+                           " connections need (" + std::to_string(needed) +
+                           "); when it is reached, new connections wait until others end",
+                       kServerTitle, MessageIcon::kWarning);
 }
 
 StartSettings ServerStartup::Settings() const {
@@ -201,7 +248,15 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
 }
 
 void ServerStartup::Stop() {
+    // Logins still queued answer first: the engine may be stopped only when
+    // nothing else holds a reply sink. A login arriving meanwhile hears
+    // that the server is busy.
+    if (m_hashingPool) m_hashingPool->Shutdown();
     if (m_engine) m_engine->Stop();
+    m_services.login = nullptr;
+    m_loginFlow.reset();
+    m_hashingPool.reset();
+    m_throttle.reset();
     m_im.SetRoot(nullptr);
     m_root.reset();
     m_auditRetention.reset();

@@ -25,6 +25,9 @@ class AdminStore;
 class AuditRecorder;
 class AuditRetention;
 class AuditTrail;
+class HashingPool;
+class LoginFlow;
+class LoginThrottle;
 class DeptOrdering;
 
 enum class StartResult {
@@ -71,6 +74,9 @@ class ServerStartup {
 
   private:
     void OpenOrdering(const std::string& imAddress);
+    // Raises the soft descriptor limit as far as `connections` need and the
+    // hard limit allows, and warns when that is not enough.
+    void FitDescriptorLimit(size_t connections);
     // Where the embedded directory lives: the install directory, or its
     // default folder when none is known.
     std::filesystem::path ImHome() const;
@@ -83,6 +89,9 @@ class ServerStartup {
     std::unique_ptr<AuditTrail> m_auditTrail;
     std::unique_ptr<AuditRecorder> m_auditRecorder;
     std::unique_ptr<AuditRetention> m_auditRetention;
+    std::unique_ptr<LoginThrottle> m_throttle;
+    std::unique_ptr<HashingPool> m_hashingPool;
+    std::unique_ptr<LoginFlow> m_loginFlow;
     std::unique_ptr<DeptOrdering> m_ordering;
     ImService m_im;
     std::shared_ptr<ImRoot> m_root;

@@ -39,7 +39,9 @@ class AdminHandlersTest : public ::testing::Test {
 
     std::optional<std::string> Ask(const std::string& request) {
         std::optional<std::string> reply;
-        dispatcher.ProcessRequest(request, session, [&](const std::string& r) { reply = r; });
+        dispatcher.ProcessRequest(request, session, [&](const std::string& r) {
+            if (!r.empty()) reply = r;
+        });
         return reply;
     }
 

@@ -74,10 +74,10 @@ class AuditEntriesTest : public ::testing::Test {
 };
 
 TEST_F(AuditEntriesTest, EachKindOfEventLeavesOneEntryWithItsFields) {
-    Session super{LoginLevel::kSuper, "admin"};
+    Session super{LoginLevel::kSuper, "admin", "", ""};
     im->MakeUser("wang", "\\销售部");
     ASSERT_TRUE(store.SaveAdmin("wang", "\\销售部;", "销售|"));
-    Session second{LoginLevel::kDirectory, "wang"};
+    Session second{LoginLevel::kDirectory, "wang", "", ""};
     Session nobody;
     struct Case {
         Session* session;
@@ -172,7 +172,7 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
 }
 
 TEST_F(AuditEntriesTest, AnEntryThatCannotBeWrittenIsNoticedAndTheReplyStillGoes) {
-    Session super{LoginLevel::kSuper, "admin"};
+    Session super{LoginLevel::kSuper, "admin", "", ""};
     std::unique_ptr<OdbcConnection> raw = std::make_unique<OdbcConnection>(FillConnectionString(
         DefaultAdminStoreConnection(), dir.Path().string(), store.DataFile().string()));
     raw->Execute("DROP TABLE warden_audit");

@@ -30,10 +30,12 @@ class SetDeptOrderTest : public test::OrderingFixture {
         Session session;
         session.login = LoginLevel::kSuper;
         std::optional<std::string> reply;
+        int calls = 0;
         dispatcher.ProcessRequest(request, session, [&](const std::string& text) {
-            EXPECT_FALSE(reply) << "a second reply";
-            reply = text;
+            ++calls;
+            if (!text.empty()) reply = text;
         });
+        EXPECT_EQ(calls, 1);
         return reply;
     }
 

@@ -120,6 +120,8 @@ TEST(AuditE2eTest, ASessionOfChangesIsTracedWithoutAPasswordAndNothingRemovesAnE
             EXPECT_EQ(got.outcome, want.outcome);
         }
         EXPECT_EQ(got.time.size(), 24u);
+        EXPECT_EQ(got.address, "127.0.0.1");
+        EXPECT_GT(got.port, 0);
     }
 
     for (const char* secret : {"Wrong-Pass-9137", "User-Pass-5521", "Admin-Pass-7719"}) {
@@ -137,6 +139,31 @@ TEST(AuditE2eTest, ASessionOfChangesIsTracedWithoutAPasswordAndNothingRemovesAnE
     EXPECT_EQ(text.find("Pass-"), std::string::npos);
     EXPECT_EQ(AuditLog(base.Path(), "--since 2999-01-01").second, "");
     EXPECT_EQ(AuditLog(base.Path(), "--since yesterday").first, 2);
+}
+
+// Logins run through the throttle and the hashing pool of the real server.
+TEST(AuditE2eTest, RepeatedFailuresLockEvenTheRightPasswordForAWhileAndTheTrailShowsIt) {
+    TempDir base;
+    ServerProcess server("[SECURITY]\nLOGIN_FAILURES=3\n", base.Path());
+    ASSERT_TRUE(server.Started()) << server.ErrorOutput();
+    const std::string failed = "error:登录失败,请检查用户名和密码";
+    Client guesser(server.Port());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(guesser.Ask("LoginCheck.asp?username=admin`password=guess`ver=1.5"), failed);
+    }
+    Client console(server.Port());
+    EXPECT_EQ(console.Ask("LoginCheck.asp?username=admin`password=admin`ver=1.5"), failed)
+        << "locked: the right password gets the normal failure text";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // the first lock is 1 s
+    ASSERT_TRUE(console.LoginAsAdmin());
+    auto reply = console.Ask("GetAuditLog.asp?count=10");
+    ASSERT_TRUE(reply);
+    const std::vector<AuditRecord> entries = ParseAuditLog(*reply);
+    ASSERT_EQ(entries.size(), 5u);  // three failures, the refusal, the success
+    EXPECT_EQ(entries[0].outcome.substr(0, 7), "success");
+    EXPECT_EQ(entries[1].outcome, failed);
+    EXPECT_NE(entries[1].detail.find("锁定中"), std::string::npos) << entries[1].detail;
+    EXPECT_NE(entries[2].detail.find("锁定"), std::string::npos) << entries[2].detail;
 }
 
 TEST(AuditE2eTest, EntriesOlderThanKeepDaysGoAtStartAndTheRestStay) {

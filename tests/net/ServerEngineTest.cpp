@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <dirent.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "protocol/Framing.h"
+#include "protocol/GbkCodec.h"
+#include "server/net/ReplyWire.h"
 #include "server/net/ServerEngine.h"
 #include "tests/support/ServerProcess.h"
 
@@ -21,11 +29,18 @@ using test::Client;
 class EngineTest : public ::testing::Test {
   protected:
     void StartEngine(EngineOptions options = {}, std::chrono::milliseconds delay = 0ms) {
+        StartWith(options, [delay](std::string_view request, Session&, const ReplySink& reply) {
+            if (delay.count()) std::this_thread::sleep_for(delay);
+            reply("re:" + std::string(request));
+        });
+    }
+
+    void StartWith(EngineOptions options, RequestProcessor processor) {
         m_engine = std::make_unique<ServerEngine>(
-            options, [this, delay](std::string_view request, Session&, const ReplySink& reply) {
+            options,
+            [this, processor](std::string_view request, Session& session, const ReplySink& reply) {
                 ++m_processed;
-                if (delay.count()) std::this_thread::sleep_for(delay);
-                reply("re:" + std::string(request));
+                processor(request, session, reply);
             });
         ASSERT_TRUE(m_engine->CreateListener("0"));
         m_engine->Start();
@@ -153,6 +168,236 @@ TEST_F(EngineTest, ListenerCanBeClosedAndCreatedAgain) {
     EXPECT_FALSE(Client(m_port).Connected());
     ASSERT_TRUE(m_engine->CreateListener("0"));
     EXPECT_EQ(Client(*m_engine->ListeningPort()).Ask("Again.asp"), "re:Again.asp");
+}
+
+const std::string kGeneralError = "error:处理请求失败,请检查数据后重新提交";
+
+// True when the server ends the connection (without a reply) within `wait`.
+bool ClosedByServer(const Client& client, std::chrono::milliseconds wait = 2s) {
+    pollfd p{client.Fd(), POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0) return false;
+    char byte;
+    return ::recv(client.Fd(), &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+std::string LocalPort(int fd) {
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    return std::to_string(ntohs(addr.sin_port));
+}
+
+TEST_F(EngineTest, EveryRequestEndsExactlyOnceHoweverItsProcessorAnswers) {
+    std::mutex mutex;
+    std::vector<std::thread> later;
+    StartWith({}, [&](std::string_view request, Session& session, const ReplySink& reply) {
+        if (request == "Later.asp") {
+            // Answered from another thread after the processor returned.
+            std::lock_guard lock(mutex);
+            later.emplace_back([reply] {
+                std::this_thread::sleep_for(50ms);
+                reply("later");
+            });
+        } else if (request == "Dropped.asp") {
+            // Never answered: the last copy of the sink goes away.
+        } else if (request == "Throws.asp") {
+            throw std::runtime_error("back-end gone");
+        } else if (request == "AnswersThenThrows.asp") {
+            reply("answered");
+            throw std::runtime_error("after the answer");
+        } else if (request == "Twice.asp") {
+            reply("one");
+            reply("two");
+        } else if (request == "Silent.asp") {
+            reply("");
+        } else if (request == "Peer.asp") {
+            reply(session.peerAddress + ":" + session.peerPort);
+        } else {
+            reply("re:" + std::string(request));
+        }
+    });
+    Client client(m_port);
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"Later.asp", "later"},
+        {"Dropped.asp", kGeneralError},
+        {"Throws.asp", kGeneralError},
+        {"AnswersThenThrows.asp", "answered"},
+        {"Twice.asp", "one"},
+        {"Silent.asp", std::nullopt},
+        {"Peer.asp", "127.0.0.1:" + LocalPort(client.Fd())},
+    };
+    for (const auto& [request, expected] : cases) {
+        EXPECT_EQ(client.Ask(request, expected ? 2000ms : 300ms), expected) << request;
+        // Nothing extra arrived: the stream is still in step.
+        EXPECT_EQ(client.Ask("Ping.asp"), "re:Ping.asp") << "after " << request;
+    }
+    for (auto& t : later) t.join();
+}
+
+TEST_F(EngineTest, TheNextRequestIsReadOnlyAfterTheReply) {
+    std::atomic<bool> answering{false};
+    std::atomic<bool> overlapped{false};
+    StartWith({}, [&](std::string_view request, Session&, const ReplySink& reply) {
+        if (answering) overlapped = true;
+        answering = true;
+        std::thread([&answering, reply, text = "re:" + std::string(request)] {
+            std::this_thread::sleep_for(100ms);
+            answering = false;
+            reply(text);
+        }).detach();
+    });
+    Client client(m_port);
+    ASSERT_TRUE(WriteMessage(client.Fd(), "First.asp"));
+    std::this_thread::sleep_for(30ms);  // the first is being answered
+    ASSERT_TRUE(WriteMessage(client.Fd(), "Second.asp"));
+    std::string reply;
+    ASSERT_EQ(ReadMessage(client.Fd(), reply), FrameStatus::kComplete);
+    EXPECT_EQ(reply, "re:First.asp");
+    ASSERT_EQ(ReadMessage(client.Fd(), reply), FrameStatus::kComplete);
+    EXPECT_EQ(reply, "re:Second.asp");
+    EXPECT_FALSE(overlapped);
+}
+
+// A request written in pieces with pauses: `pieces` writes of `piece` bytes
+// `pause` apart, with the engine's limits set low.
+struct PiecesCase {
+    const char* name;
+    size_t maxRequest;
+    int graceMs;  // generous: pauses stretch on a loaded machine
+    int arrivalMs;
+    size_t firstPiece, piece;
+    int pieces;
+    std::chrono::milliseconds pause;
+    enum { kWhole, kGeneralError, kClosed } outcome;
+};
+
+TEST_F(EngineTest, RequestsInPiecesAreExecutedWholeOrNotAtAll) {
+    const PiecesCase cases[] = {
+        {"three pieces 40 ms apart", 1 << 20, 1000, 30'000, 1300, 1300, 3, 40ms,
+         PiecesCase::kWhole},
+        {"trickled past the cap", 4096, 1000, 30'000, 1024, 1024, 8, 20ms,
+         PiecesCase::kGeneralError},
+        {"still arriving at the time limit", 1 << 20, 1000, 2500, 1024, 1, 300, 10ms,
+         PiecesCase::kClosed},
+    };
+    for (const PiecesCase& c : cases) {
+        m_processed = 0;
+        EngineOptions options;
+        options.maxRequest = c.maxRequest;
+        options.arrivalMs = c.arrivalMs;
+        options.graceMs = c.graceMs;
+        StartEngine(options);
+        Client client(m_port);
+        std::string sent = "Big.asp?v=" + std::string(c.firstPiece - 9, 'a');
+        std::thread writer([&] {
+            for (int i = 0; i < c.pieces; ++i) {
+                const std::string bytes =
+                    i == 0 ? sent.substr(0, c.firstPiece) : std::string(c.piece, 'b');
+                if (!WriteMessage(client.Fd(), bytes)) return;
+                std::this_thread::sleep_for(c.pause);
+            }
+        });
+        std::string whole = sent.substr(0, c.firstPiece) +
+                            std::string(c.piece * static_cast<size_t>(c.pieces - 1), 'b');
+        std::string reply;
+        FrameStatus status = ReadMessage(client.Fd(), reply);
+        writer.join();
+        switch (c.outcome) {
+            case PiecesCase::kWhole:
+                EXPECT_EQ(status, FrameStatus::kComplete) << c.name;
+                EXPECT_EQ(reply, "re:" + whole) << c.name;
+                EXPECT_EQ(m_processed, 1) << c.name;
+                break;
+            case PiecesCase::kGeneralError:
+                EXPECT_EQ(reply, test::Gbk(kGeneralError)) << c.name;
+                EXPECT_EQ(m_processed, 0) << c.name;
+                break;
+            case PiecesCase::kClosed:
+                EXPECT_EQ(status, FrameStatus::kClosed) << c.name;
+                EXPECT_EQ(m_processed, 0) << c.name;
+                break;
+        }
+        m_engine.reset();
+    }
+}
+
+// With a single worker, peers that trickle a request or never read their
+// replies hold no thread: a console is answered at once all the while, and
+// the limits close the hostile connections.
+TEST_F(EngineTest, TricklersAndNonReadersDoNotDelayAConsole) {
+    EngineOptions options;
+    options.workers = 1;
+    options.graceMs = 1000;  // a trickle never goes quiet, even on a loaded machine
+    options.arrivalMs = 1000;
+    options.writeStallMs = 500;
+    StartWith(options, [](std::string_view request, Session&, const ReplySink& reply) {
+        reply(request == "Huge.asp" ? std::string(8 << 20, 'h') : "re:" + std::string(request));
+    });
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> hostile;
+    std::vector<std::unique_ptr<Client>> nonReaders;
+    for (int i = 0; i < 3; ++i) {
+        hostile.emplace_back([&] {
+            Client trickler(m_port);
+            const std::string piece(1024, 't');
+            while (!stop && WriteMessage(trickler.Fd(), piece)) std::this_thread::sleep_for(10ms);
+        });
+    }
+    for (int i = 0; i < 2; ++i) {
+        nonReaders.push_back(std::make_unique<Client>(m_port));
+        ASSERT_TRUE(WriteMessage(nonReaders.back()->Fd(), "Huge.asp"));
+    }
+    std::this_thread::sleep_for(100ms);
+    Client console(m_port);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(console.Ask("Ping.asp", 1s), "re:Ping.asp") << "request " << i;
+        std::this_thread::sleep_for(25ms);
+    }
+    EXPECT_TRUE(WaitForOpenConnections(1));  // only the console is left
+    stop = true;
+    for (auto& t : hostile) t.join();
+}
+
+TEST_F(EngineTest, LimitsRefuseNewcomersMakeRoomForLoginsAndCloseIdleAnonymousOnes) {
+    EngineOptions options;
+    options.maxConnections = 4;
+    options.maxAnonymous = 2;
+    options.anonymousIdleMs = 400;
+    StartWith(options, [](std::string_view request, Session& session, const ReplySink& reply) {
+        if (request == "Login.asp") session.login = LoginLevel::kSuper;
+        reply("ok");
+    });
+    Client a(m_port);
+    auto b = std::make_unique<Client>(m_port);
+    ASSERT_EQ(a.Ask("Login.asp"), "ok");
+    ASSERT_EQ(b->Ask("Login.asp"), "ok");
+    Client c(m_port), d(m_port);
+    ASSERT_TRUE(WaitForOpenConnections(4));
+    EXPECT_EQ(m_engine->AnonymousConnections(), 2u);
+    Client e(m_port);
+    EXPECT_TRUE(ClosedByServer(e)) << "a fifth connection";
+
+    // Without a login, the newcomer takes the place of the oldest.
+    b.reset();
+    ASSERT_TRUE(WaitForOpenConnections(3));
+    Client f(m_port);
+    EXPECT_EQ(f.Ask("Ping.asp"), "ok");
+    EXPECT_TRUE(ClosedByServer(c)) << "the oldest without a login";
+    EXPECT_EQ(d.Ask("Ping.asp"), "ok");
+
+    // Idle without a login: closed; logged in: kept.
+    EXPECT_TRUE(ClosedByServer(d));
+    EXPECT_TRUE(ClosedByServer(f));
+    EXPECT_EQ(a.Ask("Ping.asp"), "ok");
+    EXPECT_TRUE(WaitForOpenConnections(1));
+}
+
+TEST(ReplyWireTest, RepliesAlwaysHaveBytesToSend) {
+    EXPECT_EQ(GeneralErrorWire(), test::Gbk(kGeneralError));
+    EXPECT_EQ(EncodeReply(""), "");
+    EXPECT_EQ(EncodeReply("info:好"), test::Gbk("info:好"));
+    // A character GBK cannot carry costs that character, not the reply.
+    EXPECT_EQ(EncodeReply("a\xF0\x9F\x98\x80z"), std::string("a") + kGbkSubstitute + "z");
 }
 
 }  // namespace

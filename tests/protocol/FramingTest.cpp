@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "protocol/Framing.h"
 #include "tests/support/LoopbackPair.h"
@@ -71,6 +72,87 @@ TEST(FramingTest, OversizedMessageIsRefused) {
     EXPECT_EQ(ReadMessage(pair.server, got, options), FrameStatus::kTooLarge);
     ::shutdown(pair.server, SHUT_RDWR);
     writer.join();
+}
+
+// The rule itself, fed with reads at chosen times: each step is one read of
+// `bytes` bytes `atMs` after the first, or (bytes 0) a look at that time.
+struct AssemblyCase {
+    const char* name;
+    std::vector<std::pair<size_t, int>> steps;
+    FrameAssembler::State expected;
+    size_t size;  // of the message when complete
+};
+
+TEST(FrameAssemblerTest, EndsAMessageOnlyWhenItCannotBeCutShort) {
+    using S = FrameAssembler::State;
+    FrameOptions options;
+    options.maxBytes = 8192;
+    options.graceMs = 100;
+    options.arrivalMs = 1000;
+    const AssemblyCase cases[] = {
+        {"short first read is whole", {{1023, 0}}, S::kComplete, 1023},
+        {"a full piece waits for more", {{1024, 0}, {0, 99}}, S::kArriving, 0},
+        {"a full piece ends after the grace", {{1024, 0}, {0, 100}}, S::kComplete, 1024},
+        {"a later short read does not end it", {{1500, 0}, {10, 40}, {0, 139}}, S::kArriving, 0},
+        {"segments of one send stay one message",
+         {{1300, 0}, {1300, 40}, {1300, 80}, {0, 180}},
+         S::kComplete,
+         3900},
+        {"the cap holds whatever the timing", {{4096, 0}, {4096, 50}, {1, 60}}, S::kTooLarge, 0},
+        {"the cap holds for a first read", {{8193, 0}}, S::kTooLarge, 0},
+        {"a trickle is abandoned",
+         {{1024, 0}, {1, 90}, {1, 180}, {1, 990}, {0, 1000}},
+         S::kTooSlow,
+         0},
+        {"a slow message that went quiet is whole",
+         {{1024, 0}, {1, 950}, {0, 1050}},
+         S::kComplete,
+         1025},
+    };
+    for (const AssemblyCase& c : cases) {
+        FrameAssembler frame(options);
+        const auto t0 = FrameAssembler::Clock::now();
+        S state = S::kEmpty;
+        for (auto [bytes, atMs] : c.steps) {
+            const auto at = t0 + std::chrono::milliseconds(atMs);
+            if (bytes > 0 && (state == S::kEmpty || state == S::kArriving)) {
+                state = frame.Add(Filler(bytes), at);
+            } else {
+                state = frame.Check(at);
+            }
+        }
+        EXPECT_EQ(state, c.expected) << c.name;
+        if (state == S::kComplete) {
+            EXPECT_EQ(frame.Take().size(), c.size) << c.name;
+        }
+        if (state == S::kArriving) {
+            EXPECT_LE(frame.Deadline(), t0 + std::chrono::milliseconds(options.arrivalMs))
+                << c.name;
+        }
+    }
+}
+
+TEST(FramingTest, ARequestWrittenInPiecesWithPausesIsReadWhole) {
+    LoopbackPair pair;
+    const std::string sent = Filler(3900);
+    std::thread writer([&] {
+        for (size_t at = 0; at < sent.size(); at += 1300) {
+            WriteMessage(pair.client, sent.substr(at, 1300));
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+    });
+    std::string got;
+    EXPECT_EQ(ReadMessage(pair.server, got), FrameStatus::kComplete);
+    writer.join();
+    EXPECT_EQ(got, sent);
+}
+
+TEST(FramingTest, PeerClosingInTheMiddleOfAMessageSentNone) {
+    LoopbackPair pair;
+    ASSERT_TRUE(WriteMessage(pair.client, Filler(2000)));
+    ::shutdown(pair.client, SHUT_WR);
+    std::string got;
+    EXPECT_EQ(ReadMessage(pair.server, got), FrameStatus::kClosed);
 }
 
 TEST(FramingTest, WriteCompletesPartialSendsAgainstASlowReader) {

@@ -59,6 +59,24 @@ TEST_F(ServerConfigTest, ThrottleAndAuditSettingsTakeZeroOnlyWhereItMeansSomethi
     EXPECT_EQ(LoadServerConfig(m_file).auditKeepDays, 365);
 }
 
+TEST_F(ServerConfigTest, ConnectionLimitsAreReadWithSaneFloors) {
+    const ServerConfig defaults;
+    EXPECT_EQ(defaults.maxConnections, 1000u);
+    EXPECT_EQ(defaults.backlog, 0);  // the system's maximum
+    EXPECT_GE(defaults.graceMs, 100);
+    Write(
+        "[SERVER]\nMAX_CONNECTIONS=50\nMAX_ANONYMOUS=0\nANONYMOUS_IDLE_MS=2500\nBACKLOG=99999\n"
+        "ARRIVAL_MS=-3\nGRACE_MS=20\nWRITE_STALL_MS=99999999999\n");
+    ServerConfig c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.maxConnections, 50u);
+    EXPECT_EQ(c.maxAnonymous, defaults.maxAnonymous);  // zero keeps the default
+    EXPECT_EQ(c.anonymousIdleMs, 2500);
+    EXPECT_EQ(c.backlog, 65535);
+    EXPECT_EQ(c.arrivalMs, defaults.arrivalMs);  // not a count
+    EXPECT_EQ(c.graceMs, 100);                   // never shorter than a long request needs
+    EXPECT_EQ(c.writeStallMs, 86'400'000);       // at most a day
+}
+
 TEST_F(ServerConfigTest, AFolderInPlaceOfTheFileGivesDefaultsAndIsNotReplaced) {
     std::filesystem::create_directory(m_file);
     EXPECT_EQ(LoadServerConfig(m_file).listenPort, "8800");

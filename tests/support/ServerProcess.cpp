@@ -5,13 +5,16 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
 
 #include "protocol/Framing.h"
@@ -30,7 +33,7 @@ std::string Gbk(const std::string& utf8) {
 }
 
 ServerProcess::ServerProcess(const std::string& serverCfgExtra,
-                             const std::filesystem::path& baseDir) {
+                             const std::filesystem::path& baseDir, int maxDescriptors) {
     if (baseDir.empty()) {
         std::random_device rd;
         m_baseDir = std::filesystem::temp_directory_path() /
@@ -52,6 +55,11 @@ ServerProcess::ServerProcess(const std::string& serverCfgExtra,
     m_pid = ::fork();
     if (m_pid == 0) {
         ::dup2(errPipe[1], STDERR_FILENO);
+        if (maxDescriptors > 0) {
+            const rlimit limit{static_cast<rlim_t>(maxDescriptors),
+                               static_cast<rlim_t>(maxDescriptors)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
         ::execl(program.c_str(), program.c_str(), "--headless", "--base-dir", base.c_str(),
                 static_cast<char*>(nullptr));
         ::_exit(127);
@@ -96,6 +104,29 @@ void ServerProcess::ReadErrorsFor(std::chrono::milliseconds timeout) {
         m_errors.append(buffer, static_cast<size_t>(n));
         timeout = std::chrono::milliseconds(0);
     }
+}
+
+bool ServerProcess::Running() {
+    if (m_pid <= 0) return false;
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) != m_pid) return true;
+    m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    m_pid = -1;
+    return false;
+}
+
+std::chrono::milliseconds ServerProcess::CpuTime() const {
+    // Fields 14 and 15 of /proc/PID/stat, in clock ticks; the command name
+    // before them is in parentheses and may hold spaces.
+    std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i >= 14) ticks += std::stol(field);
+    }
+    return std::chrono::milliseconds(ticks * 1000 / ::sysconf(_SC_CLK_TCK));
 }
 
 std::string ServerProcess::ErrorOutput() {

@@ -15,8 +15,9 @@ class ServerProcess {
   public:
     // `serverCfgExtra` is appended to the generated server.cfg (which sets
     // [LISTEN_PORT] PORT=0). `prepare` may fill the base directory first.
+    // `maxDescriptors` > 0 starts the server under that descriptor limit.
     explicit ServerProcess(const std::string& serverCfgExtra = "",
-                           const std::filesystem::path& baseDir = {});
+                           const std::filesystem::path& baseDir = {}, int maxDescriptors = 0);
     ~ServerProcess();  // SIGTERM, then waits
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -32,6 +33,10 @@ class ServerProcess {
     int Stop();
     int ExitCode() const { return m_exitCode; }
     int Pid() const { return m_pid; }
+    // False once the process has ended, whatever the reason.
+    bool Running();
+    // Processor time (user and system) the process has used so far.
+    std::chrono::milliseconds CpuTime() const;
 
   private:
     void ReadErrorsFor(std::chrono::milliseconds timeout);
