@@ -142,7 +142,9 @@ TEST(FramingTest, ARequestWrittenInPiecesWithPausesIsReadWhole) {
         }
     });
     std::string got;
-    EXPECT_EQ(ReadMessage(pair.server, got), FrameStatus::kComplete);
+    // A grace well above the writer's pauses: a loaded machine (sanitizers,
+    // parallel tests) may stretch a 40 ms sleep past the default.
+    EXPECT_EQ(ReadMessage(pair.server, got, FrameOptions{.graceMs = 1000}), FrameStatus::kComplete);
     writer.join();
     EXPECT_EQ(got, sent);
 }
