@@ -33,6 +33,9 @@ class HashingPool {
     void Shutdown();
 
   private:
+    // The scheduling priority of the pool's threads (a "nice" value).
+    static constexpr int kNice = 10;
+
     void Loop();
 
     const size_t m_capacity;
