@@ -33,5 +33,13 @@ inline constexpr const char kRoleName[] = "rolename";
 inline constexpr const char kDesc[] = "desc";
 inline constexpr const char kRightInfo[] = "rightInfo";
 inline constexpr const char kNewName[] = "newname";
+// "GetAuditLog.asp": filters, and the last entry of the previous page.
+inline constexpr const char kFrom[] = "from";
+inline constexpr const char kTo[] = "to";
+inline constexpr const char kAccount[] = "account";
+inline constexpr const char kTarget[] = "target";
+inline constexpr const char kBeforeTime[] = "beforetime";
+inline constexpr const char kBeforeId[] = "beforeid";
+inline constexpr const char kCount[] = "count";
 
 }  // namespace warden::key

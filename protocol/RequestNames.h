@@ -31,5 +31,7 @@ inline constexpr const char kSaveAdminDepts[] = "SaveAdminDepts.asp";
 inline constexpr const char kCheckUserExist[] = "CheckUserExist.asp";
 inline constexpr const char kDeleteAdmin[] = "DeleteAdmin.asp";
 inline constexpr const char kChangePwd[] = "ChangePwd.asp";
+// Ours: the audit trail, newest first, a page at a time.
+inline constexpr const char kGetAuditLog[] = "GetAuditLog.asp";
 
 }  // namespace warden::req

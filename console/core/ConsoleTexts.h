@@ -48,6 +48,7 @@ inline constexpr const char kMenuOperations[] = "操作";
 inline constexpr const char kManageAdmins[] = "分级管理员管理";
 inline constexpr const char kChangePassword[] = "修改管理员密码";
 inline constexpr const char kManageRoles[] = "角色管理";
+inline constexpr const char kAuditLog[] = "操作日志";
 inline constexpr const char kExit[] = "退出";
 inline constexpr const char kDeptMenu[] = "菜单";
 inline constexpr const char kUserMenuSuper[] = "菜单(SUPPER)";

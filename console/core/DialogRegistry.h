@@ -29,6 +29,7 @@ enum class ConsoleCommand {
     kManageAdmins,    // "分级管理员管理"
     kChangePassword,  // "修改管理员密码"
     kManageRoles,     // "角色管理"
+    kAuditLog,        // "操作日志"
 };
 
 struct DialogContext {

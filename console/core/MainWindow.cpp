@@ -135,6 +135,8 @@ void MainWindow::BuildMenus() {
         operations->addAction(MakeCommand(text::kChangePassword, ConsoleCommand::kChangePassword));
         operations->addSeparator();
         operations->addAction(MakeCommand(text::kManageRoles, ConsoleCommand::kManageRoles));
+        operations->addSeparator();
+        operations->addAction(MakeCommand(text::kAuditLog, ConsoleCommand::kAuditLog));
     }
     m_reloginAction = menuBar()->addAction(Q(text::kRelogin));
     m_reloginAction->setObjectName("reloginAction");

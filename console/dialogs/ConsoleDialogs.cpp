@@ -1,6 +1,7 @@
 #include "console/dialogs/ConsoleDialogs.h"
 
 #include "console/dialogs/AdminDialogs.h"
+#include "console/dialogs/AuditLogDialog.h"
 #include "console/dialogs/ChangePasswordDialog.h"
 #include "console/dialogs/DeptDialogs.h"
 #include "console/dialogs/DialogWidgets.h"
@@ -81,6 +82,12 @@ void OpenMakeAdmin(DialogContext& context) {
     dialog.exec();
 }
 
+void OpenAuditLog(DialogContext& context) {
+    AuditLogLogic logic(context.transport, context.sink);
+    AuditLogDialog dialog(logic, context.owner);
+    dialog.exec();
+}
+
 }  // namespace
 
 void RegisterConsoleDialogs(DialogRegistry& registry) {
@@ -91,6 +98,7 @@ void RegisterConsoleDialogs(DialogRegistry& registry) {
     registry.Register(ConsoleCommand::kManageRoles, OpenRoleManager);
     registry.Register(ConsoleCommand::kManageAdmins, OpenAdminList);
     registry.Register(ConsoleCommand::kMakeAdmin, OpenMakeAdmin);
+    registry.Register(ConsoleCommand::kAuditLog, OpenAuditLog);
     registry.Register(ConsoleCommand::kAddUser, [](DialogContext& context) {
         OpenUserEditor(context, UserEditorMode::kAdd);
     });

@@ -111,6 +111,10 @@ std::string Get2NdAdminRoles(RequestContext& context) {
 
 }  // namespace
 
+std::string LoginFailedReply(std::string_view user) {
+    return IsSuperAdmin(std::string(user)) ? kSuperLoginFailed : kUserLoginFailed;
+}
+
 void RegisterAdminHandlers(Dispatcher& dispatcher) {
     dispatcher.Register(req::kLoginCheck, LoginCheck);
     dispatcher.Register(req::kChangePwd, ChangePwd);

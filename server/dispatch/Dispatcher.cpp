@@ -3,7 +3,10 @@
 #include <stdexcept>
 
 #include "protocol/Replies.h"
+#include "protocol/RequestNames.h"
+#include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/FieldLimits.h"
+#include "server/dispatch/LoginFlow.h"
 
 namespace warden {
 
@@ -67,6 +70,9 @@ std::optional<std::string> Dispatcher::AnswerAtOnce(std::string_view request,
         verdict.emplace();
     }
     if (verdict->refusal != nullptr) return std::string(verdict->refusal);
+    // What the audit trail records (logins and changes, also refused ones)
+    // goes the whole way.
+    if (entry.name == req::kLoginCheck || entry.effect == Effect::kChanges) return std::nullopt;
     if (auto refusal = CheckFieldLimits(entry.name, parsed.params)) return *refusal;
     if (!m_quickHandlers[*index]) return std::nullopt;
     // Only the super administrator, or anybody without logins, gets here:
@@ -78,21 +84,31 @@ std::optional<std::string> Dispatcher::AnswerAtOnce(std::string_view request,
 void Dispatcher::ProcessRequest(std::string_view request, Session& session,
                                 const ReplySink& sink) const {
     std::string reply;
+    ParsedRequest parsed;
+    const RequestEntry* entry = nullptr;
+    Verdict verdict;
     try {
-        ParsedRequest parsed = ParseRequest(request);
+        parsed = ParseRequest(request);
         auto index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return SendReply(sink, "");  // unknown: no reply
-        const RequestEntry& entry = RequestTable()[*index];
-        Verdict verdict;
-        if (m_requireLogin) verdict = m_delegation.Check(entry, parsed.params, session);
+        entry = &RequestTable()[*index];
+        // A login over the field limits is refused below, like any request.
+        if (m_services.login && entry->name == req::kLoginCheck &&
+            !CheckFieldLimits(entry->name, parsed.params)) {
+            // Answered from the hashing pool, which also writes its entry.
+            m_services.login->Run(m_handlers[*index], std::move(parsed.params), session, m_services,
+                                  PeerOf(session), sink);
+            return;
+        }
+        if (m_requireLogin) verdict = m_delegation.Check(*entry, parsed.params, session);
         if (verdict.refusal != nullptr) {
             reply = verdict.refusal;
-        } else if (auto refusal = CheckFieldLimits(entry.name, parsed.params)) {
+        } else if (auto refusal = CheckFieldLimits(entry->name, parsed.params)) {
             reply = *refusal;  // nothing is written: the handler does not run
         } else {
             RequestContext context{parsed.params, session, m_services,
                                    verdict.admin ? &verdict.admin->scope : nullptr};
-            ChangeNotice notice(m_delegation, entry.effect == Effect::kChanges);
+            ChangeNotice notice(m_delegation, entry->effect == Effect::kChanges);
             reply = m_handlers[*index](context);
         }
     } catch (...) {
@@ -100,7 +116,37 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         // rest of the handler is skipped and the console hears of it.
         reply = reply::kGeneralError;
     }
+    // Written before the reply goes, so no console sees a change that the
+    // trail does not hold.
+    if (entry) Audit(*entry, parsed.params, session, verdict.standing, reply);
     SendReply(sink, reply);
+}
+
+void Dispatcher::Audit(const RequestEntry& entry, const ParamMap& params, const Session& session,
+                       Standing standing, const std::string& reply) const {
+    if (!m_services.audit || reply.empty()) return;
+    // Without a session nobody is accountable, and an unauthenticated flood
+    // must not be able to fill the trail.
+    if (reply == kLoginRequired) return;
+    const bool login = entry.name == req::kLoginCheck;
+    if (!login && entry.effect != Effect::kChanges && reply != kNotPermitted) return;
+    try {
+        if (login) {
+            // The account tried, and the level the login granted.
+            const bool granted = reply.starts_with("success");
+            m_services.audit->Write(
+                MakeAuditRecord(entry.name, params, GetParam(params, "username"),
+                                granted ? AuditLevelOf(Standing::kUnchecked, session, m_services)
+                                        : audit_level::kNone,
+                                PeerOf(session), reply));
+        } else {
+            m_services.audit->Write(MakeAuditRecord(entry.name, params, session.account,
+                                                    AuditLevelOf(standing, session, m_services),
+                                                    PeerOf(session), reply));
+        }
+    } catch (const std::exception&) {
+        // Only an allocation can fail here; the reply still goes.
+    }
 }
 
 }  // namespace warden

@@ -52,6 +52,11 @@ class Dispatcher {
     std::optional<std::string> AnswerAtOnce(std::string_view request, Session& session) const;
 
   private:
+    // Writes the request's entry to the audit trail when it needs one: a
+    // login, a change, or a refusal by the delegation rules.
+    void Audit(const RequestEntry& entry, const ParamMap& params, const Session& session,
+               Standing standing, const std::string& reply) const;
+
     Services& m_services;
     const bool m_requireLogin;
     std::array<Handler, kRequestCount> m_handlers;

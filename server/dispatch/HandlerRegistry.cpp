@@ -1,6 +1,7 @@
 #include "server/dispatch/HandlerRegistry.h"
 
 #include "server/dispatch/AdminHandlers.h"
+#include "server/dispatch/AuditHandlers.h"
 #include "server/dispatch/DirectoryChangeHandlers.h"
 #include "server/dispatch/DirectoryQueryHandlers.h"
 #include "server/dispatch/Dispatcher.h"
@@ -15,6 +16,7 @@ void RegisterAllHandlers(Dispatcher& dispatcher) {
     RegisterDirectoryQueryHandlers(dispatcher);
     RegisterDirectoryChangeHandlers(dispatcher);
     RegisterRoleHandlers(dispatcher);
+    RegisterAuditHandlers(dispatcher);
 }
 
 }  // namespace warden

@@ -43,6 +43,7 @@ const std::array<RequestEntry, kRequestCount>& RequestTable() {
         {req::kCheckUserExist,      kAnyCase, kReads,   kSuper,              {}},
         {req::kDeleteAdmin,         kAnyCase, kChanges, kSuper,              {}},
         {req::kChangePwd,           kAnyCase, kChanges, kSuper,              {}},
+        {req::kGetAuditLog,         kAnyCase, kReads,   kSuper,              {}},
     }};
     // clang-format on
     return kTable;

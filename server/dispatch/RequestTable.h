@@ -48,7 +48,7 @@ struct RequestEntry {
     std::array<std::string_view, 2> keys;  // the parameters the need reads; empty when unused
 };
 
-inline constexpr size_t kRequestCount = 26;
+inline constexpr size_t kRequestCount = 27;
 
 const std::array<RequestEntry, kRequestCount>& RequestTable();
 

@@ -7,11 +7,17 @@ namespace warden {
 class AdminStore;
 class ImService;
 class DeptOrdering;
+class AuditRecorder;
+class AuditTrail;
+class LoginFlow;
 
 struct Services {
     AdminStore* adminStore = nullptr;
     ImService* im = nullptr;
     DeptOrdering* ordering = nullptr;
+    AuditTrail* auditTrail = nullptr;  // read by "GetAuditLog.asp"
+    AuditRecorder* audit = nullptr;    // null: nothing is recorded
+    LoginFlow* login = nullptr;        // null: logins are checked on the worker
 };
 
 }  // namespace warden

@@ -195,12 +195,18 @@ bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::s
         std::lock_guard lock(m_inFlightMutex);
         ++m_inFlight;
     }
+    // A logged-in console is served before connections that have not logged
+    // in, whatever they flood the server with.
+    const auto priority = connection->GetSession().login != LoginLevel::kNone
+                              ? WorkerPool::Priority::kUrgent
+                              : WorkerPool::Priority::kNormal;
     bool queued = false;
     try {
         queued = m_pool.Submit(
             [this, connection = std::move(connection), wire = std::move(wire)]() mutable {
                 CLogicProcessThread::Run(*this, std::move(connection), std::move(wire));
-            });
+            },
+            priority);
     } catch (...) {
         RequestDone();
         throw;

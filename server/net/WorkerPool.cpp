@@ -11,11 +11,11 @@ WorkerPool::~WorkerPool() {
     Shutdown();
 }
 
-bool WorkerPool::Submit(std::function<void()> task) {
+bool WorkerPool::Submit(std::function<void()> task, Priority priority) {
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping) return false;
-        m_queue.push_back(std::move(task));
+        (priority == Priority::kUrgent ? m_urgent : m_normal).push_back(std::move(task));
     }
     m_wake.notify_one();
     return true;
@@ -39,10 +39,12 @@ void WorkerPool::Loop() {
         std::function<void()> task;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-            if (m_queue.empty()) return;  // stopping and drained
-            task = std::move(m_queue.front());
-            m_queue.pop_front();
+            m_wake.wait(lock,
+                        [this] { return m_stopping || !m_urgent.empty() || !m_normal.empty(); });
+            auto& queue = m_urgent.empty() ? m_normal : m_urgent;
+            if (queue.empty()) return;  // stopping and drained
+            task = std::move(queue.front());
+            queue.pop_front();
         }
         try {
             task();

@@ -1,6 +1,9 @@
-// A fixed set of worker threads taking tasks from one queue. A flood of work
-// waits in the queue; it never creates more threads. A task that throws is
-// dropped; the thread goes on with the next.
+// A fixed set of worker threads taking tasks from two queues: urgent tasks
+// (the requests of connections that have logged in) before the others, so
+// that a flood from connections without a login waits behind the consoles
+// instead of in front of them. A flood of work waits in the queues; it never
+// creates more threads. A task that throws is dropped; the thread goes on
+// with the next.
 // Thread-safe: Submit may be called from any thread.
 #pragma once
 
@@ -21,8 +24,10 @@ class WorkerPool {
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
+    enum class Priority { kNormal, kUrgent };
+
     // Queues a task; false once Shutdown has begun (the task is not run).
-    bool Submit(std::function<void()> task);
+    bool Submit(std::function<void()> task, Priority priority = Priority::kNormal);
 
     // Lets the queued tasks finish, then joins every thread. Idempotent.
     void Shutdown();
@@ -34,7 +39,8 @@ class WorkerPool {
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_queue;
+    std::deque<std::function<void()>> m_urgent;
+    std::deque<std::function<void()>> m_normal;
     bool m_stopping = false;
     std::vector<std::thread> m_threads;
 };

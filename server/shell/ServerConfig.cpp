@@ -37,6 +37,17 @@ int Millis(const CSimpleIniA& ini, const char* key, int fallback) {
     return static_cast<int>(std::min<size_t>(Count(ini, "SERVER", key, fallback), 86'400'000));
 }
 
+// A whole number of at least `least`; a missing or unreadable value keeps
+// `fallback`.
+int Number(const CSimpleIniA& ini, const char* section, const char* key, int fallback, int least) {
+    const char* value = ini.GetValue(section, key, nullptr);
+    if (!value) return fallback;
+    char* end = nullptr;
+    long n = std::strtol(value, &end, 10);
+    if (end == value || n < least || n > 1'000'000'000) return fallback;
+    return static_cast<int>(n);
+}
+
 }  // namespace
 
 ServerConfig LoadServerConfig(const std::filesystem::path& file) {
@@ -63,6 +74,11 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.writeStallMs = Millis(ini, "WRITE_STALL_MS", config.writeStallMs);
     config.requireLogin = ini.GetLongValue("SECURITY", "REQUIRE_LOGIN", 1) != 0;
     config.adminStoreConnection = Text(ini, "ADMIN_STORE", "CONNECTION", "");
+    config.loginFailures = Number(ini, "SECURITY", "LOGIN_FAILURES", config.loginFailures, 1);
+    config.lockoutSeconds = Number(ini, "SECURITY", "LOCKOUT_SECONDS", config.lockoutSeconds, 1);
+    config.hashThreads = Count(ini, "SECURITY", "HASH_THREADS", config.hashThreads);
+    config.hashQueue = Count(ini, "SECURITY", "HASH_QUEUE", config.hashQueue);
+    config.auditKeepDays = Number(ini, "AUDIT", "KEEP_DAYS", config.auditKeepDays, 0);
     return config;
 }
 

@@ -33,6 +33,19 @@ struct ServerConfig {
     int writeStallMs = 30'000;     // WRITE_STALL_MS: a reply making no progress this long
     // [SECURITY] REQUIRE_LOGIN
     bool requireLogin = true;
+    // [SECURITY] LOGIN_FAILURES: consecutive failed logins of one account or
+    // from one address before further attempts are refused for a while;
+    // LOCKOUT_SECONDS: the longest such lock.
+    int loginFailures = 5;
+    int lockoutSeconds = 900;
+    // [SECURITY] HASH_THREADS, HASH_QUEUE: the threads that check login
+    // passwords, and how many logins may wait for one before a login is
+    // answered "busy" at once.
+    size_t hashThreads = 2;
+    size_t hashQueue = 64;
+    // [AUDIT] KEEP_DAYS: entries older than this are removed at start and
+    // daily; 0 keeps them all.
+    int auditKeepDays = 365;
     // [ADMIN_STORE] CONNECTION: an ODBC connection string whose placeholders
     // take the base directory and the data file; empty: the built-in default.
     std::string adminStoreConnection;

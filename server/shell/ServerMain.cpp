@@ -12,6 +12,7 @@
 #include <QApplication>
 
 #include "server/shell/AdminStoreSetup.h"
+#include "server/shell/AuditSetup.h"
 #include "server/shell/ServerStartup.h"
 #include "server/shell/ServerWindow.h"
 #include "server/shell/StderrView.h"
@@ -23,6 +24,8 @@ namespace {
 struct CommandLine {
     bool headless = false;
     bool setAdminPassword = false;
+    bool auditLog = false;
+    std::string since;  // --since, for --audit-log
     bool initStore = false;
     std::filesystem::path baseDir = ".";
 };
@@ -31,10 +34,16 @@ constexpr const char kUsage[] =
     "usage: warden-server [--headless] [--base-dir DIR]\n"
     "       warden-server --set-admin-password [--base-dir DIR]\n"
     "       warden-server --init-store [--base-dir DIR]\n"
+    "       warden-server --audit-log [--since TIME] [--base-dir DIR]\n"
     "  (no option)           open the server window and its tray icon\n"
     "  --headless            run without a window, as a daemon (messages go to stderr)\n"
     "  --set-admin-password  read a new password for \"admin\" from standard input\n"
     "  --init-store          create what the configured admin store lacks ([ADMIN_STORE])\n"
+    "  --audit-log           print the audit trail, oldest first, one tab-separated line\n"
+    "                        per entry: time, account, level, address:port, request,\n"
+    "                        target, outcome, detail\n"
+    "  --since TIME          with --audit-log: from this UTC time on (2024-05-01,\n"
+    "                        2024-05-01T08:30, ...)\n"
     "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
@@ -44,6 +53,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             out.headless = true;
         } else if (arg == "--set-admin-password") {
             out.setAdminPassword = true;
+        } else if (arg == "--audit-log") {
+            out.auditLog = true;
+        } else if (arg == "--since" && i + 1 < argc) {
+            out.since = argv[++i];
         } else if (arg == "--init-store") {
             out.initStore = true;
         } else if (arg == "--base-dir" && i + 1 < argc) {
@@ -52,7 +65,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             return false;
         }
     }
-    return int(out.headless) + int(out.setAdminPassword) + int(out.initStore) <= 1;
+    const int modes =
+        int(out.headless) + int(out.setAdminPassword) + int(out.initStore) + int(out.auditLog);
+    return modes <= 1 && (out.since.empty() || out.auditLog);
 }
 
 // Blocks SIGINT and SIGTERM in every thread started from now on, so that
@@ -142,6 +157,8 @@ int ServerMain(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (cmd.auditLog)
+        return PrintAuditLog(std::filesystem::absolute(cmd.baseDir), cmd.since, std::cout);
     if (cmd.initStore) {
         return InitAdminStore(std::filesystem::absolute(cmd.baseDir), ProgramDir());
     }

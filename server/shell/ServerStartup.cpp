@@ -6,14 +6,20 @@
 #include <cstdlib>
 
 #include "protocol/SplitList.h"
+#include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/HandlerRegistry.h"
+#include "server/dispatch/HashingPool.h"
+#include "server/dispatch/LoginFlow.h"
+#include "server/dispatch/LoginThrottle.h"
 #include "server/im/DeptOrdering.h"
 #include "server/im/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
 #include "server/shell/AdminStoreSetup.h"
+#include "server/shell/AuditSetup.h"
 #include "server/shell/DataFiles.h"
 #include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
+#include "server/store/AuditTrail.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden {
@@ -62,8 +68,35 @@ bool ServerStartup::Initialise() {
             "is not enforced; any connection may change anything",
             kServerTitle, MessageIcon::kWarning);
     }
+    m_auditTrail = std::make_unique<AuditTrail>();
+    if (!OpenAuditTrail(*m_auditTrail, m_baseDir, m_config, m_view)) return false;
+    m_auditRecorder = std::make_unique<AuditRecorder>(
+        *m_auditTrail,
+        [this](const std::string& line) { m_view.ShowRequestError("操作日志写入失败", line); });
+    if (m_config.auditKeepDays > 0) {
+        m_auditRetention = std::make_unique<AuditRetention>(
+            *m_auditTrail, m_config.auditKeepDays, [this](const std::string& line, bool failed) {
+                if (failed) {
+                    m_view.ShowRequestError("操作日志清理失败", line);
+                } else {
+                    SayOnStderr(line);
+                }
+            });
+    }
+
+    // Password checks run on their own few threads, so that a flood of
+    // logins never holds the request workers.
+    ThrottleOptions throttle;
+    throttle.failuresBeforeLock = m_config.loginFailures;
+    throttle.longestLock = std::chrono::seconds(m_config.lockoutSeconds);
+    m_throttle = std::make_unique<LoginThrottle>(throttle);
+    m_hashingPool = std::make_unique<HashingPool>(m_config.hashThreads, m_config.hashQueue);
+    m_loginFlow = std::make_unique<LoginFlow>(*m_throttle, *m_hashingPool, m_auditRecorder.get());
 
     m_services.adminStore = m_adminStore.get();
+    m_services.login = m_loginFlow.get();
+    m_services.auditTrail = m_auditTrail.get();
+    m_services.audit = m_auditRecorder.get();
     m_services.im = &m_im;
     m_services.ordering = m_ordering.get();
     // A database error while looking a department up is the operator's to
@@ -219,9 +252,22 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
 }
 
 void ServerStartup::Stop() {
+    // Logins still queued answer first: the engine may be stopped only when
+    // nothing else holds a reply sink. A login arriving meanwhile hears
+    // that the server is busy.
+    if (m_hashingPool) m_hashingPool->Shutdown();
     if (m_engine) m_engine->Stop();
+    m_services.login = nullptr;
+    m_loginFlow.reset();
+    m_hashingPool.reset();
+    m_throttle.reset();
     m_im.SetRoot(nullptr);
     m_root.reset();
+    m_auditRetention.reset();
+    m_services.audit = nullptr;
+    m_services.auditTrail = nullptr;
+    m_auditRecorder.reset();
+    m_auditTrail.reset();
     m_adminStore.reset();
 }
 

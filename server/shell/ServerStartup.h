@@ -22,6 +22,12 @@
 namespace warden {
 
 class AdminStore;
+class AuditRecorder;
+class AuditRetention;
+class AuditTrail;
+class HashingPool;
+class LoginFlow;
+class LoginThrottle;
 class DeptOrdering;
 
 enum class StartResult {
@@ -80,6 +86,12 @@ class ServerStartup {
     DirectoryFactory m_factory;
     ServerConfig m_config;
     std::unique_ptr<AdminStore> m_adminStore;
+    std::unique_ptr<AuditTrail> m_auditTrail;
+    std::unique_ptr<AuditRecorder> m_auditRecorder;
+    std::unique_ptr<AuditRetention> m_auditRetention;
+    std::unique_ptr<LoginThrottle> m_throttle;
+    std::unique_ptr<HashingPool> m_hashingPool;
+    std::unique_ptr<LoginFlow> m_loginFlow;
     std::unique_ptr<DeptOrdering> m_ordering;
     ImService m_im;
     std::shared_ptr<ImRoot> m_root;

@@ -14,6 +14,7 @@
 #include <QRegularExpressionValidator>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "server/shell/PortKeyFilter.h"
 #include "server/shell/StderrView.h"
@@ -146,7 +147,21 @@ void ServerWindow::ShowRequestError(const std::string& text, const std::string& 
     // Called from a request worker: the box is shown later, on the window's
     // thread, and the worker goes on at once.
     QMetaObject::invokeMethod(
-        this, [this, text] { ShowMessage(text, kServerTitle, MessageIcon::kError); },
+        this,
+        [this, text] {
+            if (m_errorShowing) {
+                ++m_errorsWhileShowing;
+                return;
+            }
+            m_errorShowing = true;
+            ShowMessage(text, kServerTitle, MessageIcon::kError);
+            while (m_errorsWhileShowing > 0) {
+                const int more = std::exchange(m_errorsWhileShowing, 0);
+                ShowMessage("另有" + std::to_string(more) + "个错误，详见错误输出", kServerTitle,
+                            MessageIcon::kError);
+            }
+            m_errorShowing = false;
+        },
         Qt::QueuedConnection);
 }
 

@@ -63,6 +63,10 @@ class ServerWindow : public QDialog, public StartupView {
     QLineEdit* m_listenPort;
     QPushButton* m_start;
     QPushButton* m_exit;
+    // While a request error's box is open, later ones are only counted and
+    // summed up in one box after it: a burst must not stack boxes.
+    bool m_errorShowing = false;
+    int m_errorsWhileShowing = 0;
     QSystemTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
 };

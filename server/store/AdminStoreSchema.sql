@@ -29,3 +29,23 @@ VALUES ('admin', 'admin', NULL, '1');
 -- cleared once the file holds them; a value left by a crash is written to the
 -- file at the next start.
 ALTER TABLE vex_2nd_admins ADD COLUMN pending_roles TEXT;
+
+-- step: table warden_audit
+-- The audit trail: one row per login, change and refusal, never updated; the
+-- only removal is the retention prune by time. Times are UTC text
+-- "YYYY-MM-DDTHH:MM:SS.mmmZ", so text order is time order; pages are read
+-- newest first on (audit_time, audit_id), which the indexes serve.
+CREATE TABLE warden_audit (
+    audit_id     BIGINT NOT NULL PRIMARY KEY,
+    audit_time   VARCHAR(24) NOT NULL,
+    account_name TEXT NOT NULL,
+    admin_level  TEXT NOT NULL,
+    peer_address TEXT NOT NULL,
+    peer_port    INTEGER NOT NULL,
+    request_name TEXT NOT NULL,
+    target       TEXT NOT NULL,
+    outcome      TEXT NOT NULL,
+    detail       TEXT NOT NULL
+);
+CREATE INDEX warden_audit_by_time ON warden_audit(audit_time, audit_id);
+CREATE INDEX warden_audit_by_account ON warden_audit(account_name, audit_time, audit_id);

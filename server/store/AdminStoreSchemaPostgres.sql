@@ -33,3 +33,23 @@ VALUES ('admin', 'admin', NULL, '1');
 -- cleared once the file holds them; a value left by a crash is written to the
 -- file at the next start.
 ALTER TABLE vex_2nd_admins ADD COLUMN pending_roles text;
+
+-- step: table warden_audit
+-- The audit trail: one row per login, change and refusal, never updated; the
+-- only removal is the retention prune by time. Times are UTC text
+-- "YYYY-MM-DDTHH:MM:SS.mmmZ", so text order is time order; pages are read
+-- newest first on (audit_time, audit_id), which the indexes serve.
+CREATE TABLE warden_audit (
+    audit_id     bigint NOT NULL PRIMARY KEY,
+    audit_time   varchar(24) COLLATE "C" NOT NULL,
+    account_name text NOT NULL,
+    admin_level  text NOT NULL,
+    peer_address text NOT NULL,
+    peer_port    integer NOT NULL,
+    request_name text NOT NULL,
+    target       text NOT NULL,
+    outcome      text NOT NULL,
+    detail       text NOT NULL
+);
+CREATE INDEX warden_audit_by_time ON warden_audit(audit_time, audit_id);
+CREATE INDEX warden_audit_by_account ON warden_audit(account_name, audit_time, audit_id);

@@ -167,7 +167,9 @@ TEST(ConsoleTransportTest, ReplyAwaitedInsideAWaitIsRefusedNotInterleaved) {
         }
         void WaitEnds() override {}
     } reentrant;
-    Fixture f([](const std::string&) { return FakeServer::Reply("outer", 50); });
+    // Late enough that the wait is seen even when a loaded machine holds the
+    // console's thread back for a while.
+    Fixture f([](const std::string&) { return FakeServer::Reply("outer", 500); });
     reentrant.transport = &f.transport;
     f.transport.SetWaitObserver(&reentrant);
     EXPECT_FALSE(f.transport.Busy());

@@ -146,7 +146,8 @@ TEST_F(MainWindowWidgetTest, MenusFollowTheLevelAndDialogsWithoutAnOpenerAreDisa
     QMenu* operations = window->findChild<QMenu*>("operationsMenu");
     ASSERT_NE(operations, nullptr);
     EXPECT_EQ(Texts(operations->actions()),
-              (QStringList{Q("分级管理员管理"), "-", Q("修改管理员密码"), "-", Q("角色管理")}));
+              (QStringList{Q("分级管理员管理"), "-", Q("修改管理员密码"), "-", Q("角色管理"), "-",
+                           Q("操作日志")}));
     EXPECT_EQ(Texts(window->findChild<QMenu*>("deptMenu")->actions()),
               (QStringList{Q("添加部门"), Q("删除部门"), Q("更改部门"), Q("修改部门顺序"), "-",
                            Q("添加用户")}));

@@ -27,7 +27,9 @@ TEST_F(QuickAnswerTest, AnswersAtOnceOnlyWithoutBackEndsAndAsAWorkerWould) {
         {LoginLevel::kNone, "LoginCheck.asp?username=a`password=b`ver=1.5", false},
         {LoginLevel::kSuper, "NoSuchRequest.asp?username=wang", true},  // no reply
         {LoginLevel::kSuper, "GetUserBInfo.asp?username=wang", false},
-        {LoginLevel::kSuper, "DeptAdd.asp?parentdept=`deptid=" + std::string(65, 'x'), true},
+        {LoginLevel::kNone, "DeptAdd.asp?parentdept=`deptid=新部门", true},  // login required
+        // Changes are audited, also when refused.
+        {LoginLevel::kSuper, "DeptAdd.asp?parentdept=`deptid=" + std::string(65, 'x'), false},
         {LoginLevel::kSuper, "DeptAdd.asp?parentdept=`deptid=新部门", false},
     };
     for (const Case& c : cases) {

@@ -335,7 +335,12 @@ TEST_F(EngineTest, RequestsInPiecesAreExecutedWholeOrNotAtAll) {
                 EXPECT_EQ(m_processed, 0) << c.name;
                 break;
             case PiecesCase::kClosed:
-                EXPECT_EQ(status, FrameStatus::kClosed) << c.name;
+                // Bytes the writer still sends after the close make the
+                // server's side answer with a reset, which the reader may
+                // see instead of the orderly end.
+                EXPECT_TRUE(status == FrameStatus::kClosed || status == FrameStatus::kError)
+                    << c.name;
+                EXPECT_EQ(reply, "") << c.name;
                 EXPECT_EQ(m_processed, 0) << c.name;
                 break;
         }

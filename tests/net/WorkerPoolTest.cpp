@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <vector>
 
 #include "server/net/WorkerPool.h"
 
@@ -33,6 +35,21 @@ TEST(WorkerPoolTest, RefusesWorkAfterShutdown) {
     pool.Shutdown();
     EXPECT_FALSE(pool.Submit([] {}));
     pool.Shutdown();  // idempotent
+}
+
+TEST(WorkerPoolTest, UrgentTasksOvertakeTheQueuedOthers) {
+    std::vector<int> order;
+    std::promise<void> release;
+    {
+        WorkerPool pool(1);
+        std::shared_future<void> gate = release.get_future().share();
+        pool.Submit([gate] { gate.wait(); });  // holds the only thread
+        pool.Submit([&] { order.push_back(1); });
+        pool.Submit([&] { order.push_back(2); });
+        pool.Submit([&] { order.push_back(3); }, WorkerPool::Priority::kUrgent);
+        release.set_value();
+    }  // runs what is queued, then joins
+    EXPECT_EQ(order, (std::vector<int>{3, 1, 2}));
 }
 
 }  // namespace

@@ -45,6 +45,20 @@ TEST_F(ServerConfigTest, SectionsAndKeysIgnoreCaseAndBadNumbersKeepDefaults) {
     EXPECT_FALSE(c.requireLogin);
 }
 
+TEST_F(ServerConfigTest, ThrottleAndAuditSettingsTakeZeroOnlyWhereItMeansSomething) {
+    Write(
+        "[SECURITY]\nLOGIN_FAILURES=0\nLOCKOUT_SECONDS=60\nHASH_THREADS=4\nHASH_QUEUE=x\n"
+        "[audit]\nkeep_days=0\n");
+    ServerConfig c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.loginFailures, 5) << "a lock after no failure at all would lock everybody";
+    EXPECT_EQ(c.lockoutSeconds, 60);
+    EXPECT_EQ(c.hashThreads, 4u);
+    EXPECT_EQ(c.hashQueue, ServerConfig{}.hashQueue);
+    EXPECT_EQ(c.auditKeepDays, 0) << "0 keeps every entry";
+    Write("[AUDIT]\nKEEP_DAYS=-1\n");
+    EXPECT_EQ(LoadServerConfig(m_file).auditKeepDays, 365);
+}
+
 TEST_F(ServerConfigTest, ConnectionLimitsAreReadWithSaneFloors) {
     const ServerConfig defaults;
     EXPECT_EQ(defaults.maxConnections, 1000u);

@@ -2,6 +2,8 @@
 // name, clicks reaching the logic, focus and closing as the logic says.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -17,6 +19,7 @@
 
 #include "console/core/MainWindow.h"
 #include "console/dialogs/AdminDialogs.h"
+#include "console/dialogs/AuditLogDialog.h"
 #include "console/dialogs/ChangePasswordDialog.h"
 #include "console/dialogs/ConsoleDialogs.h"
 #include "console/dialogs/DeptDialogs.h"
@@ -25,9 +28,12 @@
 #include "console/dialogs/UserDialogs.h"
 #include "tests/console/QtWidgetTestSupport.h"
 #include "tests/console/dialogs/DialogFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace warden::console::test {
 namespace {
+
+using warden::test::TempDir;
 
 void Click(QWidget& parent, const char* button) {
     QPushButton* target = Child<QPushButton>(parent, button);
@@ -383,6 +389,52 @@ TEST_F(DialogWidgetTest, AdminEditorLocksTheNameInUpdateModeAndDeletesWithTheDel
     EXPECT_TRUE(managed->item(0)->isSelected());
 }
 
+TEST_F(DialogWidgetTest, AuditLogFillsFromTheEventLoopSearchesAndExports) {
+    // 450 entries, served newest first a page at a time after the cursor.
+    m_transport.fallback = [](const std::string& request) -> std::string {
+        if (request.rfind("GetAuditLog.asp?", 0) != 0) return {};
+        int64_t before = 451;
+        if (auto at = request.find("`beforeid="); at != std::string::npos) {
+            before = std::stoll(request.substr(at + 10));
+        }
+        const bool onlyBob = request.find("`account=bob`") != std::string::npos;
+        std::vector<AuditRecord> page;
+        for (int64_t id = before - 1; id >= 1 && page.size() < 200 && !onlyBob; --id) {
+            page.push_back({id, "2024-05-01T08:00:00.000Z", "admin", "super", "10.0.0.1", 1,
+                            "DeptDelete.asp", "\\部门" + std::to_string(id), "info:删除部门成功",
+                            ""});
+        }
+        return FormatAuditLog(page);
+    };
+    AuditLogLogic logic(m_transport, m_sink);
+    AuditLogDialog dialog(logic);
+    dialog.show();
+    auto* entries = Child<QTreeView>(dialog, "entries");
+    EXPECT_EQ(entries->model()->rowCount(), 200) << "the first page comes with the window";
+    for (int i = 0; i < 100 && !logic.Complete(); ++i) QTest::qWait(5);
+    EXPECT_EQ(entries->model()->rowCount(), 450);
+    EXPECT_EQ(Child<QLabel>(dialog, "status")->text(), Q("共 450 条"));
+    EXPECT_EQ(entries->model()->index(0, 4).data().toString(), Q("删除部门"));
+
+    TempDir dir;
+    dialog.askExportFile = [&] { return QString::fromStdString((dir.Path() / "a.csv").string()); };
+    entries->selectionModel()->select(entries->model()->index(1, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    Click(dialog, "export");
+    std::ifstream csv(dir.Path() / "a.csv", std::ios::binary);
+    std::string header, line;
+    std::getline(csv, header);
+    std::getline(csv, line);
+    EXPECT_EQ(line.substr(0, 4), "2024");
+    EXPECT_NE(line.find("\\部门449,"), std::string::npos) << line;
+    EXPECT_FALSE(std::getline(csv, line)) << "only the selected row";
+
+    Child<QLineEdit>(dialog, "account")->setText("bob");
+    Click(dialog, "search");
+    EXPECT_EQ(entries->model()->rowCount(), 0);
+    EXPECT_EQ(Child<QLabel>(dialog, "status")->text(), Q("共 0 条"));
+}
+
 TEST_F(DialogWidgetTest, EveryMenuCommandHasItsDialog) {
     DialogRegistry registry;
     RegisterConsoleDialogs(registry);
@@ -391,7 +443,7 @@ TEST_F(DialogWidgetTest, EveryMenuCommandHasItsDialog) {
          {ConsoleCommand::kAddDept, ConsoleCommand::kChangeDept, ConsoleCommand::kOrderDept,
           ConsoleCommand::kAddUser, ConsoleCommand::kEditUser, ConsoleCommand::kMakeAdmin,
           ConsoleCommand::kManageAdmins, ConsoleCommand::kChangePassword,
-          ConsoleCommand::kManageRoles}) {
+          ConsoleCommand::kManageRoles, ConsoleCommand::kAuditLog}) {
         ASSERT_NE(window.CommandAction(command), nullptr);
         EXPECT_TRUE(window.CommandAction(command)->isEnabled()) << static_cast<int>(command);
     }

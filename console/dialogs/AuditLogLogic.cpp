@@ -1,0 +1,178 @@
+#include "console/dialogs/AuditLogLogic.h"
+
+#include <fstream>
+
+#include "console/core/ReplyMessage.h"
+#include "protocol/NameRules.h"
+#include "protocol/ParamKeys.h"
+#include "protocol/Replies.h"
+#include "protocol/RequestNames.h"
+
+namespace warden::console {
+
+namespace {
+
+constexpr const char kCaptionPrompt[] = "提示";
+constexpr const char kUncarriable[] = "查询条件中不能含有字符 ` 和 ?";
+constexpr const char kNotSaved[] = "保存文件失败";
+
+struct Label {
+    std::string_view key;
+    const char* text;
+};
+
+constexpr Label kActions[] = {
+    {req::kLoginCheck, "登录"},
+    {req::kChangePwd, "修改密码"},
+    {req::kDeptAdd, "添加部门"},
+    {req::kDeptDelete, "删除部门"},
+    {req::kDeptChange, "修改部门"},
+    {req::kSetDeptOrder, "修改部门顺序"},
+    {req::kUserAdd, "添加/修改用户"},
+    {req::kUserDelete, "删除用户"},
+    {req::kRoleAdmin, "角色管理"},
+    {req::kUpdateRoleRight, "修改角色权限"},
+    {req::kSaveAdminDepts, "设置分级管理员"},
+    {req::kDeleteAdmin, "删除分级管理员"},
+};
+
+constexpr Label kLevels[] = {
+    {audit_level::kSuper, "超级管理员"},
+    {audit_level::kSecond, "分级管理员"},
+    {audit_level::kUser, "普通用户"},
+    {audit_level::kNone, "未登录"},
+};
+
+std::string Find(const Label* begin, const Label* end, std::string_view key) {
+    for (const Label* l = begin; l != end; ++l) {
+        if (l->key == key) return l->text;
+    }
+    return std::string(key);
+}
+
+// One CSV field. A value a spreadsheet would run as a formula (an account
+// name sent in a failed login is anybody's text) is prefixed with "'".
+std::string CsvField(std::string_view value) {
+    std::string text(value);
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos) {
+        text.insert(0, "'");
+    }
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string AuditActionLabel(std::string_view request) {
+    return Find(std::begin(kActions), std::end(kActions), request);
+}
+
+std::string AuditLevelLabel(std::string_view level) {
+    return Find(std::begin(kLevels), std::end(kLevels), level);
+}
+
+AuditLogLogic::AuditLogLogic(Transport& transport, MessageSink& sink)
+    : m_transport(transport), m_sink(sink) {}
+
+bool AuditLogLogic::Search(AuditQuery query) {
+    for (const std::string* value : {&query.from, &query.to, &query.account, &query.target}) {
+        if (!IsCarriableValue(*value)) {
+            m_sink.ShowMessage(MessageIcon::kInformation, kCaptionPrompt, kUncarriable);
+            return false;
+        }
+    }
+    if (m_observer.beginReset) m_observer.beginReset();
+    m_query = std::move(query);
+    m_rows.clear();
+    m_complete = false;
+    m_wanted = kBatch;
+    if (m_observer.endReset) m_observer.endReset();
+    return ReadPage();
+}
+
+bool AuditLogLogic::LoadNextPage() {
+    if (m_transport.Busy()) return !m_complete;
+    if (m_complete || static_cast<int>(m_rows.size()) >= m_wanted) return false;
+    ReadPage();
+    return !m_complete && static_cast<int>(m_rows.size()) < m_wanted;
+}
+
+bool AuditLogLogic::ReadPage() {
+    std::string params = std::string(key::kFrom) + "=" + m_query.from + "`" + key::kTo + "=" +
+                         m_query.to + "`" + key::kAccount + "=" + m_query.account + "`" +
+                         key::kTarget + "=" + m_query.target + "`" + key::kCount + "=" +
+                         std::to_string(kPageSize);
+    if (!m_rows.empty()) {
+        // The page continues after the last entry shown.
+        params += std::string("`") + key::kBeforeTime + "=" + m_rows.back().time + "`" +
+                  key::kBeforeId + "=" + std::to_string(m_rows.back().id);
+    }
+    const std::string reply = m_transport.SendRequest(req::kGetAuditLog, params);
+    // Entries quote reply texts, "error:" among them: only a reply that
+    // begins with it is a refusal.
+    if (reply.empty() || reply.starts_with(reply::kErrorPrefix)) {
+        // No reply: the transport has said why. A refusal: show it.
+        ShowReplyMessage(m_sink, reply);
+        m_complete = true;
+        return false;
+    }
+    std::vector<AuditRecord> page = ParseAuditLog(reply);
+    if (static_cast<int>(page.size()) < kPageSize) m_complete = true;
+    if (page.empty()) return true;
+    const int first = static_cast<int>(m_rows.size());
+    if (m_observer.beginAppend)
+        m_observer.beginAppend(first, first + static_cast<int>(page.size()) - 1);
+    m_rows.insert(m_rows.end(), std::make_move_iterator(page.begin()),
+                  std::make_move_iterator(page.end()));
+    if (m_observer.endAppend) m_observer.endAppend();
+    return true;
+}
+
+std::string AuditLogLogic::Csv(const std::vector<int>& rows) const {
+    std::string out = "时间(UTC),帐号,级别,地址,端口,操作,请求,对象,结果,详情\r\n";
+    auto line = [&](const AuditRecord& r) {
+        const std::string fields[] = {r.time,
+                                      r.account,
+                                      AuditLevelLabel(r.level),
+                                      r.address,
+                                      std::to_string(r.port),
+                                      AuditActionLabel(r.request),
+                                      r.request,
+                                      r.target,
+                                      r.outcome,
+                                      r.detail};
+        for (size_t i = 0; i < std::size(fields); ++i) {
+            if (i > 0) out += ',';
+            out += CsvField(fields[i]);
+        }
+        out += "\r\n";
+    };
+    if (rows.empty()) {
+        for (const AuditRecord& r : m_rows) line(r);
+    } else {
+        for (int row : rows) {
+            if (row >= 0 && row < static_cast<int>(m_rows.size()))
+                line(m_rows[static_cast<size_t>(row)]);
+        }
+    }
+    return out;
+}
+
+bool AuditLogLogic::ExportCsv(const std::filesystem::path& file, const std::vector<int>& rows) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << "\xEF\xBB\xBF" << Csv(rows);
+    out.close();
+    if (!out) {
+        m_sink.ShowMessage(MessageIcon::kError, "错误",
+                           std::string(kNotSaved) + ": " + file.string());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace warden::console

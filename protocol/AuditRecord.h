@@ -1,0 +1,57 @@
+// One entry of the audit trail, and how a page of entries travels in the
+// reply of "GetAuditLog.asp". Shared by the server (which writes the reply)
+// and the console (which reads it).
+//
+// Reply format: " " when no entry matches; otherwise one line per entry,
+// lines separated by "\n", newest first. A line is fields "key:value"
+// separated by "|", in this order: id, time, account, level, address, port,
+// request, target, outcome, detail. Every field carries its key, so an empty
+// value still leaves a piece that SplitList keeps, and a reader looks fields
+// up by key (an unknown key is skipped). Nothing is escaped on the wire, so
+// inside a value "|" is sent as "｜" (fullwidth, which GBK carries) and every
+// control character as a space; the value after the first ":" is taken whole.
+//
+// Thread-safety: no state.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace warden {
+
+// Who an entry's account was when the request ran.
+namespace audit_level {
+inline constexpr const char kSuper[] = "super";    // the super administrator
+inline constexpr const char kSecond[] = "second";  // a second-level administrator
+inline constexpr const char kUser[] = "user";      // a directory user without an admin row
+inline constexpr const char kNone[] = "none";      // not logged in
+}  // namespace audit_level
+
+struct AuditRecord {
+    int64_t id = 0;
+    std::string time;  // UTC, "YYYY-MM-DDTHH:MM:SS.mmmZ"
+    std::string account;
+    std::string level;  // one of audit_level
+    std::string address;
+    int port = 0;
+    std::string request;  // the request name as the table spells it
+    std::string target;   // department path, account or role the request is about
+    std::string outcome;  // the reply text
+    std::string detail;   // the other parameters (never a password) or a note
+
+    bool operator==(const AuditRecord&) const = default;
+};
+
+// The reply for a page of entries.
+std::string FormatAuditLog(const std::vector<AuditRecord>& records);
+
+// The entries of a reply of FormatAuditLog; no entries for " ".
+std::vector<AuditRecord> ParseAuditLog(std::string_view reply);
+
+// `value` with "|" replaced by "｜" and control characters by spaces, as a
+// value travels in the reply.
+std::string AuditWireValue(std::string_view value);
+
+}  // namespace warden

@@ -1,0 +1,128 @@
+#include "server/dispatch/LoginFlow.h"
+
+#include <memory>
+
+#include "protocol/ParamKeys.h"
+#include "protocol/Replies.h"
+#include "protocol/RequestNames.h"
+#include "server/dispatch/AdminHandlers.h"
+#include "server/dispatch/Dispatcher.h"
+#include "server/dispatch/HashingPool.h"
+
+namespace warden {
+
+namespace {
+
+using Clock = LoginThrottle::Clock;
+
+std::string Seconds(Clock::duration d) {
+    return std::to_string(std::chrono::ceil<std::chrono::seconds>(d).count());
+}
+
+const char* LockName(LoginThrottle::Lock lock) {
+    return lock == LoginThrottle::Lock::kAccount ? "账号" : "地址";
+}
+
+// Runs the login's handler as the dispatcher would: a failure it does not
+// handle is the general error.
+std::string RunHandler(const Handler& handler, const ParamMap& params, Session& session,
+                       Services& services) {
+    try {
+        RequestContext context{params, session, services, nullptr};
+        return handler(context);
+    } catch (...) {
+        return reply::kGeneralError;
+    }
+}
+
+}  // namespace
+
+LoginFlow::LoginFlow(LoginThrottle& throttle, HashingPool& pool, AuditRecorder* audit)
+    : m_throttle(throttle), m_pool(pool), m_audit(audit) {}
+
+bool LoginFlow::SampleRefusal(int64_t& quiet) {
+    std::lock_guard lock(m_sampleMutex);
+    const auto now = Clock::now();
+    if (now - m_lastSample < std::chrono::seconds(1)) {
+        ++m_quiet;
+        return false;
+    }
+    m_lastSample = now;
+    quiet = m_quiet;
+    m_quiet = 0;
+    return true;
+}
+
+void LoginFlow::Record(const ParamMap& params, const Session& session, const Services& services,
+                       const Peer& peer, const std::string& reply, bool granted,
+                       const std::string& note) {
+    if (!m_audit) return;
+    try {
+        AuditRecord record = MakeAuditRecord(
+            req::kLoginCheck, params, GetParam(params, key::kUsername),
+            granted ? AuditLevelOf(Standing::kUnchecked, session, services) : audit_level::kNone,
+            peer, reply);
+        if (!note.empty()) record.detail += (record.detail.empty() ? "" : "; ") + note;
+        m_audit->Write(std::move(record));
+    } catch (const std::exception&) {
+        // Only an allocation can fail here; the reply still goes.
+    }
+}
+
+void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, Services& services,
+                    const Peer& peer, ReplySink sink) {
+    auto shared = std::make_shared<const ParamMap>(std::move(params));
+    const std::string user = GetParam(*shared, key::kUsername);
+
+    // Refusals that check no password are answered here; their entries are
+    // sampled, since nothing bounds how fast they come.
+    auto refuseUnchecked = [&](const std::string& reply, const std::string& why) {
+        int64_t quiet = 0;
+        if (SampleRefusal(quiet)) {
+            std::string note = why;
+            if (quiet > 0) note += "; 此前另有" + std::to_string(quiet) + "次同类拒绝未单独记录";
+            Record(*shared, session, services, peer, reply, false, note);
+        }
+        SendReply(sink, reply);
+    };
+
+    if (GetParam(*shared, key::kVer) != reply::kProtocolVersion) {
+        refuseUnchecked(RunHandler(handler, *shared, session, services), "版本不符,未校验密码");
+        return;
+    }
+    const LoginThrottle::Verdict verdict = m_throttle.Check(user, peer.address, Clock::now());
+    if (verdict.lock != LoginThrottle::Lock::kNone) {
+        // The normal failure text: a lock must not tell whether the password was right.
+        const std::string reply = LoginFailedReply(user);
+        if (verdict.firstRefusal) {
+            Record(*shared, session, services, peer, reply, false,
+                   std::string(LockName(verdict.lock)) + "锁定中(还剩" +
+                       Seconds(verdict.remaining) + "秒),未校验密码;锁定期间的其余尝试不单独记录");
+        }
+        SendReply(sink, reply);
+        return;
+    }
+
+    auto check = [this, &handler, shared, &session, &services, peer, sink, user] {
+        const std::string reply = RunHandler(handler, *shared, session, services);
+        const bool granted = reply.starts_with("success");
+        std::string note;
+        if (granted) {
+            m_throttle.RecordSuccess(user, peer.address);
+        } else if (reply == LoginFailedReply(user)) {
+            // A wrong password, not a directory that failed to answer.
+            const LoginThrottle::Failure failure =
+                m_throttle.RecordFailure(user, peer.address, Clock::now());
+            note = "连续失败" + std::to_string(failure.failures) + "次";
+            if (failure.lock != LoginThrottle::Lock::kNone) {
+                note += std::string(";") + LockName(failure.lock) + "锁定" +
+                        Seconds(failure.lockFor) + "秒";
+            }
+        }
+        Record(*shared, session, services, peer, reply, granted, note);
+        SendReply(sink, reply);
+    };
+    if (!m_pool.TrySubmit(std::move(check))) refuseUnchecked(kLoginBusy, "服务器繁忙,未校验密码");
+}
+
+}  // namespace warden
