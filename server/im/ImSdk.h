@@ -7,7 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace warden {
 
@@ -58,6 +60,13 @@ class ImDeptManager {
     virtual std::string GetChildDepts(const std::string& path) = 0;
     // <Users><User Name="…"/>…</Users>
     virtual std::string GetDeptUsers(const std::string& path) = 0;
+    // The same accounts as a list, when the directory offers one without
+    // the XML (a large department's list costs more to write and read as XML
+    // than to look up); nullopt when it does not.
+    virtual std::optional<std::vector<std::string>> ListDeptUsers(const std::string& path) {
+        (void)path;
+        return std::nullopt;
+    }
     // <Departments> naming each department by its full path without the leading "\"
     virtual std::string GetUserDepts(const std::string& user) = 0;
 };

@@ -47,14 +47,44 @@ class PlainUsers : public ImUserManager {
     ImUserManager& m_inner;
 };
 
+// Lists a department's users the plain way, as XML.
+class PlainDepts : public ImDeptManager {
+  public:
+    explicit PlainDepts(ImDeptManager& inner) : m_inner(inner) {}
+    int AddDept(const std::string& n, const std::string& p) override {
+        return m_inner.AddDept(n, p);
+    }
+    bool IsDeptExist(const std::string& p) override { return m_inner.IsDeptExist(p); }
+    int DeleteDept(const std::string& p, int f) override { return m_inner.DeleteDept(p, f); }
+    void ChangeDeptName(const std::string& p, const std::string& n) override {
+        m_inner.ChangeDeptName(p, n);
+    }
+    void MoveDept(const std::string& p, const std::string& n) override { m_inner.MoveDept(p, n); }
+    void RemoveUserFromDept(const std::string& u, const std::string& p) override {
+        m_inner.RemoveUserFromDept(u, p);
+    }
+    void AddUserToDept(const std::string& u, const std::string& s, const std::string& t,
+                       int copy) override {
+        m_inner.AddUserToDept(u, s, t, copy);
+    }
+    std::string GetChildDepts(const std::string& p) override { return m_inner.GetChildDepts(p); }
+    std::string GetDeptUsers(const std::string& p) override { return m_inner.GetDeptUsers(p); }
+    std::string GetUserDepts(const std::string& u) override { return m_inner.GetUserDepts(u); }
+
+  private:
+    ImDeptManager& m_inner;
+};
+
 class PlainRoot : public ImRoot {
   public:
     explicit PlainRoot(std::shared_ptr<ImRoot> inner)
-        : m_inner(std::move(inner)), m_users(m_inner->GetUserManager()) {}
+        : m_inner(std::move(inner)),
+          m_depts(m_inner->GetDeptManager()),
+          m_users(m_inner->GetUserManager()) {}
     std::unique_ptr<ImUnitOfWork> BeginUnitOfWork() override { return m_inner->BeginUnitOfWork(); }
     void SetServerAddress(const std::string& a) override { m_inner->SetServerAddress(a); }
     void SetServerPort(int p) override { m_inner->SetServerPort(p); }
-    ImDeptManager& GetDeptManager() override { return m_inner->GetDeptManager(); }
+    ImDeptManager& GetDeptManager() override { return m_depts; }
     ImUserManager& GetUserManager() override { return m_users; }
     ImRoleManager& GetRoleManager() override { return m_inner->GetRoleManager(); }
     ImApplication& GetApplication() override { return m_inner->GetApplication(); }
@@ -65,6 +95,7 @@ class PlainRoot : public ImRoot {
 
   private:
     std::shared_ptr<ImRoot> m_inner;
+    PlainDepts m_depts;
     PlainUsers m_users;
 };
 
@@ -116,6 +147,8 @@ TEST(ReplyEqualityTest, QuickAndPlainReadsGiveTheSameReplies) {
         "GetDeptUsers.asp?deptId=" + summary.bigDepartment,
         "GetDeptUsers.asp?deptId=" + summary.smallDepartment,
         "GetChildDepts.asp?deptId=" + summary.parentWithChildren,
+        "GetDeptUsers.asp?deptId=\\no such department",
+        "GetDeptUsers.asp?deptId=" + summary.parentWithChildren,  // no users of its own
         "GetUserBInfo.asp?username=nobody",
         "GetUserBInfo.asp?username=" + odd,
     };
