@@ -10,6 +10,8 @@
 #include <atomic>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 #include "protocol/Framing.h"
 
@@ -31,11 +33,25 @@ int Connect(int port) {
     throw std::runtime_error("cannot connect to port " + std::to_string(port));
 }
 
-bool Exchange(int fd, const std::string& request, std::string& reply) {
+using Clock = std::chrono::steady_clock;
+
+bool Exchange(int fd, const std::string& request, std::string& reply,
+              Clock::time_point* lastByte = nullptr) {
     if (!WriteMessage(fd, request)) return false;
     FrameOptions options;
     options.maxBytes = 64 << 20;
-    return ReadMessage(fd, reply, options) == FrameStatus::kComplete;
+    return ReadMessage(fd, reply, options, lastByte) == FrameStatus::kComplete;
+}
+
+double Milliseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The median and the 99th percentile of `all`, which it sorts.
+std::pair<double, double> Percentiles(std::vector<double>& all) {
+    if (all.empty()) return {0, 0};
+    std::sort(all.begin(), all.end());
+    return {all[all.size() / 2], all[std::min(all.size() - 1, all.size() * 99 / 100)]};
 }
 
 }  // namespace
@@ -70,6 +86,7 @@ LoadResult RunLoad(const LoadSpec& spec, const Connections& connections) {
     if (!Exchange(fds[0], spec.request, expected)) throw std::runtime_error("no reply");
 
     std::vector<std::vector<double>> latencies(fds.size());
+    std::vector<std::vector<double>> lastBytes(fds.size());
     std::atomic<size_t> failures{0};
     std::atomic<bool> go{false};
     const auto start = std::chrono::steady_clock::now();
@@ -80,16 +97,20 @@ LoadResult RunLoad(const LoadSpec& spec, const Connections& connections) {
             while (!go) std::this_thread::yield();
             std::string reply;
             auto& mine = latencies[i];
+            auto& mineLast = lastBytes[i];
             mine.reserve(1 << 16);
-            while (std::chrono::steady_clock::now() < deadline) {
-                auto t0 = std::chrono::steady_clock::now();
-                bool ok = Exchange(fds[i], spec.request, reply);
-                auto t1 = std::chrono::steady_clock::now();
+            mineLast.reserve(1 << 16);
+            while (Clock::now() < deadline) {
+                Clock::time_point last;
+                auto t0 = Clock::now();
+                bool ok = Exchange(fds[i], spec.request, reply, &last);
+                auto t1 = Clock::now();
                 if (!ok || reply != expected) {
                     ++failures;
                     if (!ok) break;
                 }
-                mine.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+                mine.push_back(Milliseconds(t1 - t0));
+                mineLast.push_back(Milliseconds(last - t0));
             }
         });
     }
@@ -99,15 +120,15 @@ LoadResult RunLoad(const LoadSpec& spec, const Connections& connections) {
 
     std::vector<double> all;
     for (auto& v : latencies) all.insert(all.end(), v.begin(), v.end());
-    std::sort(all.begin(), all.end());
+    std::vector<double> allLast;
+    for (auto& v : lastBytes) allLast.insert(allLast.end(), v.begin(), v.end());
     LoadResult result;
     result.requests = all.size();
     result.failures = failures;
+    result.replyBytes = expected.size();
     result.seconds = std::chrono::duration<double>(end - start).count();
-    if (!all.empty()) {
-        result.p50Ms = all[all.size() / 2];
-        result.p99Ms = all[std::min(all.size() - 1, all.size() * 99 / 100)];
-    }
+    std::tie(result.p50Ms, result.p99Ms) = Percentiles(all);
+    std::tie(result.lastByteP50Ms, result.lastByteP99Ms) = Percentiles(allLast);
     return result;
 }
 

@@ -14,6 +14,12 @@ struct LoadResult {
     double seconds = 0;
     double p50Ms = 0;
     double p99Ms = 0;
+    // From the request's first byte sent to the reply's last byte received:
+    // what the server controls. The latencies above also hold the reader's
+    // quiet wait that ends a reply longer than one piece.
+    double lastByteP50Ms = 0;
+    double lastByteP99Ms = 0;
+    size_t replyBytes = 0;  // of the first reply
     double Throughput() const { return seconds > 0 ? requests / seconds : 0; }
 };
 

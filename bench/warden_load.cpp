@@ -4,11 +4,13 @@
 //   warden-load --port 8800 [--request 'GetUserBInfo.asp?username=u1']
 //               [--conns 1,8,64,256] [--seconds 3] [--no-login]
 //               [--user admin] [--password admin]
-//               [--compare-user NAME --compare-password PW [--rounds 4]
-//                [--server-pid PID]]
+//               [--server-pid PID]
+//               [--compare-user NAME --compare-password PW [--rounds 4]]
 //
 // Prints, per connection count, throughput and p50/p99 latency for the echo
-// baseline and for the server, and the server-to-baseline throughput ratio.
+// baseline and for the server, and the server-to-baseline throughput ratio;
+// for a reply longer than one piece also the time to its last byte (the
+// latencies include the reader's quiet wait that ends such a reply).
 // Every connection logs in as --user first (unless --no-login). With
 // --compare-user the same request is also sent from that account's sessions
 // in the same run, in --rounds alternating slices of the time (the order
@@ -16,8 +18,8 @@
 // the throughput of the first account relative to the second is printed:
 // what the login (for example a second-level administrator's delegation
 // check) costs. With --server-pid the server's processor time per request is
-// printed for both accounts as well: a figure that other programs on a busy
-// machine disturb far less than throughput.
+// printed (for both accounts when comparing): a figure that other programs
+// on a busy machine disturb far less than throughput.
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +33,7 @@
 
 #include "bench/EchoServer.h"
 #include "bench/LoadGenerator.h"
+#include "protocol/Framing.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/SplitList.h"
 
@@ -194,7 +197,15 @@ int main(int argc, char** argv) {
         bench::LoadResult other;
         std::string cpuNote;
         if (!comparing) {
-            server = bench::RunLoad(spec);
+            const bench::Connections connections(spec);
+            const double before = serverPid ? CpuSecondsOf(serverPid) : 0;
+            server = bench::RunLoad(spec, connections);
+            if (serverPid && server.requests) {
+                cpuNote =
+                    "  server cpu per request: " +
+                    std::to_string((CpuSecondsOf(serverPid) - before) * 1e6 / server.requests) +
+                    " us";
+            }
         } else {
             bench::LoadSpec compare = spec;
             compare.setup = {*gbkCompare};
@@ -235,6 +246,12 @@ int main(int argc, char** argv) {
                         other.p99Ms, server.Throughput() / other.Throughput());
         }
         std::printf("%s\n", server.failures || other.failures ? "  (failures!)" : "");
+        if (server.replyBytes >= kFramePiece) {
+            // The reader waits a quiet grace period before a long reply is
+            // whole; the server has sent it by its last byte.
+            std::printf("       | reply of %zu bytes, to its last byte: p50 %.3f ms, p99 %.3f ms\n",
+                        server.replyBytes, server.lastByteP50Ms, server.lastByteP99Ms);
+        }
         if (!cpuNote.empty()) std::printf("%s\n", cpuNote.c_str());
         std::fflush(stdout);
     }

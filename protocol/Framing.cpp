@@ -44,7 +44,8 @@ int MsUntil(Clock::time_point deadline) {
 }
 
 // Feeds `frame` from `fd` until the message is whole or lost.
-FrameStatus Finish(int fd, FrameAssembler& frame, std::string& message) {
+FrameStatus Finish(int fd, FrameAssembler& frame, std::string& message,
+                   Clock::time_point* lastByte = nullptr) {
     using State = FrameAssembler::State;
     char buffer[16 * kFramePiece];
     State state = frame.GetState();
@@ -65,6 +66,7 @@ FrameStatus Finish(int fd, FrameAssembler& frame, std::string& message) {
     }
     switch (state) {
         case State::kComplete:
+            if (lastByte) *lastByte = frame.LastArrival();
             message = frame.Take();
             return FrameStatus::kComplete;
         case State::kTooLarge:
@@ -81,6 +83,7 @@ FrameAssembler::State FrameAssembler::Add(std::string_view bytes, Clock::time_po
         m_bytes = std::string();
         return m_state = State::kTooLarge;
     }
+    m_last = now;
     if (m_state == State::kEmpty) {
         m_first = now;
         if (bytes.size() < kFramePiece) {
@@ -89,7 +92,6 @@ FrameAssembler::State FrameAssembler::Add(std::string_view bytes, Clock::time_po
         }
     }
     m_bytes.append(bytes);
-    m_last = now;
     return m_state = State::kArriving;
 }
 
@@ -121,7 +123,8 @@ void FrameAssembler::Reset() {
     m_state = State::kEmpty;
 }
 
-FrameStatus ReadMessage(int fd, std::string& message, const FrameOptions& options) {
+FrameStatus ReadMessage(int fd, std::string& message, const FrameOptions& options,
+                        Clock::time_point* lastByte) {
     message.clear();
     char buffer[kFramePiece];
     ssize_t n = ReadSome(fd, buffer, sizeof buffer);
@@ -129,7 +132,7 @@ FrameStatus ReadMessage(int fd, std::string& message, const FrameOptions& option
     if (n < 0) return FrameStatus::kError;
     FrameAssembler frame(options);
     frame.Add(std::string_view(buffer, static_cast<size_t>(n)), Clock::now());
-    return Finish(fd, frame, message);
+    return Finish(fd, frame, message, lastByte);
 }
 
 FrameStatus ReadRemainder(int fd, std::string& message, const FrameOptions& options) {

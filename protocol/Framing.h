@@ -66,6 +66,8 @@ class FrameAssembler {
 
     State GetState() const { return m_state; }
     size_t Size() const { return m_bytes.size(); }
+    // When the last bytes were added. REQUIRES: some were.
+    Clock::time_point LastArrival() const { return m_last; }
 
     // The whole message with the zero-byte rule applied, and a fresh start
     // (the buffer's memory goes with it). REQUIRES: the state is kComplete.
@@ -83,8 +85,11 @@ class FrameAssembler {
 };
 
 // Reads one message from blocking or non-blocking `fd`, waiting as long as it
-// takes for the first byte.
-FrameStatus ReadMessage(int fd, std::string& message, const FrameOptions& options = {});
+// takes for the first byte. `lastByte`, when given, gets the time the
+// message's last bytes were read (a long message is whole only a grace
+// period later).
+FrameStatus ReadMessage(int fd, std::string& message, const FrameOptions& options = {},
+                        FrameAssembler::Clock::time_point* lastByte = nullptr);
 
 // Reads the rest of a message whose first read, already in `message`, filled
 // a whole piece. For readers that wait for the first piece their own way.

@@ -176,21 +176,39 @@ std::string VexDeptManager::GetChildDepts(const std::string& path) {
     });
 }
 
+namespace {
+
+// Calls `visit` with each account of the department at `path`, in order.
+template <typename Visit>
+void ForEachDeptUser(Connection& db, const std::string& path, Visit&& visit) {
+    auto stmt = db.Prepare(
+        "SELECT u.Account FROM vex_dept_user m JOIN vex_user u ON u.UserID = m.UserID "
+        "WHERE m.DeptID = ? ORDER BY m.MemberID");
+    stmt.Bind(1, RequireDept(db, path, true));
+    while (stmt.Step()) visit(stmt.Text(0));
+}
+
+}  // namespace
+
 std::string VexDeptManager::GetDeptUsers(const std::string& path) {
     return m_db.Read([&](Connection& db) {
-        int64_t dept = RequireDept(db, path, true);
         std::string xml = "<Users>";
-        auto stmt = db.Prepare(
-            "SELECT u.Account FROM vex_dept_user m JOIN vex_user u ON u.UserID = m.UserID "
-            "WHERE m.DeptID = ? ORDER BY m.MemberID");
-        stmt.Bind(1, dept);
-        while (stmt.Step()) {
+        ForEachDeptUser(db, path, [&xml](const std::string& account) {
             xml += "<User Name=\"";
-            AppendXmlEscaped(xml, stmt.Text(0));
+            AppendXmlEscaped(xml, account);
             xml += "\"/>";
-        }
+        });
         xml += "</Users>";
         return xml;
+    });
+}
+
+std::optional<std::vector<std::string>> VexDeptManager::ListDeptUsers(const std::string& path) {
+    return m_db.Read([&](Connection& db) {
+        std::vector<std::string> accounts;
+        ForEachDeptUser(
+            db, path, [&accounts](std::string account) { accounts.push_back(std::move(account)); });
+        return std::optional<std::vector<std::string>>(std::move(accounts));
     });
 }
 

@@ -38,6 +38,7 @@ class VexDeptManager final : public ImDeptManager {
     std::string GetChildDepts(const std::string& path) override;
     // Users in the order they joined; the top level has none.
     std::string GetDeptUsers(const std::string& path) override;
+    std::optional<std::vector<std::string>> ListDeptUsers(const std::string& path) override;
     std::string GetUserDepts(const std::string& user) override;
 
   private:

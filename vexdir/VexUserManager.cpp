@@ -41,6 +41,19 @@ constexpr const char kDetailColumns[] =
     "SELECT Detail1, Detail2, Detail3, DetailText1, DetailText2, DetailText3, DetailText4, "
     "DetailText5, DetailText6, DetailText7, DetailText8, DetailText9, DetailText10, DetailLevel "
     "FROM vex_user WHERE UserID = ?";
+constexpr const char kRecordColumns[] =
+    "SELECT Detail1, Detail2, Detail3, DetailText1, DetailText2, DetailText3, DetailText4, "
+    "DetailText5, DetailText6, DetailText7, DetailText8, DetailText9, DetailText10, DetailLevel, "
+    "Name, Gender, Mobile, Email, Phone, Auth, Uin FROM vex_user WHERE UserID = ?";
+
+// The detail record in the first 14 columns of `stmt`'s row.
+UserDetail ReadDetail(const sqlite::Statement& stmt) {
+    UserDetail detail;
+    for (int i = 0; i < 3; ++i) detail.leading[i] = static_cast<int32_t>(stmt.Int(i));
+    for (int i = 0; i < 10; ++i) detail.texts[i] = stmt.Text(3 + i);
+    detail.trailing = static_cast<int32_t>(stmt.Int(13));
+    return detail;
+}
 
 }  // namespace
 
@@ -147,11 +160,25 @@ UserDetail VexUserManager::GetUserDetail(const std::string& user) {
         auto stmt = db.Prepare(kDetailColumns);
         stmt.Bind(1, RequireUser(db, user));
         stmt.Step();
-        UserDetail detail;
-        for (int i = 0; i < 3; ++i) detail.leading[i] = static_cast<int32_t>(stmt.Int(i));
-        for (int i = 0; i < 10; ++i) detail.texts[i] = stmt.Text(3 + i);
-        detail.trailing = static_cast<int32_t>(stmt.Int(13));
-        return detail;
+        return ReadDetail(stmt);
+    });
+}
+
+UserRecord VexUserManager::GetUserRecord(const std::string& user) {
+    return m_db.Read([&](Connection& db) {
+        auto stmt = db.Prepare(kRecordColumns);
+        stmt.Bind(1, RequireUser(db, user));
+        stmt.Step();
+        UserRecord record;
+        record.detail = ReadDetail(stmt);
+        record.basic.name = stmt.Text(14);
+        record.basic.gender = static_cast<int>(stmt.Int(15));
+        record.basic.mobile = stmt.Text(16);
+        record.basic.email = stmt.Text(17);
+        record.basic.phone = stmt.Text(18);
+        record.basic.auth = static_cast<int32_t>(stmt.Int(19));
+        record.uin = stmt.Int(20);
+        return record;
     });
 }
 

@@ -31,6 +31,7 @@ class VexUserManager final : public ImUserManager {
                           const std::string& phone, int32_t auth) override;
     int64_t GetUserUin(const std::string& user) override;
     UserDetail GetUserDetail(const std::string& user) override;
+    UserRecord GetUserRecord(const std::string& user) override;
     void SetUserDetail(const std::string& user, const UserDetail& detail) override;
 
     // 0 when `password` is the user's; 1 when it is not (or none was set);

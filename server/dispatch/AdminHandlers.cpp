@@ -76,10 +76,15 @@ std::string ChangePwd(RequestContext& context) {
     return Store(context).SetPassword(user, password) ? kPasswordChanged : kPasswordNotChanged;
 }
 
+// The super administrator is over everything: nothing to look up.
+std::optional<std::string> SuperAdminDepts(RequestContext& context) {
+    if (IsSuperAdmin(context.Param(key::kUsername))) return std::string(reply::kNothing);
+    return std::nullopt;
+}
+
 std::string QueryUserAdminDepts(RequestContext& context) {
-    const std::string& user = context.Param(key::kUsername);
-    if (IsSuperAdmin(user)) return reply::kNothing;
-    return "|" + Store(context).GetAdminDepts(user);
+    if (auto nothing = SuperAdminDepts(context)) return *nothing;
+    return "|" + Store(context).GetAdminDepts(context.Param(key::kUsername));
 }
 
 std::string GetAdminList(RequestContext& context) {
@@ -114,6 +119,7 @@ void RegisterAdminHandlers(Dispatcher& dispatcher) {
     dispatcher.Register(req::kLoginCheck, LoginCheck);
     dispatcher.Register(req::kChangePwd, ChangePwd);
     dispatcher.Register(req::kQueryUserAdminDepts, QueryUserAdminDepts);
+    dispatcher.RegisterQuick(req::kQueryUserAdminDepts, SuperAdminDepts);
     dispatcher.Register(req::kGetAdminList, GetAdminList);
     dispatcher.Register(req::kSaveAdminDepts, SaveAdminDepts);
     dispatcher.Register(req::kDeleteAdmin, DeleteAdmin);

@@ -31,7 +31,8 @@ bool EveryKey(const RequestEntry& entry, const ParamMap& params, Test&& test) {
 
 }  // namespace
 
-Verdict Delegation::Check(const RequestEntry& entry, const ParamMap& params, Session& session) {
+std::optional<Verdict> Delegation::DecideFromSession(const RequestEntry& entry,
+                                                     const Session& session) {
     Verdict verdict;
     if (entry.need == Need::kNothing) return verdict;
     switch (session.login) {
@@ -45,7 +46,12 @@ Verdict Delegation::Check(const RequestEntry& entry, const ParamMap& params, Ses
         case LoginLevel::kDirectory:
             break;
     }
+    return std::nullopt;
+}
 
+Verdict Delegation::Check(const RequestEntry& entry, const ParamMap& params, Session& session) {
+    if (auto decided = DecideFromSession(entry, session)) return *decided;
+    Verdict verdict;
     if (!m_facts.AccountExists(session.account)) {
         // The account was deleted: the connection no longer speaks for
         // anybody, and a new account of the same name is someone else.

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "protocol/ParamMap.h"
 #include "server/dispatch/AdminRoster.h"
@@ -51,6 +52,12 @@ class Delegation {
     // Throws when a back-end the decision needs fails; the request then gets
     // the general error reply and is not carried out.
     Verdict Check(const RequestEntry& entry, const ParamMap& params, Session& session);
+
+    // Check's verdict when the session alone decides it (the request needs
+    // nothing, the sender has not logged in, or he is the super
+    // administrator); nullopt when it takes the back-ends.
+    static std::optional<Verdict> DecideFromSession(const RequestEntry& entry,
+                                                    const Session& session);
 
     // A request that may change the directory has run (whatever its outcome):
     // what the check knows about accounts is read afresh.

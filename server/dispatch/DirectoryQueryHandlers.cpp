@@ -35,9 +35,14 @@ std::string GetSameLevelDepts(RequestContext& context) {
 }
 
 std::string GetDeptUsers(RequestContext& context) {
-    auto root = ImRootOf(context);
-    return FlattenNameList(root->GetDeptManager().GetDeptUsers(context.Param(key::kDeptIdMixed)),
-                           "User");
+    ImDeptManager& depts = ImRootOf(context)->GetDeptManager();
+    const std::string& path = context.Param(key::kDeptIdMixed);
+    if (auto names = depts.ListDeptUsers(path)) {
+        // As the list cut from the XML would be: nameless entries dropped.
+        std::erase(*names, std::string{});
+        return JoinNameList(*names);
+    }
+    return FlattenNameList(depts.GetDeptUsers(path), "User");
 }
 
 std::string GetUserBInfo(RequestContext& context) {

@@ -5,12 +5,18 @@
 // Before a handler runs, the delegation check decides whether the sender may
 // have the request carried out (see Delegation.h); a refusal is the reply.
 //
-// Thread-safety: Register only before the first request; ProcessRequest from
-// any number of workers at once (the only state is the delegation check's
-// cache, which guards itself).
+// A request that needs no back-end (a refusal that the session alone decides,
+// an unknown name, a reply a quick handler can give) may be answered at once
+// by AnswerAtOnce, sparing it the trip to a worker.
+//
+// Thread-safety: Register and RegisterQuick only before the first request;
+// ProcessRequest and AnswerAtOnce from any number of threads at once (the only
+// state is the delegation check's cache, which guards itself).
 #pragma once
 
 #include <array>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "server/dispatch/Delegation.h"
@@ -34,7 +40,16 @@ class Dispatcher {
     // REQUIRES: `name` is a name of the request table, as the table spells it.
     void Register(std::string_view name, Handler handler);
 
+    // Adds a quick handler beside the request's handler. REQUIRES: `name` is
+    // registered and its request changes nothing.
+    void RegisterQuick(std::string_view name, QuickHandler handler);
+
     void ProcessRequest(std::string_view request, Session& session, const ReplySink& sink) const;
+
+    // The reply ProcessRequest would send (empty: none) when it needs no
+    // back-end; nullopt otherwise. Never blocks. Throws only what parsing
+    // may (memory).
+    std::optional<std::string> AnswerAtOnce(std::string_view request, Session& session) const;
 
   private:
     // Writes the request's entry to the audit trail when it needs one: a
@@ -45,6 +60,7 @@ class Dispatcher {
     Services& m_services;
     const bool m_requireLogin;
     std::array<Handler, kRequestCount> m_handlers;
+    std::array<QuickHandler, kRequestCount> m_quickHandlers;
     mutable Delegation m_delegation;
 };
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,10 @@ struct RequestContext {
 };
 
 using Handler = std::function<std::string(RequestContext&)>;
+
+// A handler's answer when this request needs no back-end (the reply follows
+// from the request and the session alone); nullopt when it does. It runs on
+// the thread that serves the network, so it must never block or wait.
+using QuickHandler = std::function<std::optional<std::string>(RequestContext&)>;
 
 }  // namespace warden

@@ -7,7 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace warden {
 
@@ -31,6 +33,14 @@ struct UserDetail {
     int32_t& Level() { return trailing; }
 };
 
+// What the console shows of one user: his basic record, his number and his
+// detail record.
+struct UserRecord {
+    UserBasicInfo basic;
+    int64_t uin = 0;
+    UserDetail detail;
+};
+
 // Departments are named by paths: "\" before each name from the top level
 // down ("\销售部\华东区"); the top level is the empty path.
 class ImDeptManager {
@@ -50,6 +60,13 @@ class ImDeptManager {
     virtual std::string GetChildDepts(const std::string& path) = 0;
     // <Users><User Name="…"/>…</Users>
     virtual std::string GetDeptUsers(const std::string& path) = 0;
+    // The same accounts as a list, when the directory offers one without
+    // the XML (a large department's list costs more to write and read as XML
+    // than to look up); nullopt when it does not.
+    virtual std::optional<std::vector<std::string>> ListDeptUsers(const std::string& path) {
+        (void)path;
+        return std::nullopt;
+    }
     // <Departments> naming each department by its full path without the leading "\"
     virtual std::string GetUserDepts(const std::string& user) = 0;
 };
@@ -74,6 +91,15 @@ class ImUserManager {
     virtual int64_t GetUserUin(const std::string& user) = 0;
     virtual UserDetail GetUserDetail(const std::string& user) = 0;
     virtual void SetUserDetail(const std::string& user, const UserDetail& detail) = 0;
+    // The three reads above at once. A directory that can should read them in
+    // one look, so that they come from one version of the record.
+    virtual UserRecord GetUserRecord(const std::string& user) {
+        UserRecord record;
+        record.basic = GetUserBasicInfo(user);
+        record.uin = GetUserUin(user);
+        record.detail = GetUserDetail(user);
+        return record;
+    }
 };
 
 class ImRoleManager {

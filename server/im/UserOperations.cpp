@@ -12,15 +12,12 @@
 namespace warden {
 
 std::string GetUserInfo(ImRoot& root, const std::string& user) {
-    ImUserManager& users = root.GetUserManager();
-    UserBasicInfo basic = users.GetUserBasicInfo(user);
+    UserRecord read = root.GetUserManager().GetUserRecord(user);
+    const UserBasicInfo& basic = read.basic;
     const char* gender = basic.gender == 0 ? "男" : "女";
-    int64_t uin = users.GetUserUin(user);
-    // Position and level from one reading of the record: one call fewer, and
-    // both from the same version of it.
-    UserDetail detail = users.GetUserDetail(user);
-    const std::string& position = detail.Position();
-    std::string level = std::to_string(detail.Level());
+    const int64_t uin = read.uin;
+    const std::string& position = read.detail.Position();
+    const std::string level = std::to_string(read.detail.Level());
 
     std::string record;
     record.reserve(128 + basic.name.size() + position.size());

@@ -263,6 +263,17 @@ void CClientSocket::HandOut(std::string wire) {
         BecomeIdle();  // white space is no request and gets no reply
         return;
     }
+    // A request that needs no back-end is answered here: the trip to a
+    // worker and back would cost more than the answer.
+    if (std::optional<std::string> reply = m_engine.AnswerAtOnce(wire, m_session)) {
+        m_idleSince = Clock::now();
+        if (reply->empty()) {
+            BecomeIdle();
+        } else {
+            Send(std::move(*reply), false);
+        }
+        return;
+    }
     if (!m_engine.StartWorker(shared_from_this(), std::move(wire))) Close();
 }
 

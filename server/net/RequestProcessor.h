@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,12 @@ using ReplySink = std::function<void(const std::string& reply)>;
 // general error reply.
 using RequestProcessor =
     std::function<void(std::string_view request, Session& session, const ReplySink& reply)>;
+
+// Answers at once, on the thread that serves the network, a request (as the
+// processor gets it) whose reply needs no back-end: the reply the processor
+// would send (UTF-8; empty: none), or nullopt to have a worker process it.
+// It must never block or wait: every connection waits while it runs.
+using QuickAnswer =
+    std::function<std::optional<std::string>(std::string_view request, Session& session)>;
 
 }  // namespace warden

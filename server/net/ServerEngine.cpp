@@ -4,9 +4,12 @@
 #include <cstdlib>
 #include <future>
 
+#include "protocol/GbkCodec.h"
+#include "protocol/SplitList.h"
 #include "server/net/CClientSocket.h"
 #include "server/net/CListeningSocket.h"
 #include "server/net/CLogicProcessThread.h"
+#include "server/net/ReplyWire.h"
 
 namespace warden {
 
@@ -42,10 +45,11 @@ std::optional<uint16_t> ParsePort(std::string_view portText) {
     return static_cast<uint16_t>(value);
 }
 
-ServerEngine::ServerEngine(EngineOptions options, RequestProcessor processor)
+ServerEngine::ServerEngine(EngineOptions options, RequestProcessor processor, QuickAnswer quick)
     : m_options(std::move(options)),
       m_frameOptions(FrameOptionsOf(m_options)),
       m_processor(std::move(processor)),
+      m_quick(std::move(quick)),
       m_io(std::make_unique<asio::io_context>(1)),
       m_pool(m_options.workers) {}
 
@@ -209,6 +213,20 @@ bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::s
     }
     if (!queued) RequestDone();
     return queued;
+}
+
+std::optional<std::string> ServerEngine::AnswerAtOnce(const std::string& wire,
+                                                      Session& session) noexcept {
+    if (!m_quick) return std::nullopt;
+    try {
+        std::optional<std::string> text = GbkToUtf8(wire);
+        if (!text) return std::nullopt;  // the worker refuses it
+        std::optional<std::string> reply = m_quick(Trim(*text), session);
+        if (!reply) return std::nullopt;
+        return EncodeReply(*reply);
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 void ServerEngine::RequestDone() {

@@ -49,7 +49,9 @@ struct EngineOptions {
 
 class ServerEngine {
   public:
-    ServerEngine(EngineOptions options, RequestProcessor processor);
+    // `quick`, when given, answers the requests that need no back-end without
+    // the trip to a worker.
+    ServerEngine(EngineOptions options, RequestProcessor processor, QuickAnswer quick = {});
     ~ServerEngine();  // Stop()
     ServerEngine(const ServerEngine&) = delete;
     ServerEngine& operator=(const ServerEngine&) = delete;
@@ -93,6 +95,10 @@ class ServerEngine {
     bool StartWorker(std::shared_ptr<CClientSocket> connection, std::string wire);
     // Any thread: a request handed out by StartWorker has been answered.
     void RequestDone();
+    // Event thread: the reply's bytes (empty: no reply) when `quick` answers
+    // the whole request `wire` at once; nullopt when a worker must have it,
+    // also when the answer fails (the worker answers it as it would).
+    std::optional<std::string> AnswerAtOnce(const std::string& wire, Session& session) noexcept;
     // What a notice is about; each kind is said at most once per period.
     enum NoticeKind {
         kFailure,
@@ -111,6 +117,7 @@ class ServerEngine {
     const EngineOptions m_options;
     const FrameOptions m_frameOptions;
     const RequestProcessor m_processor;
+    const QuickAnswer m_quick;
     std::atomic<size_t> m_openConnections{0};
     std::atomic<size_t> m_anonymous{0};
     std::atomic<size_t> m_writing{0};  // connections with a reply partly written

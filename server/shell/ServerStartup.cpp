@@ -125,8 +125,12 @@ bool ServerStartup::Initialise() {
     options.log = SayOnStderr;
     FitDescriptorLimit(options.maxConnections);
     m_engine = std::make_unique<ServerEngine>(
-        options, [this](std::string_view request, Session& session, const ReplySink& reply) {
+        options,
+        [this](std::string_view request, Session& session, const ReplySink& reply) {
             m_dispatcher->ProcessRequest(request, session, reply);
+        },
+        [this](std::string_view request, Session& session) {
+            return m_dispatcher->AnswerAtOnce(request, session);
         });
     return true;
 }

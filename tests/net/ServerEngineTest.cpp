@@ -35,13 +35,14 @@ class EngineTest : public ::testing::Test {
         });
     }
 
-    void StartWith(EngineOptions options, RequestProcessor processor) {
+    void StartWith(EngineOptions options, RequestProcessor processor, QuickAnswer quick = {}) {
         m_engine = std::make_unique<ServerEngine>(
             options,
             [this, processor](std::string_view request, Session& session, const ReplySink& reply) {
                 ++m_processed;
                 processor(request, session, reply);
-            });
+            },
+            std::move(quick));
         ASSERT_TRUE(m_engine->CreateListener("0"));
         m_engine->Start();
         m_port = *m_engine->ListeningPort();
@@ -96,6 +97,27 @@ TEST_F(EngineTest, SilentOrBlankClientsStartNoWorkAndGetNothing) {
     EXPECT_EQ(blank.Ask("Next.asp"), "re:Next.asp");
     char byte;
     EXPECT_EQ(::recv(silent.Fd(), &byte, 1, MSG_DONTWAIT), -1);  // nothing arrived
+}
+
+TEST_F(EngineTest, QuickAnswersSpareTheWorkerAndFallBackToItWhenTheyCannot) {
+    StartWith(
+        {},
+        [](std::string_view request, Session&, const ReplySink& reply) {
+            reply("re:" + std::string(request));
+        },
+        [](std::string_view request, Session& session) -> std::optional<std::string> {
+            if (request == "Boom.asp") throw std::runtime_error("no answer at once");
+            if (request == "Silent.asp") return std::string();
+            if (request == "Quick.asp") return "quick for " + session.peerAddress;
+            return std::nullopt;
+        });
+    Client client(m_port);
+    EXPECT_EQ(client.Ask("Quick.asp"), "quick for 127.0.0.1");
+    EXPECT_EQ(client.Ask("快.asp"), "re:快.asp");  // decoded before either looks at it
+    EXPECT_FALSE(client.Ask("Silent.asp", 200ms).has_value());
+    EXPECT_EQ(client.Ask("Boom.asp"), "re:Boom.asp");
+    EXPECT_EQ(client.Ask("Quick.asp"), "quick for 127.0.0.1");  // the connection reads on
+    EXPECT_EQ(m_processed, 2);
 }
 
 TEST_F(EngineTest, ConnectionsClosedByThePeerAreReleased) {
