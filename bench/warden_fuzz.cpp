@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/WireClient.h"
+#include "protocol/Framing.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/SplitList.h"
 
@@ -304,6 +305,13 @@ void Fuzz(const Options& options, int index, long quota, std::chrono::steady_clo
             client = connect();  // the server closes it after the refusal
         } else if (client.Closed() || !sent) {
             client.Close();
+        } else if (!reply && request.size() >= warden::kFramePiece) {
+            // A long request that got no reply may still be in the server's
+            // quiet time (or its timer late on a loaded machine); a next
+            // request sent now would join it as one message, since nothing
+            // on the wire separates the two. A fresh connection keeps the
+            // next request whole.
+            client = connect();
         }
     }
 }
