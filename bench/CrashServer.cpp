@@ -1,11 +1,7 @@
 #include "bench/CrashServer.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +10,6 @@
 #include <sstream>
 #include <thread>
 
-#include "protocol/Framing.h"
-#include "protocol/GbkCodec.h"
 
 namespace warden::bench {
 
@@ -84,41 +78,6 @@ void ServerRun::Kill() {
 
 int ServerRun::Stop() {
     return Reap(SIGTERM);
-}
-
-ConsoleConnection::ConsoleConnection(int port) {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-}
-
-ConsoleConnection::~ConsoleConnection() {
-    if (m_fd >= 0) ::close(m_fd);
-}
-
-std::optional<std::string> ConsoleConnection::Ask(const std::string& request,
-                                                  std::chrono::milliseconds wait) {
-    auto gbk = Utf8ToGbk(request);
-    if (m_fd < 0 || !gbk || !WriteMessage(m_fd, *gbk)) return std::nullopt;
-    pollfd p{m_fd, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0) return std::nullopt;
-    std::string reply;
-    FrameOptions options;
-    options.maxBytes = 64 << 20;
-    options.graceMs = 200;
-    if (ReadMessage(m_fd, reply, options) != FrameStatus::kComplete) return std::nullopt;
-    return GbkToUtf8(reply);
-}
-
-bool ConsoleConnection::LoginAsAdmin(const std::string& password) {
-    auto reply = Ask("LoginCheck.asp?username=admin`password=" + password + "`ver=1.5");
-    return reply && *reply == "success|1";
 }
 
 }  // namespace warden::bench

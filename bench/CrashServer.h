@@ -1,10 +1,8 @@
 // A warden-server process for the crash checker: started headless on a base
-// directory and a free loopback port, killed without warning, started again;
-// and one console connection to it that speaks GBK with the protocol's
-// framing and waits a bounded time for each reply.
+// directory and a free loopback port, killed without warning, started again.
+// The checker's consoles talk to it through bench::WireClient.
 //
-// Thread-safety: a ServerRun belongs to the checker's main thread; each
-// ConsoleConnection to one thread.
+// Thread-safety: a ServerRun belongs to the checker's main thread.
 #pragma once
 
 #include <chrono>
@@ -39,24 +37,6 @@ class ServerRun {
     int m_pid = -1;
     int m_port = 0;
     std::string m_problem;
-};
-
-class ConsoleConnection {
-  public:
-    explicit ConsoleConnection(int port);  // to 127.0.0.1 only
-    ~ConsoleConnection();
-    ConsoleConnection(const ConsoleConnection&) = delete;
-    ConsoleConnection& operator=(const ConsoleConnection&) = delete;
-
-    bool Connected() const { return m_fd >= 0; }
-    // Sends `request` (UTF-8) and returns the reply (UTF-8); nullopt when the
-    // connection failed or no reply came within `wait`.
-    std::optional<std::string> Ask(const std::string& request,
-                                   std::chrono::milliseconds wait = std::chrono::seconds(10));
-    bool LoginAsAdmin(const std::string& password);
-
-  private:
-    int m_fd = -1;
 };
 
 }  // namespace warden::bench

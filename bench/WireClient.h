@@ -33,7 +33,8 @@ class WireClient {
     std::optional<std::string> Read(std::chrono::milliseconds wait);
     std::optional<std::string> Ask(const std::string& bytes, std::chrono::milliseconds wait);
     // Asks in UTF-8 and returns the reply in UTF-8.
-    std::optional<std::string> AskText(const std::string& utf8, std::chrono::milliseconds wait);
+    std::optional<std::string> AskText(const std::string& utf8,
+                                       std::chrono::milliseconds wait = std::chrono::seconds(10));
     bool Login(const std::string& password);
     bool Closed() const { return m_closed; }
 

@@ -18,8 +18,8 @@
 // 200 threads share two cores with the server and the console, and at equal
 // priority the console's own thread would wait behind them for its turn.
 #include <arpa/inet.h>
-#include <sched.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -28,6 +28,7 @@
 
 #include "bench/CrashModel.h"
 #include "bench/CrashServer.h"
+#include "bench/WireClient.h"
 
 using namespace warden;
 using namespace warden::bench;
@@ -62,8 +63,8 @@ std::atomic<int64_t> g_nextWrite{1};
 // administrators are touched, so their expected states need no lock.
 void Write(int port, bool login, Console& console, int index, unsigned seed,
            std::atomic<int>& ready) {
-    ConsoleConnection connection(port);
-    const bool in = connection.Connected() && (!login || connection.LoginAsAdmin("admin"));
+    WireClient connection(port);
+    const bool in = connection.Connected() && (!login || connection.Login("admin"));
     ++ready;
     if (!in) return;
     std::mt19937 random(seed);
@@ -84,8 +85,9 @@ void Write(int port, bool login, Console& console, int index, unsigned seed,
             user.account = "t" + std::to_string(index) + "n" + std::to_string(console.nextUser++);
             const bool password = pick(4) == 0;  // hashing is slow; not every add needs it
             const UserState after{true, write, dept, password};
-            auto reply = connection.Ask("UserAdd.asp?username=" + user.account + "`deptname=\\" +
-                                        dept + "|" + data + (password ? "`pwd=pw" : ""));
+            auto reply =
+                connection.AskText("UserAdd.asp?username=" + user.account + "`deptname=\\" + dept +
+                                   "|" + data + (password ? "`pwd=pw" : ""));
             if (!reply) {
                 user.pending = after;
                 ++console.unanswered;
@@ -103,10 +105,10 @@ void Write(int port, bool login, Console& console, int index, unsigned seed,
             UserState after{true, write, dept, user.answered.password};
             if (!updating) after = UserState{};
             auto reply = updating
-                             ? connection.Ask("UserAdd.asp?op=update`username=" + user.account +
-                                              "`deptname=\\" + dept +
-                                              "|`newdeptname=" + user.answered.dept + data)
-                             : connection.Ask("UserDelete.asp?username=" + user.account);
+                             ? connection.AskText("UserAdd.asp?op=update`username=" + user.account +
+                                                  "`deptname=\\" + dept +
+                                                  "|`newdeptname=" + user.answered.dept + data)
+                             : connection.AskText("UserDelete.asp?username=" + user.account);
             if (reply == (updating ? "info:修改用户信息成功" : "info:删除用户成功")) {
                 user.answered = after;
                 ++(updating ? console.updates : console.deletes);
@@ -120,9 +122,9 @@ void Write(int port, bool login, Console& console, int index, unsigned seed,
             }
         } else {
             TrackedAdmin& admin = console.admins[pick(console.admins.size())];
-            auto reply = connection.Ask("SaveAdminDepts.asp?username=" + admin.account +
-                                        "`pwd=`depts=" + AdminDeptsOf(write) +
-                                        "`adminroles=" + AdminRolesOf(write));
+            auto reply = connection.AskText("SaveAdminDepts.asp?username=" + admin.account +
+                                            "`pwd=`depts=" + AdminDeptsOf(write) +
+                                            "`adminroles=" + AdminRolesOf(write));
             if (reply == "info:管理员设置成功") {
                 admin.answered = write;
                 ++console.saves;
@@ -223,10 +225,11 @@ int main(int argc, char** argv) {
     std::string fatal;
     auto server = std::make_unique<ServerRun>(options.server, base, log, std::chrono::seconds(60));
     if (server->Port() != 0) {
-        ConsoleConnection setup(server->Port());
-        if (options.login && !setup.LoginAsAdmin("admin")) fatal = "cannot log in";
+        WireClient setup(server->Port());
+        if (options.login && !setup.Login("admin")) fatal = "cannot log in";
         for (const std::string& dept : kLoadDepartments) {
-            if (setup.Ask("DeptAdd.asp?deptid=" + dept + "`parentdept=") != "info:添加部门成功") {
+            if (setup.AskText("DeptAdd.asp?deptid=" + dept + "`parentdept=") !=
+                "info:添加部门成功") {
                 fatal = "cannot add the department " + dept;
             }
         }
@@ -275,12 +278,12 @@ int main(int argc, char** argv) {
         }
         // The restarted server serves what the files hold.
         int served = 0, servedWrong = 0;
-        ConsoleConnection check(server->Port());
-        if (!options.login || check.LoginAsAdmin("admin")) {
+        WireClient check(server->Port());
+        if (!options.login || check.Login("admin")) {
             for (TrackedUser* user : users) {
                 if (!user->answered.exists || served == 5) continue;
                 ++served;
-                auto record = check.Ask("GetUserBInfo.asp?username=" + user->account);
+                auto record = check.AskText("GetUserBInfo.asp?username=" + user->account);
                 if (!record ||
                     !record->starts_with("name:" + UserNameOf(user->answered.write) + "|")) {
                     ++servedWrong;
