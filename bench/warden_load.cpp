@@ -5,7 +5,8 @@
 //               [--conns 1,8,64,256] [--seconds 3] [--no-login]
 //               [--user admin] [--password admin]
 //               [--server-pid PID]
-//               [--compare-user NAME --compare-password PW [--rounds 4]]
+//               [--compare-user NAME --compare-password PW]
+//               [--compare-port PORT [--compare-pid PID]] [--rounds 4]
 //
 // Prints, per connection count, throughput and p50/p99 latency for the echo
 // baseline and for the server, and the server-to-baseline throughput ratio;
@@ -17,7 +18,9 @@
 // swapped each round, so drift of a shared machine hits both alike), and
 // the throughput of the first account relative to the second is printed:
 // what the login (for example a second-level administrator's delegation
-// check) costs. With --server-pid the server's processor time per request is
+// check) costs. With --compare-port the other side is a second server (a
+// build to compare with, on the same directory) that gets the same request
+// from the same account, or from --compare-user. With --server-pid the server's processor time per request is
 // printed (for both accounts when comparing): a figure that other programs
 // on a busy machine disturb far less than throughput.
 #include <unistd.h>
@@ -120,6 +123,8 @@ int main(int argc, char** argv) {
     double seconds = 3;
     int rounds = 4;
     int serverPid = 0;
+    int comparePort = 0;
+    int comparePid = 0;
     bool login = true;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -148,6 +153,10 @@ int main(int argc, char** argv) {
             comparePassword = next();
         else if (arg == "--rounds")
             rounds = std::max(1, std::atoi(next().c_str()));
+        else if (arg == "--compare-port")
+            comparePort = std::atoi(next().c_str());
+        else if (arg == "--compare-pid")
+            comparePid = std::atoi(next().c_str());
         else if (arg == "--server-pid")
             serverPid = std::atoi(next().c_str());
         else if (arg == "--no-login")
@@ -157,20 +166,28 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    const bool comparing = !compareUser.empty() || comparePort != 0;
+    if (compareUser.empty()) {
+        compareUser = user;
+        comparePassword = password;
+    }
+    if (comparePort == 0) comparePort = port;
+    if (comparePid == 0) comparePid = serverPid;
+    const std::string compareLabel =
+        comparePort != port ? "port " + std::to_string(comparePort) : compareUser;
     auto gbkRequest = Utf8ToGbk(request);
     auto gbkLogin = LoginRequest(user, password);
     auto gbkCompare = LoginRequest(compareUser, comparePassword);
-    const bool comparing = !compareUser.empty();
     if (!gbkRequest || !gbkLogin || !gbkCompare) {
         std::fprintf(stderr, "request is not encodable in GBK\n");
         return 2;
     }
     if (comparing && !login) {
-        std::fprintf(stderr, "--compare-user needs logins\n");
+        std::fprintf(stderr, "comparing needs logins\n");
         return 2;
     }
     if (!Probe(port, login ? gbkLogin : std::nullopt, *gbkRequest, user) ||
-        (comparing && !Probe(port, gbkCompare, *gbkRequest, compareUser))) {
+        (comparing && !Probe(comparePort, gbkCompare, *gbkRequest, compareLabel))) {
         return 1;
     }
 
@@ -180,7 +197,7 @@ int main(int argc, char** argv) {
     std::printf("%6s | %10s %8s %8s | %10s %8s %8s | %6s", "conns", "echo rps", "p50 ms", "p99 ms",
                 "server rps", "p50 ms", "p99 ms", "ratio");
     if (comparing) {
-        std::printf(" | %10s %8s %8s | %6s", (compareUser + " rps").c_str(), "p50 ms", "p99 ms",
+        std::printf(" | %10s %8s %8s | %6s", (compareLabel + " rps").c_str(), "p50 ms", "p99 ms",
                     "vs");
     }
     std::printf("\n");
@@ -209,6 +226,7 @@ int main(int argc, char** argv) {
         } else {
             bench::LoadSpec compare = spec;
             compare.setup = {*gbkCompare};
+            compare.port = comparePort;
             spec.duration /= rounds;
             compare.duration /= rounds;
             std::vector<bench::LoadResult> mine;
@@ -219,22 +237,22 @@ int main(int argc, char** argv) {
             // login hashes a password, which must not count as the request.
             const bench::Connections mineConnections(spec);
             const bench::Connections theirConnections(compare);
-            auto run = [serverPid](const bench::LoadSpec& s, const bench::Connections& c,
-                                   std::vector<bench::LoadResult>& into, double& cpu) {
-                const double before = serverPid ? CpuSecondsOf(serverPid) : 0;
+            auto run = [](int pid, const bench::LoadSpec& s, const bench::Connections& c,
+                          std::vector<bench::LoadResult>& into, double& cpu) {
+                const double before = pid ? CpuSecondsOf(pid) : 0;
                 into.push_back(bench::RunLoad(s, c));
-                if (serverPid) cpu += CpuSecondsOf(serverPid) - before;
+                if (pid) cpu += CpuSecondsOf(pid) - before;
             };
             for (int round = 0; round < rounds; ++round) {
-                if (round % 2 == 0) run(spec, mineConnections, mine, mineCpu);
-                run(compare, theirConnections, theirs, theirCpu);
-                if (round % 2 == 1) run(spec, mineConnections, mine, mineCpu);
+                if (round % 2 == 0) run(serverPid, spec, mineConnections, mine, mineCpu);
+                run(comparePid, compare, theirConnections, theirs, theirCpu);
+                if (round % 2 == 1) run(serverPid, spec, mineConnections, mine, mineCpu);
             }
             server = Combine(mine);
             other = Combine(theirs);
             if (serverPid && server.requests && other.requests) {
                 cpuNote = "  server cpu per request: " + user + " " +
-                          std::to_string(mineCpu * 1e6 / server.requests) + " us, " + compareUser +
+                          std::to_string(mineCpu * 1e6 / server.requests) + " us, " + compareLabel +
                           " " + std::to_string(theirCpu * 1e6 / other.requests) + " us";
             }
         }

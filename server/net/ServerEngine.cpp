@@ -191,10 +191,7 @@ bool ServerEngine::EvictAnonymous() {
 
 bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::string wire) {
     if (m_stopping) return false;
-    {
-        std::lock_guard lock(m_inFlightMutex);
-        ++m_inFlight;
-    }
+    ++m_inFlight;
     // A logged-in console is served before connections that have not logged
     // in, whatever they flood the server with.
     const auto priority = connection->GetSession().login != LoginLevel::kNone
@@ -230,8 +227,12 @@ std::optional<std::string> ServerEngine::AnswerAtOnce(const std::string& wire,
 }
 
 void ServerEngine::RequestDone() {
+    // Counted without the lock, which only the stop's wait needs: the last
+    // request takes it before waking the stop, so the wake cannot fall
+    // between the stop's look at the count and its wait.
+    if (--m_inFlight != 0) return;
     std::lock_guard lock(m_inFlightMutex);
-    if (--m_inFlight == 0) m_inFlightDone.notify_all();
+    m_inFlightDone.notify_all();
 }
 
 void ServerEngine::Notice(NoticeKind kind, const std::string& text, int everyMs) {

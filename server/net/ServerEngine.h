@@ -136,7 +136,7 @@ class ServerEngine {
 
     std::mutex m_inFlightMutex;
     std::condition_variable m_inFlightDone;
-    size_t m_inFlight = 0;  // requests handed out and not yet answered
+    std::atomic<size_t> m_inFlight{0};  // requests handed out and not yet answered
 
     std::mutex m_noticeMutex;
     std::chrono::steady_clock::time_point m_lastNotice[kNoticeKinds];

@@ -3,8 +3,13 @@
 namespace warden {
 
 WorkerPool::WorkerPool(size_t workers) {
-    m_threads.reserve(workers);
-    for (size_t i = 0; i < workers; ++i) m_threads.emplace_back([this] { Loop(); });
+    m_workers.reserve(workers);
+    m_idle.reserve(workers);
+    for (size_t i = 0; i < workers; ++i) {
+        auto worker = std::make_unique<Worker>();
+        worker->thread = std::thread([this, w = worker.get()] { Loop(*w); });
+        m_workers.push_back(std::move(worker));
+    }
 }
 
 WorkerPool::~WorkerPool() {
@@ -12,39 +17,66 @@ WorkerPool::~WorkerPool() {
 }
 
 bool WorkerPool::Submit(std::function<void()> task, Priority priority) {
+    Worker* idle = nullptr;
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping) return false;
-        (priority == Priority::kUrgent ? m_urgent : m_normal).push_back(std::move(task));
+        if (m_idle.empty()) {
+            // Every worker is busy; the first to finish takes it.
+            (priority == Priority::kUrgent ? m_urgent : m_normal).push_back(std::move(task));
+            return true;
+        }
+        // A worker is idle only while both queues are empty, so handing the
+        // task over directly keeps the order.
+        idle = m_idle.back();
+        m_idle.pop_back();
+        idle->task = std::move(task);
     }
-    m_wake.notify_one();
+    idle->wake.release();
     return true;
 }
 
 void WorkerPool::Shutdown() {
+    std::vector<Worker*> idle;
     {
         std::lock_guard lock(m_mutex);
-        if (m_stopping && m_threads.empty()) return;
+        if (m_stopping && m_workers.empty()) return;
         m_stopping = true;
+        idle.swap(m_idle);
     }
-    m_wake.notify_all();
-    for (auto& t : m_threads) {
-        if (t.joinable()) t.join();
+    // Idle workers wake with no task and leave; busy ones leave once the
+    // queues are empty.
+    for (Worker* w : idle) w->wake.release();
+    for (auto& w : m_workers) {
+        if (w->thread.joinable()) w->thread.join();
     }
-    m_threads.clear();
+    m_workers.clear();
 }
 
-void WorkerPool::Loop() {
+std::function<void()> WorkerPool::TakeQueued() {
+    auto& queue = m_urgent.empty() ? m_normal : m_urgent;
+    if (queue.empty()) return {};
+    std::function<void()> task = std::move(queue.front());
+    queue.pop_front();
+    return task;
+}
+
+void WorkerPool::Loop(Worker& self) {
     for (;;) {
         std::function<void()> task;
         {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock,
-                        [this] { return m_stopping || !m_urgent.empty() || !m_normal.empty(); });
-            auto& queue = m_urgent.empty() ? m_normal : m_urgent;
-            if (queue.empty()) return;  // stopping and drained
-            task = std::move(queue.front());
-            queue.pop_front();
+            std::lock_guard lock(m_mutex);
+            task = TakeQueued();
+            if (!task) {
+                if (m_stopping) return;  // stopping and drained
+                m_idle.push_back(&self);
+            }
+        }
+        if (!task) {
+            self.wake.acquire();
+            task = std::move(self.task);
+            self.task = nullptr;
+            if (!task) return;  // woken to stop
         }
         try {
             task();
