@@ -108,6 +108,12 @@ Statement Connection::Prepare(const char* sql) {
     return Statement(it->second, m_db);
 }
 
+int64_t Connection::DataVersion() {
+    Statement stmt = Prepare("PRAGMA data_version");
+    if (!stmt.Step()) Throw(m_db, SQLITE_ERROR, "data_version");
+    return stmt.Int(0);
+}
+
 // BEGIN and COMMIT run for every operation: prepared once per connection
 // rather than parsed each time.
 Transaction::Transaction(Connection& connection, Kind kind) : m_connection(connection) {

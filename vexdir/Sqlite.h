@@ -80,6 +80,10 @@ class Connection {
     // REQUIRES: the previous Statement of the same text is destroyed.
     Statement Prepare(const char* sql);
 
+    // Changes whenever another connection, of this process or another,
+    // has committed to the database since this one last looked.
+    int64_t DataVersion();
+
     int64_t LastInsertRowId() const { return sqlite3_last_insert_rowid(m_db); }
     int Changes() const { return sqlite3_changes(m_db); }
     sqlite3* Handle() const { return m_db; }

@@ -61,9 +61,11 @@ void VexDatabase::RequireUnitOpen() const {
     }
 }
 
-std::unique_ptr<sqlite::Connection> VexDatabase::OpenConnection() {
+std::unique_ptr<VexDatabase::Reader> VexDatabase::OpenReader() {
     try {
-        return std::make_unique<sqlite::Connection>(m_file, false);
+        auto reader = std::make_unique<Reader>();
+        reader->connection = std::make_unique<sqlite::Connection>(m_file, false);
+        return reader;
     } catch (const sqlite::Error& e) {
         throw ImError(im_code::kFail, kErrorSource, e.what());
     }
@@ -73,18 +75,18 @@ VexDatabase::Lease::Lease(VexDatabase& db) : owner(db) {
     {
         std::lock_guard lock(owner.m_poolMutex);
         if (!owner.m_idleReaders.empty()) {
-            connection = std::move(owner.m_idleReaders.back());
+            reader = std::move(owner.m_idleReaders.back());
             owner.m_idleReaders.pop_back();
             return;
         }
     }
-    connection = owner.OpenConnection();
+    reader = owner.OpenReader();
 }
 
 VexDatabase::Lease::~Lease() {
     std::lock_guard lock(owner.m_poolMutex);
     if (owner.m_idleReaders.size() < kMaxIdleReaders) {
-        owner.m_idleReaders.push_back(std::move(connection));
+        owner.m_idleReaders.push_back(std::move(reader));
     }
 }
 

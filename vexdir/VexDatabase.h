@@ -24,6 +24,8 @@
 #include <vector>
 
 #include "server/im/ImError.h"
+#include "server/im/ImSdk.h"
+#include "vexdir/RecordCache.h"
 #include "vexdir/Sqlite.h"
 
 namespace warden::vexdir {
@@ -53,8 +55,26 @@ class VexDatabase {
     auto Read(Body&& body) {
         if (t_unitDatabase == this) return RunInUnit(std::forward<Body>(body));
         Lease lease(*this);
-        return Run(*lease.connection, sqlite::Transaction::Kind::kDeferred,
+        return Run(*lease.reader->connection, sqlite::Transaction::Kind::kDeferred,
                    std::forward<Body>(body));
+    }
+
+    // A user's record: `read` reads it, unless the reader connection has it
+    // from a read since which nobody committed anything. Inside a Unit the
+    // cache is left alone (the unit sees its own changes before anyone else).
+    template <class Body>
+    UserRecord ReadUserRecord(const std::string& user, Body&& read) {
+        if (t_unitDatabase == this) return RunInUnit(std::forward<Body>(read));
+        Lease lease(*this);
+        RecordCache& cache = lease.reader->records;
+        return Run(*lease.reader->connection, sqlite::Transaction::Kind::kDeferred,
+                   [&](sqlite::Connection& db) {
+                       cache.Follow(db.DataVersion());
+                       if (const UserRecord* hit = cache.Find(user)) return *hit;
+                       UserRecord record = read(db);
+                       cache.Put(user, record);
+                       return record;
+                   });
     }
 
     template <class Body>
@@ -91,12 +111,17 @@ class VexDatabase {
     };
 
   private:
-    // A reader connection borrowed from the pool for one operation.
+    struct Reader {
+        std::unique_ptr<sqlite::Connection> connection;
+        RecordCache records;
+    };
+
+    // A reader borrowed from the pool for one operation.
     struct Lease {
         explicit Lease(VexDatabase& db);
         ~Lease();
         VexDatabase& owner;
-        std::unique_ptr<sqlite::Connection> connection;
+        std::unique_ptr<Reader> reader;
     };
 
     template <class Body>
@@ -139,7 +164,7 @@ class VexDatabase {
     // committed one by one.
     void RequireUnitOpen() const;
 
-    std::unique_ptr<sqlite::Connection> OpenConnection();
+    std::unique_ptr<Reader> OpenReader();
 
     // The database whose Unit the calling thread holds, if any.
     inline static thread_local const VexDatabase* t_unitDatabase = nullptr;
@@ -148,7 +173,7 @@ class VexDatabase {
     std::mutex m_writeMutex;
     std::unique_ptr<sqlite::Connection> m_writer;
     std::mutex m_poolMutex;
-    std::vector<std::unique_ptr<sqlite::Connection>> m_idleReaders;
+    std::vector<std::unique_ptr<Reader>> m_idleReaders;
 };
 
 }  // namespace warden::vexdir

@@ -165,7 +165,7 @@ UserDetail VexUserManager::GetUserDetail(const std::string& user) {
 }
 
 UserRecord VexUserManager::GetUserRecord(const std::string& user) {
-    return m_db.Read([&](Connection& db) {
+    return m_db.ReadUserRecord(user, [&](Connection& db) {
         auto stmt = db.Prepare(kRecordColumns);
         stmt.Bind(1, RequireUser(db, user));
         stmt.Step();

@@ -108,5 +108,50 @@ TEST(ConcurrencyTest, TwoRootsOnTheSameFileShareOneDirectory) {
     EXPECT_EQ(uins.size(), 80u);
 }
 
+// Readers keep asking for one user's record (answered from the readers'
+// caches while nothing changes) while a writer changes it: through the same
+// root's writer, and through a second root, which is another connection to
+// the file as another program's would be. No read that starts after a change
+// was acknowledged may return the record from before it.
+TEST(ConcurrencyTest, CachedRecordsNeverOutliveAnAcknowledgedChange) {
+    for (const bool sameRoot : {true, false}) {
+        SCOPED_TRACE(sameRoot ? "writer of the same root" : "writer of another connection");
+        test::TempDir dir;
+        auto root = OpenVexDirectory(dir.Path());
+        auto other = OpenVexDirectory(dir.Path());
+        ImUserManager& writer = (sameRoot ? root : other)->GetUserManager();
+        ImUserManager& users = root->GetUserManager();
+        users.AddUser("cached", 0);
+        auto valueOf = [](const UserRecord& record) { return std::stoi(record.detail.texts[0]); };
+        UserDetail detail;
+        detail.texts[0] = "0";
+        writer.SetUserDetail("cached", detail);
+
+        constexpr int kChanges = 60;
+        std::atomic<int> acknowledged{0};
+        std::atomic<int> stale{0};
+        std::atomic<long> reads{0};
+        std::vector<std::thread> readers;
+        for (int r = 0; r < 3; ++r) {
+            readers.emplace_back([&] {
+                while (acknowledged < kChanges) {
+                    const int floor = acknowledged;
+                    if (valueOf(users.GetUserRecord("cached")) < floor) ++stale;
+                    ++reads;
+                }
+            });
+        }
+        for (int i = 1; i <= kChanges; ++i) {
+            detail.texts[0] = std::to_string(i);
+            writer.SetUserDetail("cached", detail);
+            acknowledged = i;
+        }
+        for (auto& reader : readers) reader.join();
+        EXPECT_EQ(stale.load(), 0) << "of " << reads.load() << " reads";
+        EXPECT_GT(reads.load(), 3 * kChanges);
+        EXPECT_EQ(valueOf(users.GetUserRecord("cached")), kChanges);
+    }
+}
+
 }  // namespace
 }  // namespace warden
