@@ -30,7 +30,10 @@ QString Q(const char* utf8) {
 }
 
 constexpr int kTreeWidth = 200;
-constexpr int kFillSliceMs = 12;  // records read per turn of the event loop, by time
+// Records read per turn of the event loop, by time: a turn also repaints the
+// rows filled in it, so the window stays still for about twice this; 5 ms
+// fills a 5,000-user department as fast as 12 ms did.
+constexpr int kFillSliceMs = 5;
 
 }  // namespace
 
