@@ -107,6 +107,9 @@ bench::LoadResult Combine(std::vector<bench::LoadResult> rounds) {
     };
     total.p50Ms = middle(&bench::LoadResult::p50Ms);
     total.p99Ms = middle(&bench::LoadResult::p99Ms);
+    total.lastByteP50Ms = middle(&bench::LoadResult::lastByteP50Ms);
+    total.lastByteP99Ms = middle(&bench::LoadResult::lastByteP99Ms);
+    total.replyBytes = rounds.front().replyBytes;
     return total;
 }
 
@@ -264,12 +267,15 @@ int main(int argc, char** argv) {
                         other.p99Ms, server.Throughput() / other.Throughput());
         }
         std::printf("%s\n", server.failures || other.failures ? "  (failures!)" : "");
-        if (server.replyBytes >= kFramePiece) {
-            // The reader waits a quiet grace period before a long reply is
-            // whole; the server has sent it by its last byte.
-            std::printf("       | reply of %zu bytes, to its last byte: p50 %.3f ms, p99 %.3f ms\n",
-                        server.replyBytes, server.lastByteP50Ms, server.lastByteP99Ms);
-        }
+        // The reader waits a quiet grace period before a long reply is
+        // whole; the server has sent it by its last byte.
+        auto lastByte = [](const std::string& who, const bench::LoadResult& r) {
+            if (r.replyBytes < kFramePiece) return;
+            std::printf("       | %sreply of %zu bytes, to its last byte: p50 %.3f ms, p99 %.3f ms\n",
+                        who.c_str(), r.replyBytes, r.lastByteP50Ms, r.lastByteP99Ms);
+        };
+        lastByte(comparing ? user + ": " : "", server);
+        if (comparing) lastByte(compareLabel + ": ", other);
         if (!cpuNote.empty()) std::printf("%s\n", cpuNote.c_str());
         std::fflush(stdout);
     }
