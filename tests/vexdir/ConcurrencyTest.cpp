@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <set>
 #include <thread>
@@ -131,10 +132,11 @@ TEST(ConcurrencyTest, CachedRecordsNeverOutliveAnAcknowledgedChange) {
         std::atomic<int> acknowledged{0};
         std::atomic<int> stale{0};
         std::atomic<long> reads{0};
+        std::atomic<bool> done{false};
         std::vector<std::thread> readers;
         for (int r = 0; r < 3; ++r) {
             readers.emplace_back([&] {
-                while (acknowledged < kChanges) {
+                while (!done) {
                     const int floor = acknowledged;
                     if (valueOf(users.GetUserRecord("cached")) < floor) ++stale;
                     ++reads;
@@ -144,11 +146,20 @@ TEST(ConcurrencyTest, CachedRecordsNeverOutliveAnAcknowledgedChange) {
         for (int i = 1; i <= kChanges; ++i) {
             detail.texts[0] = std::to_string(i);
             writer.SetUserDetail("cached", detail);
+            const long before = reads;
             acknowledged = i;
+            // Waits until a read has begun after the change (each of the
+            // three readers may finish one begun before), however slow the
+            // machine, so that every change is tested.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (reads < before + 4 && std::chrono::steady_clock::now() < until) {
+                std::this_thread::yield();
+            }
         }
+        done = true;
         for (auto& reader : readers) reader.join();
         EXPECT_EQ(stale.load(), 0) << "of " << reads.load() << " reads";
-        EXPECT_GT(reads.load(), 3 * kChanges);
+        EXPECT_GE(reads.load(), 4 * kChanges);
         EXPECT_EQ(valueOf(users.GetUserRecord("cached")), kChanges);
     }
 }
