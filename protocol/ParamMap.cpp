@@ -9,9 +9,8 @@ ParsedRequest ParseRequest(std::string_view text) {
     text = Trim(text);
     if (text.empty()) return request;
 
+    request.name = RequestNameOf(text);
     std::vector<std::string> pieces = SplitList(text, "?");
-    if (pieces.empty()) return request;
-    request.name = std::move(pieces[0]);
     if (pieces.size() != 2) return request;
 
     for (const std::string& item : SplitList(pieces[1], "`")) {
@@ -23,6 +22,15 @@ ParsedRequest ParseRequest(std::string_view text) {
         }
     }
     return request;
+}
+
+std::string_view RequestNameOf(std::string_view text) {
+    // The first piece between "?"s, as SplitList cuts them.
+    text = Trim(text);
+    const size_t start = text.find_first_not_of('?');
+    if (start == std::string_view::npos) return {};
+    const size_t end = text.find('?', start);
+    return text.substr(start, end == std::string_view::npos ? end : end - start);
 }
 
 const std::string& GetParam(const ParamMap& params, std::string_view key) {

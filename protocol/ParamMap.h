@@ -22,6 +22,9 @@ struct ParsedRequest {
 // an item without "=" lands under the empty key.
 ParsedRequest ParseRequest(std::string_view text);
 
+// The name ParseRequest would find, without taking the parameters apart.
+std::string_view RequestNameOf(std::string_view text);
+
 // The value of `key`, or the empty text when the request did not carry it.
 const std::string& GetParam(const ParamMap& params, std::string_view key);
 

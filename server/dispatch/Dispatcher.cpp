@@ -58,23 +58,22 @@ void Dispatcher::RegisterQuick(std::string_view name, QuickHandler handler) {
 
 std::optional<std::string> Dispatcher::AnswerAtOnce(std::string_view request,
                                                     Session& session) const {
-    ParsedRequest parsed = ParseRequest(request);
-    auto index = FindRequest(parsed.name);
+    // Decided on the name alone where it can be: every connection waits
+    // while this runs, and most requests go on to a worker that parses them.
+    auto index = FindRequest(RequestNameOf(request));
     if (!index || !m_handlers[*index]) return std::string();  // unknown: no reply
     const RequestEntry& entry = RequestTable()[*index];
-    std::optional<Verdict> verdict;
     if (m_requireLogin) {
-        verdict = Delegation::DecideFromSession(entry, session);
+        std::optional<Verdict> verdict = Delegation::DecideFromSession(entry, session);
         if (!verdict) return std::nullopt;
-    } else {
-        verdict.emplace();
+        if (verdict->refusal != nullptr) return std::string(verdict->refusal);
     }
-    if (verdict->refusal != nullptr) return std::string(verdict->refusal);
     // What the audit trail records (logins and changes, also refused ones)
     // goes the whole way.
     if (entry.name == req::kLoginCheck || entry.effect == Effect::kChanges) return std::nullopt;
-    if (auto refusal = CheckFieldLimits(entry.name, parsed.params)) return *refusal;
     if (!m_quickHandlers[*index]) return std::nullopt;
+    ParsedRequest parsed = ParseRequest(request);
+    if (auto refusal = CheckFieldLimits(entry.name, parsed.params)) return *refusal;
     // Only the super administrator, or anybody without logins, gets here:
     // nothing limits what he sees.
     RequestContext context{parsed.params, session, m_services, nullptr};

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "protocol/GbkCodec.h"
 #include "protocol/SplitList.h"
 #include "server/net/ReplyWire.h"
 #include "server/net/ServerEngine.h"
@@ -97,14 +98,9 @@ void CClientSocket::Complete(std::string wire) noexcept {
     {
         Lock lock(m_locked);
         CountLogin();
-        m_idleSince = Clock::now();
         Guarded([&] {
             if (m_state != State::kProcessing) return;  // closed meanwhile
-            if (wire.empty()) {
-                BecomeIdle();
-            } else {
-                Send(std::move(wire), false);
-            }
+            Answer(std::move(wire));
         });
     }
     m_engine.RequestDone();
@@ -263,18 +259,27 @@ void CClientSocket::HandOut(std::string wire) {
         BecomeIdle();  // white space is no request and gets no reply
         return;
     }
-    // A request that needs no back-end is answered here: the trip to a
-    // worker and back would cost more than the answer.
-    if (std::optional<std::string> reply = m_engine.AnswerAtOnce(wire, m_session)) {
-        m_idleSince = Clock::now();
-        if (reply->empty()) {
-            BecomeIdle();
-        } else {
-            Send(std::move(*reply), false);
-        }
+    std::optional<std::string> text = GbkToUtf8(wire);
+    if (!text) {
+        Answer(GeneralErrorWire());  // not GBK: refused, nothing changed
         return;
     }
-    if (!m_engine.StartWorker(shared_from_this(), std::move(wire))) Close();
+    // A request that needs no back-end is answered here: the trip to a
+    // worker and back would cost more than the answer.
+    if (std::optional<std::string> reply = m_engine.AnswerAtOnce(*text, m_session)) {
+        Answer(std::move(*reply));
+        return;
+    }
+    if (!m_engine.StartWorker(shared_from_this(), std::move(*text))) Close();
+}
+
+void CClientSocket::Answer(std::string wire) {
+    m_idleSince = Clock::now();
+    if (wire.empty()) {
+        BecomeIdle();
+    } else {
+        Send(std::move(wire), false);
+    }
 }
 
 void CClientSocket::Send(std::string wire, bool thenClose) {

@@ -100,6 +100,9 @@ class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
     // closes the connection when it is too slow, or waits on.
     void EndReceiving(FrameAssembler::State state);
     void HandOut(std::string wire);
+    // Ends the request in hand: sends `wire` (empty: no reply), then reads
+    // the next request.
+    void Answer(std::string wire);
     void Send(std::string wire, bool thenClose);
     void ContinueWrite();
     void AfterReply();

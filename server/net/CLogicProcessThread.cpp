@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include "protocol/GbkCodec.h"
 #include "protocol/Replies.h"
 #include "protocol/SplitList.h"
 #include "server/net/CClientSocket.h"
@@ -47,7 +46,7 @@ class PendingReply {
 }  // namespace
 
 void CLogicProcessThread::Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection,
-                              std::string wire) noexcept {
+                              std::string text) noexcept {
     Session& session = connection->GetSession();
     std::shared_ptr<PendingReply> pending;
     try {
@@ -57,13 +56,8 @@ void CLogicProcessThread::Run(ServerEngine& engine, std::shared_ptr<CClientSocke
         return;
     }
     try {
-        const ReplySink sink = [pending](const std::string& text) { pending->Send(text); };
-        std::optional<std::string> text = GbkToUtf8(wire);
-        if (!text) {
-            sink(reply::kGeneralError);  // not GBK: refused, nothing changed
-            return;
-        }
-        engine.m_processor(Trim(*text), session, sink);
+        const ReplySink sink = [pending](const std::string& reply) { pending->Send(reply); };
+        engine.m_processor(Trim(text), session, sink);
     } catch (...) {
         // Ignored when the processor had already answered.
         pending->Send(reply::kGeneralError);

@@ -1,5 +1,5 @@
-// The work of one request on a worker thread: decode it from GBK, have it
-// processed, and give the encoded reply back to its connection. Nothing that
+// The work of one request on a worker thread: have it processed, and give
+// the encoded reply back to its connection. Nothing that
 // happens here can end the process: every failure, including one of the
 // codec, is answered with the general error reply.
 #pragma once
@@ -14,9 +14,9 @@ class ServerEngine;
 
 class CLogicProcessThread {
   public:
-    // `wire`: the request as received, whole and not blank.
+    // `text`: the request, decoded from GBK, whole and not blank.
     static void Run(ServerEngine& engine, std::shared_ptr<CClientSocket> connection,
-                    std::string wire) noexcept;
+                    std::string text) noexcept;
 };
 
 }  // namespace warden

@@ -189,7 +189,7 @@ bool ServerEngine::EvictAnonymous() {
     return false;
 }
 
-bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::string wire) {
+bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::string text) {
     if (m_stopping) return false;
     ++m_inFlight;
     // A logged-in console is served before connections that have not logged
@@ -200,8 +200,8 @@ bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::s
     bool queued = false;
     try {
         queued = m_pool.Submit(
-            [this, connection = std::move(connection), wire = std::move(wire)]() mutable {
-                CLogicProcessThread::Run(*this, std::move(connection), std::move(wire));
+            [this, connection = std::move(connection), text = std::move(text)]() mutable {
+                CLogicProcessThread::Run(*this, std::move(connection), std::move(text));
             },
             priority);
     } catch (...) {
@@ -212,13 +212,11 @@ bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::s
     return queued;
 }
 
-std::optional<std::string> ServerEngine::AnswerAtOnce(const std::string& wire,
+std::optional<std::string> ServerEngine::AnswerAtOnce(std::string_view text,
                                                       Session& session) noexcept {
     if (!m_quick) return std::nullopt;
     try {
-        std::optional<std::string> text = GbkToUtf8(wire);
-        if (!text) return std::nullopt;  // the worker refuses it
-        std::optional<std::string> reply = m_quick(Trim(*text), session);
+        std::optional<std::string> reply = m_quick(Trim(text), session);
         if (!reply) return std::nullopt;
         return EncodeReply(*reply);
     } catch (...) {

@@ -91,14 +91,15 @@ class ServerEngine {
     // Event thread: closes the connection without a login that came first
     // and has no request in hand; false when there is none.
     bool EvictAnonymous();
-    // Event thread: hands a whole request to a worker; false when stopping.
-    bool StartWorker(std::shared_ptr<CClientSocket> connection, std::string wire);
+    // Event thread: hands a whole request (decoded) to a worker; false when
+    // stopping.
+    bool StartWorker(std::shared_ptr<CClientSocket> connection, std::string text);
     // Any thread: a request handed out by StartWorker has been answered.
     void RequestDone();
     // Event thread: the reply's bytes (empty: no reply) when `quick` answers
-    // the whole request `wire` at once; nullopt when a worker must have it,
-    // also when the answer fails (the worker answers it as it would).
-    std::optional<std::string> AnswerAtOnce(const std::string& wire, Session& session) noexcept;
+    // the whole request `text` (decoded) at once; nullopt when a worker must
+    // have it, also when the answer fails (the worker answers it as it would).
+    std::optional<std::string> AnswerAtOnce(std::string_view text, Session& session) noexcept;
     // What a notice is about; each kind is said at most once per period.
     enum NoticeKind {
         kFailure,

@@ -21,6 +21,13 @@ TEST(SplitListTest, DelimiterNeverCutsAMultiByteCharacter) {
     EXPECT_EQ(SplitList("\\表\\ｂ", "\\"), (std::vector<std::string>{"表", "ｂ"}));
 }
 
+TEST(ParseRequestTest, NameAloneIsTheNameOfTheWholeParse) {
+    for (const char* text : {"GetChildDepts.asp?deptId=a", " UserAdd.asp ", "??Odd.asp?x?y", "?",
+                             "", "NoParams.asp", "表.asp?a=b"}) {
+        EXPECT_EQ(RequestNameOf(text), ParseRequest(text).name) << text;
+    }
+}
+
 TEST(ParseRequestTest, EmptyValueIsPresentButEmpty) {
     ParsedRequest r = ParseRequest("GetChildDepts.asp?deptId=");
     EXPECT_EQ(r.name, "GetChildDepts.asp");
