@@ -13,6 +13,7 @@
 #include <tuple>
 #include <utility>
 
+#include "bench/WireClient.h"
 #include "protocol/Framing.h"
 
 namespace warden::bench {
@@ -45,13 +46,6 @@ bool Exchange(int fd, const std::string& request, std::string& reply,
 
 double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// The median and the 99th percentile of `all`, which it sorts.
-std::pair<double, double> Percentiles(std::vector<double>& all) {
-    if (all.empty()) return {0, 0};
-    std::sort(all.begin(), all.end());
-    return {all[all.size() / 2], all[std::min(all.size() - 1, all.size() * 99 / 100)]};
 }
 
 }  // namespace
@@ -127,8 +121,10 @@ LoadResult RunLoad(const LoadSpec& spec, const Connections& connections) {
     result.failures = failures;
     result.replyBytes = expected.size();
     result.seconds = std::chrono::duration<double>(end - start).count();
-    std::tie(result.p50Ms, result.p99Ms) = Percentiles(all);
-    std::tie(result.lastByteP50Ms, result.lastByteP99Ms) = Percentiles(allLast);
+    result.p50Ms = Percentile(all, 50);
+    result.p99Ms = Percentile(all, 99);
+    result.lastByteP50Ms = Percentile(allLast, 50);
+    result.lastByteP99Ms = Percentile(allLast, 99);
     return result;
 }
 

@@ -23,19 +23,18 @@
 // from the same account, or from --compare-user. With --server-pid the server's processor time per request is
 // printed (for both accounts when comparing): a figure that other programs
 // on a busy machine disturb far less than throughput.
-#include <unistd.h>
-
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/EchoServer.h"
 #include "bench/LoadGenerator.h"
+#include "bench/WireClient.h"
 #include "protocol/Framing.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/SplitList.h"
@@ -76,19 +75,11 @@ bool Probe(int port, const std::optional<std::string>& login, const std::string&
     return true;
 }
 
-// The processor time process `pid` has used so far, in seconds; 0 when it
-// cannot be read.
+// The processor time process `pid` has used so far, in seconds; 0 for no
+// process.
 double CpuSecondsOf(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const size_t end = text.rfind(')');
-    if (end == std::string::npos) return 0;
-    // After the name: state, then ten more fields before utime and stime.
-    const auto fields = SplitList(text.substr(end + 1), " ");
-    if (fields.size() < 13) return 0;
-    const double ticks =
-        std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
-    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    if (pid == 0) return 0;
+    return std::chrono::duration<double>(bench::ServerProbe{pid}.CpuTime()).count();
 }
 
 // The rounds of one account, taken together: all requests over all time; the
@@ -175,7 +166,8 @@ int main(int argc, char** argv) {
         comparePassword = password;
     }
     if (comparePort == 0) comparePort = port;
-    if (comparePid == 0) comparePid = serverPid;
+    // Another server's processor time is only known from its own pid.
+    if (comparePid == 0 && comparePort == port) comparePid = serverPid;
     const std::string compareLabel =
         comparePort != port ? "port " + std::to_string(comparePort) : compareUser;
     auto gbkRequest = Utf8ToGbk(request);
@@ -216,15 +208,23 @@ int main(int argc, char** argv) {
         bench::LoadResult server;
         bench::LoadResult other;
         std::string cpuNote;
+        auto run = [](int pid, const bench::LoadSpec& s, const bench::Connections& c,
+                      std::vector<bench::LoadResult>& into, double& cpu) {
+            const double before = CpuSecondsOf(pid);
+            into.push_back(bench::RunLoad(s, c));
+            cpu += CpuSecondsOf(pid) - before;
+        };
+        auto perRequest = [](double cpu, const bench::LoadResult& r) {
+            return std::to_string(cpu * 1e6 / static_cast<double>(r.requests)) + " us";
+        };
+        std::vector<bench::LoadResult> mine;
+        double mineCpu = 0;
         if (!comparing) {
             const bench::Connections connections(spec);
-            const double before = serverPid ? CpuSecondsOf(serverPid) : 0;
-            server = bench::RunLoad(spec, connections);
+            run(serverPid, spec, connections, mine, mineCpu);
+            server = mine.front();
             if (serverPid && server.requests) {
-                cpuNote =
-                    "  server cpu per request: " +
-                    std::to_string((CpuSecondsOf(serverPid) - before) * 1e6 / server.requests) +
-                    " us";
+                cpuNote = "  server cpu per request: " + perRequest(mineCpu, server);
             }
         } else {
             bench::LoadSpec compare = spec;
@@ -232,20 +232,12 @@ int main(int argc, char** argv) {
             compare.port = comparePort;
             spec.duration /= rounds;
             compare.duration /= rounds;
-            std::vector<bench::LoadResult> mine;
             std::vector<bench::LoadResult> theirs;
-            double mineCpu = 0;
             double theirCpu = 0;
             // Both accounts' connections log in once, before any round: a
             // login hashes a password, which must not count as the request.
             const bench::Connections mineConnections(spec);
             const bench::Connections theirConnections(compare);
-            auto run = [](int pid, const bench::LoadSpec& s, const bench::Connections& c,
-                          std::vector<bench::LoadResult>& into, double& cpu) {
-                const double before = pid ? CpuSecondsOf(pid) : 0;
-                into.push_back(bench::RunLoad(s, c));
-                if (pid) cpu += CpuSecondsOf(pid) - before;
-            };
             for (int round = 0; round < rounds; ++round) {
                 if (round % 2 == 0) run(serverPid, spec, mineConnections, mine, mineCpu);
                 run(comparePid, compare, theirConnections, theirs, theirCpu);
@@ -253,10 +245,13 @@ int main(int argc, char** argv) {
             }
             server = Combine(mine);
             other = Combine(theirs);
-            if (serverPid && server.requests && other.requests) {
-                cpuNote = "  server cpu per request: " + user + " " +
-                          std::to_string(mineCpu * 1e6 / server.requests) + " us, " + compareLabel +
-                          " " + std::to_string(theirCpu * 1e6 / other.requests) + " us";
+            std::vector<std::string> notes;
+            if (serverPid && server.requests) notes.push_back(user + " " + perRequest(mineCpu, server));
+            if (comparePid && other.requests) {
+                notes.push_back(compareLabel + " " + perRequest(theirCpu, other));
+            }
+            for (const std::string& note : notes) {
+                cpuNote += (cpuNote.empty() ? "  server cpu per request: " : ", ") + note;
             }
         }
         std::printf("%6zu | %10.0f %8.3f %8.3f | %10.0f %8.3f %8.3f | %6.2f", spec.connections,
