@@ -1,23 +1,15 @@
 #include "server/shell/AuditSetup.h"
 
-#include <iostream>
-
 #include "protocol/AuditRecord.h"
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
 #include "server/store/AuditTime.h"
 #include "server/store/AuditTrail.h"
-#include "server/store/Odbc.h"
 
 namespace warden {
 
 namespace {
-
-std::string ConnectionOf(const std::filesystem::path& baseDir, const ServerConfig& config) {
-    return FillConnectionString(AdminStoreConnection(config), baseDir.string(),
-                                AdminStore(baseDir).DataFile().string());
-}
 
 std::string OneLine(const std::string& value) {
     std::string out = value;
@@ -29,10 +21,10 @@ std::string OneLine(const std::string& value) {
 
 }  // namespace
 
-bool OpenAuditTrail(AuditTrail& trail, const std::filesystem::path& baseDir,
-                    const ServerConfig& config, StartupView& view) {
+bool OpenAuditTrail(AuditTrail& trail, const AdminStore& store, const ServerConfig& config,
+                    StartupView& view) {
     try {
-        trail.Open(ConnectionOf(baseDir, config));
+        trail.Open(store.ConnectionString(AdminStoreConnection(config)));
         return true;
     } catch (const std::exception& e) {
         view.ShowMessage(
@@ -107,16 +99,19 @@ int PrintAuditLog(const std::filesystem::path& baseDir, const std::string& since
         from = *bound;
     }
     const ServerConfig config = LoadServerConfig(baseDir / "server.cfg");
-    const std::filesystem::path data = AdminStore(baseDir).DataFile();
+    const AdminStore store(baseDir);
+    const std::string pattern = AdminStoreConnection(config);
+    // Opening a data file that is not there would create an empty one, which
+    // the next start would take for the store.
     std::error_code ec;
-    if (config.adminStoreConnection.empty() && !std::filesystem::exists(data, ec)) {
-        SayOnStderr("no admin store in " + baseDir.string() + " (" + data.string() +
+    if (store.UsesDataFile(pattern) && !std::filesystem::exists(store.DataFile(), ec)) {
+        SayOnStderr("no admin store in " + baseDir.string() + " (" + store.DataFile().string() +
                     " does not exist)");
         return 1;
     }
     try {
         AuditTrail trail;
-        trail.Open(ConnectionOf(baseDir, config));
+        trail.Open(store.ConnectionString(pattern));
         trail.ForEachSince(from, [&out](const AuditRecord& r) { out << AuditLogLine(r) << '\n'; });
         out.flush();
     } catch (const std::exception& e) {

@@ -19,14 +19,15 @@
 
 namespace warden {
 
+class AdminStore;
 class AuditTrail;
 struct AuditRecord;
 
-// Opens `trail` on the database of the admin store in `baseDir`, creating
-// its table when missing. False, after a message to `view`, when it cannot:
-// a server must not run without its trail.
-bool OpenAuditTrail(AuditTrail& trail, const std::filesystem::path& baseDir,
-                    const ServerConfig& config, StartupView& view);
+// Opens `trail` on the database of `store` (opened, so its table exists).
+// False, after a message to `view`, when it cannot: a server must not run
+// without its trail.
+bool OpenAuditTrail(AuditTrail& trail, const AdminStore& store, const ServerConfig& config,
+                    StartupView& view);
 
 // Removes entries older than `keepDays` days at once and then every
 // `period`, on a thread of its own, until destroyed. `report` receives one

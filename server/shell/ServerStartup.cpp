@@ -69,7 +69,7 @@ bool ServerStartup::Initialise() {
             kServerTitle, MessageIcon::kWarning);
     }
     m_auditTrail = std::make_unique<AuditTrail>();
-    if (!OpenAuditTrail(*m_auditTrail, m_baseDir, m_config, m_view)) return false;
+    if (!OpenAuditTrail(*m_auditTrail, *m_adminStore, m_config, m_view)) return false;
     m_auditRecorder = std::make_unique<AuditRecorder>(
         *m_auditTrail,
         [this](const std::string& line) { m_view.ShowRequestError("操作日志写入失败", line); });

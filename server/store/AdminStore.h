@@ -54,6 +54,9 @@ class AdminStore {
     // the server make that file from the template.
     bool UsesDataFile(const std::string& connectionPattern) const;
 
+    // `connectionPattern` with the base directory and the data file filled in.
+    std::string ConnectionString(const std::string& connectionPattern) const;
+
     // Makes sure DB/db.dat exists: when it is missing, copies the template,
     // taken from the base directory or else from `programDir`/DB/db.orig. An
     // existing data file is never overwritten, and a copy that fails leaves
@@ -143,8 +146,6 @@ class AdminStore {
     bool HasInitialPassword();
 
   private:
-    // `connectionPattern` with the base directory and the data file filled in.
-    std::string ConnectionString(const std::string& connectionPattern) const;
 
     // The open connection, made anew first when the database has dropped it
     // (its server restarted, say), which would otherwise fail every request
