@@ -141,6 +141,17 @@ TEST(AuditE2eTest, ASessionOfChangesIsTracedWithoutAPasswordAndNothingRemovesAnE
     EXPECT_EQ(AuditLog(base.Path(), "--since yesterday").first, 2);
 }
 
+// Before any server has made the admin store, reading its trail says so and
+// leaves no empty data file behind, also under a configured connection
+// whose driver would create one.
+TEST(AuditE2eTest, AuditLogOfABaseWithoutAStoreCreatesNothing) {
+    TempDir base;
+    std::ofstream(base.Path() / "server.cfg")
+        << "[ADMIN_STORE]\nCONNECTION=DRIVER=" << SqliteOdbcDriver() << ";Database=%FILE%\n";
+    EXPECT_EQ(AuditLog(base.Path()).first, 1);
+    EXPECT_FALSE(std::filesystem::exists(AdminStore(base.Path()).DataFile()));
+}
+
 // Logins run through the throttle and the hashing pool of the real server.
 TEST(AuditE2eTest, RepeatedFailuresLockEvenTheRightPasswordForAWhileAndTheTrailShowsIt) {
     TempDir base;
