@@ -146,6 +146,7 @@ TEST(AuditE2eTest, ASessionOfChangesIsTracedWithoutAPasswordAndNothingRemovesAnE
 // whose driver would create one.
 TEST(AuditE2eTest, AuditLogOfABaseWithoutAStoreCreatesNothing) {
     TempDir base;
+    std::filesystem::create_directories(AdminStore(base.Path()).DataFile().parent_path());
     std::ofstream(base.Path() / "server.cfg")
         << "[ADMIN_STORE]\nCONNECTION=DRIVER=" << SqliteOdbcDriver() << ";Database=%FILE%\n";
     EXPECT_EQ(AuditLog(base.Path()).first, 1);
