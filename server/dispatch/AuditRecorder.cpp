@@ -132,6 +132,15 @@ AuditRecord MakeAuditRecord(std::string_view name, const ParamMap& params,
     return r;
 }
 
+AuditRecord MakeLoginAuditRecord(const ParamMap& params, const Session& session,
+                                 const Services& services, const std::string& reply) {
+    const bool granted = reply.starts_with("success");
+    return MakeAuditRecord(
+        req::kLoginCheck, params, GetParam(params, key::kUsername),
+        granted ? AuditLevelOf(Standing::kUnchecked, session, services) : audit_level::kNone,
+        PeerOf(session), reply);
+}
+
 AuditRecorder::AuditRecorder(AuditTrail& trail, std::function<void(const std::string&)> notice)
     : m_trail(trail), m_notice(std::move(notice)) {}
 

@@ -4,8 +4,8 @@
 // reads that pass leave nothing. An entry never holds a password: the value
 // of any key that names one is left out.
 //
-// Thread-safety: the functions are pure; AuditRecorder::Write may be called
-// from any number of threads at once.
+// Thread-safety: the functions keep no state; AuditRecorder::Write may be
+// called from any number of threads at once.
 #pragma once
 
 #include <functional>
@@ -44,6 +44,11 @@ const char* AuditLevelOf(Standing standing, const Session& session, const Servic
 AuditRecord MakeAuditRecord(std::string_view name, const ParamMap& params,
                             const std::string& account, const char* level, const Peer& peer,
                             const std::string& reply);
+
+// The entry of a login answered with `reply`: the account tried, and the
+// level the login granted (none when it was refused).
+AuditRecord MakeLoginAuditRecord(const ParamMap& params, const Session& session,
+                                 const Services& services, const std::string& reply);
 
 class AuditRecorder {
   public:

@@ -96,7 +96,7 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
             !CheckFieldLimits(entry->name, parsed.params)) {
             // Answered from the hashing pool, which also writes its entry.
             m_services.login->Run(m_handlers[*index], std::move(parsed.params), session, m_services,
-                                  PeerOf(session), sink);
+                                  sink);
             return;
         }
         if (m_requireLogin) verdict = m_delegation.Check(*entry, parsed.params, session);
@@ -131,13 +131,7 @@ void Dispatcher::Audit(const RequestEntry& entry, const ParamMap& params, const 
     if (!login && entry.effect != Effect::kChanges && reply != kNotPermitted) return;
     try {
         if (login) {
-            // The account tried, and the level the login granted.
-            const bool granted = reply.starts_with("success");
-            m_services.audit->Write(
-                MakeAuditRecord(entry.name, params, GetParam(params, "username"),
-                                granted ? AuditLevelOf(Standing::kUnchecked, session, m_services)
-                                        : audit_level::kNone,
-                                PeerOf(session), reply));
+            m_services.audit->Write(MakeLoginAuditRecord(params, session, m_services, reply));
         } else {
             m_services.audit->Write(MakeAuditRecord(entry.name, params, session.account,
                                                     AuditLevelOf(standing, session, m_services),

@@ -54,14 +54,10 @@ bool LoginFlow::SampleRefusal(int64_t& quiet) {
 }
 
 void LoginFlow::Record(const ParamMap& params, const Session& session, const Services& services,
-                       const Peer& peer, const std::string& reply, bool granted,
-                       const std::string& note) {
+                       const std::string& reply, const std::string& note) {
     if (!m_audit) return;
     try {
-        AuditRecord record = MakeAuditRecord(
-            req::kLoginCheck, params, GetParam(params, key::kUsername),
-            granted ? AuditLevelOf(Standing::kUnchecked, session, services) : audit_level::kNone,
-            peer, reply);
+        AuditRecord record = MakeLoginAuditRecord(params, session, services, reply);
         if (!note.empty()) record.detail += (record.detail.empty() ? "" : "; ") + note;
         m_audit->Write(std::move(record));
     } catch (const std::exception&) {
@@ -70,9 +66,10 @@ void LoginFlow::Record(const ParamMap& params, const Session& session, const Ser
 }
 
 void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, Services& services,
-                    const Peer& peer, ReplySink sink) {
+                    ReplySink sink) {
     auto shared = std::make_shared<const ParamMap>(std::move(params));
     const std::string user = GetParam(*shared, key::kUsername);
+    const std::string address = PeerOf(session).address;
 
     // Refusals that check no password are answered here; their entries are
     // sampled, since nothing bounds how fast they come.
@@ -81,7 +78,7 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         if (SampleRefusal(quiet)) {
             std::string note = why;
             if (quiet > 0) note += "; 此前另有" + std::to_string(quiet) + "次同类拒绝未单独记录";
-            Record(*shared, session, services, peer, reply, false, note);
+            Record(*shared, session, services, reply, note);
         }
         SendReply(sink, reply);
     };
@@ -90,12 +87,12 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         refuseUnchecked(RunHandler(handler, *shared, session, services), "版本不符,未校验密码");
         return;
     }
-    const LoginThrottle::Verdict verdict = m_throttle.Check(user, peer.address, Clock::now());
+    const LoginThrottle::Verdict verdict = m_throttle.Check(user, address, Clock::now());
     if (verdict.lock != LoginThrottle::Lock::kNone) {
         // The normal failure text: a lock must not tell whether the password was right.
         const std::string reply = LoginFailedReply(user);
         if (verdict.firstRefusal) {
-            Record(*shared, session, services, peer, reply, false,
+            Record(*shared, session, services, reply,
                    std::string(LockName(verdict.lock)) + "锁定中(还剩" +
                        Seconds(verdict.remaining) + "秒),未校验密码;锁定期间的其余尝试不单独记录");
         }
@@ -103,23 +100,22 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         return;
     }
 
-    auto check = [this, &handler, shared, &session, &services, peer, sink, user] {
+    auto check = [this, &handler, shared, &session, &services, address, sink, user] {
         const std::string reply = RunHandler(handler, *shared, session, services);
-        const bool granted = reply.starts_with("success");
         std::string note;
-        if (granted) {
-            m_throttle.RecordSuccess(user, peer.address);
+        if (reply.starts_with("success")) {
+            m_throttle.RecordSuccess(user, address);
         } else if (reply == LoginFailedReply(user)) {
             // A wrong password, not a directory that failed to answer.
             const LoginThrottle::Failure failure =
-                m_throttle.RecordFailure(user, peer.address, Clock::now());
+                m_throttle.RecordFailure(user, address, Clock::now());
             note = "连续失败" + std::to_string(failure.failures) + "次";
             if (failure.lock != LoginThrottle::Lock::kNone) {
                 note += std::string(";") + LockName(failure.lock) + "锁定" +
                         Seconds(failure.lockFor) + "秒";
             }
         }
-        Record(*shared, session, services, peer, reply, granted, note);
+        Record(*shared, session, services, reply, note);
         SendReply(sink, reply);
     };
     if (!m_pool.TrySubmit(std::move(check))) refuseUnchecked(kLoginBusy, "服务器繁忙,未校验密码");

@@ -42,14 +42,14 @@ class LoginFlow {
     // thread. REQUIRES: `session` and `services` stay valid and nothing else
     // uses `session` until `sink` has been called.
     void Run(const Handler& handler, ParamMap params, Session& session, Services& services,
-             const Peer& peer, ReplySink sink);
+             ReplySink sink);
 
   private:
     // Whether a refusal that checked no password gets an entry now; when it
     // does, `quiet` is how many went without one since the last.
     bool SampleRefusal(int64_t& quiet);
     void Record(const ParamMap& params, const Session& session, const Services& services,
-                const Peer& peer, const std::string& reply, bool granted, const std::string& note);
+                const std::string& reply, const std::string& note);
 
     LoginThrottle& m_throttle;
     HashingPool& m_pool;
