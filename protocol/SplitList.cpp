@@ -31,6 +31,14 @@ std::string_view Trim(std::string_view text) {
     return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
 }
 
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {

@@ -20,4 +20,7 @@ std::string_view TrimLeft(std::string_view text);
 // ASCII case-insensitive comparison, the "any case" of the protocol.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
+// `text` with the ASCII letters in lower case; other bytes unchanged.
+std::string LowerAscii(std::string_view text);
+
 }  // namespace warden

@@ -6,18 +6,6 @@
 
 namespace warden {
 
-namespace {
-
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
-}  // namespace
-
 DeptKey NormaliseDeptPath(std::string_view path) {
     DeptKey key = SplitList(path, "\\");
     for (std::string& name : key) name = LowerAscii(name);

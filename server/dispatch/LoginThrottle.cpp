@@ -7,14 +7,12 @@
 #include <iterator>
 #include <tuple>
 
+#include "protocol/SplitList.h"
+
 namespace warden {
 
 std::string ThrottleAccountKey(std::string_view account) {
-    std::string key(account);
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return key;
+    return LowerAscii(account);
 }
 
 std::string ThrottleAddressKey(std::string_view address) {

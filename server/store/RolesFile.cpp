@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "protocol/SplitList.h"
 #include "server/store/ConfigFile.h"
 #include "server/store/TemporaryFiles.h"
 
@@ -31,15 +32,6 @@ bool HasControlCharacter(const std::string& text) {
         if (c == 0x7f) return true;
     }
     return false;
-}
-
-// The sections of the file compare in any ASCII case, as profile files do.
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
 }
 
 bool IsBlank(char c) {
@@ -103,6 +95,7 @@ std::string RolesFile::Get(const std::string& account) const {
 
 const std::string& RolesSnapshot::Find(std::string_view account) const {
     static const std::string kNone;
+    // Sections compare in any ASCII case, as profile files do.
     auto it = m_byAccount.find(LowerAscii(account));
     return it == m_byAccount.end() ? kNone : it->second;
 }
