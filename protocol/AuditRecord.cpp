@@ -35,6 +35,12 @@ std::string AuditWireValue(std::string_view value) {
     return out;
 }
 
+std::string AuditPeer(const AuditRecord& record) {
+    const std::string port = ":" + std::to_string(record.port);
+    return record.address.find(':') != std::string::npos ? "[" + record.address + "]" + port
+                                                         : record.address + port;
+}
+
 std::string FormatAuditLog(const std::vector<AuditRecord>& records) {
     if (records.empty()) return " ";
     std::string out;

@@ -50,6 +50,10 @@ std::string FormatAuditLog(const std::vector<AuditRecord>& records);
 // The entries of a reply of FormatAuditLog; no entries for " ".
 std::vector<AuditRecord> ParseAuditLog(std::string_view reply);
 
+// Where an entry came from, "address:port"; an IPv6 address is bracketed,
+// so its colons are not taken for the port's.
+std::string AuditPeer(const AuditRecord& record);
+
 // `value` with "|" replaced by "｜" and control characters by spaces, as a
 // value travels in the reply.
 std::string AuditWireValue(std::string_view value);

@@ -56,9 +56,7 @@ class AuditLogModel final : public QAbstractTableModel {
             case 2:
                 return Q(AuditLevelLabel(r.level));
             case 3:
-                return Q(r.address.find(':') != std::string::npos
-                             ? "[" + r.address + "]:" + std::to_string(r.port)
-                             : r.address + ":" + std::to_string(r.port));
+                return Q(AuditPeer(r));
             case 4:
                 return Q(AuditActionLabel(r.request));
             case 5:

@@ -2,7 +2,9 @@
 
 #include <fstream>
 
+#include "console/core/ConsoleTexts.h"
 #include "console/core/ReplyMessage.h"
+#include "console/dialogs/RequestParams.h"
 #include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/Replies.h"
@@ -12,7 +14,6 @@ namespace warden::console {
 
 namespace {
 
-constexpr const char kCaptionPrompt[] = "提示";
 constexpr const char kUncarriable[] = "查询条件中不能含有字符 ` 和 ?";
 constexpr const char kNotSaved[] = "保存文件失败";
 
@@ -82,7 +83,7 @@ AuditLogLogic::AuditLogLogic(Transport& transport, MessageSink& sink)
 bool AuditLogLogic::Search(AuditQuery query) {
     for (const std::string* value : {&query.from, &query.to, &query.account, &query.target}) {
         if (!IsCarriableValue(*value)) {
-            m_sink.ShowMessage(MessageIcon::kInformation, kCaptionPrompt, kUncarriable);
+            m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, kUncarriable);
             return false;
         }
     }
@@ -103,15 +104,19 @@ bool AuditLogLogic::LoadNextPage() {
 }
 
 bool AuditLogLogic::ReadPage() {
-    std::string params = std::string(key::kFrom) + "=" + m_query.from + "`" + key::kTo + "=" +
-                         m_query.to + "`" + key::kAccount + "=" + m_query.account + "`" +
-                         key::kTarget + "=" + m_query.target + "`" + key::kCount + "=" +
-                         std::to_string(kPageSize);
+    const std::string count = std::to_string(kPageSize);
+    std::vector<ParamItem> items = {{key::kFrom, m_query.from},
+                                    {key::kTo, m_query.to},
+                                    {key::kAccount, m_query.account},
+                                    {key::kTarget, m_query.target},
+                                    {key::kCount, count}};
+    const std::string beforeId = m_rows.empty() ? "" : std::to_string(m_rows.back().id);
     if (!m_rows.empty()) {
         // The page continues after the last entry shown.
-        params += std::string("`") + key::kBeforeTime + "=" + m_rows.back().time + "`" +
-                  key::kBeforeId + "=" + std::to_string(m_rows.back().id);
+        items.emplace_back(key::kBeforeTime, m_rows.back().time);
+        items.emplace_back(key::kBeforeId, beforeId);
     }
+    const std::string params = ComposeParams(items);
     const std::string reply = m_transport.SendRequest(req::kGetAuditLog, params);
     // Entries quote reply texts, "error:" among them: only a reply that
     // begins with it is a refusal.
@@ -168,7 +173,7 @@ bool AuditLogLogic::ExportCsv(const std::filesystem::path& file, const std::vect
     out << "\xEF\xBB\xBF" << Csv(rows);
     out.close();
     if (!out) {
-        m_sink.ShowMessage(MessageIcon::kError, "错误",
+        m_sink.ShowMessage(MessageIcon::kError, text::kCaptionError,
                            std::string(kNotSaved) + ": " + file.string());
         return false;
     }

@@ -72,10 +72,7 @@ void AuditRetention::Run() {
 }
 
 std::string AuditLogLine(const AuditRecord& r) {
-    // An IPv6 address is bracketed, so its colons are not taken for the port's.
-    const std::string peer = r.address.find(':') != std::string::npos
-                                 ? "[" + r.address + "]:" + std::to_string(r.port)
-                                 : r.address + ":" + std::to_string(r.port);
+    const std::string peer = AuditPeer(r);
     std::string line;
     for (const std::string* value :
          {&r.time, &r.account, &r.level, &peer, &r.request, &r.target, &r.outcome, &r.detail}) {
