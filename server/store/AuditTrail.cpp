@@ -1,6 +1,5 @@
 #include "server/store/AuditTrail.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include "server/store/AuditTime.h"
@@ -29,6 +28,16 @@ AuditRecord ReadRow(OdbcStatement& query) {
     r.outcome = query.Text(9).value_or("");
     r.detail = query.Text(10).value_or("");
     return r;
+}
+
+// The entries `sql` selects with `params`.
+std::vector<AuditRecord> SelectRows(OdbcConnection& connection, const std::string& sql,
+                                    const std::vector<OdbcValue>& params) {
+    OdbcStatement query(connection, sql);
+    query.Execute(params);
+    std::vector<AuditRecord> records;
+    while (query.Fetch()) records.push_back(ReadRow(query));
+    return records;
 }
 
 // "%" and "_" match anything in LIKE: a searched text is taken literally.
@@ -118,7 +127,6 @@ void AuditTrail::Insert(OdbcConnection& connection, AuditRecord& record) {
 
 void AuditTrail::WriteBatch(const std::vector<Pending*>& batch) {
     std::lock_guard lock(m_mutex);
-    const int64_t firstId = m_nextId;
     try {
         OnLiveConnection([&](OdbcConnection& connection) {
             OdbcTransaction transaction(connection);
@@ -129,7 +137,7 @@ void AuditTrail::WriteBatch(const std::vector<Pending*>& batch) {
         for (Pending* pending : batch) pending->written = true;
         return;
     } catch (const std::exception&) {
-        m_nextId = std::max(m_nextId, firstId);
+        // The batch left nothing; try its entries one by one.
     }
     // Each alone, so that one entry the database refuses loses no other.
     for (Pending* pending : batch) {
@@ -181,14 +189,10 @@ std::vector<AuditRecord> AuditTrail::Query(const AuditFilter& filter) {
     params.emplace_back(filter.limit);
 
     std::lock_guard lock(m_mutex);
-    return OnLiveConnection([&](OdbcConnection& connection) {
-        OdbcStatement query(connection, sql);
-        query.Execute(params);
-        std::vector<AuditRecord> records;
-        while (query.Fetch()) records.push_back(ReadRow(query));
-        return records;
-    });
+    return OnLiveConnection(
+        [&](OdbcConnection& connection) { return SelectRows(connection, sql, params); });
 }
+
 
 void AuditTrail::ForEachSince(const std::string& since,
                               const std::function<void(const AuditRecord&)>& each,
@@ -204,11 +208,7 @@ void AuditTrail::ForEachSince(const std::string& since,
         {
             std::lock_guard lock(m_mutex);
             page = OnLiveConnection([&](OdbcConnection& connection) {
-                OdbcStatement query(connection, sql);
-                query.Execute({since, afterTime, afterId, pageSize});
-                std::vector<AuditRecord> rows;
-                while (query.Fetch()) rows.push_back(ReadRow(query));
-                return rows;
+                return SelectRows(connection, sql, {since, afterTime, afterId, pageSize});
             });
         }
         for (const AuditRecord& record : page) each(record);
