@@ -7,7 +7,7 @@
 #include "protocol/RequestNames.h"
 #include "server/dispatch/AdminHandlers.h"
 #include "server/dispatch/Dispatcher.h"
-#include "server/dispatch/HashingPool.h"
+#include "server/net/WorkerPool.h"
 
 namespace warden {
 
@@ -37,7 +37,7 @@ std::string RunHandler(const Handler& handler, const ParamMap& params, Session& 
 
 }  // namespace
 
-LoginFlow::LoginFlow(LoginThrottle& throttle, HashingPool& pool, AuditRecorder* audit)
+LoginFlow::LoginFlow(LoginThrottle& throttle, WorkerPool& pool, AuditRecorder* audit)
     : m_throttle(throttle), m_pool(pool), m_audit(audit) {}
 
 bool LoginFlow::SampleRefusal(int64_t& quiet) {
@@ -118,7 +118,7 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         Record(*shared, session, services, reply, note);
         SendReply(sink, reply);
     };
-    if (!m_pool.TrySubmit(std::move(check))) refuseUnchecked(kLoginBusy, "服务器繁忙,未校验密码");
+    if (!m_pool.Submit(std::move(check))) refuseUnchecked(kLoginBusy, "服务器繁忙,未校验密码");
 }
 
 }  // namespace warden

@@ -27,7 +27,7 @@
 
 namespace warden {
 
-class HashingPool;
+class WorkerPool;
 
 // The reply to a login that finds every password checker busy.
 inline constexpr const char kLoginBusy[] = "error:服务器繁忙,请稍后再试";
@@ -35,7 +35,7 @@ inline constexpr const char kLoginBusy[] = "error:服务器繁忙,请稍后再�
 class LoginFlow {
   public:
     // REQUIRES: every reference outlives this object; `audit` may be null.
-    LoginFlow(LoginThrottle& throttle, HashingPool& pool, AuditRecorder* audit);
+    LoginFlow(LoginThrottle& throttle, WorkerPool& pool, AuditRecorder* audit);
 
     // Runs the login `handler` with `params` for `session`, answering through
     // `sink` exactly once: at once when refused, otherwise later from a pool
@@ -52,7 +52,7 @@ class LoginFlow {
                 const std::string& reply, const std::string& note);
 
     LoginThrottle& m_throttle;
-    HashingPool& m_pool;
+    WorkerPool& m_pool;
     AuditRecorder* m_audit;
     std::mutex m_sampleMutex;
     std::chrono::steady_clock::time_point m_lastSample{};

@@ -1,8 +1,13 @@
 #include "server/net/WorkerPool.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace warden {
 
-WorkerPool::WorkerPool(size_t workers) {
+WorkerPool::WorkerPool(size_t workers) : WorkerPool(workers, Limits{}) {}
+
+WorkerPool::WorkerPool(size_t workers, Limits limits) : m_limits(limits) {
     m_workers.reserve(workers);
     m_idle.reserve(workers);
     for (size_t i = 0; i < workers; ++i) {
@@ -23,6 +28,7 @@ bool WorkerPool::Submit(std::function<void()> task, Priority priority) {
         if (m_stopping) return false;
         if (m_idle.empty()) {
             // Every worker is busy; the first to finish takes it.
+            if (m_urgent.size() + m_normal.size() >= m_limits.maxQueued) return false;
             (priority == Priority::kUrgent ? m_urgent : m_normal).push_back(std::move(task));
             return true;
         }
@@ -62,6 +68,10 @@ std::function<void()> WorkerPool::TakeQueued() {
 }
 
 void WorkerPool::Loop(Worker& self) {
+    // Lowering a thread's own priority needs no privilege; should it fail,
+    // the pool still works, only without that preference.
+    if (m_limits.nice != 0)
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), m_limits.nice);
     for (;;) {
         std::function<void()> task;
         {

@@ -8,12 +8,12 @@
 #include "protocol/SplitList.h"
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/HandlerRegistry.h"
-#include "server/dispatch/HashingPool.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/dispatch/LoginThrottle.h"
 #include "server/im/DeptOrdering.h"
 #include "server/im/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
+#include "server/net/WorkerPool.h"
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/AuditSetup.h"
 #include "server/shell/DataFiles.h"
@@ -90,7 +90,11 @@ bool ServerStartup::Initialise() {
     throttle.failuresBeforeLock = m_config.loginFailures;
     throttle.longestLock = std::chrono::seconds(m_config.lockoutSeconds);
     m_throttle = std::make_unique<LoginThrottle>(throttle);
-    m_hashingPool = std::make_unique<HashingPool>(m_config.hashThreads, m_config.hashQueue);
+    // A password hash takes a tenth of a second and tens of megabytes by
+    // design: at most hashThreads at once (bounding the memory), below the
+    // request workers' priority, and refused at once beyond hashQueue waiting.
+    m_hashingPool = std::make_unique<WorkerPool>(
+        m_config.hashThreads, WorkerPool::Limits{.maxQueued = m_config.hashQueue, .nice = 10});
     m_loginFlow = std::make_unique<LoginFlow>(*m_throttle, *m_hashingPool, m_auditRecorder.get());
 
     m_services.adminStore = m_adminStore.get();

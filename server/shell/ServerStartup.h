@@ -25,7 +25,7 @@ class AdminStore;
 class AuditRecorder;
 class AuditRetention;
 class AuditTrail;
-class HashingPool;
+class WorkerPool;
 class LoginFlow;
 class LoginThrottle;
 class DeptOrdering;
@@ -90,7 +90,7 @@ class ServerStartup {
     std::unique_ptr<AuditRecorder> m_auditRecorder;
     std::unique_ptr<AuditRetention> m_auditRetention;
     std::unique_ptr<LoginThrottle> m_throttle;
-    std::unique_ptr<HashingPool> m_hashingPool;
+    std::unique_ptr<WorkerPool> m_hashingPool;
     std::unique_ptr<LoginFlow> m_loginFlow;
     std::unique_ptr<DeptOrdering> m_ordering;
     ImService m_im;

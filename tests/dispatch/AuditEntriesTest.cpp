@@ -10,7 +10,7 @@
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/HandlerRegistry.h"
-#include "server/dispatch/HashingPool.h"
+#include "server/net/WorkerPool.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/im/ImService.h"
 #include "server/store/AdminStore.h"
@@ -207,7 +207,7 @@ class LoginFlowTest : public AuditEntriesTest {
 
     LoginThrottle throttle{
         {5, std::chrono::seconds(60), std::chrono::seconds(900), std::chrono::hours(24), 1000}};
-    HashingPool pool{1, 1};
+    WorkerPool pool{1, {.maxQueued = 1}};
     LoginFlow flow{throttle, pool, &recorder};
 };
 
@@ -245,7 +245,7 @@ TEST_F(LoginFlowTest, ASuccessStartsTheCountAfresh) {
 
 TEST_F(LoginFlowTest, AFullQueueIsAnsweredBusyAtOnce) {
     std::latch started(1), release(1);
-    ASSERT_TRUE(pool.TrySubmit([&] {
+    ASSERT_TRUE(pool.Submit([&] {
         started.count_down();
         release.wait();
     }));
