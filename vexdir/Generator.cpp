@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "server/im/ImError.h"
-#include "server/im/ImInstallDir.h"
+#include "directory/ImError.h"
+#include "directory/ImInstallDir.h"
 #include "vexdir/PasswordHash.h"
 #include "vexdir/Schema.h"
 #include "vexdir/VexDatabase.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 
 namespace warden::vexdir {
 

@@ -1,7 +1,7 @@
 #include "vexdir/Lookup.h"
 
 #include "protocol/SplitList.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "vexdir/VexDatabase.h"
 
 namespace warden::vexdir {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "vexdir/VexDatabase.h"
 
 namespace warden::vexdir {

@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "vexdir/VexDatabase.h"
 
 namespace warden::vexdir {

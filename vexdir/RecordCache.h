@@ -16,7 +16,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 
 namespace warden::vexdir {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "server/im/ImInstallDir.h"
-#include "server/im/SdkApi.h"
+#include "directory/ImInstallDir.h"
+#include "directory/SdkApi.h"
 #include "vexdir/DeptOrder.h"
 #include "vexdir/Sqlite.h"
 

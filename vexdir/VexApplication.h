@@ -6,7 +6,7 @@
 
 #include <mutex>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 #include "vexdir/VexDatabase.h"
 
 namespace warden::vexdir {

@@ -23,8 +23,8 @@
 #include <utility>
 #include <vector>
 
-#include "server/im/ImError.h"
-#include "server/im/ImSdk.h"
+#include "directory/ImError.h"
+#include "directory/ImSdk.h"
 #include "vexdir/RecordCache.h"
 #include "vexdir/Sqlite.h"
 

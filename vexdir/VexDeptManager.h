@@ -6,7 +6,7 @@
 // the directory unchanged. Thread-safe.
 #pragma once
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 #include "vexdir/VexDatabase.h"
 
 namespace warden::vexdir {

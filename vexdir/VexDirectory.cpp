@@ -1,6 +1,6 @@
 #include "vexdir/VexDirectory.h"
 
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 #include "vexdir/VexRoot.h"
 
 namespace warden {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 
 namespace warden {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 #include "vexdir/VexApplication.h"
 #include "vexdir/VexDatabase.h"
 #include "vexdir/VexDeptManager.h"

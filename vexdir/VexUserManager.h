@@ -4,7 +4,7 @@
 // failure throws ImError and leaves the directory unchanged. Thread-safe.
 #pragma once
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 #include "vexdir/VexDatabase.h"
 
 namespace warden::vexdir {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "server/im/ImError.h"
-#include "server/im/ImInstallDir.h"
+#include "directory/ImError.h"
+#include "directory/ImInstallDir.h"
 #include "vexdir/Generator.h"
 #include "vexdir/VexDirectory.h"
 

@@ -7,7 +7,7 @@
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
 #include "server/dispatch/Dispatcher.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/im/ImService.h"
 #include "server/store/AdminStore.h"
 

@@ -4,7 +4,7 @@
 
 #include "protocol/ParamKeys.h"
 #include "protocol/SplitList.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/im/ImService.h"
 #include "server/im/UserOperations.h"
 #include "server/store/AdminStore.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/im/ImService.h"
 #include "server/im/NameLists.h"
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "server/dispatch/Handler.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/im/ImService.h"
 
 namespace warden {

@@ -1,7 +1,7 @@
 #include "server/im/DeptOperations.h"
 
 #include "protocol/NameRules.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 
 namespace warden {
 

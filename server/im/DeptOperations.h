@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 
 namespace warden {
 

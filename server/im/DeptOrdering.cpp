@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
 #include "server/store/Odbc.h"
 

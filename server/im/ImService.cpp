@@ -1,6 +1,6 @@
 #include "server/im/ImService.h"
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 
 namespace warden {
 

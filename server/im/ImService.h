@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 
 namespace warden {
 

@@ -1,7 +1,7 @@
 #include "server/im/ImXml.h"
 
 #include "protocol/SplitList.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 
 namespace warden {
 

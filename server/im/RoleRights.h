@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 
 namespace warden {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "server/im/SdkApi.h"
+#include "directory/SdkApi.h"
 
 namespace warden {
 

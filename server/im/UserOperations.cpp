@@ -6,7 +6,7 @@
 #include <set>
 
 #include "protocol/SplitList.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/im/NameLists.h"
 
 namespace warden {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 
 namespace warden {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 
 namespace warden {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 #include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
 

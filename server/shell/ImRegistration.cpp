@@ -1,6 +1,6 @@
 #include "server/shell/ImRegistration.h"
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/shell/ComErrorReport.h"
 
 namespace warden {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "server/im/ImSdk.h"
+#include "directory/ImSdk.h"
 #include "server/shell/StartupView.h"
 
 namespace warden {

@@ -11,7 +11,7 @@
 #include "server/dispatch/LoginFlow.h"
 #include "server/dispatch/LoginThrottle.h"
 #include "server/im/DeptOrdering.h"
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
 #include "server/net/WorkerPool.h"
 #include "server/shell/AdminStoreSetup.h"

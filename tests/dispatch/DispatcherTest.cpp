@@ -3,7 +3,7 @@
 #include <new>
 
 #include "server/dispatch/Dispatcher.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 
 namespace warden {
 namespace {

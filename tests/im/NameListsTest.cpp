@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/im/NameLists.h"
 #include "protocol/NameRules.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/SplitList.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/im/RoleRights.h"
 #include "tests/support/FakeIm.h"
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "server/im/UserOperations.h"
 #include "tests/support/FakeIm.h"
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "server/im/ImError.h"
-#include "server/im/ImInstallDir.h"
+#include "directory/ImError.h"
+#include "directory/ImInstallDir.h"
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/ComErrorReport.h"
 #include "server/shell/ServerStartup.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "protocol/SplitList.h"
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "vexdir/XmlText.h"
 
 namespace warden::test {

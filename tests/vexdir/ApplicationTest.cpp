@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 #include "tests/support/TempDir.h"
 #include "tests/vexdir/ExpectImError.h"
 #include "vexdir/VexDirectory.h"

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 #include "tests/support/TempDir.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/VexDirectory.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "server/im/ImError.h"
+#include "directory/ImError.h"
 
 #define EXPECT_IM_ERROR(code, statement)                                       \
     do {                                                                       \

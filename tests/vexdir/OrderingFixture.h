@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 #include "tests/support/TempDir.h"
 #include "tests/vexdir/XmlRead.h"
 #include "vexdir/VexDirectory.h"

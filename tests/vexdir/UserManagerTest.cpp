@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 #include "tests/support/TempDir.h"
 #include "tests/vexdir/ExpectImError.h"
 #include "tests/vexdir/XmlRead.h"

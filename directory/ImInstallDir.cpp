@@ -1,4 +1,4 @@
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 
 #include <cstdlib>
 

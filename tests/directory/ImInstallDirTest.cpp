@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "server/im/ImInstallDir.h"
+#include "directory/ImInstallDir.h"
 
 namespace warden {
 namespace {

@@ -7,8 +7,8 @@
  * Texts are UTF-8. Objects and property sets are owned by the library and
  * freed with entries 8 and 6. Every entry may be called from any thread;
  * one object or property set must be used by one thread at a time. */
-#ifndef WARDEN_SERVER_IM_SDKAPI_H
-#define WARDEN_SERVER_IM_SDKAPI_H
+#ifndef WARDEN_DIRECTORY_SDKAPI_H
+#define WARDEN_DIRECTORY_SDKAPI_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -105,4 +105,4 @@ static_assert(offsetof(VexSdkApi, SetServerPort) == 16 * sizeof(void*));
 static_assert(offsetof(VexSdkApi, Execute) == 19 * sizeof(void*));
 #endif
 
-#endif /* WARDEN_SERVER_IM_SDKAPI_H */
+#endif /* WARDEN_DIRECTORY_SDKAPI_H */
