@@ -118,6 +118,12 @@ std::string UserCsvText(const std::vector<UserCsvRow>& rows) {
 
 UserCsvFile ReadUserCsv(std::string_view bytes) {
     UserCsvFile file;
+    // Spreadsheets offer "Unicode text" beside CSV; read as GBK it would be
+    // mistaken for a file of unknown columns.
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        file.error = "文件是UTF-16编码的, 请另存为CSV(UTF-8或GBK编码)";
+        return file;
+    }
     std::optional<std::string> text = ConfigTextToUtf8(bytes);
     if (!text) {
         file.error = "文件既不是UTF-8也不是GBK编码的文本";
