@@ -242,6 +242,21 @@ int UserImportLogic::Count(ImportState state) const {
     return n;
 }
 
+std::string UserImportLogic::Summary() const {
+    using enum ImportState;
+    std::string text = "共 " + std::to_string(m_rows.size()) + " 行";
+    const char* separator = ": ";
+    // What goes to the server first, what does not last.
+    for (ImportState state : {kNew, kExisting, kAdded, kUpdated, kSkipped, kRefused, kUnknown,
+                              kNotRun, kChecking, kInvalid}) {
+        const int n = Count(state);
+        if (n == 0) continue;
+        text.append(separator).append(ImportStateLabel(state)).append(" ").append(std::to_string(n));
+        separator = ", ";
+    }
+    return text;
+}
+
 bool UserImportLogic::Step() {
     if (m_transport.Busy()) return m_phase == ImportPhase::kChecking || m_phase == ImportPhase::kRunning;
     if (m_phase == ImportPhase::kChecking) return CheckNext();
@@ -257,7 +272,7 @@ bool UserImportLogic::CheckNext() {
     }
     while (m_next < m_rows.size() && m_rows[m_next].state != ImportState::kChecking) ++m_next;
     if (m_next == m_rows.size()) {
-        m_phase = ImportPhase::kReady;
+        Finish();
         return false;
     }
     CheckAccount(m_rows[m_next++]);
@@ -338,7 +353,7 @@ bool UserImportLogic::RunNext() {
         ++m_next;
     }
     if (m_next == m_rows.size()) {
-        m_phase = ImportPhase::kDone;
+        Finish();
         return false;
     }
     RunRow(m_rows[m_next++]);
@@ -400,7 +415,12 @@ void UserImportLogic::StopRemaining(const std::string& why) {
         row.note = why;
     }
     m_next = m_rows.size();
-    m_phase = running ? ImportPhase::kDone : ImportPhase::kReady;
+    Finish();
+}
+
+void UserImportLogic::Finish() {
+    m_endedAfter = SecondsSince(m_started);
+    m_phase = m_phase == ImportPhase::kRunning ? ImportPhase::kDone : ImportPhase::kReady;
 }
 
 ImportProgress UserImportLogic::Progress() const {
@@ -408,7 +428,8 @@ ImportProgress UserImportLogic::Progress() const {
     p.done = m_done;
     p.total = m_total;
     p.passwordsLeft = m_passwordsLeft;
-    p.elapsedSeconds = SecondsSince(m_started);
+    const bool busy = m_phase == ImportPhase::kChecking || m_phase == ImportPhase::kRunning;
+    p.elapsedSeconds = busy ? SecondsSince(m_started) : m_endedAfter;
     if (m_phase == ImportPhase::kChecking) {
         // Every check costs about the same.
         if (m_done > 0) p.secondsLeft = p.elapsedSeconds / m_done * (m_total - m_done);

@@ -131,6 +131,7 @@ TEST_F(UserImportLogicTest, PreviewMarksEveryRowAndTheImportGoesOnPastRefusals) 
     EXPECT_EQ(marks[1], "3 zhang 已更新: 修改用户信息成功");
     EXPECT_EQ(marks[12], "14 boss 被拒绝: 没有权限执行此操作");
     EXPECT_EQ(marks[13], "15 chen 已添加: 添加用户成功");
+    EXPECT_EQ(logic.Summary(), "共 15 行: 已添加 2, 已更新 1, 被拒绝 1, 有错误 11");
     EXPECT_TRUE(sink.shown.empty());
 
     const std::string report = logic.ReportCsv();
