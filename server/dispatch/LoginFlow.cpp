@@ -74,6 +74,23 @@ void LoginFlow::Record(const ParamMap& params, const Session& session, const Ser
     }
 }
 
+bool LoginFlow::RefuseLocked(const LoginThrottle::Verdict& verdict, const ParamMap& params,
+                             const Session& session, const Services& services,
+                             const ReplySink& sink) {
+    if (verdict.lock == LoginThrottle::Lock::kNone) return false;
+    // The normal failure text: a lock must not tell whether the password was right.
+    const std::string reply = LoginFailedReply(GetParam(params, key::kUsername));
+    if (verdict.firstRefusal) {
+        const std::string what = verdict.lock == LoginThrottle::Lock::kSlowed
+                                     ? "账号自多处失败过多,检查已减速(还剩"
+                                     : std::string(LockName(verdict.lock)) + "锁定中(还剩";
+        Record(params, session, services, reply,
+               what + Seconds(verdict.remaining) + "秒),未校验密码;此后的同类拒绝不单独记录");
+    }
+    SendReply(sink, reply);
+    return true;
+}
+
 void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, Services& services,
                     ReplySink sink) {
     auto shared = std::make_shared<const ParamMap>(std::move(params));
@@ -96,23 +113,21 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         refuseUnchecked(RunHandler(handler, *shared, session, services), "版本不符,未校验密码");
         return;
     }
-    const LoginThrottle::Verdict verdict = m_throttle.Begin(user, address, Clock::now());
-    if (verdict.lock != LoginThrottle::Lock::kNone) {
-        // The normal failure text: a lock must not tell whether the password was right.
-        const std::string reply = LoginFailedReply(user);
-        if (verdict.firstRefusal) {
-            const std::string what = verdict.lock == LoginThrottle::Lock::kSlowed
-                                         ? "账号自多处失败过多,检查已减速(还剩"
-                                         : std::string(LockName(verdict.lock)) + "锁定中(还剩";
-            Record(*shared, session, services, reply,
-                   what + Seconds(verdict.remaining) +
-                       "秒),未校验密码;此后的同类拒绝不单独记录");
-        }
-        SendReply(sink, reply);
+    // A look before the queue, so that attempts refused anyway do not
+    // take its places.
+    if (RefuseLocked(m_throttle.Begin(user, address, Clock::now(), false), *shared, session,
+                     services, sink)) {
         return;
     }
 
+    // Counted when its check begins: so that however many come at once, no
+    // more are checked than the limit allows, and logins that come together
+    // with the right password are all checked in turn.
     auto check = [this, &handler, shared, &session, &services, address, sink, user] {
+        if (RefuseLocked(m_throttle.Begin(user, address, Clock::now()), *shared, session,
+                         services, sink)) {
+            return;
+        }
         const std::string reply = RunHandler(handler, *shared, session, services);
         std::string note;
         if (reply.starts_with("success")) {
@@ -131,10 +146,7 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         Record(*shared, session, services, reply, note);
         SendReply(sink, reply);
     };
-    if (!m_pool.Submit(std::move(check))) {
-        m_throttle.Abandon(user, address);
-        refuseUnchecked(kLoginBusy, "服务器繁忙,未校验密码");
-    }
+    if (!m_pool.Submit(std::move(check))) refuseUnchecked(kLoginBusy, "服务器繁忙,未校验密码");
 }
 
 }  // namespace warden

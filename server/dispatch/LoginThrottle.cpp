@@ -100,7 +100,7 @@ LoginThrottle::Clock::duration LoginThrottle::LockFor(int failures) const {
 }
 
 LoginThrottle::Verdict LoginThrottle::Begin(std::string_view account, std::string_view address,
-                                            Clock::time_point now) {
+                                            Clock::time_point now, bool admit) {
     std::lock_guard lock(m_mutex);
     const std::string pairKey = PairKey(account, address);
     const std::string addressKey = ThrottleAddressKey(address);
@@ -133,6 +133,7 @@ LoginThrottle::Verdict LoginThrottle::Begin(std::string_view account, std::strin
             return verdict;
         }
     }
+    if (!admit) return {};
     for (auto [table, key] :
          {std::pair{&m_pairs, &pairKey}, std::pair{&m_addresses, &addressKey},
           std::pair{&m_accounts, &accountKey}}) {

@@ -74,8 +74,10 @@ class LoginThrottle {
     explicit LoginThrottle(ThrottleOptions options = {});
 
     // Whether an attempt for `account` from `address` may be checked now;
-    // when it may, it is counted as pending until settled.
-    Verdict Begin(std::string_view account, std::string_view address, Clock::time_point now);
+    // when it may and `admit`, it is counted as pending until settled
+    // (without `admit` it is only a look, for a refusal before any work).
+    Verdict Begin(std::string_view account, std::string_view address, Clock::time_point now,
+                  bool admit = true);
 
     // Settle an admitted attempt: the password was wrong.
     Failure Fail(std::string_view account, std::string_view address, Clock::time_point now);
