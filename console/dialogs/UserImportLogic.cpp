@@ -201,6 +201,8 @@ bool UserImportLogic::LoadBytes(std::string_view bytes) {
         }
     }
     CheckLocally();
+    m_rolesRead = false;
+    m_roles.reset();
     m_phase = ImportPhase::kChecking;
     m_next = 0;
     m_started = Clock::now();
