@@ -49,7 +49,7 @@ TEST_F(LoginDialogWidgetTest, PortBoxTakesOnlyMainKeyboardDigitsAndEditingKeys) 
     LoginDialog dialog(logic);
     dialog.show();
     auto* port = Child<QLineEdit>(dialog, "port");
-    EXPECT_EQ(port->text(), "8088");
+    EXPECT_EQ(port->text(), "8801");
     port->setFocus();
     port->end(false);
     QTest::keyClick(port, Qt::Key_Backspace);
@@ -57,21 +57,21 @@ TEST_F(LoginDialogWidgetTest, PortBoxTakesOnlyMainKeyboardDigitsAndEditingKeys) 
     QTest::keyClicks(port, "a0-0 x");
     QTest::keyClick(port, Qt::Key_5, Qt::KeypadModifier);
     QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(port->text(), "8000");
+    EXPECT_EQ(port->text(), "8800");
     QTest::keyClick(port, Qt::Key_Left);
     QTest::keyClick(port, Qt::Key_Delete);
-    EXPECT_EQ(port->text(), "800");
+    EXPECT_EQ(port->text(), "880");
 }
 
 TEST_F(LoginDialogWidgetTest, SavedServerFillsTheBoxesAndAFailedCheckMovesTheFocus) {
-    std::ofstream(m_dir / "client.cfg") << "10.0.0.8:8800";
+    std::ofstream(m_dir / "client.cfg") << "10.0.0.8:9000";
     LoginLogic logic(m_transport, m_sink, m_state, m_dir);
     LoginDialog dialog(logic);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     auto* name = Child<QLineEdit>(dialog, "loginName");
     EXPECT_EQ(Child<QLineEdit>(dialog, "address")->text(), "10.0.0.8");
-    EXPECT_EQ(Child<QLineEdit>(dialog, "port")->text(), "8800");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "port")->text(), "9000");
     EXPECT_TRUE(QTest::qWaitFor([&] { return name->hasFocus(); }, 1000));
 
     name->setText("admin");
