@@ -58,8 +58,7 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
                                    text::kCreateSocketFailed);
                 return false;
             case ConsoleSocket::ConnectResult::kFailed:
-                m_sink.ShowMessage(MessageIcon::kWarning, text::kProgramName,
-                                   text::kConnectFailed);
+                m_sink.ShowMessage(MessageIcon::kWarning, text::kProgramName, text::kConnectFailed);
                 return false;
         }
         if (security == WireSecurity::kPlain) {
@@ -77,17 +76,18 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
         TlsClient::Handshake shaken =
             tls->Tls().Connect(std::string(address), m_options.connectTimeoutMs, m_waits);
         if (shaken != TlsClient::Handshake::kDone) {
-            std::string why = shaken == TlsClient::Handshake::kTimedOut
-                                  ? std::string(text::kTlsTimedOut)
-                                  : std::string(text::kTlsFailed) + "\n(" + tls->Tls().Error() + ")";
+            std::string why =
+                shaken == TlsClient::Handshake::kTimedOut
+                    ? std::string(text::kTlsTimedOut)
+                    : std::string(text::kTlsFailed) + "\n(" + tls->Tls().Error() + ")";
             m_sink.ShowMessage(MessageIcon::kWarning, text::kProgramName, why);
             return false;
         }
     }
     // Judged outside the wait: the judge may ask, and nothing has been sent.
     const PeerCertificate& peer = tls->Tls().Peer();
-    const bool accepted = m_judge != nullptr ? m_judge->Accept(address, port, peer)
-                                             : peer.caVerified;
+    const bool accepted =
+        m_judge != nullptr ? m_judge->Accept(address, port, peer) : peer.caVerified;
     if (!accepted) {
         if (m_judge == nullptr) {
             m_sink.ShowMessage(MessageIcon::kError, text::kProgramName,
@@ -175,7 +175,7 @@ bool ConsoleTransport::FlushPosted(bool lastIsExchange) {
 }
 
 std::optional<ConsoleTransport::Awaited::Owner> ConsoleTransport::ReadNext(int waitMs,
-                                                                          std::string& reply) {
+                                                                           std::string& reply) {
     std::string message;
     switch (m_stream->Receive(message, waitMs)) {
         case MessageStream::Status::kNothingYet:

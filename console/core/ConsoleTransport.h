@@ -110,7 +110,7 @@ class ConsoleTransport final : public Transport {
     bool m_lost = false;
     bool m_busy = false;
 
-    std::deque<Awaited> m_awaited;     // replies still to come, oldest first
+    std::deque<Awaited> m_awaited;      // replies still to come, oldest first
     std::vector<std::string> m_unsent;  // requests (GBK) not yet written
     std::deque<std::string> m_results;  // results of posted requests not yet taken
     int m_posted = 0;                   // posted requests whose results are not taken

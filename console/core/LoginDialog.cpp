@@ -75,9 +75,8 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
     QAction* forget = menu->addAction(Q(text::kForgetCertificate));
     forget->setObjectName("forgetCertificateAction");
     certificates->setMenu(menu);
-    connect(forget, &QAction::triggered, this, [this] {
-        m_logic.ForgetCertificate(S(m_address->text()), S(m_port->text()));
-    });
+    connect(forget, &QAction::triggered, this,
+            [this] { m_logic.ForgetCertificate(S(m_address->text()), S(m_port->text())); });
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(Q(text::kServerLabel), this), 0, 0);

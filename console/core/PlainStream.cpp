@@ -33,7 +33,7 @@ MessageStream::Status PlainStream::Receive(std::string& message, int waitMs) {
         // The rest of an oversized or endless reply would be read as the
         // next one.
         return ReadRemainder(fd, message, m_frame) == FrameStatus::kComplete ? Status::kMessage
-                                                                            : Status::kBroken;
+                                                                             : Status::kBroken;
     }
     if (size_t zero = message.find('\0'); zero != std::string::npos) message.resize(zero);
     return Status::kMessage;

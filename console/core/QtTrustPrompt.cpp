@@ -103,8 +103,7 @@ void QtTrustPrompt::ShowChanged(std::string_view server, std::string_view truste
     dialog.setObjectName("certificateChanged");
     dialog.setWindowTitle(Q(text::kChangedTitle));
     auto* body = new QVBoxLayout;
-    auto* warning = Text(
-        dialog, Q(text::kChangedWarning1) + Q(server) + Q(text::kChangedWarning2));
+    auto* warning = Text(dialog, Q(text::kChangedWarning1) + Q(server) + Q(text::kChangedWarning2));
     warning->setObjectName("changedWarning");
     warning->setStyleSheet("color: #c00000; font-weight: bold;");
     body->addWidget(warning);

@@ -16,8 +16,8 @@ namespace warden::console {
 class QtTrustPrompt final : public TrustPrompt {
   public:
     bool AskFirstUse(std::string_view server, std::string_view fingerprint) override;
-    void ShowChanged(std::string_view server, std::string_view trusted,
-                     std::string_view presented, bool caSigned) override;
+    void ShowChanged(std::string_view server, std::string_view trusted, std::string_view presented,
+                     bool caSigned) override;
 
     // Test and screenshot hook: called with each dialog once it is shown,
     // instead of waiting for the user; whatever it does to the dialog

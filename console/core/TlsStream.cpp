@@ -57,8 +57,10 @@ MessageStream::Status TlsStream::Receive(std::string& message, int waitMs) {
         // A reply that has begun is whole the moment its last byte is here;
         // one that stops coming in the middle breaks the stream.
         const bool started = m_frames.InsideMessage();
-        const auto until = started ? m_lastArrival + std::chrono::milliseconds(m_stallMs) : deadline;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+        const auto until =
+            started ? m_lastArrival + std::chrono::milliseconds(m_stallMs) : deadline;
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
         if (left <= 0 && started) return Status::kBroken;
         if (left <= 0 && looked) return Status::kNothingYet;
         Fill(static_cast<int>(std::max<long long>(left, 0)));

@@ -70,9 +70,11 @@ TEST_P(BothPorts, RequestGoesOutAsNameQuestionMarkParamsInGbk) {
 }
 
 TEST_P(BothPorts, RequestsLongerThanTheOldSendBufferGoOutWhole) {
-    Fixture f([](const std::string& request) {
-        return FakeServer::Reply(std::to_string(request.size()));
-    }, {}, Wire());
+    Fixture f(
+        [](const std::string& request) {
+            return FakeServer::Reply(std::to_string(request.size()));
+        },
+        {}, Wire());
     std::string params = "username=" + std::string(5000, 'u');
     EXPECT_EQ(f.transport.SendRequest("GetUserBInfo.asp", params),
               std::to_string(std::string("GetUserBInfo.asp?").size() + params.size()));
@@ -128,9 +130,11 @@ TEST_P(BothPorts, LateReplyOfATimedOutRequestIsNotTakenForTheNextOne) {
 }
 
 TEST_P(BothPorts, ServerClosingIsReportedAtOnceAndOnlyOnce) {
-    Fixture f([](const std::string& request) {
-        return request.rfind("Bye", 0) == 0 ? FakeServer::Close() : FakeServer::Reply("ok");
-    }, {}, Wire());
+    Fixture f(
+        [](const std::string& request) {
+            return request.rfind("Bye", 0) == 0 ? FakeServer::Close() : FakeServer::Reply("ok");
+        },
+        {}, Wire());
     EXPECT_EQ(f.transport.SendRequest("Hello.asp", ""), "ok");
     auto start = Clock::now();
     EXPECT_EQ(f.transport.SendRequest("Bye.asp", ""), "");
@@ -217,7 +221,8 @@ TEST(ConsoleTransportTest, ConnectionFailuresAreReportedAsConnectFailed) {
         FakeServer gone([](const std::string&) { return FakeServer::Silent(); });
         closedPort = gone.Port();
     }
-    EXPECT_FALSE(transport.OpenConnection("127.0.0.1", std::to_string(closedPort), WireSecurity::kPlain));
+    EXPECT_FALSE(
+        transport.OpenConnection("127.0.0.1", std::to_string(closedPort), WireSecurity::kPlain));
     EXPECT_FALSE(transport.OpenConnection("127.0.0.1", "0", WireSecurity::kPlain));
     EXPECT_FALSE(transport.OpenConnection("127.0.0.1", "70000", WireSecurity::kPlain));
     ASSERT_EQ(sink.shown.size(), 3u);
@@ -246,11 +251,13 @@ TEST_P(BothPorts, PostedRequestsComeBackInOrderWithinTheWindow) {
     EXPECT_EQ(window, Wire() == WireSecurity::kTls ? TransportOptions{}.pipelineWindow : 1);
     for (int round = 0; round < 2; ++round) {
         for (int i = 0; i < window; ++i) {
-            ASSERT_TRUE(f.transport.PostRequest("GetUserBInfo.asp", "username=u" + std::to_string(i)));
+            ASSERT_TRUE(
+                f.transport.PostRequest("GetUserBInfo.asp", "username=u" + std::to_string(i)));
         }
         EXPECT_EQ(f.transport.Posted(), window);
         for (int i = 0; i < window; ++i) {
-            EXPECT_EQ(f.transport.TakeReply(5000), "re:GetUserBInfo.asp?username=u" + std::to_string(i));
+            EXPECT_EQ(f.transport.TakeReply(5000),
+                      "re:GetUserBInfo.asp?username=u" + std::to_string(i));
         }
         EXPECT_EQ(f.transport.Posted(), 0);
         EXPECT_EQ(f.transport.TakeReply(0), std::nullopt);
@@ -265,13 +272,15 @@ TEST_P(BothPorts, PostedRequestsComeBackInOrderWithinTheWindow) {
 TEST(TlsTransportTest, ExchangeAmidPostedRequestsAndAbandonedRepliesKeepTheirOwners) {
     Fixture f(
         [](const std::string& request) {
-            return FakeServer::Reply("re:" + request, request.find("slow") != std::string::npos ? 30 : 0);
+            return FakeServer::Reply("re:" + request,
+                                     request.find("slow") != std::string::npos ? 30 : 0);
         },
         {}, WireSecurity::kTls);
     ASSERT_TRUE(f.connected);
     for (int i = 0; i < 10; ++i) f.transport.PostRequest("P.asp", "n=" + std::to_string(i));
     EXPECT_EQ(f.transport.SendRequest("Mid.asp", ""), "re:Mid.asp?");
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(f.transport.TakeReply(0), "re:P.asp?n=" + std::to_string(i));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(f.transport.TakeReply(0), "re:P.asp?n=" + std::to_string(i));
 
     for (int i = 0; i < 3; ++i) f.transport.PostRequest("P.asp", "slow");
     EXPECT_EQ(f.transport.TakeReply(0), std::nullopt);  // sent; nothing back yet
@@ -338,8 +347,8 @@ TEST(TlsTransportTest, PlainServerOnTheTlsPortIsReportedAtOnce) {
     FakeSink sink;
     ConsoleTransport transport(sink);
     auto start = Clock::now();
-    EXPECT_FALSE(transport.OpenConnection("127.0.0.1", std::to_string(plain.Port()),
-                                          WireSecurity::kTls));
+    EXPECT_FALSE(
+        transport.OpenConnection("127.0.0.1", std::to_string(plain.Port()), WireSecurity::kTls));
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     ASSERT_EQ(sink.shown.size(), 1u);
     EXPECT_EQ(sink.shown[0].text.rfind("无法与服务器建立加密连接", 0), 0u) << sink.shown[0].text;
@@ -359,21 +368,22 @@ TEST(TlsTransportTest, WithoutAJudgeOnlyACertificateTheCaValidatesForTheNameIsAc
         const warden::test::TestIdentity* identity;
         const char* address;
         bool accepted;
-    } cases[] = {{&signed_, "localhost", true}, {&signed_, "127.0.0.1", false},
-                 {&self, "localhost", false}};
+    } cases[] = {
+        {&signed_, "localhost", true}, {&signed_, "127.0.0.1", false}, {&self, "localhost", false}};
     for (const Case& c : cases) {
         FakeServer server([](const std::string&) { return FakeServer::Reply("ok"); }, c.identity);
         FakeSink sink;
         ConsoleTransport transport(sink);
-        EXPECT_EQ(transport.OpenConnection(c.address, std::to_string(server.Port()),
-                                           WireSecurity::kTls),
-                  c.accepted)
+        EXPECT_EQ(
+            transport.OpenConnection(c.address, std::to_string(server.Port()), WireSecurity::kTls),
+            c.accepted)
             << c.address;
         EXPECT_EQ(transport.SendRequest("A.asp", ""), c.accepted ? "ok" : "");
         EXPECT_EQ(server.Requests().size(), c.accepted ? 1u : 0u);
-        EXPECT_EQ(sink.Texts(), c.accepted ? std::vector<std::string>{}
-                                           : std::vector<std::string>{
-                                                 "服务器的证书无法验证, 连接已中断, 没有发送任何数据"});
+        EXPECT_EQ(sink.Texts(), c.accepted
+                                    ? std::vector<std::string>{}
+                                    : std::vector<std::string>{
+                                          "服务器的证书无法验证, 连接已中断, 没有发送任何数据"});
     }
     ::unsetenv("SSL_CERT_FILE");
 }

@@ -39,7 +39,8 @@ struct FakeServer::Client {
         SSL_CTX_set_min_proto_version(context, TLS1_3_VERSION);
         BIO* certificate = BIO_new_mem_buf(identity.certificatePem.data(),
                                            static_cast<int>(identity.certificatePem.size()));
-        BIO* key = BIO_new_mem_buf(identity.keyPem.data(), static_cast<int>(identity.keyPem.size()));
+        BIO* key =
+            BIO_new_mem_buf(identity.keyPem.data(), static_cast<int>(identity.keyPem.size()));
         X509* x509 = PEM_read_bio_X509(certificate, nullptr, nullptr, nullptr);
         EVP_PKEY* pkey = PEM_read_bio_PrivateKey(key, nullptr, nullptr, nullptr);
         SSL_CTX_use_certificate(context, x509);
@@ -176,9 +177,11 @@ void FakeServer::Run() {
         }
         std::vector<Client*> gone;
         for (size_t i = 2; i < fds.size(); ++i) {
-            if (fds[i].revents != 0 && !Serve(*clients[i - 2])) gone.push_back(clients[i - 2].get());
+            if (fds[i].revents != 0 && !Serve(*clients[i - 2]))
+                gone.push_back(clients[i - 2].get());
         }
-        std::erase_if(clients, [&](const auto& c) { return std::count(gone.begin(), gone.end(), c.get()); });
+        std::erase_if(clients,
+                      [&](const auto& c) { return std::count(gone.begin(), gone.end(), c.get()); });
         if (fds[0].revents != 0) {
             auto client = std::make_unique<Client>();
             client->fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);

@@ -21,9 +21,9 @@ class FakeServer {
   public:
     struct Action {
         enum Kind { kReply, kSilent, kClose } kind = kSilent;
-        std::string bytes;  // as sent on the wire (inside TLS: framed unless raw)
-        int delayMs = 0;    // before sending
-        bool raw = false;   // inside TLS: the bytes without a frame around them
+        std::string bytes;       // as sent on the wire (inside TLS: framed unless raw)
+        int delayMs = 0;         // before sending
+        bool raw = false;        // inside TLS: the bytes without a frame around them
         bool thenClose = false;  // closes the connection after sending
     };
     static Action Reply(const std::string& utf8, int delayMs = 0);  // sent in GBK

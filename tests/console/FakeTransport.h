@@ -60,8 +60,9 @@ class FakeTransport : public Transport {
     bool CheckConnection() override { return connected; }
 
     // Posted requests are answered at once, as SendRequest would; `window`
-    // of them may wait to be taken.
+    // of them may wait to be taken; none is given back while `holdReplies`.
     int window = 1;
+    bool holdReplies = false;
     std::deque<std::string> posted;
     int PipelineWindow() const override { return window; }
     bool PostRequest(std::string_view name, std::string_view params) override {
@@ -71,7 +72,7 @@ class FakeTransport : public Transport {
     }
     int Posted() const override { return static_cast<int>(posted.size()); }
     std::optional<std::string> TakeReply(int) override {
-        if (posted.empty()) return std::nullopt;
+        if (posted.empty() || holdReplies) return std::nullopt;
         std::string reply = std::move(posted.front());
         posted.pop_front();
         return reply;
@@ -133,17 +134,19 @@ class FakeTrustPrompt : public TrustPrompt {
         asked.emplace_back(server, fingerprint);
         return trust;
     }
-    void ShowChanged(std::string_view server, std::string_view trusted,
-                     std::string_view presented, bool caSigned) override {
-        refused.push_back({std::string(server), std::string(trusted), std::string(presented),
-                           caSigned});
+    void ShowChanged(std::string_view server, std::string_view trusted, std::string_view presented,
+                     bool caSigned) override {
+        refused.push_back(
+            {std::string(server), std::string(trusted), std::string(presented), caSigned});
     }
 };
 
 // Takes whatever certificate the server presents.
 class AcceptAnyCertificate : public CertificateJudge {
   public:
-    bool Accept(std::string_view, std::string_view, const PeerCertificate&) override { return true; }
+    bool Accept(std::string_view, std::string_view, const PeerCertificate&) override {
+        return true;
+    }
 };
 
 }  // namespace warden::console::test

@@ -123,8 +123,8 @@ TEST_F(LoginLogicTest, PressRewritesTheServerLineAndTransportAndKeepsTrustedCert
     WriteFile(m_dir / "client.cfg", "old:1\ntrusted=Other.Example:08801 ab:cd\n");
     // Written at the press, before connecting, even when the connection fails.
     m_transport.openSucceeds = false;
-    EXPECT_FALSE(m_logic.Press({" 192.168.0.5 ", " 8800 ", "admin", "pw", WireSecurity::kPlain})
-                     .success);
+    EXPECT_FALSE(
+        m_logic.Press({" 192.168.0.5 ", " 8800 ", "admin", "pw", WireSecurity::kPlain}).success);
     EXPECT_EQ(ReadFile(m_dir / "client.cfg"),
               "192.168.0.5:8800\ntransport=plain\ntrusted=other.example:8801 AB:CD\n");
     EXPECT_EQ(m_transport.opened,

@@ -67,8 +67,8 @@ CertPtr Sign(EVP_PKEY* key, const std::string& commonName, const std::vector<std
         for (const std::string& name : names) {
             in_addr ignored{};
             bool address = ::inet_pton(AF_INET, name.c_str(), &ignored) == 1;
-            alternative += (alternative.empty() ? "" : ",") + std::string(address ? "IP:" : "DNS:") +
-                           name;
+            alternative +=
+                (alternative.empty() ? "" : ",") + std::string(address ? "IP:" : "DNS:") + name;
         }
         AddExtension(cert.get(), signer, NID_subject_alt_name, alternative);
         AddExtension(cert.get(), signer, NID_ext_key_usage, "serverAuth");
@@ -89,8 +89,8 @@ std::string Pem(int (*write)(BIO*, void*), void* object) {
 
 TestIdentity Identity(X509* cert, EVP_PKEY* key) {
     TestIdentity identity;
-    identity.certificatePem = Pem(
-        [](BIO* bio, void* c) { return PEM_write_bio_X509(bio, static_cast<X509*>(c)); }, cert);
+    identity.certificatePem =
+        Pem([](BIO* bio, void* c) { return PEM_write_bio_X509(bio, static_cast<X509*>(c)); }, cert);
     identity.keyPem = Pem(
         [](BIO* bio, void* k) {
             return PEM_write_bio_PrivateKey(bio, static_cast<EVP_PKEY*>(k), nullptr, nullptr, 0,
@@ -112,14 +112,14 @@ void TestIdentity::Write(const std::filesystem::path& certificate,
     std::filesystem::create_directories(key.parent_path());
     std::ofstream(certificate, std::ios::binary | std::ios::trunc) << certificatePem;
     std::ofstream(key, std::ios::binary | std::ios::trunc) << keyPem;
-    std::filesystem::permissions(key, std::filesystem::perms::owner_read |
-                                          std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        key, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TestIdentity MakeSelfSigned(const std::vector<std::string>& names) {
     KeyPtr key = NewKey();
-    CertPtr cert = Sign(key.get(), names.empty() ? "warden" : names.front(), names, false, nullptr,
-                        key.get());
+    CertPtr cert =
+        Sign(key.get(), names.empty() ? "warden" : names.front(), names, false, nullptr, key.get());
     return Identity(cert.get(), key.get());
 }
 
