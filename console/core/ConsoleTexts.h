@@ -50,8 +50,7 @@ inline constexpr const char kNoAdminRights[] = "您没有管理员权限";
 inline constexpr const char kDefaultTlsPort[] = "8801";
 inline constexpr const char kDefaultPlainPort[] = "8800";
 inline constexpr const char kEncryptedBox[] = "加密连接";
-inline constexpr const char kTransportTls[] = "传输: TLS 1.3 加密, 验证服务器证书";
-inline constexpr const char kTransportPlain[] = "传输: 明文";
+inline constexpr const char kTransportTls[] = "TLS 1.3 加密, 验证服务器的证书";
 inline constexpr const char kPlainWarning[] =
     "明文连接: 密码和目录数据可被网络上的他人读取和篡改, 仅在可信的网络中使用";
 inline constexpr const char kCertificateMenu[] = "证书";

@@ -36,7 +36,7 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
       m_password(new QLineEdit(this)),
       m_encrypted(new QCheckBox(Q(text::kEncryptedBox), this)),
       m_plainWarning(new QLabel(Q(text::kPlainWarning), this)),
-      m_transport(new QLabel(this)),
+      m_transport(new QLabel(Q(text::kTransportTls), this)),
       m_login(new QPushButton(Q(text::kLoginButton), this)),
       m_cancel(new QPushButton(Q(text::kCancelButton), this)) {
     setWindowTitle(Q(text::kLoginTitle));
@@ -63,9 +63,15 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
     m_port->setMaximumWidth(60);
     m_password->setEchoMode(QLineEdit::Password);
     m_login->setDefault(true);
-    m_plainWarning->setWordWrap(true);
+    // The transport and the warning take turns beside the box, in the same
+    // room, so the dialog keeps its size when the box changes.
+    for (QLabel* label : {m_transport, m_plainWarning}) {
+        label->setWordWrap(true);
+        label->setFixedWidth(270);
+    }
     m_plainWarning->setStyleSheet("color: #c00000;");
     m_transport->setStyleSheet("color: #505050;");
+    m_transport->setMinimumHeight(m_plainWarning->heightForWidth(270));
 
     auto* certificates = new QToolButton(this);
     certificates->setObjectName("certificateMenu");
@@ -88,9 +94,9 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
     grid->addWidget(m_password, 2, 1, 1, 2);
     auto* security = new QHBoxLayout;
     security->addWidget(m_encrypted, 0, Qt::AlignTop);
-    security->addWidget(m_plainWarning, 1);
+    security->addWidget(m_transport, 1, Qt::AlignTop);
+    security->addWidget(m_plainWarning, 1, Qt::AlignTop);
     grid->addLayout(security, 3, 1, 1, 2);
-    grid->addWidget(m_transport, 4, 1, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(certificates);
     buttons->addStretch();
@@ -109,7 +115,7 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
     const bool encrypted = m_logic.InitialSecurity() == WireSecurity::kTls;
     m_encrypted->setChecked(encrypted);
     m_plainWarning->setVisible(!encrypted);
-    m_transport->setText(Q(encrypted ? text::kTransportTls : text::kTransportPlain));
+    m_transport->setVisible(encrypted);
     connect(m_encrypted, &QCheckBox::toggled, this, &LoginDialog::OnSecurityChanged);
 
     connect(m_login, &QPushButton::clicked, this, &LoginDialog::OnLogin);
@@ -128,7 +134,7 @@ void LoginDialog::showEvent(QShowEvent* event) {
 void LoginDialog::OnSecurityChanged(bool encrypted) {
     const WireSecurity security = encrypted ? WireSecurity::kTls : WireSecurity::kPlain;
     m_plainWarning->setVisible(!encrypted);
-    m_transport->setText(Q(encrypted ? text::kTransportTls : text::kTransportPlain));
+    m_transport->setVisible(encrypted);
     m_port->setText(
         QString::fromStdString(LoginLogic::PortAfterSwitch(S(m_port->text()), security)));
 }
