@@ -13,6 +13,7 @@
 
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/AuditSetup.h"
+#include "server/shell/ServerCertificate.h"
 #include "server/shell/ServerStartup.h"
 #include "server/shell/ServerWindow.h"
 #include "server/shell/StderrView.h"
@@ -27,6 +28,7 @@ struct CommandLine {
     bool auditLog = false;
     std::string since;  // --since, for --audit-log
     bool initStore = false;
+    bool fingerprint = false;
     std::filesystem::path baseDir = ".";
 };
 
@@ -35,6 +37,7 @@ constexpr const char kUsage[] =
     "       warden-server --set-admin-password [--base-dir DIR]\n"
     "       warden-server --init-store [--base-dir DIR]\n"
     "       warden-server --audit-log [--since TIME] [--base-dir DIR]\n"
+    "       warden-server --fingerprint [--base-dir DIR]\n"
     "  (no option)           open the server window and its tray icon\n"
     "  --headless            run without a window, as a daemon (messages go to stderr)\n"
     "  --set-admin-password  read a new password for \"admin\" from standard input\n"
@@ -44,6 +47,8 @@ constexpr const char kUsage[] =
     "                        target, outcome, detail\n"
     "  --since TIME          with --audit-log: from this UTC time on (2024-05-01,\n"
     "                        2024-05-01T08:30, ...)\n"
+    "  --fingerprint         print the SHA-256 fingerprint of the TLS certificate, which\n"
+    "                        consoles show when they first connect\n"
     "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
@@ -57,6 +62,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             out.auditLog = true;
         } else if (arg == "--since" && i + 1 < argc) {
             out.since = argv[++i];
+        } else if (arg == "--fingerprint") {
+            out.fingerprint = true;
         } else if (arg == "--init-store") {
             out.initStore = true;
         } else if (arg == "--base-dir" && i + 1 < argc) {
@@ -65,8 +72,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             return false;
         }
     }
-    const int modes =
-        int(out.headless) + int(out.setAdminPassword) + int(out.initStore) + int(out.auditLog);
+    const int modes = int(out.headless) + int(out.setAdminPassword) + int(out.initStore) +
+                      int(out.auditLog) + int(out.fingerprint);
     return modes <= 1 && (out.since.empty() || out.auditLog);
 }
 
@@ -100,6 +107,7 @@ int RunHeadless(const CommandLine& cmd) {
             SayOnStderr("cannot listen on port " + server.Config().listenPort);
             return 1;
         case StartResult::kFailed:
+        case StartResult::kNoTls:
             return 1;
         case StartResult::kNoDirectory:
             SayOnStderr(
@@ -109,8 +117,12 @@ int RunHeadless(const CommandLine& cmd) {
         case StartResult::kRunning:
             break;
     }
-    SayOnStderr("listening on 0.0.0.0:" + std::to_string(*server.ListeningPort()) +
-                " (base directory " + base.string() + ")");
+    if (auto plain = server.ListeningEndpoint(Transport::kPlain)) {
+        SayOnStderr("listening on " + *plain + " (base directory " + base.string() + ")");
+    } else {
+        SayOnStderr("the plain-text port is off ([LISTEN_PORT] PLAINTEXT=0)");
+    }
+    SayOnStderr("listening for TLS on " + *server.ListeningEndpoint(Transport::kTls));
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
@@ -149,6 +161,21 @@ int RunWindow(int argc, char** argv, const CommandLine& cmd) {
     return app.exec();
 }
 
+// The fingerprint an administrator compares with what a console shows, on a
+// line of its own.
+int PrintFingerprint(const std::filesystem::path& baseDir) {
+    const ServerConfig config = LoadServerConfig(baseDir / "server.cfg");
+    const std::filesystem::path certificate = baseDir / config.tlsCertificate;
+    std::string problem;
+    const std::optional<std::string> fingerprint = CertificateFingerprint(certificate, problem);
+    if (!fingerprint) {
+        SayOnStderr(problem + " (the server makes a certificate at its first start)");
+        return 1;
+    }
+    std::cout << *fingerprint << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int ServerMain(int argc, char** argv) {
@@ -159,6 +186,7 @@ int ServerMain(int argc, char** argv) {
     }
     if (cmd.auditLog)
         return PrintAuditLog(std::filesystem::absolute(cmd.baseDir), cmd.since, std::cout);
+    if (cmd.fingerprint) return PrintFingerprint(std::filesystem::absolute(cmd.baseDir));
     if (cmd.initStore) {
         return InitAdminStore(std::filesystem::absolute(cmd.baseDir), ProgramDir());
     }
