@@ -29,7 +29,9 @@ TEST(LengthFrameTest, ScansEachEdgeOfAFrame) {
     for (const auto& c : cases) {
         const LengthFrameScan scan = ScanLengthFrame(c.bytes, c.maxBody);
         EXPECT_EQ(scan.state, c.state) << c.bytes.size() << " bytes";
-        if (c.state == State::kComplete) EXPECT_EQ(scan.frameSize, c.frameSize);
+        if (c.state == State::kComplete) {
+            EXPECT_EQ(scan.frameSize, c.frameSize);
+        }
     }
     const std::string big(70000, 'x');
     EXPECT_EQ(ScanLengthFrame(LengthFrame(big), 70000).bodySize, 70000u);
