@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "protocol/GbkCodec.h"
-#include "protocol/LengthFrame.h"
 #include "protocol/SplitList.h"
 #include "server/net/ReplyWire.h"
 #include "server/net/ServerEngine.h"
@@ -27,6 +26,12 @@ constexpr int kDrainReads = 16;
 // What one TLS connection may have read ahead of its answers, beyond the
 // frame in front: a pipeline deeper than this waits in the kernel.
 constexpr size_t kPipelineBytes = 64 * 1024;
+
+std::string FramedReply(std::string_view wire) {
+    std::string frame;
+    AppendLengthFrame(frame, wire);
+    return frame;
+}
 
 // Writes what the socket takes now. False when the peer is gone.
 bool SendSome(int fd, const std::string& bytes, size_t& sent) {
@@ -316,9 +321,30 @@ void CClientSocket::EndReceiving(FrameAssembler::State state) {
 }
 
 bool CClientSocket::QueueFull() const {
-    return m_frames && m_frames->size() >= kPipelineBytes &&
-           ScanLengthFrame(*m_frames, m_engine.m_options.maxRequest).state !=
-               LengthFrameScan::State::kIncomplete;
+    return m_pipeline && (m_pipeline->bytes >= kPipelineBytes || m_pipeline->tooLarge);
+}
+
+void CClientSocket::TakeFrames(std::string_view bytes) {
+    if (!m_pipeline) m_pipeline = std::make_unique<Pipeline>(m_engine.m_options.maxRequest);
+    Pipeline& pipeline = *m_pipeline;
+    bool starts = !pipeline.reader.InsideMessage();
+    pipeline.reader.Add(bytes);
+    std::string message;
+    for (;;) {
+        switch (pipeline.reader.Next(message)) {
+            case LengthFrameReader::State::kMessage:
+                pipeline.bytes += message.size();
+                pipeline.requests.push_back(std::move(message));
+                starts = true;
+                continue;
+            case LengthFrameReader::State::kTooLarge:
+                pipeline.tooLarge = true;
+                return;
+            case LengthFrameReader::State::kNeedMore:
+                if (starts) pipeline.partSince = Clock::now();
+                return;
+        }
+    }
 }
 
 void CClientSocket::ReadFrames() {
@@ -327,11 +353,7 @@ void CClientSocket::ReadFrames() {
         size_t got = 0;
         switch (m_tls->Read(buffer, sizeof buffer, got)) {
             case TlsStream::Io::kDone:
-                if (!m_frames) {
-                    m_frames = std::make_unique<std::string>();
-                    m_frameSince = Clock::now();
-                }
-                m_frames->append(buffer, got);
+                TakeFrames(std::string_view(buffer, got));
                 continue;
             case TlsStream::Io::kWantRead:
                 NextFrame();
@@ -351,38 +373,41 @@ void CClientSocket::ReadFrames() {
 }
 
 void CClientSocket::NextFrame() {
-    if (!m_frames) {
+    if (!m_pipeline) {
         AwaitRequest();
         return;
     }
-    const LengthFrameScan scan = ScanLengthFrame(*m_frames, m_engine.m_options.maxRequest);
-    switch (scan.state) {
-        case LengthFrameScan::State::kTooLarge:
-            m_frames.reset();
-            m_readPaused = false;
-            m_engine.Notice(ServerEngine::kTooLarge,
-                            "refused a request of more than " +
-                                std::to_string(m_engine.m_options.maxRequest) + " bytes from " +
-                                m_session.peerAddress);
-            Send(LengthFrame(GeneralErrorWire()), true);
-            return;
-        case LengthFrameScan::State::kIncomplete:
-            m_state = State::kReceiving;
-            SetDeadline(m_frameSince + milliseconds(m_engine.m_options.arrivalMs));
-            WaitReadable();
-            return;
-        case LengthFrameScan::State::kComplete: {
-            std::string body = m_frames->substr(kLengthFrameHeader, scan.bodySize);
-            m_frames->erase(0, scan.frameSize);
-            if (m_frames->empty()) {
-                m_frames.reset();
-            } else {
-                m_frameSince = Clock::now();
-            }
-            HandOut(std::move(body));
-            return;
+    Pipeline& pipeline = *m_pipeline;
+    if (!pipeline.requests.empty()) {
+        std::string request = std::move(pipeline.requests.front());
+        pipeline.requests.pop_front();
+        pipeline.bytes -= request.size();
+        if (pipeline.requests.empty() && !pipeline.tooLarge && !pipeline.reader.InsideMessage()) {
+            m_pipeline.reset();  // an idle connection keeps no buffer
         }
+        HandOut(std::move(request));
+        return;
     }
+    if (pipeline.tooLarge) {
+        // Every request before it has been answered; the stream cannot be
+        // read past it.
+        m_pipeline.reset();
+        m_readPaused = false;
+        m_engine.Notice(ServerEngine::kTooLarge,
+                        "refused a request of more than " +
+                            std::to_string(m_engine.m_options.maxRequest) + " bytes from " +
+                            m_session.peerAddress);
+        Send(FramedReply(GeneralErrorWire()), true);
+        return;
+    }
+    if (pipeline.reader.InsideMessage()) {
+        m_state = State::kReceiving;
+        SetDeadline(pipeline.partSince + milliseconds(m_engine.m_options.arrivalMs));
+        WaitReadable();
+        return;
+    }
+    m_pipeline.reset();
+    AwaitRequest();
 }
 
 void CClientSocket::ServeQueued() {
@@ -420,7 +445,7 @@ void CClientSocket::HandOut(std::string wire) {
 void CClientSocket::Answer(std::string wire) {
     m_idleSince = Clock::now();
     if (m_tls) {
-        Send(LengthFrame(wire), false);
+        Send(FramedReply(wire), false);
     } else if (wire.empty()) {
         BecomeIdle();
     } else {
@@ -544,7 +569,7 @@ void CClientSocket::BecomeIdle() {
         Close();
         return;
     }
-    if (m_tls && (m_frames || m_readPaused)) {
+    if (m_tls && (m_pipeline || m_readPaused)) {
         m_state = State::kIdle;
         asio::post(m_socket.get_executor(), [self = shared_from_this()] {
             Lock lock(self->m_locked);
@@ -648,7 +673,7 @@ void CClientSocket::Close() noexcept {
     }
     m_partial.reset();
     m_out.reset();
-    m_frames.reset();
+    m_pipeline.reset();
 }
 
 }  // namespace warden

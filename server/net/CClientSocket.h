@@ -29,10 +29,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <string>
 
 #include "protocol/Framing.h"
+#include "protocol/LengthFraming.h"
 #include "server/net/Session.h"
 #include "server/net/TlsStream.h"
 
@@ -93,6 +95,16 @@ class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
         std::atomic_flag& m_flag;
     };
 
+    // TLS: what the peer has sent ahead of its answers.
+    struct Pipeline {
+        explicit Pipeline(size_t maxBytes) : reader(maxBytes) {}
+        LengthFrameReader reader;            // the frame still arriving
+        std::deque<std::string> requests;    // whole frames, in the order received
+        size_t bytes = 0;                    // their size
+        bool tooLarge = false;               // the frame after them is over the limit
+        Clock::time_point partSince;         // when the frame still arriving began
+    };
+
     struct Timing {
         explicit Timing(const asio::any_io_executor& executor) : timer(executor) {}
         asio::steady_timer timer;
@@ -112,6 +124,7 @@ class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
     // TLS: reads what the peer has sent, up to the bound on what one
     // connection may queue, then serves the next frame.
     void ReadFrames();
+    void TakeFrames(std::string_view bytes);
     bool QueueFull() const;
     // TLS: hands out the next whole frame, or waits for one.
     void NextFrame();
@@ -151,8 +164,7 @@ class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
     std::unique_ptr<FrameAssembler> m_partial;  // a request still arriving
     std::unique_ptr<std::string> m_out;         // the unwritten rest of a reply
     std::unique_ptr<TlsStream> m_tls;           // the TLS port's connections only
-    std::unique_ptr<std::string> m_frames;      // TLS: frames read and not yet handed out
-    Clock::time_point m_frameSince;             // TLS: the first byte of the frame in front
+    std::unique_ptr<Pipeline> m_pipeline;       // TLS: while frames are read and not handed out
     Clock::time_point m_idleSince;
     std::atomic_flag m_locked;
     State m_state = State::kIdle;

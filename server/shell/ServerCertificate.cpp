@@ -16,6 +16,9 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <span>
+
+#include "protocol/Fingerprint.h"
 
 namespace warden {
 
@@ -167,13 +170,7 @@ std::optional<std::string> CertificateFingerprint(const std::filesystem::path& c
         error = OpenSslError(certificate.string() + " holds no certificate");
         return std::nullopt;
     }
-    std::string text;
-    for (unsigned int i = 0; i < size; ++i) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, i ? ":%02X" : "%02X", digest[i]);
-        text += pair;
-    }
-    return text;
+    return FormatFingerprint(std::span<const unsigned char>(digest, size));
 }
 
 std::vector<std::string> LocalHostNames() {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "protocol/Framing.h"
-#include "protocol/LengthFrame.h"
+#include "protocol/LengthFraming.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TlsClient.h"
@@ -68,7 +68,7 @@ TEST(TlsE2eTest, PipelinedFramesAreAnsweredInOrderUnderThePlainPortsRules) {
     }
     burst.push_back("GetChildDepts.asp?deptId=");
     std::string all;
-    for (const std::string& request : burst) all += LengthFrame(Gbk(request));
+    for (const std::string& request : burst) AppendLengthFrame(all, Gbk(request));
     ASSERT_TRUE(console.SendRaw(all));
     for (size_t i = 0; i < expected.size(); ++i) {
         ASSERT_EQ(console.Receive(), expected[i]) << burst[i];
@@ -123,8 +123,9 @@ TEST(TlsE2eTest, HostilePeersAreClosedAndTheServerServesOn) {
     {
         TlsClient cut(server.TlsPort());
         ASSERT_TRUE(cut.Ask("LoginCheck.asp?username=admin`password=admin`ver=1.5").has_value());
-        const std::string request = Gbk("DeptAdd.asp?deptid=半截`parentdept=");
-        ASSERT_TRUE(cut.SendRaw(LengthFrame(request).substr(0, 20)));
+        std::string frame;
+        AppendLengthFrame(frame, Gbk("DeptAdd.asp?deptid=半截`parentdept="));
+        ASSERT_TRUE(cut.SendRaw(frame.substr(0, 20)));
     }
 
     // A handshake that never finishes: silence, or half a ClientHello.

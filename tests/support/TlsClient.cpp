@@ -10,11 +10,12 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
-#include <cstdio>
+#include <span>
 #include <stdexcept>
 
+#include "protocol/Fingerprint.h"
 #include "protocol/GbkCodec.h"
-#include "protocol/LengthFrame.h"
+#include "protocol/LengthFraming.h"
 
 namespace warden::test {
 
@@ -51,13 +52,7 @@ std::string Fingerprint(SSL* ssl) {
     unsigned int size = 0;
     X509_digest(cert, EVP_sha256(), digest, &size);
     X509_free(cert);
-    std::string text;
-    for (unsigned int i = 0; i < size; ++i) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, i ? ":%02X" : "%02X", digest[i]);
-        text += pair;
-    }
-    return text;
+    return FormatFingerprint(std::span<const unsigned char>(digest, size));
 }
 
 }  // namespace
@@ -97,7 +92,9 @@ bool TlsClient::SendRaw(const std::string& bytes) {
 bool TlsClient::Send(const std::string& request) {
     const std::optional<std::string> gbk = Utf8ToGbk(request);
     if (!gbk) throw std::invalid_argument("request not encodable in GBK");
-    return SendRaw(LengthFrame(*gbk));
+    std::string frame;
+    AppendLengthFrame(frame, *gbk);
+    return SendRaw(frame);
 }
 
 bool TlsClient::ReadExactly(char* buffer, size_t size, std::chrono::milliseconds wait) {
@@ -126,11 +123,9 @@ bool TlsClient::ReadExactly(char* buffer, size_t size, std::chrono::milliseconds
 
 std::optional<std::string> TlsClient::Receive(std::chrono::milliseconds wait) {
     if (!m_ssl) return std::nullopt;
-    char header[kLengthFrameHeader];
+    char header[kLengthHeaderBytes];
     if (!ReadExactly(header, sizeof header, wait)) return std::nullopt;
-    const LengthFrameScan scan =
-        ScanLengthFrame(std::string_view(header, sizeof header), size_t(1) << 30);
-    std::string body(scan.bodySize, '\0');
+    std::string body(ReadLengthHeader(header), '\0');
     if (!ReadExactly(body.data(), body.size(), wait)) return std::nullopt;
     std::optional<std::string> utf8 = GbkToUtf8(body);
     if (!utf8) throw std::runtime_error("reply is not valid GBK");
