@@ -91,6 +91,14 @@ TEST(TlsE2eTest, PipelinedFramesAreAnsweredInOrderUnderThePlainPortsRules) {
     ASSERT_EQ(::stat((server.BaseDir() / "tls/server.key").c_str(), &key), 0);
     EXPECT_EQ(key.st_mode & 0777, 0600u);
     EXPECT_EQ(server.Stop(), 0);
+
+    // The trail tells the two sessions apart by their transport.
+    const RunResult log = RunProgram(BinaryDir() / "warden-server",
+                                     {"--audit-log", "--base-dir", server.BaseDir().string()});
+    EXPECT_NE(log.output.find("\tLoginCheck.asp\tadmin\tsuccess|1\tvia TLS; ver=1.5"),
+              std::string::npos)
+        << log.output;
+    EXPECT_NE(log.output.find("\tvia plain text; ver=1.5"), std::string::npos);
 }
 
 // Peers that do not speak the TLS port's language, each closed without
