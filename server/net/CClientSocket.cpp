@@ -118,8 +118,8 @@ void CClientSocket::Start() {
 }
 
 void CClientSocket::QueueHandshakeStep() {
-    // The step's cryptography is the costly part of a connection's life; the
-    // handshake threads run it below the priority of the consoles' work.
+    // The step's cryptography is the costly part of a connection's life: it
+    // runs on the handshake threads, never on the event thread.
     if (m_stepQueued) return;
     m_stepQueued = true;
     if (!m_engine.SubmitHandshakeStep([self = shared_from_this()] { self->HandshakeStep(); })) {

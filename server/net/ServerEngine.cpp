@@ -18,9 +18,6 @@ namespace {
 
 // How long Stop lets replies that are partly written drain.
 constexpr std::chrono::seconds kStopDrain(2);
-// Handshake threads run below the request workers and the event thread, so
-// that a crowd of peers handshaking takes only what the consoles leave.
-constexpr int kHandshakeNice = 10;
 
 size_t Index(Transport transport) {
     return transport == Transport::kTls ? 1 : 0;
@@ -60,8 +57,7 @@ ServerEngine::ServerEngine(EngineOptions options, RequestProcessor processor, Qu
       m_quick(std::move(quick)),
       m_io(std::make_unique<asio::io_context>(1)),
       m_pool(m_options.workers),
-      m_handshakes(std::max<size_t>(m_options.handshakeThreads, 1),
-                   WorkerPool::Limits{.nice = kHandshakeNice}) {}
+      m_handshakes(std::max<size_t>(m_options.handshakeThreads, 1)) {}
 
 ServerEngine::~ServerEngine() {
     Stop();

@@ -50,7 +50,12 @@ struct EngineOptions {
     int backlog = 0;               // pending connections; 0: the system's maximum
     int acceptPauseMs = 250;       // pause after an accept fails (no descriptors left)
     int handshakeMs = 10'000;      // a TLS handshake not finished by then closes its connection
-    size_t handshakeThreads = 2;   // threads that do the handshakes' cryptography
+    // Threads that do the handshakes' cryptography: fewer than the
+    // processors, so that a crowd of peers handshaking always leaves the
+    // event thread and the request workers a processor of their own. Not
+    // lowered in priority: on a busy machine that would stall every
+    // console's connecting behind whatever else runs.
+    size_t handshakeThreads = 1;
     // Notices about limits that were reached; may be empty.
     std::function<void(const std::string&)> log;
 };
