@@ -17,6 +17,7 @@
 #include "server/shell/ServerStartup.h"
 #include "server/shell/ServerWindow.h"
 #include "server/shell/StderrView.h"
+#include "server/shell/UnlockCommand.h"
 
 namespace warden {
 
@@ -29,6 +30,7 @@ struct CommandLine {
     std::string since;  // --since, for --audit-log
     bool initStore = false;
     bool fingerprint = false;
+    std::string unlock;  // --unlock ACCOUNT
     std::filesystem::path baseDir = ".";
 };
 
@@ -38,6 +40,7 @@ constexpr const char kUsage[] =
     "       warden-server --init-store [--base-dir DIR]\n"
     "       warden-server --audit-log [--since TIME] [--base-dir DIR]\n"
     "       warden-server --fingerprint [--base-dir DIR]\n"
+    "       warden-server --unlock ACCOUNT [--base-dir DIR]\n"
     "  (no option)           open the server window and its tray icon\n"
     "  --headless            run without a window, as a daemon (messages go to stderr)\n"
     "  --set-admin-password  read a new password for \"admin\" from standard input\n"
@@ -49,6 +52,8 @@ constexpr const char kUsage[] =
     "                        2024-05-01T08:30, ...)\n"
     "  --fingerprint         print the SHA-256 fingerprint of the TLS certificate, which\n"
     "                        consoles show when they first connect\n"
+    "  --unlock ACCOUNT      clear the failed logins and login locks of ACCOUNT in the\n"
+    "                        server running in DIR (as its account or root)\n"
     "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
@@ -64,6 +69,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             out.since = argv[++i];
         } else if (arg == "--fingerprint") {
             out.fingerprint = true;
+        } else if (arg == "--unlock" && i + 1 < argc) {
+            out.unlock = argv[++i];
+            if (out.unlock.empty()) return false;
         } else if (arg == "--init-store") {
             out.initStore = true;
         } else if (arg == "--base-dir" && i + 1 < argc) {
@@ -73,7 +81,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
         }
     }
     const int modes = int(out.headless) + int(out.setAdminPassword) + int(out.initStore) +
-                      int(out.auditLog) + int(out.fingerprint);
+                      int(out.auditLog) + int(out.fingerprint) + int(!out.unlock.empty());
     return modes <= 1 && (out.since.empty() || out.auditLog);
 }
 
@@ -187,6 +195,7 @@ int ServerMain(int argc, char** argv) {
     if (cmd.auditLog)
         return PrintAuditLog(std::filesystem::absolute(cmd.baseDir), cmd.since, std::cout);
     if (cmd.fingerprint) return PrintFingerprint(std::filesystem::absolute(cmd.baseDir));
+    if (!cmd.unlock.empty()) return UnlockAccount(std::filesystem::absolute(cmd.baseDir), cmd.unlock);
     if (cmd.initStore) {
         return InitAdminStore(std::filesystem::absolute(cmd.baseDir), ProgramDir());
     }
