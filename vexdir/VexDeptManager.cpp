@@ -3,7 +3,7 @@
 #include "vexdir/Lookup.h"
 #include "vexdir/Names.h"
 #include "vexdir/Schema.h"
-#include "vexdir/XmlText.h"
+#include "directory/XmlText.h"
 
 namespace warden::vexdir {
 

@@ -2,7 +2,7 @@
 
 #include "vexdir/Lookup.h"
 #include "vexdir/Names.h"
-#include "vexdir/XmlText.h"
+#include "directory/XmlText.h"
 
 namespace warden::vexdir {
 
