@@ -3,7 +3,7 @@
 
 #include "directory/ImInstallDir.h"
 #include "tests/support/TempDir.h"
-#include "tests/vexdir/ExpectImError.h"
+#include "tests/directory/ExpectImError.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden {

@@ -3,8 +3,8 @@
 #include <set>
 
 #include "tests/support/TempDir.h"
-#include "tests/vexdir/ExpectImError.h"
-#include "tests/vexdir/XmlRead.h"
+#include "tests/directory/ExpectImError.h"
+#include "tests/directory/XmlRead.h"
 #include "vexdir/Generator.h"
 #include "vexdir/VexDirectory.h"
 

@@ -10,7 +10,7 @@
 
 #include "directory/ImInstallDir.h"
 #include "tests/support/TempDir.h"
-#include "tests/vexdir/XmlRead.h"
+#include "tests/directory/XmlRead.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden::test {
