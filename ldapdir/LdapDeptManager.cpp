@@ -234,22 +234,39 @@ std::optional<std::vector<std::string>> LdapDeptManager::ListDeptUsers(const std
     auto [placed, further] = m_tree.Service().Run(
         [&](LdapConnection& ldap) {
             return std::make_pair(
-                ldap.Search(dept.dn, Scope::kOneLevel, "(&" + users + "(uid=*))", {"uid"}),
+                ldap.Search(dept.dn, Scope::kOneLevel, "(&" + users + "(uid=*))", {"uid", "wardenUin"}),
                 ldap.Search(m_tree.BaseDn(), Scope::kSubtree,
                             "(&" + users + "(wardenDepartmentRef=" +
                                 EscapeFilterValue(dept.uuid) + "))",
-                            {"uid"}));
+                            {"uid", "wardenUin"}));
         },
         true);
+    // In the order users came to the directory, as far as it tells: by IM
+    // number, which grows with every user added (accounts made by other
+    // tools, without one, come first, by name).
+    struct Member {
+        int64_t uin;
+        std::string key;
+        std::string account;
+    };
+    std::vector<Member> members;
     std::set<std::string> seen;
     for (const auto* list : {&placed, &further}) {
         for (const LdapEntry& entry : *list) {
             const std::string& account = entry.First("uid");
-            if (!account.empty() && seen.insert(LowerAscii(account)).second) {
-                accounts.push_back(account);
+            if (account.empty() || !seen.insert(LowerAscii(account)).second) continue;
+            int64_t uin = 0;
+            try {
+                uin = std::stoll(entry.First("wardenUin"));
+            } catch (...) {
             }
+            members.push_back({uin, LowerAscii(account), account});
         }
     }
+    std::sort(members.begin(), members.end(), [](const Member& a, const Member& b) {
+        return a.uin != b.uin ? a.uin < b.uin : a.key < b.key;
+    });
+    for (Member& member : members) accounts.push_back(std::move(member.account));
     return accounts;
 }
 

@@ -5,8 +5,8 @@
 //
 // Children come in their order (wardenOrder, then name: a department without
 // an order, made by another tool, comes first among its siblings). Users of a
-// department come as the directory returns them: those whose entry lies in
-// it, then those who also belong to it.
+// department come in the order they were added to the directory (by IM
+// number), which is the order they joined for all who joined when added.
 //
 // Thread-safe.
 #pragma once

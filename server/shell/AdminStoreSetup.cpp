@@ -100,16 +100,20 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
 
 void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
                              StartupView& view) {
-    if (!ConnectionHoldsPassword(config.adminStoreConnection)) return;
+    const bool storePassword = ConnectionHoldsPassword(config.adminStoreConnection);
+    const bool bindPassword =
+        config.directoryBackend == DirectoryBackend::kLdap && !config.ldap.bindPassword.empty();
+    if (!storePassword && !bindPassword) return;
     struct stat info {};
     if (::stat(configFile.c_str(), &info) != 0 || (info.st_mode & S_IROTH) == 0) return;
-    view.ShowMessage(configFile.string() +
-                         " 含有数据库密码，但本机所有用户都可以读取它；请只允许服务器的账户读取"
-                         "（chmod 600）",
+    view.ShowMessage(configFile.string() + (storePassword ? " 含有数据库密码" : " 含有目录的密码") +
+                         "，但本机所有用户都可以读取它；请只允许服务器的账户读取（chmod 600）",
                      kServerTitle, MessageIcon::kWarning);
-    SayOnStderr("warning: " + configFile.string() +
-                " holds the admin store's database password and is readable by every user; make "
-                "it readable by the server's account only (chmod 600)");
+    SayOnStderr("warning: " + configFile.string() + " holds " +
+                (storePassword ? "the admin store's database password"
+                               : "the LDAP bind account's password ([DIRECTORY] BIND_PASSWORD)") +
+                " and is readable by every user; make it readable by the server's account only "
+                "(chmod 600)");
 }
 
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {

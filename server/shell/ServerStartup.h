@@ -29,6 +29,7 @@ class WorkerPool;
 class LoginFlow;
 class LoginThrottle;
 class DeptOrdering;
+class DirectoryPlacement;
 
 enum class StartResult {
     kRefused,       // a setting is missing (the view has said which)
@@ -41,7 +42,7 @@ enum class StartResult {
 class ServerStartup {
   public:
     // `factory` makes the directory root for an install directory; by default
-    // the embedded directory.
+    // the back-end server.cfg names ([DIRECTORY] BACKEND).
     using DirectoryFactory =
         std::function<std::shared_ptr<ImRoot>(const std::filesystem::path& installDir)>;
 
@@ -73,6 +74,9 @@ class ServerStartup {
     std::filesystem::path ReadImInstallDir() const;
 
   private:
+    // Checks the directory settings and picks the back-end's factory unless
+    // one was given. False, after a message, when the server cannot start.
+    bool ChooseDirectory();
     void OpenOrdering(const std::string& imAddress);
     // Raises the soft descriptor limit as far as `connections` need and the
     // hard limit allows, and warns when that is not enough.
@@ -93,6 +97,7 @@ class ServerStartup {
     std::unique_ptr<WorkerPool> m_hashingPool;
     std::unique_ptr<LoginFlow> m_loginFlow;
     std::unique_ptr<DeptOrdering> m_ordering;
+    std::unique_ptr<DirectoryPlacement> m_placement;  // on LDAP, instead of m_ordering
     ImService m_im;
     std::shared_ptr<ImRoot> m_root;
     Services m_services;
