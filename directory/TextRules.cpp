@@ -60,13 +60,15 @@ void CheckName(std::string_view source, std::string_view what, std::string_view 
     if (name.empty()) Refuse(source, what, "is empty");
     if (!IsValidUtf8(name)) Refuse(source, what, "is not valid UTF-8");
     for (char c : name) {
-        if (IsControl(static_cast<unsigned char>(c))) Refuse(source, what, "holds a control character");
+        if (IsControl(static_cast<unsigned char>(c)))
+            Refuse(source, what, "holds a control character");
     }
 }
 
 void CheckDeptName(std::string_view source, std::string_view name) {
     CheckName(source, "department name", name);
-    if (name.find('\\') != std::string_view::npos) Refuse(source, "department name", "holds \"\\\"");
+    if (name.find('\\') != std::string_view::npos)
+        Refuse(source, "department name", "holds \"\\\"");
 }
 
 void CheckText(std::string_view source, std::string_view what, std::string_view text) {

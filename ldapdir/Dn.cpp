@@ -1,19 +1,9 @@
 #include "ldapdir/Dn.h"
+#include "protocol/SplitList.h"
 
 #include <ldap.h>
 
 namespace warden::ldapdir {
-
-namespace {
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-}  // namespace
 
 std::string EscapeDnValue(std::string_view value) {
     static constexpr char kHex[] = "0123456789ABCDEF";

@@ -75,8 +75,9 @@ class ModList {
 }  // namespace
 
 bool AttributeNameLess::operator()(const std::string& a, const std::string& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return LowerAscii(x) < LowerAscii(y);
+    });
 }
 
 const std::string& LdapEntry::First(const std::string& name) const {
@@ -211,8 +212,8 @@ void LdapConnection::Modify(const std::string& dn, const std::vector<LdapChange>
     ModList mods(changes);
     LDAPControl control{const_cast<char*>(kPermissiveModify), {0, nullptr}, 0};
     LDAPControl* controls[] = {&control, nullptr};
-    const int rc = ldap_modify_ext_s(m_ld, dn.c_str(), mods.Get(),
-                                     permissive ? controls : nullptr, nullptr);
+    const int rc =
+        ldap_modify_ext_s(m_ld, dn.c_str(), mods.Get(), permissive ? controls : nullptr, nullptr);
     if (rc != LDAP_SUCCESS) Fail(rc, "modify " + dn);
 }
 
@@ -232,8 +233,7 @@ void LdapConnection::SetPassword(const std::string& dn, const std::string& passw
     berval user{dn.size(), const_cast<char*>(dn.data())};
     berval secret{password.size(), const_cast<char*>(password.data())};
     berval generated{0, nullptr};
-    const int rc =
-        ldap_passwd_s(m_ld, &user, nullptr, &secret, &generated, nullptr, nullptr);
+    const int rc = ldap_passwd_s(m_ld, &user, nullptr, &secret, &generated, nullptr, nullptr);
     if (generated.bv_val) ber_memfree(generated.bv_val);
     if (rc != LDAP_SUCCESS) Fail(rc, "set the password of " + dn);
 }

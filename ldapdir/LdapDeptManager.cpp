@@ -17,13 +17,6 @@ using Op = LdapChange::Op;
 
 constexpr const char kDeptFilter[] = "(objectClass=organizationalUnit)";
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 bool SameDn(const std::string& a, const std::string& b) {
     return DnKey(a) == DnKey(b);
 }
@@ -32,9 +25,8 @@ bool SameDn(const std::string& a, const std::string& b) {
 bool InSubtree(const std::string& dn, const std::string& root) {
     const std::string key = DnKey(dn);
     const std::string rootKey = DnKey(root);
-    return key == rootKey ||
-           (key.size() > rootKey.size() && key.ends_with(rootKey) &&
-            key[key.size() - rootKey.size() - 1] == ',');
+    return key == rootKey || (key.size() > rootKey.size() && key.ends_with(rootKey) &&
+                              key[key.size() - rootKey.size() - 1] == ',');
 }
 
 std::string FirstRdn(const std::string& dn) {
@@ -233,12 +225,12 @@ std::optional<std::vector<std::string>> LdapDeptManager::ListDeptUsers(const std
     const std::string users = "(objectClass=inetOrgPerson)";
     auto [placed, further] = m_tree.Service().Run(
         [&](LdapConnection& ldap) {
-            return std::make_pair(
-                ldap.Search(dept.dn, Scope::kOneLevel, "(&" + users + "(uid=*))", {"uid", "wardenUin"}),
-                ldap.Search(m_tree.BaseDn(), Scope::kSubtree,
-                            "(&" + users + "(wardenDepartmentRef=" +
-                                EscapeFilterValue(dept.uuid) + "))",
-                            {"uid", "wardenUin"}));
+            return std::make_pair(ldap.Search(dept.dn, Scope::kOneLevel, "(&" + users + "(uid=*))",
+                                              {"uid", "wardenUin"}),
+                                  ldap.Search(m_tree.BaseDn(), Scope::kSubtree,
+                                              "(&" + users + "(wardenDepartmentRef=" +
+                                                  EscapeFilterValue(dept.uuid) + "))",
+                                              {"uid", "wardenUin"}));
         },
         true);
     // In the order users came to the directory, as far as it tells: by IM
@@ -305,8 +297,7 @@ std::string LdapDeptManager::GetUserDepts(const std::string& user) {
     return xml + "</Departments>";
 }
 
-void LdapDeptManager::PlaceDept(const std::string& path, const std::string& nextPath,
-                                bool isLast) {
+void LdapDeptManager::PlaceDept(const std::string& path, const std::string& nextPath, bool isLast) {
     m_users.RequireNoUnit("ordering departments");
     const DeptRef dept = m_tree.RequireDept(path, false);
     const DeptRef next = m_tree.RequireDept(nextPath, false);

@@ -7,15 +7,17 @@
 namespace warden::ldapdir {
 
 LdapPool::LdapPool(LdapSettings settings, int size, bool bindAsService)
-    : m_settings(std::move(settings)), m_size(size > 0 ? size : 1), m_bindAsService(bindAsService) {}
+    : m_settings(std::move(settings)),
+      m_size(size > 0 ? size : 1),
+      m_bindAsService(bindAsService) {}
 
 std::unique_ptr<LdapConnection> LdapPool::Acquire() {
     std::unique_lock lock(m_mutex);
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(m_settings.timeoutMs);
     while (m_idle.empty() && m_open >= m_size) {
-        if (m_released.wait_until(lock, deadline) == std::cv_status::timeout &&
-            m_idle.empty() && m_open >= m_size) {
+        if (m_released.wait_until(lock, deadline) == std::cv_status::timeout && m_idle.empty() &&
+            m_open >= m_size) {
             throw LdapError(LDAP_TIMEOUT, "wait for a free connection to " + m_settings.uri);
         }
     }

@@ -7,6 +7,7 @@
 #include "directory/XmlText.h"
 #include "ldapdir/Dn.h"
 #include "ldapdir/RightValue.h"
+#include "protocol/SplitList.h"
 
 namespace warden::ldapdir {
 
@@ -16,13 +17,6 @@ using Op = LdapChange::Op;
 
 [[noreturn]] void Fail(uint32_t code, const std::string& message) {
     throw ImError(code, kErrorSource, message);
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
 }
 
 const RightDefinition& RequireRight(const std::string& identity) {
@@ -65,13 +59,15 @@ std::string LdapRoleManager::GetRoleRights(const std::string& role) {
     m_tree.Ready();
     std::vector<RightSetting> rights;
     for (const std::string& value : m_tree.RequireRole(role).rights) {
-        if (auto setting = ParseRightValue(value); setting && RightIndex(setting->identity) < kRights.size()) {
+        if (auto setting = ParseRightValue(value);
+            setting && RightIndex(setting->identity) < kRights.size()) {
             rights.push_back(*setting);
         }
     }
-    std::stable_sort(rights.begin(), rights.end(), [](const RightSetting& a, const RightSetting& b) {
-        return RightIndex(a.identity) < RightIndex(b.identity);
-    });
+    std::stable_sort(rights.begin(), rights.end(),
+                     [](const RightSetting& a, const RightSetting& b) {
+                         return RightIndex(a.identity) < RightIndex(b.identity);
+                     });
     std::string xml = "<RoleRights>";
     for (const RightSetting& right : rights) {
         xml += "<Item Identity=\"";
@@ -112,7 +108,8 @@ void LdapRoleManager::DeleteRole(const std::string& name) {
     m_users.RequireNoUnit("deleting a role");
     m_tree.Ready();
     const RoleInfo role = m_tree.RequireRole(name);
-    if (role.builtIn) Fail(im_code::kInvalidArgument, "the role \"" + name + "\" cannot be deleted");
+    if (role.builtIn)
+        Fail(im_code::kInvalidArgument, "the role \"" + name + "\" cannot be deleted");
     m_tree.Service().Run([&](LdapConnection& ldap) {
         ldap.Delete(role.dn);
         // What holders still name is ignored once the role is gone; taking it

@@ -1,4 +1,5 @@
 #include "ldapdir/LdapSettings.h"
+#include "protocol/SplitList.h"
 
 #include <arpa/inet.h>
 #include <ldap.h>
@@ -15,13 +16,6 @@ struct UrlDesc {
         if (desc) ldap_free_urldesc(desc);
     }
 };
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 // A host name or address that can only be this machine: "localhost" and
 // every address of 127.0.0.0/8 and ::1. Other names could resolve anywhere.

@@ -33,13 +33,6 @@ int64_t Integer(const std::string& text, int64_t fallback = 0) {
     }
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 // A password nobody is told.
 std::string RandomSecret() {
     std::random_device random;
@@ -88,10 +81,10 @@ void LdapTree::MakeContainer(LdapConnection& ldap) {
     const std::string container = ContainerDn();
     try {
         if (!ldap.Read(container, "(objectClass=*)", {})) {
-            ldap.Add(container, {{LdapChange::Op::kAdd, "objectClass", {"wardenDirectory"}},
-                                 {LdapChange::Op::kAdd, "cn", {"warden"}},
-                                 {LdapChange::Op::kAdd, "wardenNextUin",
-                                  {std::to_string(kFirstUin)}}});
+            ldap.Add(container,
+                     {{LdapChange::Op::kAdd, "objectClass", {"wardenDirectory"}},
+                      {LdapChange::Op::kAdd, "cn", {"warden"}},
+                      {LdapChange::Op::kAdd, "wardenNextUin", {std::to_string(kFirstUin)}}});
         }
     } catch (const LdapError& e) {
         // Another server made it meanwhile.
@@ -115,9 +108,11 @@ void LdapTree::MakeDecoy(LdapConnection& ldap) {
     const std::string dn = DecoyDn();
     if (ldap.Read(dn, "(objectClass=*)", {})) return;
     try {
-        ldap.Add(dn, {{LdapChange::Op::kAdd, "objectClass", {"applicationProcess", "simpleSecurityObject"}},
-                      {LdapChange::Op::kAdd, "cn", {"decoy"}},
-                      {LdapChange::Op::kAdd, "userPassword", {RandomSecret()}}});
+        ldap.Add(
+            dn,
+            {{LdapChange::Op::kAdd, "objectClass", {"applicationProcess", "simpleSecurityObject"}},
+             {LdapChange::Op::kAdd, "cn", {"decoy"}},
+             {LdapChange::Op::kAdd, "userPassword", {RandomSecret()}}});
     } catch (const LdapError& e) {
         if (e.LdapCode() == LDAP_ALREADY_EXISTS) return;
         throw;
@@ -130,40 +125,43 @@ void LdapTree::Ready() {
     if (m_ready.load(std::memory_order_acquire)) return;
     std::lock_guard lock(m_readyMutex);
     if (m_ready.load(std::memory_order_relaxed)) return;
-    m_service.Run([&](LdapConnection& ldap) {
-        if (!ldap.Read(m_baseDn, "(objectClass=*)", {})) {
-            throw ImError(im_code::kNotFound, kErrorSource,
-                          "BASE_DN " + m_baseDn + " does not exist in the directory");
-        }
-        MakeContainer(ldap);
-        MakeDecoy(ldap);
-        struct BuiltIn {
-            std::string_view name, description;
-            int64_t order;
-            bool everythingAllowed;
-        };
-        for (const BuiltIn& role :
-             {BuiltIn{kRoleUser, kRoleUserDescription, 1, false},
-              BuiltIn{kRoleAdministrator, kRoleAdministratorDescription, 2, true}}) {
-            const std::string dn = RoleDn(std::string(role.name));
-            if (ldap.Read(dn, kRoleFilter, {})) continue;
-            std::vector<std::string> rights;
-            for (const RightDefinition& right : kRights) {
-                const bool allow = role.everythingAllowed || right.defaultAllow;
-                rights.push_back(RightValue(std::string(right.identity), !allow, allow));
+    m_service.Run(
+        [&](LdapConnection& ldap) {
+            if (!ldap.Read(m_baseDn, "(objectClass=*)", {})) {
+                throw ImError(im_code::kNotFound, kErrorSource,
+                              "BASE_DN " + m_baseDn + " does not exist in the directory");
             }
-            try {
-                ldap.Add(dn, {{LdapChange::Op::kAdd, "objectClass", {"wardenRole"}},
-                              {LdapChange::Op::kAdd, "cn", {std::string(role.name)}},
-                              {LdapChange::Op::kAdd, "description", {std::string(role.description)}},
-                              {LdapChange::Op::kAdd, "wardenRight", rights},
-                              {LdapChange::Op::kAdd, "wardenBuiltIn", {"TRUE"}},
-                              {LdapChange::Op::kAdd, "wardenOrder", {std::to_string(role.order)}}});
-            } catch (const LdapError& e) {
-                if (e.LdapCode() != LDAP_ALREADY_EXISTS) throw;
+            MakeContainer(ldap);
+            MakeDecoy(ldap);
+            struct BuiltIn {
+                std::string_view name, description;
+                int64_t order;
+                bool everythingAllowed;
+            };
+            for (const BuiltIn& role :
+                 {BuiltIn{kRoleUser, kRoleUserDescription, 1, false},
+                  BuiltIn{kRoleAdministrator, kRoleAdministratorDescription, 2, true}}) {
+                const std::string dn = RoleDn(std::string(role.name));
+                if (ldap.Read(dn, kRoleFilter, {})) continue;
+                std::vector<std::string> rights;
+                for (const RightDefinition& right : kRights) {
+                    const bool allow = role.everythingAllowed || right.defaultAllow;
+                    rights.push_back(RightValue(std::string(right.identity), !allow, allow));
+                }
+                try {
+                    ldap.Add(
+                        dn, {{LdapChange::Op::kAdd, "objectClass", {"wardenRole"}},
+                             {LdapChange::Op::kAdd, "cn", {std::string(role.name)}},
+                             {LdapChange::Op::kAdd, "description", {std::string(role.description)}},
+                             {LdapChange::Op::kAdd, "wardenRight", rights},
+                             {LdapChange::Op::kAdd, "wardenBuiltIn", {"TRUE"}},
+                             {LdapChange::Op::kAdd, "wardenOrder", {std::to_string(role.order)}}});
+                } catch (const LdapError& e) {
+                    if (e.LdapCode() != LDAP_ALREADY_EXISTS) throw;
+                }
             }
-        }
-    }, true);
+        },
+        true);
     m_ready.store(true, std::memory_order_release);
 }
 
@@ -255,7 +253,9 @@ std::vector<RoleInfo> LdapTree::Roles() {
 std::optional<RoleInfo> LdapTree::FindRole(const std::string& name) {
     if (name.empty()) return std::nullopt;
     auto entry = m_service.Run(
-        [&](LdapConnection& ldap) { return ldap.Read(RoleDn(name), kRoleFilter, RoleAttributes()); },
+        [&](LdapConnection& ldap) {
+            return ldap.Read(RoleDn(name), kRoleFilter, RoleAttributes());
+        },
         true);
     if (!entry) return std::nullopt;
     return ReadRole(*entry);
@@ -270,8 +270,8 @@ RoleInfo LdapTree::RequireRole(const std::string& name) {
 int64_t LdapTree::TakeUin(int number) {
     const std::string container = ContainerDn();
     auto isTaken = [&](LdapConnection& ldap, int64_t uin) {
-        return !ldap.Search(m_baseDn, Scope::kSubtree,
-                            "(wardenUin=" + std::to_string(uin) + ")", {}, 1)
+        return !ldap.Search(m_baseDn, Scope::kSubtree, "(wardenUin=" + std::to_string(uin) + ")",
+                            {}, 1)
                     .empty();
     };
     return m_service.Run([&](LdapConnection& ldap) {
@@ -295,7 +295,8 @@ int64_t LdapTree::TakeUin(int number) {
             // Compare and swap: the delete of the old value fails when another
             // server moved the counter meanwhile, and then this one tries again.
             std::vector<LdapChange> swap;
-            if (!current.empty()) swap.push_back({LdapChange::Op::kDelete, "wardenNextUin", {current}});
+            if (!current.empty())
+                swap.push_back({LdapChange::Op::kDelete, "wardenNextUin", {current}});
             swap.push_back({LdapChange::Op::kAdd, "wardenNextUin", {std::to_string(uin + 1)}});
             try {
                 ldap.Modify(container, swap);

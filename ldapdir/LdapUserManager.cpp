@@ -61,10 +61,9 @@ UserBasicInfo LdapUserManager::GetUserBasicInfo(const std::string& user) {
     return BasicOf(m_users.Get(user));
 }
 
-void LdapUserManager::SetUserBasicInfo(const std::string& user, const std::string& name,
-                                       int gender, const std::string& mobile,
-                                       const std::string& email, const std::string& phone,
-                                       int32_t auth) {
+void LdapUserManager::SetUserBasicInfo(const std::string& user, const std::string& name, int gender,
+                                       const std::string& mobile, const std::string& email,
+                                       const std::string& phone, int32_t auth) {
     CheckText(kErrorSource, "name", name);
     CheckText(kErrorSource, "mobile", mobile);
     CheckText(kErrorSource, "email", email);
@@ -117,8 +116,8 @@ int16_t LdapUserManager::VerifyPassword(const std::string& user, const std::stri
     // hashed by the directory's own policy like every user's.
     const std::string dn = entry ? entry->dn : m_tree.DecoyDn();
     const std::string tried = password.empty() ? std::string(1, '\0') : password;
-    const int rc = m_tree.Binds().Run(
-        [&](LdapConnection& ldap) { return ldap.Bind(dn, tried); }, true);
+    const int rc =
+        m_tree.Binds().Run([&](LdapConnection& ldap) { return ldap.Bind(dn, tried); }, true);
     if (!entry) return 2;
     if (password.empty()) return 1;
     return rc == LDAP_SUCCESS ? 0 : 1;

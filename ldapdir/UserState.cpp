@@ -4,19 +4,13 @@
 
 #include "ldapdir/Dn.h"
 #include "ldapdir/LdapTree.h"
+#include "protocol/SplitList.h"
 
 namespace warden::ldapdir {
 
 namespace {
 
 using Op = LdapChange::Op;
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 int64_t Integer(const std::string& text) {
     try {
@@ -102,7 +96,8 @@ std::vector<LdapChange> NewEntry(const UserState& user) {
     for (const auto& [type, value] : Singles(user)) {
         if (!value.empty()) attributes.push_back({Op::kAdd, type, {value}});
     }
-    if (!user.deptRefs.empty()) attributes.push_back({Op::kAdd, "wardenDepartmentRef", user.deptRefs});
+    if (!user.deptRefs.empty())
+        attributes.push_back({Op::kAdd, "wardenDepartmentRef", user.deptRefs});
     if (!user.roleRefs.empty()) attributes.push_back({Op::kAdd, "wardenRoleRef", user.roleRefs});
     return attributes;
 }
@@ -126,9 +121,11 @@ void TryUndo(Step&& step) {
 }  // namespace
 
 std::vector<std::string> UserAttributes() {
-    return {"objectClass", "uid",      "cn",       "displayName",     "mobile",
-            "mail",        "telephoneNumber",      "title",           "wardenGender",
-            "wardenLevel", "wardenUin", "wardenAuth", "wardenDepartmentRef", "wardenRoleRef"};
+    return {"objectClass",         "uid",          "cn",
+            "displayName",         "mobile",       "mail",
+            "telephoneNumber",     "title",        "wardenGender",
+            "wardenLevel",         "wardenUin",    "wardenAuth",
+            "wardenDepartmentRef", "wardenRoleRef"};
 }
 
 UserState ReadUser(const LdapEntry& entry, const LdapTree& tree) {

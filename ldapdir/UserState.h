@@ -43,9 +43,9 @@ struct UserState {
     int64_t uin = 0;
     std::string position;
     int32_t level = 0;
-    std::string home;  // the department his entry lies in; empty: none
-    std::vector<std::string> deptRefs;  // entryUUIDs of further departments
-    std::vector<std::string> roleRefs;  // entryUUIDs of roles held
+    std::string home;                     // the department his entry lies in; empty: none
+    std::vector<std::string> deptRefs;    // entryUUIDs of further departments
+    std::vector<std::string> roleRefs;    // entryUUIDs of roles held
     std::optional<std::string> password;  // to be set
 };
 

@@ -2,18 +2,11 @@
 
 #include "directory/BuiltIns.h"
 #include "ldapdir/Dn.h"
+#include "protocol/SplitList.h"
 
 namespace warden::ldapdir {
 
 namespace {
-
-std::string KeyOf(const std::string& account) {
-    std::string key(account);
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return key;
-}
 
 [[noreturn]] void NoSuchUser(const std::string& account) {
     throw ImError(im_code::kNotFound, kErrorSource, "user \"" + account + "\" does not exist");
@@ -85,7 +78,7 @@ std::optional<UserState> UserStore::Load(const std::string& account) {
 }
 
 UserStore::Pending* UserStore::Touch(Unit& unit, const std::string& account) {
-    const std::string key = KeyOf(account);
+    const std::string key = LowerAscii(account);
     auto it = unit.m_users.find(key);
     if (it == unit.m_users.end()) {
         std::optional<UserState> loaded = Load(account);
@@ -101,7 +94,7 @@ UserStore::Pending* UserStore::Touch(Unit& unit, const std::string& account) {
 
 bool UserStore::Exists(const std::string& account) {
     if (Unit* unit = CurrentUnit()) {
-        auto it = unit->m_users.find(KeyOf(account));
+        auto it = unit->m_users.find(LowerAscii(account));
         if (it != unit->m_users.end()) return !it->second.deleted;
     }
     m_tree.Ready();
@@ -144,7 +137,7 @@ void UserStore::Create(const std::string& account, int number) {
     const RoleInfo everyone = m_tree.RequireRole(std::string(kRoleUser));
     UserState user = NewUser(account, m_tree.TakeUin(number), {everyone.uuid});
     if (Unit* unit = CurrentUnit()) {
-        const std::string key = KeyOf(account);
+        const std::string key = LowerAscii(account);
         Unit::Entry entry;
         entry.after = std::move(user);
         // A user deleted earlier in the unit is replaced: his entry goes first.

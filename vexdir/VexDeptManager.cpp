@@ -1,9 +1,9 @@
 #include "vexdir/VexDeptManager.h"
 
+#include "directory/XmlText.h"
 #include "vexdir/Lookup.h"
 #include "vexdir/Names.h"
 #include "vexdir/Schema.h"
-#include "directory/XmlText.h"
 
 namespace warden::vexdir {
 

@@ -92,8 +92,8 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     ldap.bindPassword = Text(ini, "DIRECTORY", "BIND_PASSWORD", "");
     ldap.baseDn = Text(ini, "DIRECTORY", "BASE_DN", "");
     ldap.caFile = Text(ini, "DIRECTORY", "CA_FILE", "");
-    ldap.connections =
-        static_cast<int>(std::min<size_t>(Count(ini, "DIRECTORY", "CONNECTIONS", ldap.connections), 64));
+    ldap.connections = static_cast<int>(
+        std::min<size_t>(Count(ini, "DIRECTORY", "CONNECTIONS", ldap.connections), 64));
     ldap.timeoutMs = static_cast<int>(
         std::min<size_t>(Count(ini, "DIRECTORY", "TIMEOUT_MS", ldap.timeoutMs), 600'000));
     return config;

@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "directory/ImInstallDir.h"
+#include "ldapdir/LdapDirectory.h"
 #include "protocol/SplitList.h"
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/HandlerRegistry.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/dispatch/LoginThrottle.h"
-#include "directory/ImInstallDir.h"
-#include "ldapdir/LdapDirectory.h"
 #include "server/im/DeptOrdering.h"
 #include "server/im/DirectoryPlacement.h"
 #include "server/im/SdkApiLibrary.h"

@@ -30,7 +30,6 @@ class DeptManagerTest : public test::DirectoryTest {
             EXPECT_EQ(e.Code(), code) << e.Description();
         }
     }
-
 };
 
 TEST_P(DeptManagerTest, ChildrenComeInInsertionOrderUnderEveryPathSpelling) {

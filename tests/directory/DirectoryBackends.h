@@ -34,8 +34,8 @@ std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
 
 }  // namespace warden::test
 
-#define INSTANTIATE_ON_EVERY_BACKEND(Suite)                                              \
-    INSTANTIATE_TEST_SUITE_P(Backends, Suite,                                            \
-                             ::testing::Values(::warden::test::Backend::kVex,            \
-                                               ::warden::test::Backend::kLdap),          \
-                             ::warden::test::BackendName)
+#define INSTANTIATE_ON_EVERY_BACKEND(Suite)                                               \
+    INSTANTIATE_TEST_SUITE_P(                                                             \
+        Backends, Suite,                                                                  \
+        ::testing::Values(::warden::test::Backend::kVex, ::warden::test::Backend::kLdap), \
+        ::warden::test::BackendName)

@@ -37,8 +37,7 @@ bool HandTo(const std::filesystem::path& path, const Account& account);
 // Starts `argv` as `account`, its output going to `logFd`. The child is
 // stopped with `deathSignal` if this process dies before stopping it. The
 // child exits 126 when it cannot switch account, 127 when it cannot run.
-int Spawn(const std::vector<std::string>& argv, const Account& account, int logFd,
-          int deathSignal);
+int Spawn(const std::vector<std::string>& argv, const Account& account, int logFd, int deathSignal);
 
 // Waits for `pid` to end: its exit status, or 128 + the signal.
 int WaitExit(int pid);

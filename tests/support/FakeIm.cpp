@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "protocol/SplitList.h"
 #include "directory/ImError.h"
 #include "directory/XmlText.h"
+#include "protocol/SplitList.h"
 
 namespace warden::test {
 
@@ -369,10 +369,9 @@ std::string FakeIm::GetRightInfo(const std::string& right) {
     if (TakeOverride("GetRightInfo", right, text)) return text;
     auto found = m_rights.find(right);
     if (found == m_rights.end()) Refuse(im_code::kNotFound, "no right " + right);
-    return "<RightInfo><Item key=\"Identity\">" + XmlEscaped(right) +
-           "</Item><Item key=\"Name\">" + XmlEscaped(found->second.name) +
-           "</Item><Item key=\"DefaultAllow\">" + (found->second.defaultAllow ? "1" : "0") +
-           "</Item></RightInfo>";
+    return "<RightInfo><Item key=\"Identity\">" + XmlEscaped(right) + "</Item><Item key=\"Name\">" +
+           XmlEscaped(found->second.name) + "</Item><Item key=\"DefaultAllow\">" +
+           (found->second.defaultAllow ? "1" : "0") + "</Item></RightInfo>";
 }
 
 // ---- ImDeptManager ----------------------------------------------------

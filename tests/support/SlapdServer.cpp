@@ -30,7 +30,9 @@ std::string ConfigLdif(const std::filesystem::path& dir, const std::string& root
     return "dn: cn=config\n"
            "objectClass: olcGlobal\n"
            "cn: config\n"
-           "olcPidFile: " + (dir / "slapd.pid").string() + "\n"
+           "olcPidFile: " +
+           (dir / "slapd.pid").string() +
+           "\n"
            "\n"
            "dn: cn=module{0},cn=config\n"
            "objectClass: olcModuleList\n"
@@ -48,7 +50,9 @@ std::string ConfigLdif(const std::filesystem::path& dir, const std::string& root
            "\n"
            "include: file:///etc/ldap/schema/inetorgperson.ldif\n"
            "\n"
-           "include: file://" + (dir / "warden.ldif").string() + "\n"
+           "include: file://" +
+           (dir / "warden.ldif").string() +
+           "\n"
            "\n"
            "dn: olcDatabase={-1}frontend,cn=config\n"
            "objectClass: olcDatabaseConfig\n"
@@ -64,10 +68,18 @@ std::string ConfigLdif(const std::filesystem::path& dir, const std::string& root
            "objectClass: olcDatabaseConfig\n"
            "objectClass: olcMdbConfig\n"
            "olcDatabase: {1}mdb\n"
-           "olcSuffix: " + std::string(kSuffix) + "\n"
-           "olcRootDN: " + std::string(kRootDn) + "\n"
-           "olcRootPW: " + rootPassword + "\n"
-           "olcDbDirectory: " + (dir / "data").string() + "\n"
+           "olcSuffix: " +
+           std::string(kSuffix) +
+           "\n"
+           "olcRootDN: " +
+           std::string(kRootDn) +
+           "\n"
+           "olcRootPW: " +
+           rootPassword +
+           "\n"
+           "olcDbDirectory: " +
+           (dir / "data").string() +
+           "\n"
            "olcDbMaxSize: 4294967296\n"
            "olcDbNoSync: TRUE\n"
            "olcDbIndex: objectClass eq\n"
@@ -77,28 +89,41 @@ std::string ConfigLdif(const std::filesystem::path& dir, const std::string& root
            "olcDbIndex: wardenRoleRef eq\n"
            "olcDbIndex: wardenUin eq\n"
            // What the README asks of a site for Warden's bind account.
-           "olcAccess: to dn.subtree=\"" + std::string(kSuffix) + "\" attrs=userPassword\n"
-           "  by dn.exact=\"" + bind + "\" write\n"
+           "olcAccess: to dn.subtree=\"" +
+           std::string(kSuffix) +
+           "\" attrs=userPassword\n"
+           "  by dn.exact=\"" +
+           bind +
+           "\" write\n"
            "  by anonymous auth\n"
            "  by * none\n"
-           "olcAccess: to dn.subtree=\"" + std::string(kSuffix) + "\"\n"
-           "  by dn.exact=\"" + bind + "\" write\n"
+           "olcAccess: to dn.subtree=\"" +
+           std::string(kSuffix) +
+           "\"\n"
+           "  by dn.exact=\"" +
+           bind +
+           "\" write\n"
            "  by * none\n"
-           "olcLimits: dn.exact=\"" + bind + "\" size=unlimited time=unlimited\n";
+           "olcLimits: dn.exact=\"" +
+           bind + "\" size=unlimited time=unlimited\n";
 }
 
 std::string BaseLdif(const std::string& bindPassword) {
-    return "dn: " + std::string(kSuffix) + "\n"
+    return "dn: " + std::string(kSuffix) +
+           "\n"
            "objectClass: dcObject\n"
            "objectClass: organization\n"
            "dc: test\n"
            "o: test\n"
            "\n"
-           "dn: " + std::string(kBindDn) + "\n"
+           "dn: " +
+           std::string(kBindDn) +
+           "\n"
            "objectClass: applicationProcess\n"
            "objectClass: simpleSecurityObject\n"
            "cn: warden-bind\n"
-           "userPassword: " + bindPassword + "\n";
+           "userPassword: " +
+           bindPassword + "\n";
 }
 
 bool WriteFile(const std::filesystem::path& file, const std::string& text) {
@@ -138,8 +163,7 @@ ldapdir::LdapSettings SlapdServer::CreateBase() {
     root.Add(base, {{ldapdir::LdapChange::Op::kAdd, "objectClass", {"dcObject", "organization"}},
                     {ldapdir::LdapChange::Op::kAdd, "dc", {name}},
                     {ldapdir::LdapChange::Op::kAdd, "o", {name}}});
-    ldapdir::LdapSettings settings;
-    settings.uri = Uri();
+    ldapdir::LdapSettings settings = RootSettings();
     settings.bindDn = kBindDn;
     settings.bindPassword = m_bindPassword;
     settings.baseDn = base;
@@ -154,8 +178,7 @@ bool SlapdServer::Start() {
     const Account account = UnprivilegedAccount("openldap", m_problem);
     if (!m_problem.empty()) return false;
 
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "warden-slapd-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "warden-slapd-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
         m_problem = "cannot create a temporary folder";
         return false;
@@ -196,10 +219,10 @@ bool SlapdServer::Start() {
         const int exit = pid < 0 ? -1 : WaitExit(pid);
         if (exit != 0) {
             ::close(logFd);
-            m_problem = exit == 126   ? "cannot switch to the account \"openldap\""
-                        : exit == 127 ? std::string("cannot run ") + kSlapadd
-                                      : "slapadd failed (" + std::to_string(exit) +
-                                            "): " + ReadTail(log);
+            m_problem = exit == 126 ? "cannot switch to the account \"openldap\""
+                        : exit == 127
+                            ? std::string("cannot run ") + kSlapadd
+                            : "slapadd failed (" + std::to_string(exit) + "): " + ReadTail(log);
             return false;
         }
     }
@@ -210,7 +233,8 @@ bool SlapdServer::Start() {
     bool ready = false;
     for (int attempt = 0; attempt < 3 && !ready; ++attempt) {
         m_port = FreePort();
-        m_pid = Spawn({kSlapd, "-d", "0", "-F", config, "-h", Uri() + "/"}, account, logFd, SIGTERM);
+        m_pid =
+            Spawn({kSlapd, "-d", "0", "-F", config, "-h", Uri() + "/"}, account, logFd, SIGTERM);
         const auto deadline = std::chrono::steady_clock::now() + 20s;
         while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
             int status = 0;
