@@ -91,9 +91,11 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
     }
     const std::string unfinished = store.FinishPendingSaves();
     if (!unfinished.empty()) {
-        view.ShowMessage(
-            "部分二级管理员的角色未能写入RolesAdmin.ini，将在下次启动时重试\n(" + unfinished + ")",
-            kServerTitle, MessageIcon::kWarning);
+        view.ShowMessage(std::string(store.Roles() == RolesPlace::kStore
+                                         ? "部分二级管理员的角色未能转入管理库"
+                                         : "部分二级管理员的角色未能写入RolesAdmin.ini") +
+                             "，将在下次启动时重试\n(" + unfinished + ")",
+                         kServerTitle, MessageIcon::kWarning);
     }
     return true;
 }

@@ -61,7 +61,8 @@ bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
     WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
     if (!ChooseDirectory()) return false;
-    m_adminStore = std::make_unique<AdminStore>(m_baseDir);
+    m_adminStore = std::make_unique<AdminStore>(
+        m_baseDir, m_config.rolesInStore ? RolesPlace::kStore : RolesPlace::kFile);
     PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);

@@ -25,106 +25,87 @@ constexpr const char kSuffix[] = "dc=test";
 constexpr const char kRootDn[] = "cn=root,dc=test";
 constexpr const char kBindDn[] = "cn=warden-bind,dc=test";
 
-std::string ConfigLdif(const std::filesystem::path& dir, const std::string& rootPassword) {
-    const std::string bind = kBindDn;
-    return "dn: cn=config\n"
-           "objectClass: olcGlobal\n"
-           "cn: config\n"
-           "olcPidFile: " +
-           (dir / "slapd.pid").string() +
-           "\n"
-           "\n"
-           "dn: cn=module{0},cn=config\n"
-           "objectClass: olcModuleList\n"
-           "cn: module{0}\n"
-           "olcModulePath: /usr/lib/ldap\n"
-           "olcModuleLoad: back_mdb\n"
-           "\n"
-           "dn: cn=schema,cn=config\n"
-           "objectClass: olcSchemaConfig\n"
-           "cn: schema\n"
-           "\n"
-           "include: file:///etc/ldap/schema/core.ldif\n"
-           "\n"
-           "include: file:///etc/ldap/schema/cosine.ldif\n"
-           "\n"
-           "include: file:///etc/ldap/schema/inetorgperson.ldif\n"
-           "\n"
-           "include: file://" +
-           (dir / "warden.ldif").string() +
-           "\n"
-           "\n"
-           "dn: olcDatabase={-1}frontend,cn=config\n"
-           "objectClass: olcDatabaseConfig\n"
-           "objectClass: olcFrontendConfig\n"
-           "olcDatabase: {-1}frontend\n"
-           "\n"
-           "dn: olcDatabase={0}config,cn=config\n"
-           "objectClass: olcDatabaseConfig\n"
-           "olcDatabase: {0}config\n"
-           "olcAccess: to * by * none\n"
-           "\n"
-           "dn: olcDatabase={1}mdb,cn=config\n"
-           "objectClass: olcDatabaseConfig\n"
-           "objectClass: olcMdbConfig\n"
-           "olcDatabase: {1}mdb\n"
-           "olcSuffix: " +
-           std::string(kSuffix) +
-           "\n"
-           "olcRootDN: " +
-           std::string(kRootDn) +
-           "\n"
-           "olcRootPW: " +
-           rootPassword +
-           "\n"
-           "olcDbDirectory: " +
-           (dir / "data").string() +
-           "\n"
-           "olcDbMaxSize: 4294967296\n"
-           "olcDbNoSync: TRUE\n"
-           "olcDbIndex: objectClass eq\n"
-           "olcDbIndex: uid eq\n"
-           "olcDbIndex: entryUUID eq\n"
-           "olcDbIndex: wardenDepartmentRef eq\n"
-           "olcDbIndex: wardenRoleRef eq\n"
-           "olcDbIndex: wardenUin eq\n"
-           // What the README asks of a site for Warden's bind account.
-           "olcAccess: to dn.subtree=\"" +
-           std::string(kSuffix) +
-           "\" attrs=userPassword\n"
-           "  by dn.exact=\"" +
-           bind +
-           "\" write\n"
-           "  by anonymous auth\n"
-           "  by * none\n"
-           "olcAccess: to dn.subtree=\"" +
-           std::string(kSuffix) +
-           "\"\n"
-           "  by dn.exact=\"" +
-           bind +
-           "\" write\n"
-           "  by * none\n"
-           "olcLimits: dn.exact=\"" +
-           bind + "\" size=unlimited time=unlimited\n";
+// Replaces every "{NAME}" of `text` by its value.
+std::string Fill(std::string text, const std::vector<std::pair<std::string, std::string>>& values) {
+    for (const auto& [name, value] : values) {
+        const std::string key = "{" + name + "}";
+        for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at)) {
+            text.replace(at, key.size(), value);
+            at += value.size();
+        }
+    }
+    return text;
 }
 
-std::string BaseLdif(const std::string& bindPassword) {
-    return "dn: " + std::string(kSuffix) +
-           "\n"
-           "objectClass: dcObject\n"
-           "objectClass: organization\n"
-           "dc: test\n"
-           "o: test\n"
-           "\n"
-           "dn: " +
-           std::string(kBindDn) +
-           "\n"
-           "objectClass: applicationProcess\n"
-           "objectClass: simpleSecurityObject\n"
-           "cn: warden-bind\n"
-           "userPassword: " +
-           bindPassword + "\n";
-}
+// The access rules and limits are what the README asks of a site for
+// Warden's bind account.
+constexpr const char kConfigLdif[] = R"(dn: cn=config
+objectClass: olcGlobal
+cn: config
+olcPidFile: {DIR}/slapd.pid
+
+dn: cn=module{0},cn=config
+objectClass: olcModuleList
+cn: module{0}
+olcModulePath: /usr/lib/ldap
+olcModuleLoad: back_mdb
+
+dn: cn=schema,cn=config
+objectClass: olcSchemaConfig
+cn: schema
+
+include: file:///etc/ldap/schema/core.ldif
+
+include: file:///etc/ldap/schema/cosine.ldif
+
+include: file:///etc/ldap/schema/inetorgperson.ldif
+
+include: file://{DIR}/warden.ldif
+
+dn: olcDatabase={-1}frontend,cn=config
+objectClass: olcDatabaseConfig
+objectClass: olcFrontendConfig
+olcDatabase: {-1}frontend
+
+dn: olcDatabase={0}config,cn=config
+objectClass: olcDatabaseConfig
+olcDatabase: {0}config
+olcAccess: to * by * none
+
+dn: olcDatabase={1}mdb,cn=config
+objectClass: olcDatabaseConfig
+objectClass: olcMdbConfig
+olcDatabase: {1}mdb
+olcSuffix: {SUFFIX}
+olcRootDN: {ROOT}
+olcRootPW: {ROOTPW}
+olcDbDirectory: {DIR}/data
+olcDbMaxSize: 4294967296
+olcDbNoSync: TRUE
+olcDbIndex: objectClass eq
+olcDbIndex: uid,entryUUID,wardenDepartmentRef,wardenRoleRef,wardenUin eq
+olcAccess: to dn.subtree="{SUFFIX}" attrs=userPassword
+  by dn.exact="{BIND}" write
+  by anonymous auth
+  by * break
+olcAccess: to dn.subtree="{SUFFIX}"
+  by dn.exact="{BIND}" write
+  by * break
+olcLimits: dn.exact="{BIND}" size=unlimited time=unlimited
+)";
+
+constexpr const char kBaseLdif[] = R"(dn: {SUFFIX}
+objectClass: dcObject
+objectClass: organization
+dc: test
+o: test
+
+dn: {BIND}
+objectClass: applicationProcess
+objectClass: simpleSecurityObject
+cn: warden-bind
+userPassword: {BINDPW}
+)";
 
 bool WriteFile(const std::filesystem::path& file, const std::string& text) {
     std::ofstream out(file);
@@ -191,8 +172,11 @@ bool SlapdServer::Start() {
     std::filesystem::create_directories(m_dir / "data", ec);
     std::filesystem::copy_file(std::filesystem::path(WARDEN_SCHEMA_DIR) / "warden.ldif",
                                m_dir / "warden.ldif", ec);
-    if (ec || !WriteFile(m_dir / "config.ldif", ConfigLdif(m_dir, m_rootPassword)) ||
-        !WriteFile(m_dir / "base.ldif", BaseLdif(m_bindPassword))) {
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"DIR", m_dir.string()},     {"SUFFIX", kSuffix},       {"ROOT", kRootDn},
+        {"ROOTPW", m_rootPassword}, {"BIND", kBindDn},         {"BINDPW", m_bindPassword}};
+    if (ec || !WriteFile(m_dir / "config.ldif", Fill(kConfigLdif, values)) ||
+        !WriteFile(m_dir / "base.ldif", Fill(kBaseLdif, values))) {
         m_problem = "cannot write the server's files into " + m_dir.string();
         return false;
     }
