@@ -101,15 +101,18 @@ LdapConnection::LdapConnection(const LdapSettings& settings, bool bindAsService)
     const timeval timeout = Timeval(m_timeoutMs);
     ldap_set_option(m_ld, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
     ldap_set_option(m_ld, LDAP_OPT_TIMEOUT, &timeout);
-    // A certificate that cannot be checked is never accepted.
-    const int demand = LDAP_OPT_X_TLS_DEMAND;
-    ldap_set_option(m_ld, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand);
-    if (!settings.caFile.empty()) {
-        ldap_set_option(m_ld, LDAP_OPT_X_TLS_CACERTFILE, settings.caFile.c_str());
+    const bool startTls = NeedsStartTls(settings.uri);
+    if (startTls || settings.uri.rfind("ldaps:", 0) == 0 || settings.uri.rfind("LDAPS:", 0) == 0) {
+        // A certificate that cannot be checked is never accepted.
+        const int demand = LDAP_OPT_X_TLS_DEMAND;
+        ldap_set_option(m_ld, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand);
+        if (!settings.caFile.empty()) {
+            ldap_set_option(m_ld, LDAP_OPT_X_TLS_CACERTFILE, settings.caFile.c_str());
+        }
+        const int server = 0;
+        ldap_set_option(m_ld, LDAP_OPT_X_TLS_NEWCTX, &server);
     }
-    const int newContext = 0;
-    ldap_set_option(m_ld, LDAP_OPT_X_TLS_NEWCTX, &newContext);
-    if (NeedsStartTls(settings.uri)) {
+    if (startTls) {
         rc = ldap_start_tls_s(m_ld, nullptr, nullptr);
         if (rc != LDAP_SUCCESS) Fail(rc, "StartTLS with " + settings.uri);
     }

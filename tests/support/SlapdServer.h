@@ -21,7 +21,9 @@ namespace warden::test {
 
 class SlapdServer {
   public:
-    SlapdServer();  // starts the server; Running() or Problem() tells how it went
+    // Starts the server; Running() or Problem() tells how it went. `load`, an
+    // LDIF of entries below the suffix, is put in with slapadd first.
+    explicit SlapdServer(const std::filesystem::path& load = {});
     ~SlapdServer();
     SlapdServer(const SlapdServer&) = delete;
     SlapdServer& operator=(const SlapdServer&) = delete;
@@ -41,7 +43,7 @@ class SlapdServer {
     ldapdir::LdapSettings RootSettings() const;
 
   private:
-    bool Start();
+    bool Start(const std::filesystem::path& load);
     void Stop();
 
     std::filesystem::path m_dir;
