@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "generating %d departments, %d users...\n", options.departments,
                  options.users);
     const vexdir::LargeSummary large = vexdir::GenerateLarge(vex, options);
-    const std::filesystem::path ldif = keep.empty() ? work.Path() / "org.ldif" : keep;
+    const std::filesystem::path ldif =
+        keep.empty() ? work.Path() / "org.ldif" : std::filesystem::path(keep);
     const std::string base = "ou=large,dc=test";
     {
         std::ofstream out(ldif);

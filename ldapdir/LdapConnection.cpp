@@ -92,9 +92,9 @@ const std::vector<std::string>& LdapEntry::All(const std::string& name) const {
 }
 
 LdapConnection::LdapConnection(const LdapSettings& settings, bool bindAsService)
-    : m_timeoutMs(settings.timeoutMs) {
+    : m_uri(settings.uri), m_timeoutMs(settings.timeoutMs) {
     int rc = ldap_initialize(&m_ld, settings.uri.c_str());
-    if (rc != LDAP_SUCCESS) throw LdapError(rc, "connect to " + settings.uri);
+    if (rc != LDAP_SUCCESS) throw LdapError(rc, settings.uri + ": connect");
     const int version = LDAP_VERSION3;
     ldap_set_option(m_ld, LDAP_OPT_PROTOCOL_VERSION, &version);
     ldap_set_option(m_ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
@@ -114,7 +114,7 @@ LdapConnection::LdapConnection(const LdapSettings& settings, bool bindAsService)
     }
     if (startTls) {
         rc = ldap_start_tls_s(m_ld, nullptr, nullptr);
-        if (rc != LDAP_SUCCESS) Fail(rc, "StartTLS with " + settings.uri);
+        if (rc != LDAP_SUCCESS) Fail(rc, "StartTLS");
     }
     if (bindAsService) {
         rc = Bind(settings.bindDn, settings.bindPassword);
@@ -134,7 +134,7 @@ void LdapConnection::Fail(int code, const std::string& what) {
         serverText = text;
         ldap_memfree(text);
     }
-    throw LdapError(code, what, serverText);
+    throw LdapError(code, m_uri + ": " + what, serverText);
 }
 
 std::vector<LdapEntry> LdapConnection::Search(const std::string& base, Scope scope,

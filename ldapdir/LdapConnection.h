@@ -78,6 +78,7 @@ class LdapConnection {
     [[noreturn]] void Fail(int code, const std::string& what);
 
     LDAP* m_ld = nullptr;
+    std::string m_uri;  // named in every error
     int m_timeoutMs;
 };
 

@@ -39,15 +39,16 @@ bool NeedsStartTls(const std::string& uri) {
 
 std::string CheckLdapSettings(const LdapSettings& settings) {
     if (settings.uri.empty()) return "[DIRECTORY] URI is missing";
+    const std::string lower = LowerAscii(settings.uri);
+    if (!lower.starts_with("ldap://") && !lower.starts_with("ldaps://") &&
+        !lower.starts_with("ldapi://")) {
+        return "[DIRECTORY] URI must begin with ldaps://, ldap:// or ldapi://";
+    }
     UrlDesc url;
     if (ldap_url_parse(settings.uri.c_str(), &url.desc) != LDAP_URL_SUCCESS) {
         return "[DIRECTORY] URI is not an LDAP URL: " + settings.uri;
     }
-    const std::string scheme = LowerAscii(url.desc->lud_scheme ? url.desc->lud_scheme : "");
-    if (scheme != "ldap" && scheme != "ldaps" && scheme != "ldapi") {
-        return "[DIRECTORY] URI must begin with ldaps://, ldap:// or ldapi://";
-    }
-    if (scheme != "ldapi" && (!url.desc->lud_host || !*url.desc->lud_host)) {
+    if (!lower.starts_with("ldapi://") && (!url.desc->lud_host || !*url.desc->lud_host)) {
         return "[DIRECTORY] URI names no host";
     }
     if (settings.baseDn.empty()) return "[DIRECTORY] BASE_DN is missing";

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "tests/e2e/E2eDirectory.h"

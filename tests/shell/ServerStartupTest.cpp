@@ -275,7 +275,7 @@ TEST_F(ServerStartupTest, AnLdapDirectoryThatCannotBeReachedFailsStart) {
     EXPECT_TRUE(std::any_of(view.messages.begin(), view.messages.end(), [](const std::string& m) {
         return m.find("Code = 800706ba") != std::string::npos &&
                m.find("ldap://127.0.0.1:1") != std::string::npos;
-    }));
+    })) << ::testing::PrintToString(view.messages);
     EXPECT_FALSE(startup.OrderingAvailable());
 }
 
