@@ -57,6 +57,10 @@ bool LdapUserManager::IsUserExist(const std::string& user) {
     return m_users.Exists(user);
 }
 
+std::string LdapUserManager::GetAccountName(const std::string& user) {
+    return m_users.Get(user).account;
+}
+
 UserBasicInfo LdapUserManager::GetUserBasicInfo(const std::string& user) {
     return BasicOf(m_users.Get(user));
 }

@@ -25,6 +25,8 @@ class LdapUserManager final : public ImUserManager {
     void SetUserPreparedPassword(const std::string& user, const std::string& prepared) override;
     void DeleteUser(const std::string& user) override;
     bool IsUserExist(const std::string& user) override;
+    // The uid as the entry holds it.
+    std::string GetAccountName(const std::string& user) override;
     UserBasicInfo GetUserBasicInfo(const std::string& user) override;
     void SetUserBasicInfo(const std::string& user, const std::string& name, int gender,
                           const std::string& mobile, const std::string& email,
