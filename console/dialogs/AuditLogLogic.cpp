@@ -33,6 +33,7 @@ constexpr Label kActions[] = {
     {req::kUpdateRoleRight, "修改角色权限"},
     {req::kSaveAdminDepts, "设置分级管理员"},
     {req::kDeleteAdmin, "删除分级管理员"},
+    {"--unlock", "解除登录锁定"},
 };
 
 constexpr Label kLevels[] = {
@@ -40,6 +41,7 @@ constexpr Label kLevels[] = {
     {audit_level::kSecond, "分级管理员"},
     {audit_level::kUser, "普通用户"},
     {audit_level::kNone, "未登录"},
+    {audit_level::kLocal, "服务器本机"},
 };
 
 std::string Find(const Label* begin, const Label* end, std::string_view key) {
