@@ -161,9 +161,12 @@ TEST_F(PackageTest, EveryFileIsWhereItIsLookedFor) {
     EXPECT_FALSE(fs::exists(Server().root / "var")) << "the package ships files under /var";
 }
 
-TEST_F(PackageTest, OnlyTheServerSettingsAreConffiles) {
+TEST_F(PackageTest, OnlyTheServerSettingsAreConffilesAndTheyKeepPasswordsOffThePlainPort) {
     EXPECT_EQ(ReadFile(Server().root / "DEBIAN/conffiles"), "/etc/warden/server.cfg\n");
     EXPECT_FALSE(fs::exists(Console().root / "DEBIAN/conffiles"));
+    const std::string settings = ReadFile(Server().root / "etc/warden/server.cfg");
+    EXPECT_TRUE(std::regex_search(settings, std::regex(R"(\[LISTEN_PORT\][^\[]*\nPLAINTEXT=0\n)")))
+        << settings;
 }
 
 // What is loaded at run time, not linked, must be named by hand.
