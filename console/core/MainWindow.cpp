@@ -164,6 +164,9 @@ void MainWindow::BuildMenus() {
     m_deptMenu->addAction(MakeCommand(text::kOrderDept, ConsoleCommand::kOrderDept));
     m_deptMenu->addSeparator();
     m_deptMenu->addAction(MakeCommand(text::kAddUser, ConsoleCommand::kAddUser));
+    m_deptMenu->addSeparator();
+    m_deptMenu->addAction(MakeCommand(text::kExportUsers, ConsoleCommand::kExportUsers));
+    m_deptMenu->addAction(MakeCommand(text::kImportUsers, ConsoleCommand::kImportUsers));
 
     auto* deleteUser = new QAction(Q(text::kDeleteUser), this);
     deleteUser->setObjectName("deleteUserAction");
