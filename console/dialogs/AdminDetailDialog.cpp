@@ -90,10 +90,11 @@ AdminDetailDialog::AdminDetailDialog(AdminDetailLogic& logic, QWidget* parent)
         QStringList requests;
         for (const std::string& r : need.requests) requests << Q(r);
         auto* item = new QTreeWidgetItem({Q(need.covers), requests.join(", ")});
+        item->setToolTip(0, Q(need.covers));
         item->setToolTip(1, requests.join("\n"));
         needs->addTopLevelItem(item);
     }
-    needs->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    needs->setColumnWidth(0, 560);  // the coverage texts; the requests take the rest
 
     auto* trial = new QGroupBox(Q("试一试"), this);
     m_operation = new QComboBox(trial);
@@ -140,20 +141,20 @@ AdminDetailDialog::AdminDetailDialog(AdminDetailLogic& logic, QWidget* parent)
     auto* right = new QVBoxLayout;
     right->addWidget(new QLabel(Q("问题"), this));
     right->addWidget(problems, 1);
-    right->addWidget(new QLabel(Q("各类操作的范围"), this));
-    right->addWidget(needs, 3);
+    right->addWidget(trial);
     auto* columns = new QHBoxLayout;
-    columns->addLayout(left, 2);
-    columns->addLayout(right, 3);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(who);
-    outer->addLayout(columns, 1);
-    outer->addWidget(trial);
+    outer->addLayout(columns, 3);
+    outer->addWidget(new QLabel(Q("各类操作的范围"), this));
+    outer->addWidget(needs, 2);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
     bottom->addWidget(close);
     outer->addLayout(bottom);
-    resize(860, 600);
+    resize(960, 680);
 }
 
 void AdminDetailDialog::FillChildren(QTreeWidgetItem* item) {
