@@ -1,5 +1,6 @@
 #include "console/dialogs/UserImportLogic.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "console/dialogs/CsvText.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
+#include "console/dialogs/RoleNames.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
@@ -265,6 +267,10 @@ bool UserImportLogic::Step() {
 }
 
 bool UserImportLogic::CheckNext() {
+    if (!m_rolesRead) {
+        ReadRoles();
+        return m_phase == ImportPhase::kChecking;
+    }
     for (auto& [path, check] : m_depts) {
         if (check.known) continue;
         CheckDept(path, check);
@@ -278,6 +284,22 @@ bool UserImportLogic::CheckNext() {
     CheckAccount(m_rows[m_next++]);
     ++m_done;
     return m_phase == ImportPhase::kChecking;
+}
+
+void UserImportLogic::ReadRoles() {
+    m_rolesRead = true;
+    const bool super = m_login.IsSuper();
+    const std::string reply =
+        super ? m_transport.SendRequest(req::kGetAllRoles, "")
+              : m_transport.SendRequest(req::kGet2NdAdminRoles,
+                                        ComposeParams({{key::kUsername, m_login.loginName}}));
+    if (reply.empty() && !m_transport.Connected()) {
+        StopRemaining(text::kConnectionLost);
+        return;
+    }
+    // Unread, the roles are left to the server to refuse row by row.
+    if (reply.empty() || HasErrorPrefix(reply)) return;
+    m_roles = AssignableRoles(reply, super ? "=" : "|");
 }
 
 void UserImportLogic::CheckDept(const std::string& path, DeptCheck& check) {
@@ -320,12 +342,19 @@ void UserImportLogic::CheckAccount(ImportRow& row) {
         row.note = "查询帐号时" + std::string(kNoReply);
         return;
     }
-    if (HasErrorPrefix(reply)) {
-        row.state = ImportState::kNew;
-        return;
+    const bool exists = !HasErrorPrefix(reply);
+    // Roles compare as the directory names them. A second-level
+    // administrator may leave an existing user a role he could not give.
+    if (m_roles && (m_login.IsSuper() || !exists)) {
+        for (const std::string& role : row.user.roles) {
+            if (std::find(m_roles->begin(), m_roles->end(), role) != m_roles->end()) continue;
+            row.state = ImportState::kInvalid;
+            row.note = (m_login.IsSuper() ? "角色不存在: " : "您不能授予角色: ") + role;
+            return;
+        }
     }
-    row.state = ImportState::kExisting;
-    row.deptsNow = std::string(Trim(reply));
+    row.state = exists ? ImportState::kExisting : ImportState::kNew;
+    if (exists) row.deptsNow = std::string(Trim(reply));
 }
 
 void UserImportLogic::Start(ExistingAccounts existing) {
