@@ -38,7 +38,10 @@ class ConsoleE2eTest : public ::testing::Test {
 
     bool LogIn(const std::string& name, const std::string& password) {
         LoginLogic login(m_transport, m_sink, m_state, m_server.BaseDir());
-        return login.Press({"127.0.0.1", std::to_string(m_server.Port()), name, password}).success;
+        return login
+            .Press({"127.0.0.1", std::to_string(m_server.Port()), name, password,
+                    WireSecurity::kPlain})
+            .success;
     }
 
     const DeptNode* Child(const DeptNode& parent, const std::string& path) {

@@ -49,7 +49,10 @@ class BulkE2eTest : public ::testing::Test {
 
     bool LogIn(const std::string& name, const std::string& password) {
         LoginLogic login(m_transport, m_sink, m_state, m_server.BaseDir());
-        return login.Press({"127.0.0.1", std::to_string(m_server.Port()), name, password}).success;
+        return login
+            .Press({"127.0.0.1", std::to_string(m_server.Port()), name, password,
+                    WireSecurity::kPlain})
+            .success;
     }
 
     std::string Export(const std::string& dept) {
@@ -127,7 +130,8 @@ TEST_F(BulkE2eTest, ExportImportExportGivesTheSameFile) {
 // may not touch, an account that exists outside his departments) are refused
 // one by one, and every other row is added.
 TEST_F(BulkE2eTest, SecondLevelImportIsRefusedRowByRowOutsideHisScope) {
-    ASSERT_EQ(Ask("UserAdd.asp?username=zhang`deptname=\\研发部|`name=张三`roles="), "info:添加用户成功");
+    ASSERT_EQ(Ask("UserAdd.asp?username=zhang`deptname=\\研发部|`name=张三`roles="),
+              "info:添加用户成功");
     ASSERT_TRUE(LogIn("bob", "pw-bob"));
     const Strings marks = Import(
         "帐号,姓名,性别,职务,手机,电话,邮件,部门,角色,密码\n"
