@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "directory/ImError.h"
+
+#include "directory/ImError.h"
+
 namespace warden {
 
 struct UserBasicInfo {
@@ -70,6 +74,21 @@ class ImDeptManager {
     }
     // <Departments> naming each department by its full path without the leading "\"
     virtual std::string GetUserDepts(const std::string& user) = 0;
+
+    // Whether the directory keeps the order of departments itself, so that
+    // PlaceDept works. The embedded directory does not: it is ordered
+    // through its database and function-table library.
+    virtual bool PlacesDepts() const { return false; }
+    // Places the department `path` right before its sibling `nextPath`, or
+    // right after it when `isLast`. Throws ImError: kNotFound when either is
+    // missing, kInvalidArgument when they are not siblings or the directory
+    // does not place departments.
+    virtual void PlaceDept(const std::string& path, const std::string& nextPath, bool isLast) {
+        (void)path;
+        (void)nextPath;
+        (void)isLast;
+        throw ImError(im_code::kInvalidArgument, "directory", "departments are not placed here");
+    }
 };
 
 // One user found by ImUserManager::SearchUsers.
@@ -126,9 +145,15 @@ class ImUserManager {
     // REQUIRES: `text` holds at least two characters and no control
     // character. Throws ImError: kInvalidArgument for such a text, kFail and
     // the others when the directory cannot be read.
-    // Every back-end answers it itself: a walk of the whole tree through the
-    // calls above would be far too slow for a search box.
-    virtual void SearchUsers(const std::string& text, const UserMatchVisitor& visit) = 0;
+    // Every back-end should answer it itself (a walk of the whole tree
+    // through the calls above would be far too slow for a search box); one
+    // that does not yet fails the search with kFail, so the console shows
+    // the general error rather than an empty list that looks like an answer.
+    virtual void SearchUsers(const std::string& text, const UserMatchVisitor& visit) {
+        (void)text;
+        (void)visit;
+        throw ImError(im_code::kFail, "directory", "this directory cannot search users");
+    }
 };
 
 class ImRoleManager {

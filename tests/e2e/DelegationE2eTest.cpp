@@ -14,6 +14,7 @@
 #include "protocol/Permissions.h"
 #include "protocol/SplitList.h"
 #include "protocol/UserSearch.h"
+#include "tests/e2e/E2eDirectory.h"
 #include "tests/support/ServerProcess.h"
 
 namespace warden::test {
@@ -123,7 +124,7 @@ class DelegationE2eTest : public ::testing::Test {
         return out;
     }
 
-    ServerProcess m_server;
+    ServerProcess m_server{DirectoryConfig()};
     std::unique_ptr<Client> m_super;
 };
 
@@ -526,7 +527,7 @@ TEST_F(DelegationE2eTest, SearchFindsOnlyWhatTheSenderMaySee) {
 }
 
 TEST(DelegationOffE2eTest, WithoutLoginsNothingIsCheckedAndTheServerSaysSo) {
-    ServerProcess server("[SECURITY]\nREQUIRE_LOGIN=0\n");
+    ServerProcess server("[SECURITY]\nREQUIRE_LOGIN=0\n" + DirectoryConfig());
     ASSERT_TRUE(server.Started()) << server.ErrorOutput();
     EXPECT_NE(server.ErrorOutput().find("delegation is not enforced"), std::string::npos);
     Client open(server.Port());
