@@ -14,8 +14,6 @@
 
 #include "directory/ImError.h"
 
-#include "directory/ImError.h"
-
 namespace warden {
 
 struct UserBasicInfo {
