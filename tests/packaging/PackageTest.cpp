@@ -271,8 +271,9 @@ TEST_F(PackageTest, DesktopEntryStartsTheConsoleInAFolderOfItsUsersOwn) {
         EXPECT_EQ(run.status, 0) << c.env << "\n" << run.output;
         EXPECT_NE(run.output.find("started in " + c.started.string() + "\n"), std::string::npos)
             << c.env << "\n" << run.output;
-        if (c.started != dir.Path())
+        if (c.started != dir.Path()) {
             EXPECT_EQ(fs::status(c.started).permissions() & fs::perms::mask, fs::perms(0700));
+        }
     }
 }
 
