@@ -275,21 +275,8 @@ std::string LdapDeptManager::GetDeptUsers(const std::string& path) {
 
 std::string LdapDeptManager::GetUserDepts(const std::string& user) {
     const UserState state = m_users.Get(user);
-    std::vector<std::string> paths;
-    if (!state.home.empty()) {
-        if (auto path = m_tree.PathOf(state.home)) paths.push_back(*path);
-    }
-    const std::vector<DeptRef> further = m_tree.DeptsByUuid(state.deptRefs);
-    for (const std::string& uuid : state.deptRefs) {
-        auto found = std::find_if(further.begin(), further.end(),
-                                  [&](const DeptRef& d) { return d.uuid == uuid; });
-        if (found == further.end() || (!state.home.empty() && SameDn(found->dn, state.home))) {
-            continue;
-        }
-        if (auto path = m_tree.PathOf(found->dn)) paths.push_back(*path);
-    }
     std::string xml = "<Departments>";
-    for (const std::string& path : paths) {
+    for (const std::string& path : DeptPathsOf(state, m_tree.DeptsByUuid(state.deptRefs), m_tree)) {
         xml += "<Department Name=\"";
         AppendXmlEscaped(xml, path);
         xml += "\"/>";

@@ -1,17 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "tests/directory/UserSearchContract.h"
+#include "tests/support/TempDir.h"
 #include "vexdir/Sqlite.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden {
 namespace {
-
-using test::DirectoryOpener;
-using test::UserSearchContract;
-
-INSTANTIATE_TEST_SUITE_P(Vexdir, UserSearchContract,
-                         ::testing::Values(DirectoryOpener{&OpenVexDirectory}));
 
 // A directory made before the index gets it, over the users it has, when it
 // is opened; the index then passes SQLite's own check.
