@@ -21,8 +21,8 @@ constexpr const char* kSearched[] = {"uid",    "displayName",     "cn",
                                      "mobile", "telephoneNumber", "mail"};
 const std::vector<std::string>& Attributes() {
     static const std::vector<std::string> attributes = {
-        "objectClass", "uid",  "displayName", "cn",        "mobile",
-        "mail",        "telephoneNumber",     "wardenUin", "wardenDepartmentRef"};
+        "objectClass",     "uid",       "displayName",        "cn", "mobile", "mail",
+        "telephoneNumber", "wardenUin", "wardenDepartmentRef"};
     return attributes;
 }
 
@@ -31,8 +31,8 @@ bool Holds(std::string_view field, std::string_view lowered) {
 }
 
 bool Matches(const UserState& user, std::string_view lowered) {
-    for (const std::string* field : {&user.account, &user.name, &user.mobile, &user.phone,
-                                     &user.email}) {
+    for (const std::string* field :
+         {&user.account, &user.name, &user.mobile, &user.phone, &user.email}) {
         if (Holds(*field, lowered)) return true;
     }
     return false;

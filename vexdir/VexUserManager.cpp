@@ -87,7 +87,6 @@ std::string SearchQuery(Connection& db, const std::string& lowered, size_t chara
     return query;
 }
 
-
 }  // namespace
 
 void VexUserManager::SearchUsers(const std::string& text, const UserMatchVisitor& visit) {

@@ -45,7 +45,6 @@ class UserSearchTest : public test::DirectoryTest {
 
     ImUserManager& Users() { return root->GetUserManager(); }
     ImDeptManager& Depts() { return root->GetDeptManager(); }
-
 };
 
 TEST_P(UserSearchTest, FindsEveryFieldInAnyAsciiCaseAndNothingAcrossFields) {
@@ -68,26 +67,26 @@ TEST_P(UserSearchTest, FindsEveryFieldInAnyAsciiCaseAndNothingAcrossFields) {
     for (const Case& c : std::initializer_list<Case>{
              {"zhang", {"ZhangWei", "zhangsan"}},
              {"ZHANGW", {"ZhangWei"}},
-             {"张伟", {"ZhangWei"}},            // a whole two-character name
+             {"张伟", {"ZhangWei"}},  // a whole two-character name
              {"张三", {"zhangsan"}},
-             {"12345", {"ZhangWei"}},           // mobile
-             {"78", {"ZhangWei"}},              // two characters at a field's end
-             {"8888", {"ZhangWei"}},            // telephone
+             {"12345", {"ZhangWei"}},  // mobile
+             {"78", {"ZhangWei"}},     // two characters at a field's end
+             {"8888", {"ZhangWei"}},   // telephone
              {"-5555", {"liqiang"}},
              {"corp.cn", {"ZhangWei", "liqiang"}},
-             {"WEI@CORP", {"ZhangWei"}},        // e-mail, any case
-             {"强lee", {"liqiang"}},            // Latin after Chinese in a name
+             {"WEI@CORP", {"ZhangWei"}},  // e-mail, any case
+             {"强lee", {"liqiang"}},      // Latin after Chinese in a name
              {"强LEE", {"liqiang"}},
-             {"ng王", {}},                      // account end + name start: two fields
-             {"78010", {}},                     // mobile end + telephone start
+             {"ng王", {}},   // account end + name start: two fields
+             {"78010", {}},  // mobile end + telephone start
              {"fang", {"wangfang"}},
              {"\"q", {}},
              {"mü", {"mueller"}},
-             {"MÜ", {}},                        // only ASCII letters in any case
+             {"MÜ", {}},  // only ASCII letters in any case
              {"ＡＢ", {"mueller"}},
-             {"ab", {}},                        // nor full-width ones
+             {"ab", {}},  // nor full-width ones
              {"0 1", {"mueller"}},
-             {"90000", {}},                     // nor a number without its spaces
+             {"90000", {}},  // nor a number without its spaces
              {"nobody", {}},
          }) {
         EXPECT_EQ(FindSet(c.text), c.accounts) << c.text;
@@ -172,8 +171,8 @@ TEST_P(UserSearchTest, ConcurrentWritersNeverShowAHalfChange) {
                 for (int i = 0; i < kMoves; ++i) {
                     auto unit = root->BeginUnitOfWork();
                     Users().SetUserBasicInfo(account(w, i % kUsersEach), "plain", 0, "", "", "", 0);
-                    Users().SetUserBasicInfo(account(w, (i + 1) % kUsersEach), marker(w), 0, "",
-                                             "", "", 0);
+                    Users().SetUserBasicInfo(account(w, (i + 1) % kUsersEach), marker(w), 0, "", "",
+                                             "", 0);
                     // Every fifth user added is deleted in the same unit.
                     const std::string extra = "extra" + std::to_string(w) + "_" + std::to_string(i);
                     Users().AddUser(extra, 0);
@@ -250,8 +249,8 @@ TEST_P(LdapUserSearchTest, EntriesOfOtherToolsAreFoundByTheirCommonNameAndComeFi
     EXPECT_EQ(Find("outsider2").front(), "outsider2");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, LdapUserSearchTest,
-                         ::testing::Values(test::Backend::kLdap), test::BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, LdapUserSearchTest, ::testing::Values(test::Backend::kLdap),
+                         test::BackendName);
 
 }  // namespace
 }  // namespace warden

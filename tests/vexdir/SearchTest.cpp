@@ -32,8 +32,8 @@ TEST(VexSearchIndexTest, ADirectoryWithoutTheIndexGetsItWhole) {
     });
     EXPECT_EQ(found, std::vector<std::string>{"zhao"});
     sqlite::Connection db(file, false);
-    EXPECT_NO_THROW(db.Exec(
-        "INSERT INTO vex_user_search(vex_user_search, rank) VALUES('integrity-check', 1)"));
+    EXPECT_NO_THROW(
+        db.Exec("INSERT INTO vex_user_search(vex_user_search, rank) VALUES('integrity-check', 1)"));
 }
 
 }  // namespace
