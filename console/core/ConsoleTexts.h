@@ -19,6 +19,7 @@ inline constexpr const char kConnectionLostRelogin[] = "与服务器的连接已
 inline constexpr const char kUnsendableText[] = "请求中含有无法发送的字符";
 inline constexpr const char kUnreadableReply[] = "服务器的回复无法识别";
 inline constexpr const char kRelogin[] = "重新登录";
+inline constexpr const char kNotSavedWithoutReply[] = "没有收到服务器的回复, 所做的修改没有保存";
 
 // Input checks shared by every window ("提示"): what the wire cannot carry.
 inline constexpr const char kNameCharsRefused[] = "不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符";

@@ -93,6 +93,8 @@ inline constexpr const char kDeptConflictSuffix[] = "] 的父部门或子部门�
 inline constexpr const char kChooseRole[] = "请选择要添加的角色";
 inline constexpr const char kRoleAlreadyListed[] = "所选角色已在列表中";
 inline constexpr const char kSetManagedDepts[] = "请设置所要管理的部门";
+inline constexpr const char kAlreadyAdminSuffix[] =
+    " 已经是分级管理员, 请在分级管理员管理中用\"修改管理员\"修改他的设置";
 
 // Roles and rights.
 inline constexpr const char kRoleManagerTitle[] = "角色管理";

@@ -369,7 +369,22 @@ TEST_F(DialogWidgetTest, AdminListShowsTheSelectedAdministratorsDepartments) {
     EXPECT_TRUE(m_transport.requests.empty());
 }
 
-TEST_F(DialogWidgetTest, AdminEditorLocksTheNameInUpdateModeAndDeletesWithTheDeleteKey) {
+TEST_F(DialogWidgetTest, AdminEditorLocksAChosenNameSavesNotOnReturnAndDeletesWithDelete) {
+    m_transport.replies["QueryUserAdminDepts.asp?username=carol"] = "|";
+    m_transport.replies["QueryUserAdminDepts.asp?username="] = "|";
+    for (const char* account : {"carol", ""}) {  // "设为管理员", "添加管理员"
+        AdminEditorLogic fresh(m_transport, m_sink, m_login, account, false, nullptr, "\\销售部");
+        AdminEditorDialog editor(fresh);
+        editor.show();
+        QApplication::setActiveWindow(&editor);
+        auto* name = Child<QLineEdit>(editor, "adminName");
+        EXPECT_EQ(name->isReadOnly(), *account != '\0') << account;
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_Return);
+        EXPECT_EQ(m_transport.CountStartingWith("CheckUserExist.asp"), 0) << account;
+        EXPECT_TRUE(editor.isVisible());
+    }
+
     m_transport.replies["QueryUserAdminDepts.asp?username=bob"] = "|\\销售部;\\研发部;";
     AdminEditorLogic logic(m_transport, m_sink, m_login, "bob", true, nullptr, "");
     AdminEditorDialog dialog(logic);
@@ -378,7 +393,7 @@ TEST_F(DialogWidgetTest, AdminEditorLocksTheNameInUpdateModeAndDeletesWithTheDel
     EXPECT_EQ(dialog.windowTitle(), Q("修改分级管理员"));
     auto* name = Child<QLineEdit>(dialog, "adminName");
     EXPECT_EQ(name->text(), "bob");
-    EXPECT_FALSE(name->isEnabled());
+    EXPECT_TRUE(name->isReadOnly() && LooksReadOnly(name));
     auto* managed = Child<QListWidget>(dialog, "managedDepts");
     ASSERT_EQ(managed->count(), 2);
     managed->setFocus();
