@@ -68,5 +68,13 @@ inline constexpr const char kDeleteUserDone[] = "删除用户成功";
 inline constexpr const char kUserDoesNotExist[] = "用户不存在";
 inline constexpr const char kCannotDeleteTopDept[] = "不能删除一级部门";
 inline constexpr const char kLoadingRecords[] = "正在读取用户资料";
+inline constexpr const char kLoggedInAs[] = "当前用户: ";
+inline constexpr const char kSuperLevel[] = "超级管理员";
+inline constexpr const char kSecondLevel[] = "分级管理员";
+inline constexpr const char kServerLabelStatus[] = "服务器: ";
+inline constexpr const char kUserCount[] = "列表中 %1 个用户";
+inline constexpr const char kRightsChanged[] =
+    "您的管理权限已被超级管理员更改, 部门列表已按新的权限刷新";
+inline constexpr const char kRightsWithdrawn[] = "您的管理权限已被超级管理员收回";
 
 }  // namespace warden::console::text

@@ -69,6 +69,7 @@ LoginOutcome LoginLogic::Press(const LoginInput& input) {
     WriteClientConfig(m_configFile, ServerAddress{address, port});
 
     if (!m_transport.OpenConnection(address, port)) return {};
+    m_state.server = address + ":" + port;
 
     std::string params;
     params.append(key::kUsername).append("=").append(name);

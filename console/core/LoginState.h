@@ -13,6 +13,7 @@ struct LoginState {
     std::string loginName;     // as typed, trimmed; sent as "username" later
     std::string superFlag;     // "1" for the super administrator
     std::string managedDepts;  // "\A\B;\C;" for a second-level administrator
+    std::string server;        // "address:port" the login connected to
     std::string clientVersion = reply::kProtocolVersion;
     std::filesystem::path startDir;  // where client.cfg lives
 

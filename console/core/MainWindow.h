@@ -28,6 +28,7 @@ namespace warden::console {
 class DeptTreeModel;
 class UserInfoPanel;
 class UserListModel;
+class UserSortModel;
 
 class MainWindow final : public QMainWindow, private MainWindowObserver {
     Q_OBJECT
@@ -59,6 +60,8 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
   private:
     void BuildMenus();
     void BuildStatusBar();
+    // Who is logged in, where, over what, and how many users the list holds.
+    void UpdateStatus();
     // True with a connection; otherwise says so, offers to log in again and
     // returns false, so that no action shows an empty answer as data.
     bool EnsureConnected();
@@ -68,22 +71,29 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     void OpenDialog(ConsoleCommand command);
     void LayOut();
 
+    // The tree's selection moved (a click, the arrow keys): the list
+    // follows it.
+    void OnTreeSelectionChanged();
+    // A click on the department the list already shows reads it again.
     void OnTreeClicked();
     void OnTreeMenu(const QPoint& pos);
     void OnUserClicked();
     void OnUserMenu(const QPoint& pos);
     void OnUserDoubleClicked();
+    // The logic's row of the selected user; -1 for none.
     int SelectedUserRow() const;
     void FillSomeRecords();
 
     // MainWindowObserver
-    void BeginTreeReset() override;
-    void EndTreeReset() override;
-    void BeginRemoveDeptChildren(const DeptNode& parent, int count) override;
+    void BeginRemoveDeptChildren(const DeptNode& parent, int first, int last) override;
     void EndRemoveDeptChildren() override;
-    void BeginAppendDeptChildren(const DeptNode& parent, int first, int last) override;
-    void EndAppendDeptChildren() override;
+    void BeginInsertDeptChildren(const DeptNode& parent, int first, int last) override;
+    void EndInsertDeptChildren() override;
+    void BeginMoveDeptChild(const DeptNode& parent, int from, int to) override;
+    void EndMoveDeptChild() override;
+    void DeptRenamed(const DeptNode& node) override;
     void ExpandDept(const DeptNode& node) override;
+    void SelectDept(const DeptNode* node) override;
     void BeginUsersReset() override;
     void EndUsersReset() override;
     void BeginInsertUser(int row) override;
@@ -102,20 +112,28 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
 
     DeptTreeModel* m_treeModel;
     UserListModel* m_userModel;
+    UserSortModel* m_sortedUsers;
     QTreeView* m_tree;
     QTreeView* m_list;
     UserInfoPanel* m_panel;
+    QLabel* m_who;
+    QLabel* m_userCount;
     QLabel* m_progressText;
     QProgressBar* m_progress;
     QLabel* m_lostNote;
     QPushButton* m_reloginButton;
     QAction* m_reloginAction;
     QAction* m_deleteDept;
+    QAction* m_deleteUser;
     std::function<void()> m_relogin;
     QMenu* m_deptMenu;
     QMenu* m_userMenu;
     std::map<ConsoleCommand, QAction*> m_commands;
     QPersistentModelIndex m_shownDept;  // the tree item whose users the list shows
+    // Above zero while the tree's selection moves because of the logic, not
+    // the user: the list must not follow that a second time.
+    int m_treeUpdates = 0;
+    bool m_pressOnShown = false;  // the mouse went down on the department shown
     QTimer m_fillTimer;
     bool m_filling = false;
 };

@@ -36,6 +36,10 @@ class Transport {
     // returns Connected(). Windows call it before an action, so that a dead
     // connection is reported before a dialog opens with nothing in it.
     virtual bool CheckConnection() = 0;
+
+    // How the connection is carried, as the main window's status bar names
+    // it: the plain port's text travels unencrypted.
+    virtual std::string ConnectionKind() const { return "明文, 未加密"; }
 };
 
 }  // namespace warden::console

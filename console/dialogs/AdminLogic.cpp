@@ -2,6 +2,7 @@
 
 #include "console/core/ConsoleTexts.h"
 #include "console/core/DeptScope.h"
+#include "console/core/DeptTree.h"
 #include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
@@ -16,12 +17,9 @@ namespace warden::console {
 
 namespace {
 
-// The departments of a "QueryUserAdminDepts.asp" reply: what follows its
-// first "|" (the whole reply without one), cut at ";".
+// The departments of a "QueryUserAdminDepts.asp" reply.
 std::vector<std::string> AdminDepts(std::string_view reply) {
-    size_t bar = reply.find('|');
-    std::string_view depts = bar == std::string_view::npos ? reply : reply.substr(bar + 1);
-    return SplitList(depts, ";");
+    return SplitList(ManagedDeptsOf(reply), ";");
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ inline constexpr const char kTopLevelNote[] = "*父部门为空时，添加的�
 inline constexpr const char kOnlySuperAddsTopLevel[] = "只有一级管理员可以添加根部门";
 inline constexpr const char kEnterDeptName[] = "请输入部门名称";
 inline constexpr const char kDeptNameEmpty[] = "部门名称不允许为空";
+inline constexpr const char kDeptUnchanged[] = "部门名称和上级部门都没有改变, 没有需要提交的修改";
 inline constexpr const char kPositionGroup[] = "部门位置";
 inline constexpr const char kPlaceLast[] = "位于同层次部门的最后位置";
 inline constexpr const char kPlaceChosen[] = "选择";

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "protocol/ParamMap.h"
+#include "protocol/Replies.h"
 #include "server/dispatch/AdminRoster.h"
 #include "server/dispatch/DirectoryFacts.h"
 #include "server/dispatch/RequestTable.h"
@@ -24,7 +25,7 @@ namespace warden {
 // The reply to a request on a connection that has not logged in.
 inline constexpr const char kLoginRequired[] = "error:请先登录";
 // The reply to a request the sender may not have carried out.
-inline constexpr const char kNotPermitted[] = "error:没有权限执行此操作";
+using reply::kNotPermitted;
 
 // Who sent a request, as the rules saw him.
 enum class Standing {

@@ -107,7 +107,7 @@ TEST_F(DialogWidgetTest, AddDeptShowsTheParentClearsItAndEmptiesTheNameAfterAnAd
 
 TEST_F(DialogWidgetTest, ChangeDeptMovesUnderTheDepartmentClickedInItsTree) {
     PointAt("\\销售部\\华东区");
-    ChangeDeptLogic logic(m_transport, m_sink, m_window, [](int) {});
+    ChangeDeptLogic logic(m_transport, m_sink, m_window);
     ChangeDeptDialog dialog(logic);
     dialog.show();
     EXPECT_EQ(Child<QLineEdit>(dialog, "deptName")->text(), Q("华东区"));
