@@ -178,19 +178,19 @@ void MainWindowLogic::DeptsReordered(const std::string& parentPath) {
 }
 
 bool MainWindowLogic::ShowReplyOrRightsChange(const std::string& reply) {
-    if (m_login.IsSuper() || Trim(reply) != reply::kNotPermitted) {
-        ShowReplyMessage(m_sink, reply);
-        return false;
-    }
+    if (FollowRightsChange(reply)) return true;
+    ShowReplyMessage(m_sink, reply);
+    return false;
+}
+
+bool MainWindowLogic::FollowRightsChange(const std::string& reply) {
+    if (m_login.IsSuper() || Trim(reply) != reply::kNotPermitted) return false;
     std::string depts = m_transport.SendRequest(req::kQueryUserAdminDepts,
                                                 Param(key::kUsername, m_login.loginName));
     const std::string now = ManagedDeptsOf(depts);
     // The same departments: a plain refusal (another administrator's
-    // account, a department shared with someone else).
-    if (depts.empty() || HasErrorPrefix(depts) || now == m_login.managedDepts) {
-        ShowReplyMessage(m_sink, reply);
-        return false;
-    }
+    // account, a user with a department outside his).
+    if (depts.empty() || HasErrorPrefix(depts) || now == m_login.managedDepts) return false;
     m_login.managedDepts = now;
     m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint,
                        now.empty() ? text::kRightsWithdrawn : text::kRightsChanged);
@@ -274,8 +274,10 @@ void MainWindowLogic::FillRow(UserRow& row) {
     if (reply.empty()) return;
     if (HasErrorPrefix(reply)) {
         // Refused: his rights changed, and the list is already gone.
-        if (ShowReplyOrRightsChange(reply)) return;
-        reply.clear();  // no record: leave the fields empty
+        if (FollowRightsChange(reply)) return;
+        // No record: leave the fields empty, without a message for each of
+        // perhaps thousands of rows.
+        reply.clear();
     }
     ApplyUserRecord(reply, row);
     m_observer->UserChanged(index);

@@ -129,10 +129,12 @@ class MainWindowLogic {
     DeptNode* Reveal(const std::string& path);
     // Makes the item of `path` the current department, as a click would.
     void ShowDept(const std::string& path);
-    // Shows `reply`'s text, unless it is the refusal that follows a change
-    // of this administrator's rights: that is said once, and his tree and
-    // list follow the new rights. Returns true when `reply` was handled
-    // that way.
+    // After the refusal `reply`: when this (second-level) administrator's
+    // departments have changed since his login, says so once, and his tree
+    // and list follow the new rights. Returns whether they had changed.
+    bool FollowRightsChange(const std::string& reply);
+    // Shows `reply`'s text, unless FollowRightsChange took it. Returns
+    // whether it did.
     bool ShowReplyOrRightsChange(const std::string& reply);
 
     void ClearUsers();

@@ -9,7 +9,9 @@
 // only the session it is given, which belongs to the calling worker.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <optional>
 
 #include "protocol/ParamMap.h"
@@ -43,6 +45,13 @@ struct Verdict {
     // A second-level administrator's record; null for every other standing.
     std::shared_ptr<const AdminRecord> admin;
 };
+
+// Whether `user` is an account that the second-level administrator
+// `sender` may not touch: the super administrator's, or another account with
+// a row in the admin store (another administrator is the super
+// administrator's to manage). `hasRow` is called only when it decides.
+bool IsProtectedAccount(const std::string& user, const std::string& sender,
+                        const std::function<bool()>& hasRow);
 
 class Delegation {
   public:
