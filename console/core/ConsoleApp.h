@@ -11,6 +11,7 @@
 // Thread-safety: GUI thread only.
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <filesystem>
 #include <memory>
@@ -20,6 +21,8 @@
 #include "console/core/LoginState.h"
 #include "console/core/QtMessageSink.h"
 #include "console/core/QtWaitObserver.h"
+
+class QDialog;
 
 namespace warden::console {
 
@@ -59,6 +62,7 @@ class ConsoleApp final : public QObject {
     void ReloginWhenUnwound();
     // Closes every open dialog and menu; true when there was one.
     bool CloseOpenWindows();
+    static QList<QDialog*> OpenDialogs();
 
     QtMessageSink m_qtSink;
     MessageSink& m_sink;

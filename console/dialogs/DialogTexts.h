@@ -68,6 +68,7 @@ inline constexpr const char kFemale[] = "女";
 inline constexpr const char kDeptsEmpty[] = "部门不能为空";
 inline constexpr const char kAccountEmpty[] = "帐号不能为空";
 inline constexpr const char kChooseDept[] = "请在部门列表中选择部门";
+inline constexpr const char kChooseGender[] = "请选择性别";
 inline constexpr const char kUserRolesTitle[] = "用户角色管理";
 inline constexpr const char kAllRolesGroup[] = "全部角色:";
 inline constexpr const char kUserRolesGroup[] = "用户角色:";

@@ -23,6 +23,7 @@
 
 #include "console/core/LoginDialog.h"
 #include "console/core/MainWindow.h"
+#include "console/core/QtTranslations.h"
 #include "tests/console/FakeTransport.h"
 #include "tests/console/QtWidgetTestSupport.h"
 
@@ -398,6 +399,14 @@ TEST_F(MainWindowWidgetTest, AtItsLeastSizeTheWindowShowsTheWholePanelAndLooksRe
          {"panelAccount", "panelName", "panelPosition", "panelPhone", "panelLevel", "panelRoles"}) {
         EXPECT_TRUE(LooksReadOnly(Child<QLineEdit>(*window, box))) << box;
     }
+}
+
+// File dialogs spoke English on a Chinese desktop.
+TEST(QtTranslationsTest, QtsOwnTextsFollowTheLocale) {
+    ASSERT_TRUE(InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China)))
+        << "qt6-translations-l10n is not installed (scripts/bootstrap installs it)";
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), Q("文件名称(&N)："));
+    EXPECT_FALSE(InstallQtTranslations(QLocale(QLocale::Swahili)));
 }
 
 TEST_F(MainWindowWidgetTest, EscapeAndEnterDoNothingAndClosingAsksFirst) {

@@ -168,7 +168,7 @@ TEST_F(DialogWidgetTest, UserEditorAddsADepartmentFromItsTreeAndEmptiesTheFormAf
     auto* depts = Child<QListWidget>(dialog, "depts");
     ASSERT_EQ(depts->count(), 1);
     EXPECT_EQ(Child<QComboBox>(dialog, "level")->currentText(), "0");
-    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentText(), Q("男"));  // never blank
 
     auto* tree = Child<QTreeView>(dialog, "deptTree");
     ClickItem(tree, tree->model()->index(1, 0, {}));  // 研发部
@@ -197,7 +197,7 @@ TEST_F(DialogWidgetTest, UserEditorAddsADepartmentFromItsTreeAndEmptiesTheFormAf
     EXPECT_EQ(m_sink.Texts(), Strings{"添加用户成功"});
     EXPECT_TRUE(Child<QLineEdit>(dialog, "account")->text().isEmpty());
     EXPECT_TRUE(Child<QLineEdit>(dialog, "name")->text().isEmpty());
-    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentText(), Q("女"));
     EXPECT_EQ(Child<QLineEdit>(dialog, "roles")->text(), Q("经理;"));
     EXPECT_EQ(m_window.Users().Size(), 1);
 }
