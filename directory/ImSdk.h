@@ -84,6 +84,9 @@ class ImUserManager {
     virtual void SetUserPreparedPassword(const std::string& user, const std::string& prepared) = 0;
     virtual void DeleteUser(const std::string& user) = 0;
     virtual bool IsUserExist(const std::string& user) = 0;
+    // The account as the directory spells it, for `user` in any ASCII letter
+    // case; a directory that keeps no spelling of its own gives `user`.
+    virtual std::string GetAccountName(const std::string& user) { return user; }
     virtual UserBasicInfo GetUserBasicInfo(const std::string& user) = 0;
     virtual void SetUserBasicInfo(const std::string& user, const std::string& name, int gender,
                                   const std::string& mobile, const std::string& email,

@@ -27,6 +27,7 @@ inline constexpr const char kSuper[] = "super";    // the super administrator
 inline constexpr const char kSecond[] = "second";  // a second-level administrator
 inline constexpr const char kUser[] = "user";      // a directory user without an admin row
 inline constexpr const char kNone[] = "none";      // not logged in
+inline constexpr const char kLocal[] = "local";    // an account of the server's machine
 }  // namespace audit_level
 
 struct AuditRecord {

@@ -107,6 +107,15 @@ bool VexUserManager::IsUserExist(const std::string& user) {
     return m_db.Read([&](Connection& db) { return FindUser(db, user).has_value(); });
 }
 
+std::string VexUserManager::GetAccountName(const std::string& user) {
+    return m_db.Read([&](Connection& db) {
+        auto stmt = db.Prepare("SELECT Account FROM vex_user WHERE UserID = ?");
+        stmt.Bind(1, RequireUser(db, user));
+        stmt.Step();
+        return stmt.Text(0);
+    });
+}
+
 UserBasicInfo VexUserManager::GetUserBasicInfo(const std::string& user) {
     return m_db.Read([&](Connection& db) {
         auto stmt = db.Prepare(
@@ -205,7 +214,12 @@ int16_t VexUserManager::VerifyPassword(const std::string& user, const std::strin
         if (!stmt.Step()) return std::nullopt;
         return stmt.Text(0);
     });
-    if (!hash) return 2;
+    if (!hash) {
+        // An unknown account takes the time of a known one, so that the
+        // answer's time does not tell which accounts exist.
+        VerifyPasswordHash(DummyPasswordHash(), password);
+        return 2;
+    }
     return VerifyPasswordHash(*hash, password) ? 0 : 1;
 }
 

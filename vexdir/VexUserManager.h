@@ -25,6 +25,7 @@ class VexUserManager final : public ImUserManager {
     // Also takes the user out of every department and role.
     void DeleteUser(const std::string& user) override;
     bool IsUserExist(const std::string& user) override;
+    std::string GetAccountName(const std::string& user) override;
     UserBasicInfo GetUserBasicInfo(const std::string& user) override;
     void SetUserBasicInfo(const std::string& user, const std::string& name, int gender,
                           const std::string& mobile, const std::string& email,

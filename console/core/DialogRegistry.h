@@ -30,6 +30,8 @@ enum class ConsoleCommand {
     kChangePassword,  // "修改管理员密码"
     kManageRoles,     // "角色管理"
     kAuditLog,        // "操作日志"
+    kExportUsers,     // "导出用户..."
+    kImportUsers,     // "导入用户..."
 };
 
 struct DialogContext {

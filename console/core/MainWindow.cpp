@@ -176,6 +176,9 @@ void MainWindow::BuildMenus() {
     m_deptMenu->addAction(MakeCommand(text::kOrderDept, ConsoleCommand::kOrderDept));
     m_deptMenu->addSeparator();
     m_deptMenu->addAction(MakeCommand(text::kAddUser, ConsoleCommand::kAddUser));
+    m_deptMenu->addSeparator();
+    m_deptMenu->addAction(MakeCommand(text::kExportUsers, ConsoleCommand::kExportUsers));
+    m_deptMenu->addAction(MakeCommand(text::kImportUsers, ConsoleCommand::kImportUsers));
 
     m_deleteUser = new QAction(Q(text::kDeleteUser), this);
     m_deleteUser->setObjectName("deleteUserAction");

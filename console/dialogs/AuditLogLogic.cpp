@@ -1,9 +1,8 @@
 #include "console/dialogs/AuditLogLogic.h"
 
-#include <fstream>
-
 #include "console/core/ConsoleTexts.h"
 #include "console/core/ReplyMessage.h"
+#include "console/dialogs/CsvText.h"
 #include "console/dialogs/RequestParams.h"
 #include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
@@ -15,7 +14,6 @@ namespace warden::console {
 namespace {
 
 constexpr const char kUncarriable[] = "查询条件中不能含有字符 ` 和 ?";
-constexpr const char kNotSaved[] = "保存文件失败";
 
 struct Label {
     std::string_view key;
@@ -35,6 +33,7 @@ constexpr Label kActions[] = {
     {req::kUpdateRoleRight, "修改角色权限"},
     {req::kSaveAdminDepts, "设置分级管理员"},
     {req::kDeleteAdmin, "删除分级管理员"},
+    {"--unlock", "解除登录锁定"},
 };
 
 constexpr Label kLevels[] = {
@@ -42,6 +41,7 @@ constexpr Label kLevels[] = {
     {audit_level::kSecond, "分级管理员"},
     {audit_level::kUser, "普通用户"},
     {audit_level::kNone, "未登录"},
+    {audit_level::kLocal, "服务器本机"},
 };
 
 std::string Find(const Label* begin, const Label* end, std::string_view key) {
@@ -49,22 +49,6 @@ std::string Find(const Label* begin, const Label* end, std::string_view key) {
         if (l->key == key) return l->text;
     }
     return std::string(key);
-}
-
-// One CSV field. A value a spreadsheet would run as a formula (an account
-// name sent in a failed login is anybody's text) is prefixed with "'".
-std::string CsvField(std::string_view value) {
-    std::string text(value);
-    if (!text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos) {
-        text.insert(0, "'");
-    }
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 }  // namespace
@@ -141,21 +125,9 @@ bool AuditLogLogic::ReadPage() {
 std::string AuditLogLogic::Csv(const std::vector<int>& rows) const {
     std::string out = "时间(UTC),帐号,级别,地址,端口,操作,请求,对象,结果,详情\r\n";
     auto line = [&](const AuditRecord& r) {
-        const std::string fields[] = {r.time,
-                                      r.account,
-                                      AuditLevelLabel(r.level),
-                                      r.address,
-                                      std::to_string(r.port),
-                                      AuditActionLabel(r.request),
-                                      r.request,
-                                      r.target,
-                                      r.outcome,
-                                      r.detail};
-        for (size_t i = 0; i < std::size(fields); ++i) {
-            if (i > 0) out += ',';
-            out += CsvField(fields[i]);
-        }
-        out += "\r\n";
+        out += CsvLine({r.time, r.account, AuditLevelLabel(r.level), r.address,
+                        std::to_string(r.port), AuditActionLabel(r.request), r.request, r.target,
+                        r.outcome, r.detail});
     };
     if (rows.empty()) {
         for (const AuditRecord& r : m_rows) line(r);
@@ -169,15 +141,7 @@ std::string AuditLogLogic::Csv(const std::vector<int>& rows) const {
 }
 
 bool AuditLogLogic::ExportCsv(const std::filesystem::path& file, const std::vector<int>& rows) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << "\xEF\xBB\xBF" << Csv(rows);
-    out.close();
-    if (!out) {
-        m_sink.ShowMessage(MessageIcon::kError, text::kCaptionError,
-                           std::string(kNotSaved) + ": " + file.string());
-        return false;
-    }
-    return true;
+    return SaveCsvFile(m_sink, file, Csv(rows));
 }
 
 }  // namespace warden::console

@@ -7,6 +7,8 @@
 #include "console/dialogs/DialogWidgets.h"
 #include "console/dialogs/RoleDialogs.h"
 #include "console/dialogs/UserDialogs.h"
+#include "console/dialogs/UserExportDialog.h"
+#include "console/dialogs/UserImportDialog.h"
 
 namespace warden::console {
 
@@ -88,6 +90,24 @@ void OpenAuditLog(DialogContext& context) {
     dialog.exec();
 }
 
+void OpenUserExport(DialogContext& context) {
+    UserExportLogic logic(context.transport, context.sink, context.window.CurrentDeptPath());
+    UserExportDialog dialog(logic, context.owner);
+    dialog.exec();
+}
+
+// The import starts with the choice of its file; without one nothing opens.
+// Afterwards the user list shows the department as the import left it.
+void OpenUserImport(DialogContext& context) {
+    UserImportLogic logic(context.transport, context.sink, context.login);
+    UserImportDialog dialog(logic, context.owner);
+    if (!dialog.ChooseFile()) return;
+    dialog.exec();
+    if (logic.Count(ImportState::kAdded) + logic.Count(ImportState::kUpdated) > 0) {
+        context.window.LoadDeptUsers(context.window.CurrentDeptPath());
+    }
+}
+
 }  // namespace
 
 void RegisterConsoleDialogs(DialogRegistry& registry) {
@@ -99,6 +119,8 @@ void RegisterConsoleDialogs(DialogRegistry& registry) {
     registry.Register(ConsoleCommand::kManageAdmins, OpenAdminList);
     registry.Register(ConsoleCommand::kMakeAdmin, OpenMakeAdmin);
     registry.Register(ConsoleCommand::kAuditLog, OpenAuditLog);
+    registry.Register(ConsoleCommand::kExportUsers, OpenUserExport);
+    registry.Register(ConsoleCommand::kImportUsers, OpenUserImport);
     registry.Register(ConsoleCommand::kAddUser, [](DialogContext& context) {
         OpenUserEditor(context, UserEditorMode::kAdd);
     });

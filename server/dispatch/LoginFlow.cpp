@@ -20,7 +20,16 @@ std::string Seconds(Clock::duration d) {
 }
 
 const char* LockName(LoginThrottle::Lock lock) {
-    return lock == LoginThrottle::Lock::kAccount ? "账号" : "地址";
+    switch (lock) {
+        case LoginThrottle::Lock::kPair:
+            return "账号在此地址";
+        case LoginThrottle::Lock::kAddress:
+            return "地址";
+        case LoginThrottle::Lock::kSlowed:
+        case LoginThrottle::Lock::kNone:
+            break;
+    }
+    return "";
 }
 
 // Runs the login's handler as the dispatcher would: a failure it does not
@@ -65,6 +74,23 @@ void LoginFlow::Record(const ParamMap& params, const Session& session, const Ser
     }
 }
 
+bool LoginFlow::RefuseLocked(const LoginThrottle::Verdict& verdict, const ParamMap& params,
+                             const Session& session, const Services& services,
+                             const ReplySink& sink) {
+    if (verdict.lock == LoginThrottle::Lock::kNone) return false;
+    // The normal failure text: a lock must not tell whether the password was right.
+    const std::string reply = LoginFailedReply(GetParam(params, key::kUsername));
+    if (verdict.firstRefusal) {
+        const std::string what = verdict.lock == LoginThrottle::Lock::kSlowed
+                                     ? "账号自多处失败过多,检查已减速(还剩"
+                                     : std::string(LockName(verdict.lock)) + "锁定中(还剩";
+        Record(params, session, services, reply,
+               what + Seconds(verdict.remaining) + "秒),未校验密码;此后的同类拒绝不单独记录");
+    }
+    SendReply(sink, reply);
+    return true;
+}
+
 void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, Services& services,
                     ReplySink sink) {
     auto shared = std::make_shared<const ParamMap>(std::move(params));
@@ -87,33 +113,35 @@ void LoginFlow::Run(const Handler& handler, ParamMap params, Session& session, S
         refuseUnchecked(RunHandler(handler, *shared, session, services), "版本不符,未校验密码");
         return;
     }
-    const LoginThrottle::Verdict verdict = m_throttle.Check(user, address, Clock::now());
-    if (verdict.lock != LoginThrottle::Lock::kNone) {
-        // The normal failure text: a lock must not tell whether the password was right.
-        const std::string reply = LoginFailedReply(user);
-        if (verdict.firstRefusal) {
-            Record(*shared, session, services, reply,
-                   std::string(LockName(verdict.lock)) + "锁定中(还剩" +
-                       Seconds(verdict.remaining) + "秒),未校验密码;锁定期间的其余尝试不单独记录");
-        }
-        SendReply(sink, reply);
+    // A look before the queue, so that attempts refused anyway do not
+    // take its places.
+    if (RefuseLocked(m_throttle.Begin(user, address, Clock::now(), false), *shared, session,
+                     services, sink)) {
         return;
     }
 
+    // Counted when its check begins: so that however many come at once, no
+    // more are checked than the limit allows, and logins that come together
+    // with the right password are all checked in turn.
     auto check = [this, &handler, shared, &session, &services, address, sink, user] {
+        if (RefuseLocked(m_throttle.Begin(user, address, Clock::now()), *shared, session,
+                         services, sink)) {
+            return;
+        }
         const std::string reply = RunHandler(handler, *shared, session, services);
         std::string note;
         if (reply.starts_with("success")) {
-            m_throttle.RecordSuccess(user, address);
+            m_throttle.Succeed(user, address, Clock::now());
         } else if (reply == LoginFailedReply(user)) {
             // A wrong password, not a directory that failed to answer.
-            const LoginThrottle::Failure failure =
-                m_throttle.RecordFailure(user, address, Clock::now());
+            const LoginThrottle::Failure failure = m_throttle.Fail(user, address, Clock::now());
             note = "连续失败" + std::to_string(failure.failures) + "次";
             if (failure.lock != LoginThrottle::Lock::kNone) {
                 note += std::string(";") + LockName(failure.lock) + "锁定" +
                         Seconds(failure.lockFor) + "秒";
             }
+        } else {
+            m_throttle.Abandon(user, address);
         }
         Record(*shared, session, services, reply, note);
         SendReply(sink, reply);

@@ -1,16 +1,18 @@
 // "LoginCheck.asp" off the request workers. The worker that receives a login
-// only asks the throttle and queues the password check on the hashing pool;
-// the pool thread runs the login's handler, updates the throttle, writes the
-// audit entry and sends the reply. So a flood of logins costs the workers
-// nothing that a logged-in console would wait behind.
+// only looks at the throttle and queues the password check on the hashing
+// pool; the pool thread counts the attempt with the throttle as its check
+// begins (so however many come at once, no more are checked than the limit
+// allows), runs the login's handler, settles the attempt, writes the audit
+// entry and sends the reply. So a flood of logins costs the workers nothing
+// that a logged-in console would wait behind.
 //
-// Answered at once, without checking a password: a login with another
-// protocol version (the handler's own cheap refusal); a login for a locked
-// account or from a locked address (with the normal failure text, so a lock
-// tells nothing about the password); and a login that finds the pool's queue
-// full ("busy"). The trail records the first refusal of each lock, and
-// busy or version refusals at most once a second with how many there were,
-// so a flood of them cannot fill the store.
+// Answered without checking a password: a login with another protocol
+// version (the handler's own cheap refusal); a login the throttle refuses
+// (with the normal failure text, so a lock tells nothing about the
+// password); and a login that finds the pool's queue full ("busy"). The
+// trail records the first refusal of each lock, and busy or version
+// refusals at most once a second with how many there were, so a flood of
+// them cannot fill the store.
 //
 // Thread-safe: Run may be called from any number of threads at once.
 #pragma once
@@ -48,6 +50,10 @@ class LoginFlow {
     // Whether a refusal that checked no password gets an entry now; when it
     // does, `quiet` is how many went without one since the last.
     bool SampleRefusal(int64_t& quiet);
+    // Answers a login the throttle refused with `verdict`, recording the
+    // first refusal of each lock; false when it did not refuse.
+    bool RefuseLocked(const LoginThrottle::Verdict& verdict, const ParamMap& params,
+                      const Session& session, const Services& services, const ReplySink& sink);
     void Record(const ParamMap& params, const Session& session, const Services& services,
                 const std::string& reply, const std::string& note);
 

@@ -48,6 +48,19 @@ int Number(const CSimpleIniA& ini, const char* section, const char* key, int fal
     return static_cast<int>(n);
 }
 
+// A time of `unit`s, fractions allowed, at most a year; 0 stays 0 (no
+// limit). A missing, negative or unreadable value keeps `fallback`.
+std::chrono::milliseconds Duration(const CSimpleIniA& ini, const char* key,
+                                   std::chrono::milliseconds unit,
+                                   std::chrono::milliseconds fallback) {
+    const char* value = ini.GetValue("SECURITY", key, nullptr);
+    if (!value) return fallback;
+    char* end = nullptr;
+    const double n = std::strtod(value, &end);
+    if (end == value || !(n >= 0) || n * unit.count() > 365.0 * 86'400'000) return fallback;
+    return std::chrono::milliseconds(static_cast<int64_t>(n * unit.count()));
+}
+
 }  // namespace
 
 ServerConfig LoadServerConfig(const std::filesystem::path& file) {
@@ -76,6 +89,13 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.adminStoreConnection = Text(ini, "ADMIN_STORE", "CONNECTION", "");
     config.loginFailures = Number(ini, "SECURITY", "LOGIN_FAILURES", config.loginFailures, 1);
     config.lockoutSeconds = Number(ini, "SECURITY", "LOCKOUT_SECONDS", config.lockoutSeconds, 1);
+    config.trustedDays = Number(ini, "SECURITY", "TRUSTED_DAYS", config.trustedDays, 0);
+    config.sessionIdle =
+        Duration(ini, "IDLE_MINUTES", std::chrono::minutes(1), config.sessionIdle);
+    config.sessionLifetime =
+        Duration(ini, "SESSION_HOURS", std::chrono::hours(1), config.sessionLifetime);
+    config.maxSessionsPerAccount =
+        Count(ini, "SECURITY", "MAX_SESSIONS_PER_ACCOUNT", config.maxSessionsPerAccount);
     config.hashThreads = Count(ini, "SECURITY", "HASH_THREADS", config.hashThreads);
     config.hashQueue = Count(ini, "SECURITY", "HASH_QUEUE", config.hashQueue);
     config.auditKeepDays = Number(ini, "AUDIT", "KEEP_DAYS", config.auditKeepDays, 0);

@@ -4,6 +4,7 @@
 // always written in UTF-8.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -38,6 +39,16 @@ struct ServerConfig {
     // LOCKOUT_SECONDS: the longest such lock.
     int loginFailures = 5;
     int lockoutSeconds = 900;
+    // [SECURITY] TRUSTED_DAYS: an address an account logged in from within
+    // this many days is not slowed by that account's failures elsewhere.
+    int trustedDays = 30;
+    // [SECURITY] IDLE_MINUTES, SESSION_HOURS: a login ends after this long
+    // without a request, and this long after it was made (fractions allowed;
+    // 0: never). MAX_SESSIONS_PER_ACCOUNT: logged-in connections of one
+    // administrator's account at once.
+    std::chrono::milliseconds sessionIdle = std::chrono::minutes(60);
+    std::chrono::milliseconds sessionLifetime = std::chrono::hours(12);
+    size_t maxSessionsPerAccount = 8;
     // [SECURITY] HASH_THREADS, HASH_QUEUE: the threads that check login
     // passwords, and how many logins may wait for one before a login is
     // answered "busy" at once.

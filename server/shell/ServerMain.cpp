@@ -16,6 +16,7 @@
 #include "server/shell/ServerStartup.h"
 #include "server/shell/ServerWindow.h"
 #include "server/shell/StderrView.h"
+#include "server/shell/UnlockCommand.h"
 
 namespace warden {
 
@@ -27,6 +28,7 @@ struct CommandLine {
     bool auditLog = false;
     std::string since;  // --since, for --audit-log
     bool initStore = false;
+    std::string unlock;  // --unlock ACCOUNT
     std::filesystem::path baseDir = ".";
 };
 
@@ -35,6 +37,7 @@ constexpr const char kUsage[] =
     "       warden-server --set-admin-password [--base-dir DIR]\n"
     "       warden-server --init-store [--base-dir DIR]\n"
     "       warden-server --audit-log [--since TIME] [--base-dir DIR]\n"
+    "       warden-server --unlock ACCOUNT [--base-dir DIR]\n"
     "  (no option)           open the server window and its tray icon\n"
     "  --headless            run without a window, as a daemon (messages go to stderr)\n"
     "  --set-admin-password  read a new password for \"admin\" from standard input\n"
@@ -44,6 +47,8 @@ constexpr const char kUsage[] =
     "                        target, outcome, detail\n"
     "  --since TIME          with --audit-log: from this UTC time on (2024-05-01,\n"
     "                        2024-05-01T08:30, ...)\n"
+    "  --unlock ACCOUNT      clear the failed logins and login locks of ACCOUNT in the\n"
+    "                        server running in DIR (as its account or root)\n"
     "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
@@ -57,6 +62,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             out.auditLog = true;
         } else if (arg == "--since" && i + 1 < argc) {
             out.since = argv[++i];
+        } else if (arg == "--unlock" && i + 1 < argc) {
+            out.unlock = argv[++i];
+            if (out.unlock.empty()) return false;
         } else if (arg == "--init-store") {
             out.initStore = true;
         } else if (arg == "--base-dir" && i + 1 < argc) {
@@ -65,8 +73,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             return false;
         }
     }
-    const int modes =
-        int(out.headless) + int(out.setAdminPassword) + int(out.initStore) + int(out.auditLog);
+    const int modes = int(out.headless) + int(out.setAdminPassword) + int(out.initStore) +
+                      int(out.auditLog) + int(!out.unlock.empty());
     return modes <= 1 && (out.since.empty() || out.auditLog);
 }
 
@@ -159,6 +167,7 @@ int ServerMain(int argc, char** argv) {
     }
     if (cmd.auditLog)
         return PrintAuditLog(std::filesystem::absolute(cmd.baseDir), cmd.since, std::cout);
+    if (!cmd.unlock.empty()) return UnlockAccount(std::filesystem::absolute(cmd.baseDir), cmd.unlock);
     if (cmd.initStore) {
         return InitAdminStore(std::filesystem::absolute(cmd.baseDir), ProgramDir());
     }

@@ -18,6 +18,7 @@
 #include "server/shell/AuditSetup.h"
 #include "server/shell/DataFiles.h"
 #include "server/shell/StderrView.h"
+#include "server/shell/UnlockCommand.h"
 #include "server/store/AdminStore.h"
 #include "server/store/AuditTrail.h"
 #include "vexdir/VexDirectory.h"
@@ -89,7 +90,20 @@ bool ServerStartup::Initialise() {
     ThrottleOptions throttle;
     throttle.failuresBeforeLock = m_config.loginFailures;
     throttle.longestLock = std::chrono::seconds(m_config.lockoutSeconds);
+    throttle.trustedFor = std::chrono::hours(24) * m_config.trustedDays;
     m_throttle = std::make_unique<LoginThrottle>(throttle);
+    std::string problem;
+    const bool controlled = m_control.Open(
+        ControlSocketPath(m_baseDir),
+        [this](const std::string& command, const ControlPeer& peer) {
+            return RunControlCommand(command, peer, *m_throttle, m_auditRecorder.get());
+        },
+        problem);
+    if (!controlled) {
+        m_view.ShowMessage("local control channel not opened (" + problem +
+                               "); warden-server --unlock cannot reach this server",
+                           kServerTitle, MessageIcon::kWarning);
+    }
     // A password hash takes a tenth of a second and tens of megabytes by
     // design: at most hashThreads at once (bounding the memory), below the
     // request workers' priority, and refused at once beyond hashQueue waiting.
@@ -261,6 +275,7 @@ void ServerStartup::Stop() {
     // that the server is busy.
     if (m_hashingPool) m_hashingPool->Shutdown();
     if (m_engine) m_engine->Stop();
+    m_control.Close();
     m_services.login = nullptr;
     m_loginFlow.reset();
     m_hashingPool.reset();

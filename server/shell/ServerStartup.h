@@ -14,6 +14,7 @@
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/Services.h"
 #include "server/im/ImService.h"
+#include "server/net/ControlChannel.h"
 #include "server/net/ServerEngine.h"
 #include "server/shell/ImRegistration.h"
 #include "server/shell/ServerConfig.h"
@@ -90,6 +91,7 @@ class ServerStartup {
     std::unique_ptr<AuditRecorder> m_auditRecorder;
     std::unique_ptr<AuditRetention> m_auditRetention;
     std::unique_ptr<LoginThrottle> m_throttle;
+    ControlChannel m_control;
     std::unique_ptr<WorkerPool> m_hashingPool;
     std::unique_ptr<LoginFlow> m_loginFlow;
     std::unique_ptr<DeptOrdering> m_ordering;

@@ -153,7 +153,7 @@ TEST_F(MainWindowWidgetTest, MenusFollowTheLevelAndDialogsWithoutAnOpenerAreDisa
                            Q("操作日志")}));
     EXPECT_EQ(Texts(window->findChild<QMenu*>("deptMenu")->actions()),
               (QStringList{Q("添加部门"), Q("删除部门"), Q("更改部门"), Q("修改部门顺序"), "-",
-                           Q("添加用户")}));
+                           Q("添加用户"), "-", Q("导出用户(CSV)..."), Q("导入用户(CSV)...")}));
     EXPECT_EQ(Texts(window->findChild<QMenu*>("userMenu")->actions()),
               (QStringList{Q("修改用户"), Q("删除用户"), "-", Q("设为管理员")}));
     EXPECT_FALSE(window->CommandAction(ConsoleCommand::kManageRoles)->isEnabled());

@@ -205,8 +205,7 @@ class LoginFlowTest : public AuditEntriesTest {
         return reply.get();
     }
 
-    LoginThrottle throttle{
-        {5, std::chrono::seconds(60), std::chrono::seconds(900), std::chrono::hours(24), 1000}};
+    LoginThrottle throttle{{.failuresBeforeLock = 5, .firstLock = std::chrono::seconds(60)}};
     WorkerPool pool{1, {.maxQueued = 1}};
     LoginFlow flow{throttle, pool, &recorder};
 };
@@ -224,8 +223,8 @@ TEST_F(LoginFlowTest, ALockedAccountRefusesTheRightPasswordWithTheNormalText) {
     auto entries = Entries();
     ASSERT_EQ(entries.size(), 6u);
     EXPECT_EQ(entries[5].detail, "ver=1.5; 连续失败1次");
-    EXPECT_EQ(entries[1].detail, "ver=1.5; 连续失败5次;账号锁定60秒");
-    EXPECT_NE(entries[0].detail.find("账号锁定中"), std::string::npos) << entries[0].detail;
+    EXPECT_EQ(entries[1].detail, "ver=1.5; 连续失败5次;账号在此地址锁定60秒");
+    EXPECT_NE(entries[0].detail.find("账号在此地址锁定中"), std::string::npos) << entries[0].detail;
     for (const auto& e : entries) {
         EXPECT_EQ(e.outcome, "error:用户或密码错误");
         EXPECT_EQ(e.level, "none");

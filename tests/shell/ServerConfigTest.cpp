@@ -59,6 +59,27 @@ TEST_F(ServerConfigTest, ThrottleAndAuditSettingsTakeZeroOnlyWhereItMeansSomethi
     EXPECT_EQ(LoadServerConfig(m_file).auditKeepDays, 365);
 }
 
+TEST_F(ServerConfigTest, SessionTimesTakeFractionsAndZeroForNoLimit) {
+    using namespace std::chrono_literals;
+    ServerConfig c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.sessionIdle, 60min);
+    EXPECT_EQ(c.sessionLifetime, 12h);
+    EXPECT_EQ(c.trustedDays, 30);
+    EXPECT_EQ(c.maxSessionsPerAccount, 8u);
+    Write(
+        "[SECURITY]\nIDLE_MINUTES=0.5\nSESSION_HOURS=0\nTRUSTED_DAYS=0\n"
+        "MAX_SESSIONS_PER_ACCOUNT=-2\n");
+    c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.sessionIdle, 30s);
+    EXPECT_EQ(c.sessionLifetime, 0ms);
+    EXPECT_EQ(c.trustedDays, 0);
+    EXPECT_EQ(c.maxSessionsPerAccount, 8u);
+    Write("[SECURITY]\nIDLE_MINUTES=-1\nSESSION_HOURS=1e9\n");
+    c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.sessionIdle, 60min);
+    EXPECT_EQ(c.sessionLifetime, 12h);
+}
+
 TEST_F(ServerConfigTest, ConnectionLimitsAreReadWithSaneFloors) {
     const ServerConfig defaults;
     EXPECT_EQ(defaults.maxConnections, 1000u);

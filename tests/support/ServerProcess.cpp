@@ -145,8 +145,18 @@ int ServerProcess::Stop() {
     return m_exitCode;
 }
 
-Client::Client(int port) {
+Client::Client(int port, const std::string& from) {
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (!from.empty()) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, from.c_str(), &source.sin_addr) != 1 ||
+            ::bind(m_fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));

@@ -53,7 +53,9 @@ class ServerProcess {
 // One console connection.
 class Client {
   public:
-    explicit Client(int port);
+    // `from`: the loopback address to connect from (127.0.0.1 when empty),
+    // so that tests can play consoles on other addresses.
+    explicit Client(int port, const std::string& from = {});
     ~Client();
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;

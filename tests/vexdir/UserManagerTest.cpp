@@ -124,6 +124,8 @@ TEST_F(UserManagerTest, PasswordsAreStoredAsArgon2idHashesAndVerified) {
     EXPECT_EQ(stored.find("密码"), std::string::npos);
     EXPECT_EQ(root->VerifyPassword("li", "密码 pass"), 0);
     EXPECT_EQ(root->VerifyPassword("LI", "密码 pass"), 0);
+    EXPECT_EQ(users->GetAccountName("LI"), "li");
+    EXPECT_IM_ERROR(im_code::kNotFound, users->GetAccountName("ghost"));
     EXPECT_NE(root->VerifyPassword("li", "密码 pas"), 0);
     EXPECT_NE(root->VerifyPassword("li", ""), 0);
 

@@ -458,7 +458,8 @@ TEST_F(DialogWidgetTest, EveryMenuCommandHasItsDialog) {
          {ConsoleCommand::kAddDept, ConsoleCommand::kChangeDept, ConsoleCommand::kOrderDept,
           ConsoleCommand::kAddUser, ConsoleCommand::kEditUser, ConsoleCommand::kMakeAdmin,
           ConsoleCommand::kManageAdmins, ConsoleCommand::kChangePassword,
-          ConsoleCommand::kManageRoles, ConsoleCommand::kAuditLog}) {
+          ConsoleCommand::kManageRoles, ConsoleCommand::kAuditLog, ConsoleCommand::kExportUsers,
+          ConsoleCommand::kImportUsers}) {
         ASSERT_NE(window.CommandAction(command), nullptr);
         EXPECT_TRUE(window.CommandAction(command)->isEnabled()) << static_cast<int>(command);
     }

@@ -1,0 +1,14 @@
+// The written form of a certificate's fingerprint, the one an administrator
+// reads off the server and compares with what the console shows: the digest's
+// bytes as upper-case hex pairs joined by ":" ("AB:01:..."), as OpenSSL's
+// `x509 -fingerprint` writes them.
+#pragma once
+
+#include <span>
+#include <string>
+
+namespace warden {
+
+std::string FormatFingerprint(std::span<const unsigned char> digest);
+
+}  // namespace warden
