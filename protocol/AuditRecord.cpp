@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "protocol/Replies.h"
 #include "protocol/SplitList.h"
 
 namespace warden {
@@ -18,6 +19,12 @@ Number ToNumber(std::string_view text) {
 }
 
 }  // namespace
+
+const char* AuditOutcomeKind(std::string_view outcome) {
+    if (outcome == reply::kNotPermitted) return audit_outcome::kRefused;
+    if (outcome.starts_with(reply::kErrorPrefix)) return audit_outcome::kFailed;
+    return audit_outcome::kSuccess;
+}
 
 std::string AuditWireValue(std::string_view value) {
     std::string out;
