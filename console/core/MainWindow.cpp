@@ -336,7 +336,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::OnTreeSelectionChanged() {
-    if (m_treeUpdates > 0) return;
+    if (m_treeUpdates > 0 || m_followPending) return;
+    // After the view has finished with the key or click that moved it (the
+    // reads wait in an event loop of their own), and once for a run of
+    // arrow keys: only where the selection comes to rest is read.
+    m_followPending = true;
+    QTimer::singleShot(0, this, &MainWindow::FollowTreeSelection);
+}
+
+void MainWindow::FollowTreeSelection() {
+    m_followPending = false;
     QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
     QModelIndex index = selected.isEmpty() ? QModelIndex() : selected.first();
     if (index == m_shownDept) return;

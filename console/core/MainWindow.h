@@ -72,8 +72,9 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     void LayOut();
 
     // The tree's selection moved (a click, the arrow keys): the list
-    // follows it.
+    // follows it, from the event loop.
     void OnTreeSelectionChanged();
+    void FollowTreeSelection();
     // A click on the department the list already shows reads it again.
     void OnTreeClicked();
     void OnTreeMenu(const QPoint& pos);
@@ -133,7 +134,8 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     // Above zero while the tree's selection moves because of the logic, not
     // the user: the list must not follow that a second time.
     int m_treeUpdates = 0;
-    bool m_pressOnShown = false;  // the mouse went down on the department shown
+    bool m_pressOnShown = false;    // the mouse went down on the department shown
+    bool m_followPending = false;  // FollowTreeSelection is due
     QTimer m_fillTimer;
     bool m_filling = false;
 };

@@ -301,9 +301,13 @@ TEST_F(MainWindowWidgetTest, SelectionDrivesTheListAndChangesKeepTheTreeOpen) {
     EXPECT_EQ(list->model()->rowCount({}), 1);
 
     tree->setFocus();
+    const int asked = m_transport.CountStartingWith("GetDeptUsers.asp");
     QTest::keyClick(tree, Qt::Key_Down);  // 华东区
     QTest::keyClick(tree, Qt::Key_Down);  // 研发部
+    QCoreApplication::processEvents();
     EXPECT_EQ(window->Logic().CurrentDeptPath(), "\\研发部");
+    // Only where the keys came to rest is read.
+    EXPECT_EQ(m_transport.CountStartingWith("GetDeptUsers.asp"), asked + 1);
     EXPECT_EQ(list->model()->rowCount({}), 2);
     EXPECT_EQ(Child<QLabel>(*window, "userCount")->text(), Q("列表中 2 个用户"));
 
