@@ -5,6 +5,7 @@
 
 #include "console/core/DeptScope.h"
 #include "console/dialogs/CsvText.h"
+#include "console/dialogs/RoleNames.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/SplitList.h"
 
@@ -12,7 +13,18 @@ namespace warden::console {
 
 namespace {
 
-enum Column { kAccount, kName, kGender, kPosition, kMobile, kPhone, kEmail, kDepts, kRoles, kPassword };
+enum Column {
+    kAccount,
+    kName,
+    kGender,
+    kPosition,
+    kMobile,
+    kPhone,
+    kEmail,
+    kDepts,
+    kRoles,
+    kPassword
+};
 constexpr int kWrittenColumns = kPassword;
 constexpr int kColumns = kPassword + 1;
 
@@ -33,10 +45,6 @@ constexpr std::array<std::array<std::string_view, 4>, kColumns> kHeaders = {{
 // What separates several departments or roles in one field: ";" as written,
 // and "|" or a line break, which no name can hold either.
 constexpr std::string_view kListSeparators = ";|\r\n";
-
-bool IsKeptRole(std::string_view role) {
-    return EqualsNoCase(role, "User") || EqualsNoCase(role, "管理员");
-}
 
 std::string JoinList(const std::vector<std::string>& items) {
     std::string joined;
@@ -60,7 +68,7 @@ std::vector<std::string> RoleList(std::string_view field) {
     std::vector<std::string> roles;
     for (const std::string& piece : SplitList(field, kListSeparators)) {
         std::string_view role = Trim(piece);
-        if (!role.empty() && !IsKeptRole(role)) roles.emplace_back(role);
+        if (!role.empty() && !IsBuiltInRole(role)) roles.emplace_back(role);
     }
     return roles;
 }
@@ -108,7 +116,7 @@ std::string UserCsvText(const std::vector<UserCsvRow>& rows) {
     for (const UserCsvRow& r : rows) {
         std::vector<std::string> roles;
         for (const std::string& role : r.roles) {
-            if (!IsKeptRole(role)) roles.push_back(role);
+            if (!IsBuiltInRole(role)) roles.push_back(role);
         }
         text += CsvLine({r.account, r.name, r.gender, r.position, r.mobile, r.phone, r.email,
                          JoinList(r.depts), JoinList(roles)});
@@ -159,8 +167,9 @@ UserCsvFile ReadUserCsv(std::string_view bytes) {
         }
         auto field = [&](Column column) {
             int index = at[static_cast<size_t>(column)];
-            return index < 0 ? std::string()
-                             : UnguardCsvValue(std::move(record.fields[static_cast<size_t>(index)]));
+            return index < 0
+                       ? std::string()
+                       : UnguardCsvValue(std::move(record.fields[static_cast<size_t>(index)]));
         };
         UserCsvRow& row = out.row;
         // The account is trimmed, as the user editor trims it; other values

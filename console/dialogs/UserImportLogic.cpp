@@ -1,5 +1,6 @@
 #include "console/dialogs/UserImportLogic.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "console/dialogs/CsvText.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
+#include "console/dialogs/RoleNames.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
@@ -163,9 +165,9 @@ bool UserImportLogic::Load(const std::filesystem::path& file) {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (!error && size > kMaxFileBytes) {
-        m_sink.ShowMessage(MessageIcon::kError, text::kCaptionError,
-                           "文件太大, 不能超过" + std::to_string(kMaxFileBytes >> 20) + "MB: " +
-                               file.string());
+        m_sink.ShowMessage(
+            MessageIcon::kError, text::kCaptionError,
+            "文件太大, 不能超过" + std::to_string(kMaxFileBytes >> 20) + "MB: " + file.string());
         return false;
     }
     std::ifstream in(file, std::ios::binary);
@@ -210,7 +212,8 @@ bool UserImportLogic::LoadBytes(std::string_view bytes) {
 
 void UserImportLogic::CheckLocally() {
     const DeptScope scope(m_login);
-    std::map<std::string, std::vector<ImportRow*>> byAccount;  // accounts compare as the directory's
+    std::map<std::string, std::vector<ImportRow*>>
+        byAccount;  // accounts compare as the directory's
     for (ImportRow& row : m_rows) {
         if (!row.user.account.empty()) byAccount[LowerAscii(row.user.account)].push_back(&row);
         if (row.state != ImportState::kChecking) continue;
@@ -251,20 +254,28 @@ std::string UserImportLogic::Summary() const {
                               kNotRun, kChecking, kInvalid}) {
         const int n = Count(state);
         if (n == 0) continue;
-        text.append(separator).append(ImportStateLabel(state)).append(" ").append(std::to_string(n));
+        text.append(separator)
+            .append(ImportStateLabel(state))
+            .append(" ")
+            .append(std::to_string(n));
         separator = ", ";
     }
     return text;
 }
 
 bool UserImportLogic::Step() {
-    if (m_transport.Busy()) return m_phase == ImportPhase::kChecking || m_phase == ImportPhase::kRunning;
+    if (m_transport.Busy())
+        return m_phase == ImportPhase::kChecking || m_phase == ImportPhase::kRunning;
     if (m_phase == ImportPhase::kChecking) return CheckNext();
     if (m_phase == ImportPhase::kRunning) return RunNext();
     return false;
 }
 
 bool UserImportLogic::CheckNext() {
+    if (!m_rolesRead) {
+        ReadRoles();
+        return m_phase == ImportPhase::kChecking;
+    }
     for (auto& [path, check] : m_depts) {
         if (check.known) continue;
         CheckDept(path, check);
@@ -278,6 +289,22 @@ bool UserImportLogic::CheckNext() {
     CheckAccount(m_rows[m_next++]);
     ++m_done;
     return m_phase == ImportPhase::kChecking;
+}
+
+void UserImportLogic::ReadRoles() {
+    m_rolesRead = true;
+    const bool super = m_login.IsSuper();
+    const std::string reply =
+        super ? m_transport.SendRequest(req::kGetAllRoles, "")
+              : m_transport.SendRequest(req::kGet2NdAdminRoles,
+                                        ComposeParams({{key::kUsername, m_login.loginName}}));
+    if (reply.empty() && !m_transport.Connected()) {
+        StopRemaining(text::kConnectionLost);
+        return;
+    }
+    // Unread, the roles are left to the server to refuse row by row.
+    if (reply.empty() || HasErrorPrefix(reply)) return;
+    m_roles = AssignableRoles(reply, super ? "=" : "|");
 }
 
 void UserImportLogic::CheckDept(const std::string& path, DeptCheck& check) {
@@ -320,12 +347,19 @@ void UserImportLogic::CheckAccount(ImportRow& row) {
         row.note = "查询帐号时" + std::string(kNoReply);
         return;
     }
-    if (HasErrorPrefix(reply)) {
-        row.state = ImportState::kNew;
-        return;
+    const bool exists = !HasErrorPrefix(reply);
+    // Roles compare as the directory names them. A second-level
+    // administrator may leave an existing user a role he could not give.
+    if (m_roles && (m_login.IsSuper() || !exists)) {
+        for (const std::string& role : row.user.roles) {
+            if (std::find(m_roles->begin(), m_roles->end(), role) != m_roles->end()) continue;
+            row.state = ImportState::kInvalid;
+            row.note = (m_login.IsSuper() ? "角色不存在: " : "您不能授予角色: ") + role;
+            return;
+        }
     }
-    row.state = ImportState::kExisting;
-    row.deptsNow = std::string(Trim(reply));
+    row.state = exists ? ImportState::kExisting : ImportState::kNew;
+    if (exists) row.deptsNow = std::string(Trim(reply));
 }
 
 void UserImportLogic::Start(ExistingAccounts existing) {
@@ -367,11 +401,17 @@ void UserImportLogic::RunRow(ImportRow& row) {
     for (const std::string& dept : u.depts) depts.append(dept).append("|");
     for (const std::string& role : u.roles) roles.append(role).append(";");
     // The user editor's request: the level is left as it is.
-    std::vector<ParamItem> items = {
-        {key::kUsername, u.account}, {key::kDeptNameLower, depts}, {key::kName, u.name},
-        {key::kPosition, u.position}, {key::kGender, u.gender},    {key::kMobile, u.mobile},
-        {key::kPhone, u.phone},       {key::kEmail, u.email},      {key::kPwd, u.password},
-        {key::kRoles, roles},         {key::kLevel, ""}};
+    std::vector<ParamItem> items = {{key::kUsername, u.account},
+                                    {key::kDeptNameLower, depts},
+                                    {key::kName, u.name},
+                                    {key::kPosition, u.position},
+                                    {key::kGender, u.gender},
+                                    {key::kMobile, u.mobile},
+                                    {key::kPhone, u.phone},
+                                    {key::kEmail, u.email},
+                                    {key::kPwd, u.password},
+                                    {key::kRoles, roles},
+                                    {key::kLevel, ""}};
     if (update) {
         items.insert(items.begin() + 2, {key::kNewDeptName, row.deptsNow});
         items.insert(items.begin(), {key::kOp, "update"});
@@ -407,9 +447,9 @@ void UserImportLogic::StopRemaining(const std::string& why) {
     const bool running = m_phase == ImportPhase::kRunning;
     for (size_t i = m_next; i < m_rows.size(); ++i) {
         ImportRow& row = m_rows[i];
-        const bool waiting = running ? row.state == ImportState::kNew ||
-                                           row.state == ImportState::kExisting
-                                     : row.state == ImportState::kChecking;
+        const bool waiting =
+            running ? row.state == ImportState::kNew || row.state == ImportState::kExisting
+                    : row.state == ImportState::kChecking;
         if (!waiting) continue;
         row.state = ImportState::kNotRun;
         row.note = why;

@@ -6,7 +6,9 @@
 // The check marks each row: the file's own problems (missing values, text the
 // wire cannot carry, values over their limit, an account twice in the file,
 // departments outside the administrator's scope), then, asking the server,
-// departments that do not exist and accounts that exist already. The import
+// departments that do not exist, roles he cannot give (that do not exist or,
+// for a second-level administrator, are not his to hand out to a new
+// account) and accounts that exist already. The import
 // adds the new accounts and, as the administrator chooses, updates or skips
 // the existing ones. A row the server refuses keeps its reply text and never
 // stops the rows after it; each user is one unit of work on the server, so a
@@ -124,6 +126,7 @@ class UserImportLogic {
 
     void CheckLocally();
     bool CheckNext();
+    void ReadRoles();
     void CheckDept(const std::string& path, DeptCheck& check);
     void CheckAccount(ImportRow& row);
     bool RunNext();
@@ -146,7 +149,9 @@ class UserImportLogic {
 
     // The check: departments first (each asked once), then accounts.
     std::map<std::string, DeptCheck> m_depts;  // by path
-    size_t m_next = 0;                         // the next row to check or run
+    bool m_rolesRead = false;
+    std::optional<std::vector<std::string>> m_roles;  // what he may give; unknown when unread
+    size_t m_next = 0;                                // the next row to check or run
 
     // The pace of the step under way.
     std::chrono::steady_clock::time_point m_started;

@@ -135,10 +135,16 @@ AuditRecord MakeAuditRecord(std::string_view name, const ParamMap& params,
 AuditRecord MakeLoginAuditRecord(const ParamMap& params, const Session& session,
                                  const Services& services, const std::string& reply) {
     const bool granted = reply.starts_with("success");
-    return MakeAuditRecord(
+    AuditRecord r = MakeAuditRecord(
         req::kLoginCheck, params, GetParam(params, key::kUsername),
         granted ? AuditLevelOf(Standing::kUnchecked, session, services) : audit_level::kNone,
         PeerOf(session), reply);
+    // A session is its connection, whose entries share the login's address
+    // and port: the login says once which transport they all came by. First,
+    // so that no parameter can pass for it.
+    const char* via = session.transport == Transport::kTls ? "via TLS" : "via plain text";
+    r.detail = r.detail.empty() ? via : via + ("; " + r.detail);
+    return r;
 }
 
 AuditRecorder::AuditRecorder(AuditTrail& trail, std::function<void(const std::string&)> notice)

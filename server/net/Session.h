@@ -16,11 +16,15 @@ enum class LoginLevel {
     kSuper,      // the super administrator, checked by the admin store
 };
 
+// How the connection reaches the server: the plain port, or the TLS port.
+enum class Transport { kPlain, kTls };
+
 struct Session {
     LoginLevel login = LoginLevel::kNone;
     std::string account;      // the name that logged in
     std::string peerAddress;  // the console's address as text, e.g. "192.0.2.7"
     std::string peerPort;     // the console's port as text, e.g. "51324"
+    Transport transport = Transport::kPlain;
 };
 
 }  // namespace warden

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "protocol/Framing.h"
+#include "protocol/SplitList.h"
 
 #include "server/store/ConfigFile.h"
 
@@ -71,6 +72,13 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.imAddress = Text(ini, "VEX_SERVER", "IP_ADDRESS", config.imAddress);
     config.imPort = Text(ini, "VEX_PORT", "PORT", config.imPort);
     config.listenPort = Text(ini, "LISTEN_PORT", "PORT", config.listenPort);
+    config.plaintext = ini.GetLongValue("LISTEN_PORT", "PLAINTEXT", 1) != 0;
+    config.listenAddress = std::string(Trim(Text(ini, "LISTEN_PORT", "ADDRESS", "")));
+    config.tlsPort = Text(ini, "TLS", "PORT", config.tlsPort);
+    config.tlsCertificate = Text(ini, "TLS", "CERTIFICATE", config.tlsCertificate);
+    config.tlsPrivateKey = Text(ini, "TLS", "PRIVATE_KEY", config.tlsPrivateKey);
+    config.handshakeMs = static_cast<int>(
+        std::min<size_t>(Count(ini, "TLS", "HANDSHAKE_MS", config.handshakeMs), 86'400'000));
     if (const char* dir = ini.GetValue("VEX_SERVER", "INSTALLDIR", nullptr)) {
         config.imInstallDir = dir;
     }
@@ -90,8 +98,7 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.loginFailures = Number(ini, "SECURITY", "LOGIN_FAILURES", config.loginFailures, 1);
     config.lockoutSeconds = Number(ini, "SECURITY", "LOCKOUT_SECONDS", config.lockoutSeconds, 1);
     config.trustedDays = Number(ini, "SECURITY", "TRUSTED_DAYS", config.trustedDays, 0);
-    config.sessionIdle =
-        Duration(ini, "IDLE_MINUTES", std::chrono::minutes(1), config.sessionIdle);
+    config.sessionIdle = Duration(ini, "IDLE_MINUTES", std::chrono::minutes(1), config.sessionIdle);
     config.sessionLifetime =
         Duration(ini, "SESSION_HOURS", std::chrono::hours(1), config.sessionLifetime);
     config.maxSessionsPerAccount =

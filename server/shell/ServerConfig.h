@@ -17,6 +17,17 @@ struct ServerConfig {
     std::string imAddress = "127.0.0.1";
     std::string imPort = "8006";
     std::string listenPort = "8800";
+    // [LISTEN_PORT] PLAINTEXT: whether the plain port listens at all;
+    // ADDRESS: where both listeners listen (an IPv4 or IPv6 address; empty:
+    // every address of both families).
+    bool plaintext = true;
+    std::string listenAddress;
+    // [TLS] PORT, CERTIFICATE, PRIVATE_KEY (relative to the base directory),
+    // HANDSHAKE_MS: how long a TLS handshake may take.
+    std::string tlsPort = "8801";
+    std::string tlsCertificate = "tls/server.crt";
+    std::string tlsPrivateKey = "tls/server.key";
+    int handshakeMs = 10'000;
     // [VEX_SERVER] INSTALLDIR: where the IM directory is installed; nullopt
     // when the key is absent (an empty value says "none known").
     std::optional<std::string> imInstallDir;

@@ -5,18 +5,20 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "directory/ImInstallDir.h"
 #include "protocol/SplitList.h"
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/HandlerRegistry.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/dispatch/LoginThrottle.h"
 #include "server/im/DeptOrdering.h"
-#include "directory/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
+#include "server/net/TlsContext.h"
 #include "server/net/WorkerPool.h"
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/AuditSetup.h"
 #include "server/shell/DataFiles.h"
+#include "server/shell/ServerCertificate.h"
 #include "server/shell/StderrView.h"
 #include "server/shell/UnlockCommand.h"
 #include "server/store/AdminStore.h"
@@ -126,6 +128,17 @@ bool ServerStartup::Initialise() {
     RegisterAllHandlers(*m_dispatcher);
 
     EngineOptions options;
+    if (!m_config.listenAddress.empty()) {
+        asio::error_code ec;
+        options.address = asio::ip::make_address(m_config.listenAddress, ec);
+        if (ec) {
+            m_view.ShowMessage("[LISTEN_PORT] ADDRESS=" + m_config.listenAddress +
+                                   " is no IPv4 or IPv6 address of this machine",
+                               kServerTitle, MessageIcon::kError);
+            return false;
+        }
+    }
+    options.handshakeMs = m_config.handshakeMs;
     options.workers = m_config.workers;
     options.maxRequest = m_config.maxRequest;
     options.maxConnections = m_config.maxConnections;
@@ -247,7 +260,9 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
 
     OpenOrdering(address);
 
-    if (!m_engine->CreateListener(listenPort)) return StartResult::kNotListening;
+    if (const StartResult opened = OpenListeners(listenPort); opened != StartResult::kRunning) {
+        return opened;
+    }
     if (!m_engineStarted) {
         m_engine->Start();
         m_engineStarted = true;
@@ -290,8 +305,78 @@ void ServerStartup::Stop() {
     m_adminStore.reset();
 }
 
-std::optional<uint16_t> ServerStartup::ListeningPort() const {
-    return m_engine ? m_engine->ListeningPort() : std::nullopt;
+std::optional<uint16_t> ServerStartup::ListeningPort(Transport transport) const {
+    return m_engine ? m_engine->ListeningPort(transport) : std::nullopt;
+}
+
+std::optional<std::string> ServerStartup::ListeningEndpoint(Transport transport) const {
+    return m_engine ? m_engine->ListeningEndpoint(transport) : std::nullopt;
+}
+
+StartResult ServerStartup::OpenListeners(const std::string& listenPort) {
+    std::string problem;
+    std::shared_ptr<const TlsContext> tls = PrepareTls(problem);
+    if (!tls) {
+        m_view.ShowMessage(problem, kServerTitle, MessageIcon::kError);
+        return StartResult::kNoTls;
+    }
+    if (m_config.plaintext && !m_engine->CreateListener(listenPort)) {
+        return StartResult::kNotListening;
+    }
+    if (!m_engine->CreateListener(m_config.tlsPort, tls)) {
+        m_engine->CloseListener();
+        m_view.ShowMessage("cannot listen for TLS on port " + m_config.tlsPort, kServerTitle,
+                           MessageIcon::kError);
+        return StartResult::kNoTls;
+    }
+    if (m_config.plaintext) WarnAboutPlainPort();
+    return StartResult::kRunning;
+}
+
+std::shared_ptr<const TlsContext> ServerStartup::PrepareTls(std::string& problem) {
+    const std::filesystem::path certificate = m_baseDir / m_config.tlsCertificate;
+    const std::filesystem::path key = m_baseDir / m_config.tlsPrivateKey;
+    std::error_code ec;
+    const bool hasCertificate = std::filesystem::exists(certificate, ec);
+    const bool hasKey = std::filesystem::exists(key, ec);
+    if (!hasCertificate && !hasKey) {
+        if (!CreateSelfSignedCertificate(certificate, key, LocalHostNames(),
+                                         LocalAddresses(m_config.listenAddress), problem)) {
+            return nullptr;
+        }
+        SayOnStderr("made a self-signed TLS certificate " + certificate.string() +
+                    " with its key " + key.string());
+    } else if (!hasCertificate || !hasKey) {
+        // Making a new pair would replace a site's own half: that is the
+        // administrator's decision.
+        problem = "[TLS] " + (hasKey ? certificate : key).string() + " is missing beside " +
+                  (hasKey ? key : certificate).string() +
+                  "; put it back, or remove both to have a self-signed certificate made";
+        return nullptr;
+    }
+    std::shared_ptr<const TlsContext> context = TlsContext::Load(certificate, key, problem);
+    if (!context) return nullptr;
+    const std::optional<std::string> fingerprint = CertificateFingerprint(certificate, problem);
+    if (!fingerprint) return nullptr;
+    m_view.ShowFingerprint(*fingerprint);
+    return context;
+}
+
+void ServerStartup::WarnAboutPlainPort() {
+    asio::error_code ec;
+    const asio::ip::address address = asio::ip::make_address(m_config.listenAddress, ec);
+    if (!ec && address.is_loopback()) return;
+    const std::string where = ListeningEndpoint(Transport::kPlain).value_or("");
+    m_view.ShowMessage(
+        "明文端口正在 " + where +
+            " 上监听：网络上的任何人都能读取和伪造控制台在此端口上发送的内容（包括密码）。"
+            "所有控制台都改用加密连接后，请在 server.cfg 中设置 [LISTEN_PORT] PLAINTEXT=0。",
+        kServerTitle, MessageIcon::kWarning);
+    // The same in English for logs read by people who do not read Chinese.
+    SayOnStderr("warning: the plain-text port listens on " + where +
+                ", beyond this machine: anyone on the network can read and forge what consoles "
+                "send there, passwords too; set [LISTEN_PORT] PLAINTEXT=0 once every console "
+                "uses the TLS port");
 }
 
 }  // namespace warden

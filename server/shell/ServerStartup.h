@@ -30,10 +30,12 @@ class WorkerPool;
 class LoginFlow;
 class LoginThrottle;
 class DeptOrdering;
+class TlsContext;
 
 enum class StartResult {
     kRefused,       // a setting is missing (the view has said which)
     kNotListening,  // the listening port cannot be listened on
+    kNoTls,         // the TLS port cannot serve (the view has said why)
     kFailed,        // the directory refused the registration; the listener is closed again
     kNoDirectory,   // listening, but the directory's root could not be created
     kRunning,       // listening and registered: "启动成功"
@@ -64,7 +66,9 @@ class ServerStartup {
     // Stops accepting, lets requests in flight answer, closes the stores.
     void Stop();
 
-    std::optional<uint16_t> ListeningPort() const;
+    std::optional<uint16_t> ListeningPort(Transport transport = Transport::kPlain) const;
+    // Where a listener listens, as "0.0.0.0:8800" or "[::]:8801".
+    std::optional<std::string> ListeningEndpoint(Transport transport) const;
     const ServerConfig& Config() const { return m_config; }
     bool OrderingAvailable() const;
 
@@ -75,6 +79,13 @@ class ServerStartup {
 
   private:
     void OpenOrdering(const std::string& imAddress);
+    // Opens the plain listener (unless turned off) and the TLS listener.
+    StartResult OpenListeners(const std::string& listenPort);
+    // The TLS port's certificate and key, made first when both are missing;
+    // shows the fingerprint. Nullptr, with the reason in `problem`, when
+    // they cannot be used.
+    std::shared_ptr<const TlsContext> PrepareTls(std::string& problem);
+    void WarnAboutPlainPort();
     // Raises the soft descriptor limit as far as `connections` need and the
     // hard limit allows, and warns when that is not enough.
     void FitDescriptorLimit(size_t connections);

@@ -10,9 +10,9 @@
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/HandlerRegistry.h"
-#include "server/net/WorkerPool.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/im/ImService.h"
+#include "server/net/WorkerPool.h"
 #include "server/store/AdminStore.h"
 #include "server/store/AuditTrail.h"
 #include "server/store/Odbc.h"
@@ -157,7 +157,9 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=Guess-1`ver=1.5"),
               "error:登录失败,请检查用户名和密码");
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=admin`ver=1.5"), "success|1");
-    EXPECT_EQ(Ask(session, "LoginCheck.asp?username=wang`password=`ver=1.5"), "success|0");
+    Session tls;
+    tls.transport = Transport::kTls;
+    EXPECT_EQ(Ask(tls, "LoginCheck.asp?username=wang`password=`ver=1.5"), "success|0");
     auto entries = Entries();
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[2].level, "none");
@@ -165,10 +167,9 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
     EXPECT_EQ(entries[1].level, "super");
     EXPECT_EQ(entries[0].account, "wang");
     EXPECT_EQ(entries[0].level, "second");
-    for (const auto& e : entries) {
-        EXPECT_EQ(e.request, "LoginCheck.asp");
-        EXPECT_EQ(e.detail, "ver=1.5");
-    }
+    for (const auto& e : entries) EXPECT_EQ(e.request, "LoginCheck.asp");
+    EXPECT_EQ(entries[0].detail, "via TLS; ver=1.5");
+    EXPECT_EQ(entries[1].detail, "via plain text; ver=1.5");
 }
 
 // The console's window filters by operation and outcome, counts what an
@@ -176,13 +177,14 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
 // older console's request is answered as before.
 TEST_F(AuditEntriesTest, AuditLogFiltersByRequestAndOutcomeCountsAndRefusesAReversedRange) {
     Session super{LoginLevel::kSuper, "admin", "", ""};
-    for (const auto& [request, outcome] : std::vector<std::pair<std::string, std::string>>{
-             {"DeptAdd.asp", "info:添加部门成功"},
-             {"UserDelete.asp", kNotPermitted},
-             {"DeptAdd.asp", "error:部门已经存在"},
-             {"DeptAdd.asp", kNotPermitted}}) {
-        AuditRecord r{0, "2024-05-01T08:00:00.000Z", "wang", "second", "10.0.0.1", 1, request,
-                      "", outcome, ""};
+    for (const auto& [request, outcome] :
+         std::vector<std::pair<std::string, std::string>>{{"DeptAdd.asp", "info:添加部门成功"},
+                                                          {"UserDelete.asp", kNotPermitted},
+                                                          {"DeptAdd.asp", "error:部门已经存在"},
+                                                          {"DeptAdd.asp", kNotPermitted}}) {
+        AuditRecord r{
+            0, "2024-05-01T08:00:00.000Z", "wang", "second", "10.0.0.1", 1, request, "", outcome,
+            ""};
         std::string problem;
         ASSERT_TRUE(trail.Append(r, problem)) << problem;
     }
@@ -258,8 +260,8 @@ TEST_F(LoginFlowTest, ALockedAccountRefusesTheRightPasswordWithTheNormalText) {
     // Five failures, the fifth telling of the lock; one entry for the lock's refusals.
     auto entries = Entries();
     ASSERT_EQ(entries.size(), 6u);
-    EXPECT_EQ(entries[5].detail, "ver=1.5; 连续失败1次");
-    EXPECT_EQ(entries[1].detail, "ver=1.5; 连续失败5次;账号在此地址锁定60秒");
+    EXPECT_EQ(entries[5].detail, "via plain text; ver=1.5; 连续失败1次");
+    EXPECT_EQ(entries[1].detail, "via plain text; ver=1.5; 连续失败5次;账号在此地址锁定60秒");
     EXPECT_NE(entries[0].detail.find("账号在此地址锁定中"), std::string::npos) << entries[0].detail;
     for (const auto& e : entries) {
         EXPECT_EQ(e.outcome, "error:用户或密码错误");

@@ -35,6 +35,7 @@ class RecordingView : public StartupView {
     }
     void FocusField(SettingField field) override { focus = field; }
     void SetStartEnabled(bool enabled) override { startEnabled = enabled; }
+    void ShowFingerprint(const std::string& shown) override { fingerprint = shown; }
 
     bool Showed(const std::string& text) const {
         return std::find(messages.begin(), messages.end(), text) != messages.end();
@@ -46,11 +47,16 @@ class RecordingView : public StartupView {
     std::vector<std::string> requestErrors;
     std::optional<SettingField> focus;
     bool startEnabled = true;
+    std::string fingerprint;
 };
 
 class ServerStartupTest : public ::testing::Test {
   protected:
-    void WriteConfig(const std::string& text) { std::ofstream(dir.Path() / "server.cfg") << text; }
+    // The TLS port is an ephemeral one, as tests run side by side.
+    ServerStartupTest() { WriteConfig(""); }
+    void WriteConfig(const std::string& text) {
+        std::ofstream(dir.Path() / "server.cfg") << text << "\n[TLS]\nPORT=0\n";
+    }
 
     std::string ReadConfig() {
         std::stringstream text;
@@ -85,6 +91,7 @@ TEST_F(ServerStartupTest, WithoutServerCfgTheDefaultsApply) {
 
 TEST_F(ServerStartupTest, MissingSettingsAreNamedInOrderAndNothingIsSaved) {
     auto startup = Make();
+    const std::string config = ReadConfig();
     EXPECT_EQ(startup->Start({"  ", "", ""}), StartResult::kRefused);
     EXPECT_EQ(view.messages.back(), "请设置VEX服务器IP");
     EXPECT_EQ(view.captions.back(), "提示");
@@ -101,7 +108,7 @@ TEST_F(ServerStartupTest, MissingSettingsAreNamedInOrderAndNothingIsSaved) {
     EXPECT_EQ(startup->Start({"10.0.0.1", "8006", "\t"}), StartResult::kRefused);
     EXPECT_EQ(view.messages.back(), "请设置监听端口号");
     EXPECT_EQ(view.focus, SettingField::kListenPort);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "server.cfg"));
+    EXPECT_EQ(ReadConfig(), config);
     EXPECT_FALSE(startup->ListeningPort().has_value());
 }
 

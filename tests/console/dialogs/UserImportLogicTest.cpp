@@ -27,6 +27,8 @@ class UserImportLogicTest : public ::testing::Test {
             {"GetChildDepts.asp?deptId=\\销售部\\华东区", " "},
             {"GetChildDepts.asp?deptId=\\研发部", "一组"},
             {"GetUserDepts.asp?username=zhang", "销售部\\华东区,研发部"},
+            {"GetAllRoles.asp?", "=User=管理员=客服=经理"},
+            {"Get2NdAdminRoles.asp?username=bob", "经理|"},
         };
         if (auto found = kFixed.find(request); found != kFixed.end()) return found->second;
         if (request.starts_with("UserAdd.asp?")) {
@@ -34,7 +36,7 @@ class UserImportLogicTest : public ::testing::Test {
                 return "error:没有权限执行此操作";
             }
             return request.starts_with("UserAdd.asp?op=update`") ? "info:修改用户信息成功"
-                                                                   : "info:添加用户成功";
+                                                                 : "info:添加用户成功";
         }
         return "error:处理请求失败,请检查数据后重新提交";
     }
@@ -89,7 +91,8 @@ TEST_F(UserImportLogicTest, PreviewMarksEveryRowAndTheImportGoesOnPastRefusals) 
         "dup,,,,,,,\\研发部,\n"
         "boss,,,,,,,\\研发部,\n"
         "chen,陈七,,,,,,\\研发部,经理;User\n"
-        "too,many,,,,,,\\研发部,,x\n");
+        "too,many,,,,,,\\研发部,,x\n"
+        "ma,,,,,,,\\研发部,总监\n");
     EXPECT_EQ(Marks(), (Strings{
                            "2 wang 新增",
                            "3 zhang 已存在",
@@ -106,9 +109,10 @@ TEST_F(UserImportLogicTest, PreviewMarksEveryRowAndTheImportGoesOnPastRefusals) 
                            "14 boss 新增",
                            "15 chen 新增",
                            "16  有错误: 有10列, 应为9列",
+                           "17 ma 有错误: 角色不存在: 总监",
                        }));
     EXPECT_EQ(transport.CountStartingWith("GetChildDepts.asp"), 3);
-    EXPECT_EQ(transport.CountStartingWith("GetUserDepts.asp"), 4);
+    EXPECT_EQ(transport.CountStartingWith("GetUserDepts.asp"), 5);
     EXPECT_EQ(transport.CountStartingWith("UserAdd.asp"), 0);
     EXPECT_EQ(logic.Encoding(), TextEncoding::kUtf8);
 
@@ -131,7 +135,7 @@ TEST_F(UserImportLogicTest, PreviewMarksEveryRowAndTheImportGoesOnPastRefusals) 
     EXPECT_EQ(marks[1], "3 zhang 已更新: 修改用户信息成功");
     EXPECT_EQ(marks[12], "14 boss 被拒绝: 没有权限执行此操作");
     EXPECT_EQ(marks[13], "15 chen 已添加: 添加用户成功");
-    EXPECT_EQ(logic.Summary(), "共 15 行: 已添加 2, 已更新 1, 被拒绝 1, 有错误 11");
+    EXPECT_EQ(logic.Summary(), "共 16 行: 已添加 2, 已更新 1, 被拒绝 1, 有错误 12");
     EXPECT_TRUE(sink.shown.empty());
 
     const std::string report = logic.ReportCsv();
@@ -144,16 +148,19 @@ TEST_F(UserImportLogicTest, SecondLevelScopeAndSkippedAccounts) {
     login.superFlag = "0";
     login.loginName = "bob";
     login.managedDepts = "\\销售部\\华东区;";
+    // A role he may not give: kept by an existing user, refused for a new one.
     LoadAndCheck(
-        "zhang,张三,,,,,,\\销售部\\华东区,\n"
+        "zhang,张三,,,,,,\\销售部\\华东区,客服\n"
         "wang,王五,,,,,,\\销售部\\华东区;\\研发部,\n"
-        "li,李四,,,,,,\\销售部\\华东区\\,\n");
+        "li,李四,,,,,,\\销售部\\华东区\\,经理\n"
+        "zhao,赵六,,,,,,\\销售部\\华东区,客服\n");
     EXPECT_EQ(Marks(), (Strings{"2 zhang 已存在", "3 wang 有错误: 部门不在您的管理范围内: \\研发部",
-                                "4 li 新增"}));
+                                "4 li 新增", "5 zhao 有错误: 您不能授予角色: 客服"}));
     EXPECT_EQ(transport.CountStartingWith("GetChildDepts.asp?deptId=\\研发部"), 0);
     Run(ExistingAccounts::kSkip);
-    EXPECT_EQ(Marks(), (Strings{"2 zhang 已跳过", "3 wang 有错误: 部门不在您的管理范围内: \\研发部",
-                                "4 li 已添加: 添加用户成功"}));
+    EXPECT_EQ(Marks(),
+              (Strings{"2 zhang 已跳过", "3 wang 有错误: 部门不在您的管理范围内: \\研发部",
+                       "4 li 已添加: 添加用户成功", "5 zhao 有错误: 您不能授予角色: 客服"}));
     EXPECT_EQ(transport.CountStartingWith("UserAdd.asp"), 1);
 }
 
@@ -167,8 +174,8 @@ TEST_F(UserImportLogicTest, CancelAndALostConnectionLeaveTheRestUnsent) {
     EXPECT_TRUE(logic.Step());
     logic.Cancel();
     EXPECT_FALSE(logic.Step());
-    EXPECT_EQ(Marks(), (Strings{"2 a1 已添加: 添加用户成功", "3 a2 未执行: 已取消",
-                                "4 a3 未执行: 已取消"}));
+    EXPECT_EQ(Marks(),
+              (Strings{"2 a1 已添加: 添加用户成功", "3 a2 未执行: 已取消", "4 a3 未执行: 已取消"}));
 
     // The second request goes out and no reply comes: it may have been made.
     LoadAndCheck(rows);
@@ -187,8 +194,9 @@ TEST_F(UserImportLogicTest, CancelAndALostConnectionLeaveTheRestUnsent) {
 TEST_F(UserImportLogicTest, UnreadableFilesAreRefusedBeforeAnyRequest) {
     EXPECT_FALSE(logic.LoadBytes(kHeader));
     EXPECT_FALSE(logic.LoadBytes("name\nx\n"));
-    EXPECT_EQ(sink.Texts(), (Strings{"无法导入: 文件中没有用户",
-                                     "无法导入: 缺少列: 帐号, 性别, 职务, 手机, 电话, 邮件, 部门, 角色"}));
+    EXPECT_EQ(sink.Texts(),
+              (Strings{"无法导入: 文件中没有用户",
+                       "无法导入: 缺少列: 帐号, 性别, 职务, 手机, 电话, 邮件, 部门, 角色"}));
     EXPECT_FALSE(logic.Load("/nonexistent/users.csv"));
     EXPECT_EQ(sink.shown.back().text, "无法读取文件: /nonexistent/users.csv");
     EXPECT_TRUE(transport.requests.empty());
