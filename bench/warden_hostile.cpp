@@ -235,8 +235,8 @@ int main(int argc, char** argv) {
             ++oversized.made;
             // The refusal may not be read at all: over TLS the server can
             // close while the peer is still writing.
-            const bool refused =
-                peer.Ask("GetAdminList.asp?x=" + std::string(2 << 20, 'o'), 10s).has_value();
+            const bool refused = peer.Ask("GetAdminList.asp?x=" + std::string(2 << 20, 'o'), 10s)
+                                     .has_value();
             oversized.endedByServer += peer.Closed() || (refused && EndedByServer(peer));
             std::this_thread::sleep_for(1s);
         }));

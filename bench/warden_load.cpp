@@ -23,9 +23,9 @@
 // build to compare with, on the same directory) that gets the same request
 // from the same account, or from --compare-user. --tls speaks the TLS port's
 // frames to --port, --compare-tls to --compare-port: the TLS port and the
-// plain port of one server compare what the encryption costs. With --server-pid the server's
-// processor time per request is printed (for both accounts when comparing): a figure that other
-// programs on a busy machine disturb far less than throughput.
+// plain port of one server compare what the encryption costs. With --server-pid the server's processor time per request is
+// printed (for both accounts when comparing): a figure that other programs
+// on a busy machine disturb far less than throughput.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -52,8 +52,8 @@ std::optional<std::string> LoginRequest(const std::string& user, const std::stri
 
 // Logs in as the account and sends the request once, so that a refused login
 // or a refused request is told plainly instead of measured.
-bool Probe(int port, bool tls, const std::optional<std::string>& login, const std::string& request,
-           const std::string& label) {
+bool Probe(int port, bool tls, const std::optional<std::string>& login,
+           const std::string& request, const std::string& label) {
     bench::LoadSpec spec;
     spec.port = port;
     spec.tls = tls;
@@ -258,8 +258,7 @@ int main(int argc, char** argv) {
             server = Combine(mine);
             other = Combine(theirs);
             std::vector<std::string> notes;
-            if (serverPid && server.requests)
-                notes.push_back(user + " " + perRequest(mineCpu, server));
+            if (serverPid && server.requests) notes.push_back(user + " " + perRequest(mineCpu, server));
             if (comparePid && other.requests) {
                 notes.push_back(compareLabel + " " + perRequest(theirCpu, other));
             }
@@ -279,9 +278,8 @@ int main(int argc, char** argv) {
         // whole; the server has sent it by its last byte.
         auto lastByte = [](const std::string& who, const bench::LoadResult& r) {
             if (r.replyBytes < kFramePiece) return;
-            std::printf(
-                "       | %sreply of %zu bytes, to its last byte: p50 %.3f ms, p99 %.3f ms\n",
-                who.c_str(), r.replyBytes, r.lastByteP50Ms, r.lastByteP99Ms);
+            std::printf("       | %sreply of %zu bytes, to its last byte: p50 %.3f ms, p99 %.3f ms\n",
+                        who.c_str(), r.replyBytes, r.lastByteP50Ms, r.lastByteP99Ms);
         };
         lastByte(comparing ? user + ": " : "", server);
         if (comparing) lastByte(compareLabel + ": ", other);

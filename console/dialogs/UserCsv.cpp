@@ -13,18 +13,7 @@ namespace warden::console {
 
 namespace {
 
-enum Column {
-    kAccount,
-    kName,
-    kGender,
-    kPosition,
-    kMobile,
-    kPhone,
-    kEmail,
-    kDepts,
-    kRoles,
-    kPassword
-};
+enum Column { kAccount, kName, kGender, kPosition, kMobile, kPhone, kEmail, kDepts, kRoles, kPassword };
 constexpr int kWrittenColumns = kPassword;
 constexpr int kColumns = kPassword + 1;
 
@@ -167,9 +156,8 @@ UserCsvFile ReadUserCsv(std::string_view bytes) {
         }
         auto field = [&](Column column) {
             int index = at[static_cast<size_t>(column)];
-            return index < 0
-                       ? std::string()
-                       : UnguardCsvValue(std::move(record.fields[static_cast<size_t>(index)]));
+            return index < 0 ? std::string()
+                             : UnguardCsvValue(std::move(record.fields[static_cast<size_t>(index)]));
         };
         UserCsvRow& row = out.row;
         // The account is trimmed, as the user editor trims it; other values

@@ -165,9 +165,9 @@ bool UserImportLogic::Load(const std::filesystem::path& file) {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (!error && size > kMaxFileBytes) {
-        m_sink.ShowMessage(
-            MessageIcon::kError, text::kCaptionError,
-            "文件太大, 不能超过" + std::to_string(kMaxFileBytes >> 20) + "MB: " + file.string());
+        m_sink.ShowMessage(MessageIcon::kError, text::kCaptionError,
+                           "文件太大, 不能超过" + std::to_string(kMaxFileBytes >> 20) + "MB: " +
+                               file.string());
         return false;
     }
     std::ifstream in(file, std::ios::binary);
@@ -212,8 +212,7 @@ bool UserImportLogic::LoadBytes(std::string_view bytes) {
 
 void UserImportLogic::CheckLocally() {
     const DeptScope scope(m_login);
-    std::map<std::string, std::vector<ImportRow*>>
-        byAccount;  // accounts compare as the directory's
+    std::map<std::string, std::vector<ImportRow*>> byAccount;  // accounts compare as the directory's
     for (ImportRow& row : m_rows) {
         if (!row.user.account.empty()) byAccount[LowerAscii(row.user.account)].push_back(&row);
         if (row.state != ImportState::kChecking) continue;
@@ -254,18 +253,14 @@ std::string UserImportLogic::Summary() const {
                               kNotRun, kChecking, kInvalid}) {
         const int n = Count(state);
         if (n == 0) continue;
-        text.append(separator)
-            .append(ImportStateLabel(state))
-            .append(" ")
-            .append(std::to_string(n));
+        text.append(separator).append(ImportStateLabel(state)).append(" ").append(std::to_string(n));
         separator = ", ";
     }
     return text;
 }
 
 bool UserImportLogic::Step() {
-    if (m_transport.Busy())
-        return m_phase == ImportPhase::kChecking || m_phase == ImportPhase::kRunning;
+    if (m_transport.Busy()) return m_phase == ImportPhase::kChecking || m_phase == ImportPhase::kRunning;
     if (m_phase == ImportPhase::kChecking) return CheckNext();
     if (m_phase == ImportPhase::kRunning) return RunNext();
     return false;
@@ -401,17 +396,11 @@ void UserImportLogic::RunRow(ImportRow& row) {
     for (const std::string& dept : u.depts) depts.append(dept).append("|");
     for (const std::string& role : u.roles) roles.append(role).append(";");
     // The user editor's request: the level is left as it is.
-    std::vector<ParamItem> items = {{key::kUsername, u.account},
-                                    {key::kDeptNameLower, depts},
-                                    {key::kName, u.name},
-                                    {key::kPosition, u.position},
-                                    {key::kGender, u.gender},
-                                    {key::kMobile, u.mobile},
-                                    {key::kPhone, u.phone},
-                                    {key::kEmail, u.email},
-                                    {key::kPwd, u.password},
-                                    {key::kRoles, roles},
-                                    {key::kLevel, ""}};
+    std::vector<ParamItem> items = {
+        {key::kUsername, u.account}, {key::kDeptNameLower, depts}, {key::kName, u.name},
+        {key::kPosition, u.position}, {key::kGender, u.gender},    {key::kMobile, u.mobile},
+        {key::kPhone, u.phone},       {key::kEmail, u.email},      {key::kPwd, u.password},
+        {key::kRoles, roles},         {key::kLevel, ""}};
     if (update) {
         items.insert(items.begin() + 2, {key::kNewDeptName, row.deptsNow});
         items.insert(items.begin(), {key::kOp, "update"});
@@ -447,9 +436,9 @@ void UserImportLogic::StopRemaining(const std::string& why) {
     const bool running = m_phase == ImportPhase::kRunning;
     for (size_t i = m_next; i < m_rows.size(); ++i) {
         ImportRow& row = m_rows[i];
-        const bool waiting =
-            running ? row.state == ImportState::kNew || row.state == ImportState::kExisting
-                    : row.state == ImportState::kChecking;
+        const bool waiting = running ? row.state == ImportState::kNew ||
+                                           row.state == ImportState::kExisting
+                                     : row.state == ImportState::kChecking;
         if (!waiting) continue;
         row.state = ImportState::kNotRun;
         row.note = why;

@@ -151,7 +151,7 @@ class UserImportLogic {
     std::map<std::string, DeptCheck> m_depts;  // by path
     bool m_rolesRead = false;
     std::optional<std::vector<std::string>> m_roles;  // what he may give; unknown when unread
-    size_t m_next = 0;                                // the next row to check or run
+    size_t m_next = 0;                         // the next row to check or run
 
     // The pace of the step under way.
     std::chrono::steady_clock::time_point m_started;

@@ -393,9 +393,10 @@ void CClientSocket::NextFrame() {
         // read past it.
         m_pipeline.reset();
         m_readPaused = false;
-        m_engine.Notice(ServerEngine::kTooLarge, "refused a request of more than " +
-                                                     std::to_string(m_engine.m_options.maxRequest) +
-                                                     " bytes from " + m_session.peerAddress);
+        m_engine.Notice(ServerEngine::kTooLarge,
+                        "refused a request of more than " +
+                            std::to_string(m_engine.m_options.maxRequest) + " bytes from " +
+                            m_session.peerAddress);
         Send(FramedReply(GeneralErrorWire()), true);
         return;
     }

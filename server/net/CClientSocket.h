@@ -98,11 +98,11 @@ class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
     // TLS: what the peer has sent ahead of its answers.
     struct Pipeline {
         explicit Pipeline(size_t maxBytes) : reader(maxBytes) {}
-        LengthFrameReader reader;          // the frame still arriving
-        std::deque<std::string> requests;  // whole frames, in the order received
-        size_t bytes = 0;                  // their size
-        bool tooLarge = false;             // the frame after them is over the limit
-        Clock::time_point partSince;       // when the frame still arriving began
+        LengthFrameReader reader;            // the frame still arriving
+        std::deque<std::string> requests;    // whole frames, in the order received
+        size_t bytes = 0;                    // their size
+        bool tooLarge = false;               // the frame after them is over the limit
+        Clock::time_point partSince;         // when the frame still arriving began
     };
 
     struct Timing {

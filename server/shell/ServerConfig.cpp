@@ -98,7 +98,8 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.loginFailures = Number(ini, "SECURITY", "LOGIN_FAILURES", config.loginFailures, 1);
     config.lockoutSeconds = Number(ini, "SECURITY", "LOCKOUT_SECONDS", config.lockoutSeconds, 1);
     config.trustedDays = Number(ini, "SECURITY", "TRUSTED_DAYS", config.trustedDays, 0);
-    config.sessionIdle = Duration(ini, "IDLE_MINUTES", std::chrono::minutes(1), config.sessionIdle);
+    config.sessionIdle =
+        Duration(ini, "IDLE_MINUTES", std::chrono::minutes(1), config.sessionIdle);
     config.sessionLifetime =
         Duration(ini, "SESSION_HOURS", std::chrono::hours(1), config.sessionLifetime);
     config.maxSessionsPerAccount =

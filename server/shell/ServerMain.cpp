@@ -195,8 +195,7 @@ int ServerMain(int argc, char** argv) {
     if (cmd.auditLog)
         return PrintAuditLog(std::filesystem::absolute(cmd.baseDir), cmd.since, std::cout);
     if (cmd.fingerprint) return PrintFingerprint(std::filesystem::absolute(cmd.baseDir));
-    if (!cmd.unlock.empty())
-        return UnlockAccount(std::filesystem::absolute(cmd.baseDir), cmd.unlock);
+    if (!cmd.unlock.empty()) return UnlockAccount(std::filesystem::absolute(cmd.baseDir), cmd.unlock);
     if (cmd.initStore) {
         return InitAdminStore(std::filesystem::absolute(cmd.baseDir), ProgramDir());
     }

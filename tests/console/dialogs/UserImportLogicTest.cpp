@@ -36,7 +36,7 @@ class UserImportLogicTest : public ::testing::Test {
                 return "error:没有权限执行此操作";
             }
             return request.starts_with("UserAdd.asp?op=update`") ? "info:修改用户信息成功"
-                                                                 : "info:添加用户成功";
+                                                                   : "info:添加用户成功";
         }
         return "error:处理请求失败,请检查数据后重新提交";
     }
@@ -158,9 +158,8 @@ TEST_F(UserImportLogicTest, SecondLevelScopeAndSkippedAccounts) {
                                 "4 li 新增", "5 zhao 有错误: 您不能授予角色: 客服"}));
     EXPECT_EQ(transport.CountStartingWith("GetChildDepts.asp?deptId=\\研发部"), 0);
     Run(ExistingAccounts::kSkip);
-    EXPECT_EQ(Marks(),
-              (Strings{"2 zhang 已跳过", "3 wang 有错误: 部门不在您的管理范围内: \\研发部",
-                       "4 li 已添加: 添加用户成功", "5 zhao 有错误: 您不能授予角色: 客服"}));
+    EXPECT_EQ(Marks(), (Strings{"2 zhang 已跳过", "3 wang 有错误: 部门不在您的管理范围内: \\研发部",
+                                "4 li 已添加: 添加用户成功", "5 zhao 有错误: 您不能授予角色: 客服"}));
     EXPECT_EQ(transport.CountStartingWith("UserAdd.asp"), 1);
 }
 
@@ -174,8 +173,8 @@ TEST_F(UserImportLogicTest, CancelAndALostConnectionLeaveTheRestUnsent) {
     EXPECT_TRUE(logic.Step());
     logic.Cancel();
     EXPECT_FALSE(logic.Step());
-    EXPECT_EQ(Marks(),
-              (Strings{"2 a1 已添加: 添加用户成功", "3 a2 未执行: 已取消", "4 a3 未执行: 已取消"}));
+    EXPECT_EQ(Marks(), (Strings{"2 a1 已添加: 添加用户成功", "3 a2 未执行: 已取消",
+                                "4 a3 未执行: 已取消"}));
 
     // The second request goes out and no reply comes: it may have been made.
     LoadAndCheck(rows);
@@ -194,9 +193,8 @@ TEST_F(UserImportLogicTest, CancelAndALostConnectionLeaveTheRestUnsent) {
 TEST_F(UserImportLogicTest, UnreadableFilesAreRefusedBeforeAnyRequest) {
     EXPECT_FALSE(logic.LoadBytes(kHeader));
     EXPECT_FALSE(logic.LoadBytes("name\nx\n"));
-    EXPECT_EQ(sink.Texts(),
-              (Strings{"无法导入: 文件中没有用户",
-                       "无法导入: 缺少列: 帐号, 性别, 职务, 手机, 电话, 邮件, 部门, 角色"}));
+    EXPECT_EQ(sink.Texts(), (Strings{"无法导入: 文件中没有用户",
+                                     "无法导入: 缺少列: 帐号, 性别, 职务, 手机, 电话, 邮件, 部门, 角色"}));
     EXPECT_FALSE(logic.Load("/nonexistent/users.csv"));
     EXPECT_EQ(sink.shown.back().text, "无法读取文件: /nonexistent/users.csv");
     EXPECT_TRUE(transport.requests.empty());
