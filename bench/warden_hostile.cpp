@@ -15,16 +15,16 @@
 // it). Two kinds of peer only the TLS port has: --stuck-handshakes N open
 // connections that send half a ClientHello and never finish the handshake
 // (each replaced when the server closes it), and --handshakers N handshake
-// in a loop and close, as fast as they can on what the processors leave
-// idle (a real attacker's processors are not the server's): their rate is
-// the handshakes per second printed.
+// in a loop and close, as fast as they can at the lowest priority (a real
+// attacker's processors are not the server's): their rate is the
+// handshakes per second printed.
 //
 // --idle N opens N connections that each make one request and then stay
 // idle, and prints the server's memory per connection (the server needs
 // [SECURITY] REQUIRE_LOGIN=0 and MAX_CONNECTIONS above N, and this shell a
 // descriptor limit above N). Loopback only; bounded by --seconds and the
 // counts. Exit status 0 when the console was always answered.
-#include <sched.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -235,8 +235,8 @@ int main(int argc, char** argv) {
             ++oversized.made;
             // The refusal may not be read at all: over TLS the server can
             // close while the peer is still writing.
-            const bool refused = peer.Ask("GetAdminList.asp?x=" + std::string(2 << 20, 'o'), 10s)
-                                     .has_value();
+            const bool refused =
+                peer.Ask("GetAdminList.asp?x=" + std::string(2 << 20, 'o'), 10s).has_value();
             oversized.endedByServer += peer.Closed() || (refused && EndedByServer(peer));
             std::this_thread::sleep_for(1s);
         }));
@@ -252,11 +252,10 @@ int main(int argc, char** argv) {
             stuck.endedByServer += !stop;
         }));
     }
-    // Handshakes in a loop, on idle processor time only.
+    // Handshakes in a loop, at the lowest priority.
     for (int i = 0; i < o.handshakers; ++i) {
         threads.push_back(std::thread([&] {
-            sched_param idle{};
-            ::sched_setscheduler(::gettid(), SCHED_IDLE, &idle);
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
             while (!stop && std::chrono::steady_clock::now() < end) {
                 bench::WireClient peer(o.port, true);
                 ++handshakes.made;

@@ -1,5 +1,7 @@
 #include "server/net/CClientSocket.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -108,6 +110,10 @@ void CClientSocket::Start() {
     }
     m_idleSince = Clock::now();
     if (m_tls) {
+        // OpenSSL writes a handshake flight, and a long reply, as several
+        // records, each its own send: without this the peer's delayed
+        // acknowledgement would hold every second one back for 40 ms.
+        m_socket.set_option(asio::ip::tcp::no_delay(true), ec);
         m_session.transport = Transport::kTls;
         m_state = State::kHandshaking;
         SetDeadline(m_idleSince + milliseconds(m_engine.m_options.handshakeMs));
@@ -133,9 +139,16 @@ void CClientSocket::HandshakeStep() {
     if (m_state != State::kHandshaking) return;  // closed meanwhile
     Guarded([this] {
         switch (m_tls->Handshake()) {
-            case TlsStream::Io::kDone:
+            case TlsStream::Io::kDone: {
+                // The peer's last flight gets no answer (no session tickets),
+                // so its acknowledgement would wait 40 ms, and with it a
+                // first request that the peer's Nagle rule holds back: send
+                // it now.
+                const int now = 1;
+                ::setsockopt(m_socket.native_handle(), IPPROTO_TCP, TCP_QUICKACK, &now, sizeof now);
                 BecomeIdle();
                 return;
+            }
             case TlsStream::Io::kWantRead:
                 WaitReadable();
                 return;
@@ -353,8 +366,20 @@ void CClientSocket::ReadFrames() {
         size_t got = 0;
         switch (m_tls->Read(buffer, sizeof buffer, got)) {
             case TlsStream::Io::kDone:
+                // Most requests come alone, whole in one read: they need no
+                // queue of their own.
+                if (!m_pipeline && got >= kLengthHeaderBytes && !m_tls->HasPending() &&
+                    got - kLengthHeaderBytes == ReadLengthHeader(buffer) &&
+                    got - kLengthHeaderBytes <= m_engine.m_options.maxRequest) {
+                    HandOut(std::string(buffer + kLengthHeaderBytes, got - kLengthHeaderBytes));
+                    return;
+                }
                 TakeFrames(std::string_view(buffer, got));
-                continue;
+                // A whole request is enough: the socket says when more comes,
+                // and a read that finds nothing would cost a system call.
+                if (m_pipeline->requests.empty() || m_tls->HasPending()) continue;
+                NextFrame();
+                return;
             case TlsStream::Io::kWantRead:
                 NextFrame();
                 return;
@@ -393,10 +418,9 @@ void CClientSocket::NextFrame() {
         // read past it.
         m_pipeline.reset();
         m_readPaused = false;
-        m_engine.Notice(ServerEngine::kTooLarge,
-                        "refused a request of more than " +
-                            std::to_string(m_engine.m_options.maxRequest) + " bytes from " +
-                            m_session.peerAddress);
+        m_engine.Notice(ServerEngine::kTooLarge, "refused a request of more than " +
+                                                     std::to_string(m_engine.m_options.maxRequest) +
+                                                     " bytes from " + m_session.peerAddress);
         Send(FramedReply(GeneralErrorWire()), true);
         return;
     }
@@ -411,7 +435,8 @@ void CClientSocket::NextFrame() {
 }
 
 void CClientSocket::ServeQueued() {
-    if (m_readPaused && !QueueFull()) {
+    if ((m_readPaused && !QueueFull()) || !m_pipeline) {
+        // Reading stopped at the bound, or the TLS layer read ahead.
         m_readPaused = false;
         ReadFrames();
         return;
@@ -569,7 +594,7 @@ void CClientSocket::BecomeIdle() {
         Close();
         return;
     }
-    if (m_tls && (m_pipeline || m_readPaused)) {
+    if (m_tls && (m_pipeline || m_readPaused || m_tls->HasPending())) {
         m_state = State::kIdle;
         asio::post(m_socket.get_executor(), [self = shared_from_this()] {
             Lock lock(self->m_locked);

@@ -35,6 +35,8 @@ std::shared_ptr<TlsContext> TlsContext::Load(const std::filesystem::path& certif
     // buffers keep an idle connection small.
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER |
                                   SSL_MODE_RELEASE_BUFFERS);
+    // A record's header and body in one read, not two.
+    SSL_CTX_set_read_ahead(context, 1);
     if (SSL_CTX_use_certificate_chain_file(context, certificate.c_str()) != 1) {
         error = "cannot use the certificate " + certificate.string() + ": " + TakeOpenSslError();
         return nullptr;

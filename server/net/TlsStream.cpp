@@ -45,6 +45,10 @@ TlsStream::Io TlsStream::Write(const char* data, size_t size, size_t& wrote) {
     return result == 1 ? Io::kDone : Outcome(result);
 }
 
+bool TlsStream::HasPending() const {
+    return SSL_has_pending(m_ssl) == 1;
+}
+
 void TlsStream::Shutdown() {
     ERR_clear_error();
     SSL_shutdown(m_ssl);

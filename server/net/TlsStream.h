@@ -34,6 +34,9 @@ class TlsStream {
     Io Read(char* buffer, size_t size, size_t& got);
     // Writes as much of `data` as the socket takes now.
     Io Write(const char* data, size_t size, size_t& wrote);
+    // True when bytes the socket gave are held here unread (read ahead):
+    // the socket will not say it is readable for them.
+    bool HasPending() const;
     // Tells the peer that nothing more comes (close_notify), as far as the
     // socket takes it now; never waits.
     void Shutdown();

@@ -91,25 +91,31 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
     }
     const std::string unfinished = store.FinishPendingSaves();
     if (!unfinished.empty()) {
-        view.ShowMessage(
-            "部分二级管理员的角色未能写入RolesAdmin.ini，将在下次启动时重试\n(" + unfinished + ")",
-            kServerTitle, MessageIcon::kWarning);
+        view.ShowMessage(std::string(store.Roles() == RolesPlace::kStore
+                                         ? "部分二级管理员的角色未能转入管理库"
+                                         : "部分二级管理员的角色未能写入RolesAdmin.ini") +
+                             "，将在下次启动时重试\n(" + unfinished + ")",
+                         kServerTitle, MessageIcon::kWarning);
     }
     return true;
 }
 
 void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
                              StartupView& view) {
-    if (!ConnectionHoldsPassword(config.adminStoreConnection)) return;
+    const bool storePassword = ConnectionHoldsPassword(config.adminStoreConnection);
+    const bool bindPassword =
+        config.directoryBackend == DirectoryBackend::kLdap && !config.ldap.bindPassword.empty();
+    if (!storePassword && !bindPassword) return;
     struct stat info {};
     if (::stat(configFile.c_str(), &info) != 0 || (info.st_mode & S_IROTH) == 0) return;
-    view.ShowMessage(configFile.string() +
-                         " 含有数据库密码，但本机所有用户都可以读取它；请只允许服务器的账户读取"
-                         "（chmod 600）",
+    view.ShowMessage(configFile.string() + (storePassword ? " 含有数据库密码" : " 含有目录的密码") +
+                         "，但本机所有用户都可以读取它；请只允许服务器的账户读取（chmod 600）",
                      kServerTitle, MessageIcon::kWarning);
-    SayOnStderr("warning: " + configFile.string() +
-                " holds the admin store's database password and is readable by every user; make "
-                "it readable by the server's account only (chmod 600)");
+    SayOnStderr("warning: " + configFile.string() + " holds " +
+                (storePassword ? "the admin store's database password"
+                               : "the LDAP bind account's password ([DIRECTORY] BIND_PASSWORD)") +
+                " and is readable by every user; make it readable by the server's account only "
+                "(chmod 600)");
 }
 
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {

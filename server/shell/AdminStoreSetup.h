@@ -27,8 +27,9 @@ std::string AdminStoreConnection(const ServerConfig& config);
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view);
 
-// Warns when `configFile` holds a database password (in its connection
-// string) and every user of the machine may read it. Its group may: a file
+// Warns when `configFile` holds a password (the database's, in its
+// connection string, or the LDAP bind account's) and every user of the
+// machine may read it. Its group may: a file
 // owned by root and readable by the server's group is the usual way to keep
 // a secret from everyone else.
 void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,

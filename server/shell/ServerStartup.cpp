@@ -6,12 +6,14 @@
 #include <cstdlib>
 
 #include "directory/ImInstallDir.h"
+#include "ldapdir/LdapDirectory.h"
 #include "protocol/SplitList.h"
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/HandlerRegistry.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/dispatch/LoginThrottle.h"
 #include "server/im/DeptOrdering.h"
+#include "server/im/DirectoryPlacement.h"
 #include "server/im/SdkApiLibrary.h"
 #include "server/net/TlsContext.h"
 #include "server/net/WorkerPool.h"
@@ -51,7 +53,7 @@ ServerStartup::ServerStartup(std::filesystem::path baseDir, StartupView& view,
                              DirectoryFactory factory)
     : m_baseDir(std::move(baseDir)),
       m_view(view),
-      m_factory(factory ? std::move(factory) : DirectoryFactory(OpenVexDirectory)),
+      m_factory(std::move(factory)),
       m_ordering(std::make_unique<DeptOrdering>()) {}
 
 ServerStartup::~ServerStartup() {
@@ -61,7 +63,9 @@ ServerStartup::~ServerStartup() {
 bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
     WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
-    m_adminStore = std::make_unique<AdminStore>(m_baseDir);
+    if (!ChooseDirectory()) return false;
+    m_adminStore = std::make_unique<AdminStore>(
+        m_baseDir, m_config.rolesInStore ? RolesPlace::kStore : RolesPlace::kFile);
     PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
@@ -118,7 +122,13 @@ bool ServerStartup::Initialise() {
     m_services.auditTrail = m_auditTrail.get();
     m_services.audit = m_auditRecorder.get();
     m_services.im = &m_im;
-    m_services.ordering = m_ordering.get();
+    if (m_config.directoryBackend == DirectoryBackend::kLdap) {
+        // The directory keeps the order of departments itself.
+        m_placement = std::make_unique<DirectoryPlacement>(m_im);
+        m_services.ordering = m_placement.get();
+    } else {
+        m_services.ordering = m_ordering.get();
+    }
     // A database error while looking a department up is the operator's to
     // see; the request itself only hears that the ordering failed.
     m_ordering->SetLookupErrorReporter([this](const std::string& detail) {
@@ -166,6 +176,33 @@ bool ServerStartup::Initialise() {
     return true;
 }
 
+bool ServerStartup::ChooseDirectory() {
+    switch (m_config.directoryBackend) {
+        case DirectoryBackend::kUnknown:
+            m_view.ShowMessage("[DIRECTORY] BACKEND=" + m_config.directoryBackendName +
+                                   ": the directory back-end must be vex or ldap",
+                               kServerTitle, MessageIcon::kError);
+            return false;
+        case DirectoryBackend::kLdap: {
+            const std::string problem = ldapdir::CheckLdapSettings(m_config.ldap);
+            if (!problem.empty()) {
+                m_view.ShowMessage(problem, kServerTitle, MessageIcon::kError);
+                return false;
+            }
+            if (!m_factory) {
+                m_factory = [settings = m_config.ldap](const std::filesystem::path&) {
+                    return OpenLdapDirectory(settings);
+                };
+            }
+            return true;
+        }
+        case DirectoryBackend::kVex:
+            if (!m_factory) m_factory = OpenVexDirectory;
+            return true;
+    }
+    return false;
+}
+
 void ServerStartup::FitDescriptorLimit(size_t connections) {
     // Besides its connections the server holds its stores, their journals,
     // the listener and the event loop's own descriptors.
@@ -206,10 +243,12 @@ std::filesystem::path ServerStartup::ImHome() const {
 }
 
 bool ServerStartup::OrderingAvailable() const {
-    return m_ordering->Available();
+    return m_services.ordering && m_services.ordering->Available();
 }
 
 void ServerStartup::OpenOrdering(const std::string& imAddress) {
+    // LDAP keeps the order itself: there is no database to open.
+    if (m_config.directoryBackend != DirectoryBackend::kVex) return;
     const std::filesystem::path dir = ReadImInstallDir();
     if (dir.empty()) {
         m_ordering->Open({}, imAddress, SdkApiLibraryBesideProgram());

@@ -30,6 +30,7 @@ class WorkerPool;
 class LoginFlow;
 class LoginThrottle;
 class DeptOrdering;
+class DirectoryPlacement;
 class TlsContext;
 
 enum class StartResult {
@@ -44,7 +45,7 @@ enum class StartResult {
 class ServerStartup {
   public:
     // `factory` makes the directory root for an install directory; by default
-    // the embedded directory.
+    // the back-end server.cfg names ([DIRECTORY] BACKEND).
     using DirectoryFactory =
         std::function<std::shared_ptr<ImRoot>(const std::filesystem::path& installDir)>;
 
@@ -78,6 +79,9 @@ class ServerStartup {
     std::filesystem::path ReadImInstallDir() const;
 
   private:
+    // Checks the directory settings and picks the back-end's factory unless
+    // one was given. False, after a message, when the server cannot start.
+    bool ChooseDirectory();
     void OpenOrdering(const std::string& imAddress);
     // Opens the plain listener (unless turned off) and the TLS listener.
     StartResult OpenListeners(const std::string& listenPort);
@@ -106,6 +110,7 @@ class ServerStartup {
     std::unique_ptr<WorkerPool> m_hashingPool;
     std::unique_ptr<LoginFlow> m_loginFlow;
     std::unique_ptr<DeptOrdering> m_ordering;
+    std::unique_ptr<DirectoryPlacement> m_placement;  // on LDAP, instead of m_ordering
     ImService m_im;
     std::shared_ptr<ImRoot> m_root;
     Services m_services;
