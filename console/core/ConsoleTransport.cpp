@@ -67,7 +67,6 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
             frame.graceMs = m_options.graceMs;
             frame.arrivalMs = m_options.arrivalMs;
             m_stream = std::make_unique<PlainStream>(std::move(socket), frame);
-            m_security = security;
             m_lost = false;
             return true;
         }
@@ -96,14 +95,12 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
         return false;
     }
     m_stream = std::move(tls);
-    m_security = security;
     m_lost = false;
     return true;
 }
 
 void ConsoleTransport::Disconnect() {
     m_stream.reset();
-    m_security = WireSecurity::kPlain;
     GiveUpAwaited();
 }
 

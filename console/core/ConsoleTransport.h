@@ -64,9 +64,6 @@ class ConsoleTransport final : public Transport {
     // given up must not leave a connection that is open but not logged in).
     void Disconnect();
 
-    // How the current connection is carried; kPlain when there is none.
-    WireSecurity Security() const { return m_security; }
-
     bool OpenConnection(std::string_view address, std::string_view port,
                         WireSecurity security) override;
     std::string SendRequest(std::string_view name, std::string_view params) override;
@@ -106,7 +103,6 @@ class ConsoleTransport final : public Transport {
     CertificateJudge* m_judge = nullptr;
     std::function<void()> m_lostHandler;
     std::unique_ptr<MessageStream> m_stream;
-    WireSecurity m_security = WireSecurity::kPlain;
     bool m_lost = false;
     bool m_busy = false;
 

@@ -258,7 +258,11 @@ bool MainWindowLogic::FillNextRecord(int waitMs) {
         AbandonPendingRecords();
         return false;
     }
-    while (!m_pending.empty() && m_transport.Posted() < m_transport.PipelineWindow()) {
+    // Topped up once half the window has come back: the requests then go out
+    // in bursts, one write for many, not one write per reply taken.
+    const int window = m_transport.PipelineWindow();
+    const bool topUp = m_transport.Posted() <= window / 2;
+    while (topUp && !m_pending.empty() && m_transport.Posted() < window) {
         UserRow* row = m_pending.front();
         m_pending.pop_front();
         // A row whose request cannot be sent keeps its empty fields.

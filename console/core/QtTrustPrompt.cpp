@@ -1,6 +1,5 @@
 #include "console/core/QtTrustPrompt.h"
 
-#include <QApplication>
 #include <QDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -12,6 +11,7 @@
 
 #include "console/core/ConsoleIcons.h"
 #include "console/core/ConsoleTexts.h"
+#include "console/core/QtMessageSink.h"
 
 namespace warden::console {
 
@@ -19,11 +19,6 @@ namespace {
 
 QString Q(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-QWidget* Owner() {
-    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return QApplication::activeWindow();
 }
 
 QLabel* Text(QDialog& dialog, const QString& text) {
@@ -66,7 +61,7 @@ int QtTrustPrompt::Run(QDialog& dialog) {
 }
 
 bool QtTrustPrompt::AskFirstUse(std::string_view server, std::string_view fingerprint) {
-    QDialog dialog(Owner());
+    QDialog dialog(MessageOwner());
     dialog.setObjectName("trustQuestion");
     dialog.setWindowTitle(Q(text::kTrustTitle));
     auto* body = new QVBoxLayout;
@@ -99,7 +94,7 @@ bool QtTrustPrompt::AskFirstUse(std::string_view server, std::string_view finger
 
 void QtTrustPrompt::ShowChanged(std::string_view server, std::string_view trusted,
                                 std::string_view presented, bool caSigned) {
-    QDialog dialog(Owner());
+    QDialog dialog(MessageOwner());
     dialog.setObjectName("certificateChanged");
     dialog.setWindowTitle(Q(text::kChangedTitle));
     auto* body = new QVBoxLayout;

@@ -138,13 +138,11 @@ TlsClient::Handshake TlsClient::Connect(const std::string& host, int timeoutMs,
         m_error = "TLS handshake: the server sent no certificate";
         return Handshake::kFailed;
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (X509_digest(certificate, EVP_sha256(), digest, &length) != 1) {
+    m_peer.fingerprint = Sha256Fingerprint(*certificate);
+    if (m_peer.fingerprint.empty()) {
         Fail("TLS certificate");
         return Handshake::kFailed;
     }
-    m_peer.fingerprint = FormatFingerprint({digest, length});
     m_peer.caVerified = SSL_get_verify_result(s.ssl) == X509_V_OK;
     return Handshake::kDone;
 }

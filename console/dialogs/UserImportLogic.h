@@ -12,7 +12,9 @@
 // adds the new accounts and, as the administrator chooses, updates or skips
 // the existing ones. A row the server refuses keeps its reply text and never
 // stops the rows after it; each user is one unit of work on the server, so a
-// refused row leaves nothing behind.
+// refused row leaves nothing behind. A request that gets no reply at all (a
+// lost connection, a server that answers nothing in time) stops the check
+// or the import: every further row would wait as long.
 //
 // Both the check and the import advance one request per call of Step, which
 // the dialog calls from its event loop, so the window stays live, shows the
@@ -134,6 +136,9 @@ class UserImportLogic {
     // Marks every row still waiting for the current step kNotRun with `why`
     // and ends the step.
     void StopRemaining(const std::string& why);
+    // Why a step that got no reply stops: the connection is lost, or the
+    // server answers nothing in time.
+    std::string NoReplyReason() const;
     // Ends the step under way: the check is ready, the import done.
     void Finish();
 

@@ -198,6 +198,11 @@ void ServerEngine::AcceptConnection(asio::ip::tcp::socket socket, const TlsConte
         Notice(kEviction, "limit of " + std::to_string(m_options.maxAnonymous) +
                               " connections without a login reached; closing the oldest");
     }
+    // A reply written while the one before it is not yet acknowledged (a
+    // pipelined burst, or a long reply the TLS layer writes in several
+    // records) must not wait for the console's delayed acknowledgement.
+    asio::error_code ignored;
+    socket.set_option(asio::ip::tcp::no_delay(true), ignored);
     std::unique_ptr<TlsStream> stream;
     if (tls) {
         stream = tls->NewStream(socket.native_handle());

@@ -164,13 +164,12 @@ std::optional<std::string> CertificateFingerprint(const std::filesystem::path& c
     }
     CertPtr cert(PEM_read_X509(file, nullptr, nullptr, nullptr));
     std::fclose(file);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (!cert || X509_digest(cert.get(), EVP_sha256(), digest, &size) != 1) {
+    std::string fingerprint = cert ? Sha256Fingerprint(*cert) : std::string();
+    if (fingerprint.empty()) {
         error = OpenSslError(certificate.string() + " holds no certificate");
         return std::nullopt;
     }
-    return FormatFingerprint(std::span<const unsigned char>(digest, size));
+    return fingerprint;
 }
 
 std::vector<std::string> LocalHostNames() {

@@ -46,31 +46,27 @@ class ServerTrustTest : public ::testing::Test {
     LoginState m_state;
 };
 
-TEST_F(ServerTrustTest, FirstUseAsksWithTheFingerprintStoresItAndDoesNotAskAgain) {
+// Declined: nothing stored, nothing sent. Accepted: stored, and not asked
+// again.
+TEST_F(ServerTrustTest, FirstUseAsksWithTheFingerprintAndStoresOnlyAYes) {
     const TestIdentity identity = warden::test::MakeSelfSigned({"127.0.0.1"});
     FakeServer server(Answers(), &identity);
     const std::string key = "127.0.0.1:" + std::to_string(server.Port());
-    ASSERT_TRUE(LogIn(server));
-    ASSERT_EQ(m_prompt.asked.size(), 1u);
-    EXPECT_EQ(m_prompt.asked[0], std::make_pair(key, identity.fingerprint));
-    EXPECT_EQ(Trusted(), (std::map<std::string, std::string>{{key, identity.fingerprint}}));
-
-    ASSERT_TRUE(LogIn(server));
-    EXPECT_EQ(m_prompt.asked.size(), 1u);
-    EXPECT_TRUE(m_prompt.refused.empty());
-    EXPECT_TRUE(m_sink.shown.empty());
-}
-
-TEST_F(ServerTrustTest, DeclinedFirstUseStoresNothingAndSendsNothing) {
-    const TestIdentity identity = warden::test::MakeSelfSigned({"127.0.0.1"});
-    FakeServer server(Answers(), &identity);
     m_prompt.trust = false;
     EXPECT_FALSE(LogIn(server));
-    EXPECT_EQ(m_prompt.asked.size(), 1u);
     EXPECT_TRUE(Trusted().empty());
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_FALSE(m_transport.Connected());
-    EXPECT_TRUE(m_sink.shown.empty());  // the answer was the user's own
+
+    m_prompt.trust = true;
+    ASSERT_TRUE(LogIn(server));
+    EXPECT_EQ(m_prompt.asked, (std::vector<std::pair<std::string, std::string>>(
+                                  2, std::make_pair(key, identity.fingerprint))));
+    EXPECT_EQ(Trusted(), (std::map<std::string, std::string>{{key, identity.fingerprint}}));
+    ASSERT_TRUE(LogIn(server));
+    EXPECT_EQ(m_prompt.asked.size(), 2u);
+    EXPECT_TRUE(m_prompt.refused.empty());
+    EXPECT_TRUE(m_sink.shown.empty());  // the answers were the user's own
 }
 
 // The attack the pinning is for: another certificate on the same address and

@@ -97,10 +97,8 @@ TestIdentity Identity(X509* cert, EVP_PKEY* key) {
                                             nullptr, nullptr);
         },
         key);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    Check(X509_digest(cert, EVP_sha256(), digest, &length) == 1, "digest");
-    identity.fingerprint = FormatFingerprint({digest, length});
+    identity.fingerprint = Sha256Fingerprint(*cert);
+    Check(!identity.fingerprint.empty(), "digest");
     return identity;
 }
 

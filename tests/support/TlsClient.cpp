@@ -47,13 +47,8 @@ int Connect(int port, const std::string& host) {
 }
 
 std::string Fingerprint(SSL* ssl) {
-    X509* cert = SSL_get1_peer_certificate(ssl);
-    if (!cert) return {};
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    X509_digest(cert, EVP_sha256(), digest, &size);
-    X509_free(cert);
-    return FormatFingerprint(std::span<const unsigned char>(digest, size));
+    X509* cert = SSL_get0_peer_certificate(ssl);
+    return cert != nullptr ? Sha256Fingerprint(*cert) : std::string();
 }
 
 }  // namespace

@@ -163,7 +163,7 @@ TEST_F(UserImportLogicTest, SecondLevelScopeAndSkippedAccounts) {
     EXPECT_EQ(transport.CountStartingWith("UserAdd.asp"), 1);
 }
 
-TEST_F(UserImportLogicTest, CancelAndALostConnectionLeaveTheRestUnsent) {
+TEST_F(UserImportLogicTest, CancelALostConnectionOrNoReplyLeaveTheRestUnsent) {
     const std::string rows =
         "a1,,,,,,,\\研发部,\n"
         "a2,,,,,,,\\研发部,\n"
@@ -188,6 +188,18 @@ TEST_F(UserImportLogicTest, CancelAndALostConnectionLeaveTheRestUnsent) {
     EXPECT_EQ(Marks(), (Strings{"2 a1 已添加: 添加用户成功",
                                 "3 a2 结果未知: 没有收到服务器的回复, 不知道是否已经生效",
                                 "4 a3 未执行: 与服务器的连接已断开"}));
+
+    // Connected, but the check of a2 waits in vain: nothing further is asked.
+    transport.connected = true;
+    transport.onSend = nullptr;
+    transport.replies["GetUserDepts.asp?username=a2"] = "";
+    transport.requests.clear();
+    ASSERT_TRUE(logic.LoadBytes(kHeader + rows));
+    while (logic.Step()) {
+    }
+    EXPECT_EQ(Marks(), (Strings{"2 a1 新增", "3 a2 未执行: 服务器没有回复, 已停止",
+                                "4 a3 未执行: 服务器没有回复, 已停止"}));
+    EXPECT_EQ(transport.CountStartingWith("GetUserDepts.asp?username=a3"), 0);
 }
 
 TEST_F(UserImportLogicTest, UnreadableFilesAreRefusedBeforeAnyRequest) {
