@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 
+#include "console/core/DeptManagers.h"
 #include "console/core/DialogRegistry.h"
 #include "console/core/LoginState.h"
 #include "console/core/MainWindowLogic.h"
@@ -28,6 +29,7 @@ namespace warden::console {
 class DeptTreeModel;
 class UserInfoPanel;
 class UserListModel;
+class UserSearchBox;
 class UserSortModel;
 
 class MainWindow final : public QMainWindow, private MainWindowObserver {
@@ -84,6 +86,11 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     // The logic's row of the selected user; -1 for none.
     int SelectedUserRow() const;
     void FillSomeRecords();
+    // Opens `dept` in the tree and selects `account` in its list (a user
+    // chosen in the search box).
+    void ShowUser(const std::string& dept, const std::string& account);
+    // The super administrator sees who manages the current department.
+    void ShowManagers();
 
     // MainWindowObserver
     void BeginRemoveDeptChildren(const DeptNode& parent, int first, int last) override;
@@ -110,6 +117,7 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     LoginState m_login;
     const DialogRegistry& m_dialogs;
     MainWindowLogic m_logic;
+    DeptManagers m_managers;
 
     DeptTreeModel* m_treeModel;
     UserListModel* m_userModel;
@@ -117,9 +125,11 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     QTreeView* m_tree;
     QTreeView* m_list;
     UserInfoPanel* m_panel;
+    UserSearchBox* m_search;
     QLabel* m_who;
     QLabel* m_userCount;
     QLabel* m_progressText;
+    QLabel* m_managersNote;
     QProgressBar* m_progress;
     QLabel* m_lostNote;
     QPushButton* m_reloginButton;

@@ -31,6 +31,20 @@ bool SamePath(std::string_view a, std::string_view b) {
     return EqualsNoCase(NormalDeptPath(a), NormalDeptPath(b));
 }
 
+// The child of `node` on the way to `path`: the deepest whose path covers it
+// (a second-level administrator's top items are whole paths, which may lie
+// one inside another); null for none.
+DeptNode* ChildOnTheWay(const DeptNode& node, const std::string& path) {
+    DeptNode* next = nullptr;
+    for (const auto& child : node.children) {
+        if (PathCovers(child->path, path) &&
+            (next == nullptr || NormalDeptPath(child->path).size() > NormalDeptPath(next->path).size())) {
+            next = child.get();
+        }
+    }
+    return next;
+}
+
 // Gives `node` and everything below it the paths under `path`.
 void Repath(DeptNode& node, const std::string& path) {
     node.path = path;
@@ -96,6 +110,22 @@ void MainWindowLogic::ClickDept(const DeptNode* selected) {
     if (const DeptNode* shown = FindDept(path)) m_observer->ExpandDept(*shown);
 }
 
+const DeptNode* MainWindowLogic::RevealUser(const std::string& path, const std::string& account) {
+    DeptNode* node = Reveal(path);
+    if (node == nullptr) return nullptr;
+    m_observer->SelectDept(node);
+    ClickDept(node);
+    // The read may have found his rights changed and the tree rebuilt.
+    if (m_currentDeptPath.empty()) return nullptr;
+    for (int row = 0; row < m_users.Size(); ++row) {
+        if (EqualsNoCase(m_users.At(row).Account(), account)) {
+            ClickUser(row);
+            break;
+        }
+    }
+    return FindDept(path);
+}
+
 bool MainWindowLogic::SelectDeptForMenu(const DeptNode* selected) {
     m_currentDeptPath.clear();
     if (m_root.children.empty() || selected == nullptr) return false;
@@ -106,10 +136,8 @@ bool MainWindowLogic::SelectDeptForMenu(const DeptNode* selected) {
 DeptNode* MainWindowLogic::FindDept(const std::string& path) {
     DeptNode* node = &m_root;
     while (node == &m_root || !SamePath(node->path, path)) {
-        auto next = std::find_if(node->children.begin(), node->children.end(),
-                                 [&](const auto& child) { return PathCovers(child->path, path); });
-        if (next == node->children.end()) return nullptr;
-        node = next->get();
+        node = ChildOnTheWay(*node, path);
+        if (node == nullptr) return nullptr;
     }
     return node;
 }
@@ -119,13 +147,11 @@ DeptNode* MainWindowLogic::Reveal(const std::string& path) {
     DeptNode* node = &m_root;
     for (;;) {
         if (node != &m_root && SamePath(node->path, path)) return node;
-        if (node->children.empty() && !RefreshChildren(*node)) return nullptr;
-        DeptNode* next = nullptr;
-        for (auto& child : node->children) {
-            if (PathCovers(child->path, path)) {
-                next = child.get();
-                break;
-            }
+        DeptNode* next = ChildOnTheWay(*node, path);
+        // Not read yet, or added since it was: read the children again.
+        if (next == nullptr) {
+            if (!RefreshChildren(*node)) return nullptr;
+            next = ChildOnTheWay(*node, path);
         }
         if (next == nullptr) return nullptr;
         if (node != &m_root) m_observer->ExpandDept(*node);

@@ -57,6 +57,11 @@ class MainWindowLogic {
     // A department was chosen in the tree (null for none): reads its
     // children and its users and expands it.
     void ClickDept(const DeptNode* selected);
+    // Opens the department at `path` as clicks on it and on each ancestor
+    // would, and makes `account` the current user of its list. Returns the
+    // department's node; null when the tree does not reach it (a department
+    // outside what the tree shows, or gone).
+    const DeptNode* RevealUser(const std::string& path, const std::string& account);
     // A right click; true when the department menu should be shown.
     bool SelectDeptForMenu(const DeptNode* selected);
     // The full path of the department last chosen; empty for none.

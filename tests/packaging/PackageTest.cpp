@@ -231,16 +231,50 @@ TEST_F(PackageTest, ServiceExposureIsAtMostTwo) {
     }
 }
 
-TEST_F(PackageTest, DesktopEntryStartsThePackagedConsoleWithItsIcon) {
+// The console keeps client.cfg where it starts; from the menu that is a
+// folder of the user's own, made at the first start, not his home folder.
+TEST_F(PackageTest, DesktopEntryStartsTheConsoleInAFolderOfItsUsersOwn) {
     const std::string entry =
         ReadFile(Console().root / "usr/share/applications/warden-console.desktop");
     std::smatch exec, icon;
-    ASSERT_TRUE(std::regex_search(entry, exec, std::regex(R"(\nExec=(\S+))")));
+    ASSERT_TRUE(std::regex_search(entry, exec, std::regex(R"(\nExec=/(\S+)\n)")));
     ASSERT_TRUE(std::regex_search(entry, icon, std::regex(R"(\nIcon=(\S+))")));
-    EXPECT_TRUE(fs::exists(Console().root / "usr/bin" / exec[1].str())) << exec[1];
     EXPECT_TRUE(fs::exists(Console().root / "usr/share/icons/hicolor/scalable/apps" /
                            (icon[1].str() + ".svg")))
         << icon[1];
+    const fs::path launcher = Console().root / exec[1].str();
+    ASSERT_TRUE(fs::is_regular_file(launcher)) << exec[1];
+
+    test::TempDir dir;
+    const fs::path home = dir.Path() / "home", bin = dir.Path() / "bin";
+    fs::create_directories(bin);
+    // A stand-in for the console on PATH says where it was started.
+    std::ofstream(bin / "warden-console") << "#!/bin/sh\necho \"started in $(pwd)\"\n";
+    fs::permissions(bin / "warden-console", fs::perms(0755));
+    std::ofstream(dir.Path() / "file") << "";
+    struct Case {
+        std::string env;   // HOME and XDG_CONFIG_HOME
+        fs::path started;  // the folder the console starts in
+    };
+    const Case cases[] = {
+        {"HOME=" + Quote(home), home / ".config/warden-console"},
+        {"HOME=" + Quote(home) + " XDG_CONFIG_HOME=relative", home / ".config/warden-console"},
+        {"HOME=" + Quote(home) + " XDG_CONFIG_HOME=" + Quote(dir.Path() / "xdg"),
+         dir.Path() / "xdg/warden-console"},
+        // Unusable: the console starts all the same, where it was started.
+        {"HOME=" + Quote(dir.Path() / "file"), dir.Path()},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = RunCommand("cd " + Quote(dir.Path()) + " && env -i PATH=" +
+                                       Quote(bin) + ":/usr/bin:/bin " + c.env + " " +
+                                       Quote(launcher));
+        EXPECT_EQ(run.status, 0) << c.env << "\n" << run.output;
+        EXPECT_NE(run.output.find("started in " + c.started.string() + "\n"), std::string::npos)
+            << c.env << "\n" << run.output;
+        if (c.started != dir.Path()) {
+            EXPECT_EQ(fs::status(c.started).permissions() & fs::perms::mask, fs::perms(0700));
+        }
+    }
 }
 
 // Overrides, if any, live in the packages with their reasons; an error or a
