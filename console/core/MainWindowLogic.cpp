@@ -38,7 +38,8 @@ DeptNode* ChildOnTheWay(const DeptNode& node, const std::string& path) {
     DeptNode* next = nullptr;
     for (const auto& child : node.children) {
         if (PathCovers(child->path, path) &&
-            (next == nullptr || NormalDeptPath(child->path).size() > NormalDeptPath(next->path).size())) {
+            (next == nullptr ||
+             NormalDeptPath(child->path).size() > NormalDeptPath(next->path).size())) {
             next = child.get();
         }
     }
