@@ -13,6 +13,9 @@ inline constexpr const char kNothing[] = " ";
 // The answer to any failure a handler does not handle itself.
 inline constexpr const char kGeneralError[] = "error:处理请求失败,请检查数据后重新提交";
 
+// A request refused for who sent it: the sender may not have it carried out.
+inline constexpr const char kNotPermitted[] = "error:没有权限执行此操作";
+
 // The protocol version a console sends at login; the server accepts no other.
 inline constexpr const char kProtocolVersion[] = "1.5";
 
