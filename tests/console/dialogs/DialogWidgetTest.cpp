@@ -358,9 +358,10 @@ TEST_F(DialogWidgetTest, AdminListShowsTheSelectedAdministratorsDepartments) {
     AdminListLogic logic(m_transport, m_sink);
     AdminListDialog dialog(logic, m_transport, m_sink, m_login);
     dialog.show();
-    auto* admins = Child<QListWidget>(dialog, "admins");
-    ASSERT_EQ(admins->count(), 1);
-    admins->setCurrentRow(0);
+    auto* admins = Child<QTreeWidget>(dialog, "admins");
+    ASSERT_EQ(admins->topLevelItemCount(), 1);
+    EXPECT_EQ(admins->topLevelItem(0)->text(0), "bob");
+    admins->setCurrentItem(admins->topLevelItem(0));
     EXPECT_EQ(Child<QListWidget>(dialog, "adminDepts")->count(), 2);
     // "修改管理员" without a selection opens nothing.
     admins->clearSelection();
