@@ -114,7 +114,6 @@ inline constexpr const char kEditUser[] = "修改用户";
 inline constexpr const char kDeleteUser[] = "删除用户";
 inline constexpr const char kMakeAdmin[] = "设为管理员";
 inline constexpr const char kConfirmExit[] = "确定要退出么?";
-inline constexpr const char kDeleteUserFailed[] = "删除用户失败";
 inline constexpr const char kDeleteUserDone[] = "删除用户成功";
 inline constexpr const char kUserDoesNotExist[] = "用户不存在";
 inline constexpr const char kCannotDeleteTopDept[] = "不能删除一级部门";
