@@ -122,8 +122,15 @@ inline constexpr const char kLoggedInAs[] = "当前用户: ";
 inline constexpr const char kSuperLevel[] = "超级管理员";
 inline constexpr const char kSecondLevel[] = "分级管理员";
 inline constexpr const char kServerLabelStatus[] = "服务器: ";
-inline constexpr const char kOverTls[] = "TLS 加密";
+inline constexpr const char kEncryptedSuffix[] = " 加密";
+inline constexpr const char kCaVouches[] = ", 证书经系统CA验证";
+inline constexpr const char kAdminAccepted[] = ", 证书已由管理员确认";
 inline constexpr const char kOverPlain[] = "明文, 未加密";
+inline constexpr const char kNotConnected[] = "未连接";
+inline constexpr const char kProtocolLine[] = "协议: ";
+inline constexpr const char kCipherLine[] = "加密套件: ";
+inline constexpr const char kFingerprintLine[] = "服务器证书指纹 (SHA-256): ";
+inline constexpr const char kPlainDetails[] = "请求和回复(包括密码)以明文传送";
 inline constexpr const char kUserCount[] = "列表中 %1 个用户";
 inline constexpr const char kRightsChanged[] =
     "您的管理权限已被超级管理员更改, 部门列表已按新的权限刷新";
