@@ -1,6 +1,7 @@
 #include "ldapdir/UserSearch.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 #include "directory/TextRules.h"
@@ -121,19 +122,28 @@ void SearchUsers(LdapTree& tree, const std::string& text, const UserMatchVisitor
     // the users already handed on are not handed on twice.
     tree.Service().Run(
         [&](LdapConnection& ldap) {
-            page.clear();
-            ldap.SearchEach(tree.BaseDn(), Scope::kSubtree, "(&" + users + "(uid=" + escaped + "))",
-                            Attributes(), keep, 1);
-            if (!handOn(ldap)) return;
-            // The others in the directory's order, a page at a time, so that
-            // a text found in most of the directory costs what the visitor
-            // takes, not the whole directory.
+            // In the directory's order, a page at a time, so that a text
+            // found in most of the directory costs what the visitor takes,
+            // not the whole directory.
             std::string cookie;
             int size = kFirstPage;
-            do {
+            page.clear();
+            ldap.SearchPage(tree.BaseDn(), Scope::kSubtree, filter, Attributes(), size, cookie,
+                            keep);
+            // The exact account first: from the first page, or, when it is
+            // not there and more pages follow, from a search of its own.
+            auto exact = std::find_if(page.begin(), page.end(),
+                                      [&](const Found& f) { return f.key == lowered; });
+            if (exact != page.end()) {
+                std::rotate(page.begin(), exact, exact + 1);
+            } else if (!cookie.empty() && !handed.contains(lowered)) {
+                std::vector<Found> rest = std::move(page);
                 page.clear();
-                ldap.SearchPage(tree.BaseDn(), Scope::kSubtree, filter, Attributes(), size, cookie,
-                                keep);
+                ldap.SearchEach(tree.BaseDn(), Scope::kSubtree,
+                                "(&" + users + "(uid=" + escaped + "))", Attributes(), keep, 1);
+                std::move(rest.begin(), rest.end(), std::back_inserter(page));
+            }
+            for (;;) {
                 if (!handOn(ldap)) {
                     if (!cookie.empty()) {
                         ldap.SearchPage(tree.BaseDn(), Scope::kSubtree, filter, {}, 0, cookie,
@@ -141,8 +151,12 @@ void SearchUsers(LdapTree& tree, const std::string& text, const UserMatchVisitor
                     }
                     return;
                 }
+                if (cookie.empty()) return;
                 size = std::min(size * 2, kLargestPage);
-            } while (!cookie.empty());
+                page.clear();
+                ldap.SearchPage(tree.BaseDn(), Scope::kSubtree, filter, Attributes(), size, cookie,
+                                keep);
+            }
         },
         true);
 }

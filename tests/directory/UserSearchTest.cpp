@@ -250,9 +250,10 @@ TEST_P(LdapUserSearchTest, EntriesOfOtherToolsAreFoundInTheOrderTheyWereAdded) {
     EXPECT_EQ(Find("ext1").front(), "ext1");
 }
 
-// More matches than one page holds: every one once, in the order added,
-// whether the visitor takes them all or stops inside a later page (after
-// which the connection serves the next search as before).
+// More matches than one page holds: every one once, in the order added (the
+// exact account first, wherever it lies), whether the visitor takes them all
+// or stops inside a later page (after which the connection serves the next
+// search as before).
 TEST_P(LdapUserSearchTest, ManyPagesComeWholeAndStopWhereTheVisitorDoes) {
     std::vector<std::string> added;
     for (int i = 0; i < 260; ++i) {
@@ -266,6 +267,10 @@ TEST_P(LdapUserSearchTest, ManyPagesComeWholeAndStopWhereTheVisitorDoes) {
         EXPECT_EQ(Find("pg1", 1), std::vector<std::string>{added.front()});
     }
     EXPECT_EQ(Find("pg1100").front(), "pg1100");
+    // The exact account comes first even when added last, pages away.
+    AddForeign("uid=PAGED," + ldap.baseDn, "PAGED", "Late");
+    added.insert(added.begin(), "PAGED");
+    EXPECT_EQ(Find("paged"), added);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, LdapUserSearchTest, ::testing::Values(test::Backend::kLdap),
