@@ -55,13 +55,14 @@ Verdict Delegation::Check(const RequestEntry& entry, const ParamMap& params, Ses
     if (!m_facts.AccountExists(session.account)) {
         // The account was deleted: the connection no longer speaks for
         // anybody, and a new account of the same name is someone else.
-        session.login = LoginLevel::kNone;
-        session.account.clear();
+        session.Logout();
         verdict.standing = Standing::kNobody;
         verdict.refusal = kNotPermitted;
         return verdict;
     }
     std::shared_ptr<const AdminRecord> record = m_roster.Find(session.account);
+    // What the connection limits count him as follows his row.
+    session.administrator = record->isAdmin;
     if (!record->isAdmin) {
         // He may only learn that he is no administrator, so the console can say so.
         verdict.standing = Standing::kDirectoryUser;

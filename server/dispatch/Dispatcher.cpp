@@ -30,6 +30,10 @@ class ChangeNotice {
 
 }  // namespace
 
+void EndIfEnded(Session& session) {
+    if (session.ticket && session.ticket->Ended()) session.Logout();
+}
+
 void SendReply(const ReplySink& sink, const std::string& reply) {
     sink(reply);
 }
@@ -63,6 +67,7 @@ std::optional<std::string> Dispatcher::AnswerAtOnce(std::string_view request,
     auto index = FindRequest(RequestNameOf(request));
     if (!index || !m_handlers[*index]) return std::string();  // unknown: no reply
     const RequestEntry& entry = RequestTable()[*index];
+    EndIfEnded(session);
     if (m_requireLogin) {
         std::optional<Verdict> verdict = Delegation::DecideFromSession(entry, session);
         if (!verdict) return std::nullopt;
@@ -91,6 +96,7 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         auto index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return SendReply(sink, "");  // unknown: no reply
         entry = &RequestTable()[*index];
+        EndIfEnded(session);
         // A login over the field limits is refused below, like any request.
         if (m_services.login && entry->name == req::kLoginCheck &&
             !CheckFieldLimits(entry->name, parsed.params)) {

@@ -30,6 +30,10 @@ namespace warden {
 // it ends the request without a reply.
 void SendReply(const ReplySink& sink, const std::string& reply);
 
+// Logs `session` out when its login was ended from elsewhere (its account's
+// password changed), so that its request is refused as one without a login.
+void EndIfEnded(Session& session);
+
 class Dispatcher {
   public:
     // `requireLogin`: refuse every request but the login on a connection that

@@ -97,7 +97,6 @@ void CClientSocket::Start() {
 void CClientSocket::Complete(std::string wire) noexcept {
     {
         Lock lock(m_locked);
-        CountLogin();
         Guarded([&] {
             if (m_state != State::kProcessing) return;  // closed meanwhile
             Answer(std::move(wire));
@@ -122,7 +121,7 @@ CClientSocket::Eviction CClientSocket::EvictIfAnonymous() {
 }
 
 void CClientSocket::CountLogin() {
-    const bool anonymous = m_session.login == LoginLevel::kNone;
+    const bool anonymous = !m_session.administrator;
     if (anonymous == m_anonymous) return;
     m_anonymous = anonymous;
     if (anonymous) {
@@ -130,6 +129,26 @@ void CClientSocket::CountLogin() {
     } else {
         --m_engine.m_anonymous;
     }
+}
+
+CClientSocket::Clock::time_point CClientSocket::LoginDeadline() const {
+    if (m_session.login == LoginLevel::kNone) return Clock::time_point::max();
+    const EngineOptions& options = m_engine.m_options;
+    Clock::time_point deadline = Clock::time_point::max();
+    if (options.sessionIdle.count() > 0) deadline = m_idleSince + options.sessionIdle;
+    if (options.sessionLifetime.count() > 0) {
+        deadline = std::min(deadline, m_session.loginAt + options.sessionLifetime);
+    }
+    return deadline;
+}
+
+bool CClientSocket::EndExpiredLogin(Clock::time_point now) {
+    if (LoginDeadline() > now) return false;
+    // Its next request hears "please log in", and the connection counts as
+    // one without a login from now on.
+    m_session.Logout();
+    CountLogin();
+    return true;
 }
 
 void CClientSocket::WaitReadable() {
@@ -253,6 +272,7 @@ void CClientSocket::EndReceiving(FrameAssembler::State state) {
 }
 
 void CClientSocket::HandOut(std::string wire) {
+    EndExpiredLogin(Clock::now());
     m_state = State::kProcessing;
     SetDeadline(Clock::time_point::max());
     if (Trim(wire).empty()) {
@@ -274,6 +294,7 @@ void CClientSocket::HandOut(std::string wire) {
 }
 
 void CClientSocket::Answer(std::string wire) {
+    CountLogin();
     m_idleSince = Clock::now();
     if (wire.empty()) {
         BecomeIdle();
@@ -362,8 +383,9 @@ void CClientSocket::BecomeIdle() {
     }
     m_state = State::kIdle;
     const int idleMs = m_engine.m_options.anonymousIdleMs;
-    SetDeadline(m_anonymous && idleMs > 0 ? m_idleSince + milliseconds(idleMs)
-                                          : Clock::time_point::max());
+    const Clock::time_point anonymous =
+        m_anonymous && idleMs > 0 ? m_idleSince + milliseconds(idleMs) : Clock::time_point::max();
+    SetDeadline(std::min(anonymous, LoginDeadline()));
     WaitReadable();
 }
 
@@ -410,7 +432,15 @@ void CClientSocket::Expire() {
         case State::kReceiving:
             EndReceiving(m_partial->Check(now));
             return;
-        case State::kIdle:      // no request, and no login, for too long
+        case State::kIdle:
+            if (EndExpiredLogin(now)) {
+                // The connection may stay as long as one without a login.
+                m_idleSince = now;
+                BecomeIdle();
+                return;
+            }
+            Close();  // no request, and no login, for too long
+            return;
         case State::kWriting:   // the peer stopped reading its reply
         case State::kDraining:  // the refused peer had its moment
             Close();

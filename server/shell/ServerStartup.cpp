@@ -10,6 +10,7 @@
 #include "server/dispatch/HandlerRegistry.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/dispatch/LoginThrottle.h"
+#include "server/dispatch/SessionRegistry.h"
 #include "server/im/DeptOrdering.h"
 #include "directory/ImInstallDir.h"
 #include "server/im/SdkApiLibrary.h"
@@ -111,8 +112,11 @@ bool ServerStartup::Initialise() {
         m_config.hashThreads, WorkerPool::Limits{.maxQueued = m_config.hashQueue, .nice = 10});
     m_loginFlow = std::make_unique<LoginFlow>(*m_throttle, *m_hashingPool, m_auditRecorder.get());
 
+    m_sessions = std::make_unique<SessionRegistry>(m_config.maxSessionsPerAccount);
     m_services.adminStore = m_adminStore.get();
     m_services.login = m_loginFlow.get();
+    m_services.throttle = m_throttle.get();
+    m_services.sessions = m_sessions.get();
     m_services.auditTrail = m_auditTrail.get();
     m_services.audit = m_auditRecorder.get();
     m_services.im = &m_im;
@@ -135,6 +139,8 @@ bool ServerStartup::Initialise() {
     options.arrivalMs = m_config.arrivalMs;
     options.graceMs = m_config.graceMs;
     options.writeStallMs = m_config.writeStallMs;
+    options.sessionIdle = m_config.sessionIdle;
+    options.sessionLifetime = m_config.sessionLifetime;
     if (!m_config.requireLogin) {
         // Without logins every connection is as good as a logged-in one.
         options.maxAnonymous = options.maxConnections;
@@ -277,6 +283,7 @@ void ServerStartup::Stop() {
     if (m_engine) m_engine->Stop();
     m_control.Close();
     m_services.login = nullptr;
+    m_services.throttle = nullptr;
     m_loginFlow.reset();
     m_hashingPool.reset();
     m_throttle.reset();

@@ -112,18 +112,24 @@ TEST_F(AdminHandlersTest, ASecondLevelAdministratorCannotTakeTheSuperAccount) {
     Session other;
     std::swap(session, other);
     EXPECT_EQ(Ask("LoginCheck.asp?username=admin`password=admin`ver=1.5"), "success|1");
-    EXPECT_EQ(Ask("ChangePwd.asp?username=bob`password=again"), "success");
+    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`oldpassword=admin`password=again"), "success");
 }
 
 TEST_F(AdminHandlersTest, AnEmptyOrBlankPasswordIsRefusedAndNothingStored) {
     session.login = LoginLevel::kSuper;
     for (const char* password : {"", " ", "\t \t"}) {
-        EXPECT_EQ(Ask(std::string("ChangePwd.asp?username=admin`password=") + password),
+        EXPECT_EQ(Ask(std::string("ChangePwd.asp?username=admin`oldpassword=admin`password=") +
+                      password),
                   "error:新密码不能为空")
             << "[" << password << "]";
     }
     EXPECT_TRUE(store.CheckLogin("admin", "admin"));
-    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`password= new pw"), "success");
+    for (const char* old : {"", "Admin", "admin2"}) {
+        EXPECT_EQ(Ask(std::string("ChangePwd.asp?username=admin`password=x`oldpassword=") + old),
+                  "error:原密码错误")
+            << "[" << old << "]";
+    }
+    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`oldpassword=admin`password= new pw"), "success");
     EXPECT_TRUE(store.CheckLogin("admin", " new pw"));
 }
 

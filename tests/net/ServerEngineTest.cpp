@@ -391,7 +391,10 @@ TEST_F(EngineTest, LimitsRefuseNewcomersMakeRoomForLoginsAndCloseIdleAnonymousOn
     options.maxAnonymous = 2;
     options.anonymousIdleMs = 400;
     StartWith(options, [](std::string_view request, Session& session, const ReplySink& reply) {
-        if (request == "Login.asp") session.login = LoginLevel::kSuper;
+        if (request == "Login.asp") {
+            session.login = LoginLevel::kSuper;
+            session.administrator = true;
+        }
         reply("ok");
     });
     Client a(m_port);
