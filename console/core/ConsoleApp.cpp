@@ -1,5 +1,6 @@
 #include "console/core/ConsoleApp.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QThread>
@@ -68,6 +69,14 @@ void ConsoleApp::ShowMainWindow(LoginState state) {
     m_window = std::make_unique<MainWindow>(m_transport, m_sink, std::move(state), m_dialogs);
     m_window->SetReloginHandler([this] { Relogin(); });
     m_window->show();
+    if (m_window->Login().initialPassword) {
+        // Everybody knows that password: the dialog comes before anything else.
+        QTimer::singleShot(0, m_window.get(), [window = m_window.get()] {
+            if (QAction* change = window->CommandAction(ConsoleCommand::kChangePassword)) {
+                change->trigger();
+            }
+        });
+    }
     if (old) {
         old->hide();
         old.release()->deleteLater();

@@ -15,6 +15,9 @@ struct LoginState {
     std::string managedDepts;  // "\A\B;\C;" for a second-level administrator
     std::string clientVersion = reply::kProtocolVersion;
     std::filesystem::path startDir;  // where client.cfg lives
+    // The super administrator logged in with the shipped initial password:
+    // the console asks him to change it at once.
+    bool initialPassword = false;
 
     bool IsSuper() const { return superFlag == "1"; }
 };

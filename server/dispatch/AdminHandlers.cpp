@@ -29,6 +29,9 @@ constexpr const char kPasswordChanged[] = "success";
 constexpr const char kPasswordNotChanged[] = "error:修改密码失败";
 constexpr const char kPasswordEmpty[] = "error:新密码不能为空";
 constexpr const char kOldPasswordWrong[] = "error:原密码错误";
+constexpr const char kInitialPasswordRemote[] =
+    "error:超级管理员仍在使用初始密码,只能从服务器本机登录;请在服务器上运行 "
+    "warden-server --set-admin-password 修改密码";
 constexpr const char kTooManySessions[] = "error:该账号同时登录的连接已达上限,请先退出其他控制台";
 constexpr const char kAdminSaved[] = "info:管理员设置成功";
 constexpr const char kAdminNotSaved[] = "error:管理员信息设置失败";
@@ -43,6 +46,14 @@ AdminStore& Store(RequestContext& context) {
 
 bool IsSuperAdmin(const std::string& name) {
     return EqualsNoCase(name, kSuperAdminName);
+}
+
+// Whether `address` is this machine's loopback: 127.0.0.0/8 or ::1, also
+// as an IPv4-mapped IPv6 address.
+bool IsLoopback(const std::string& address) {
+    std::string_view text = address;
+    if (text.starts_with("::ffff:")) text.remove_prefix(7);
+    return text.starts_with("127.") || text == "::1";
 }
 
 // A list reply: leading white space removed, " " when nothing is left.
@@ -72,6 +83,11 @@ std::string LoginCheck(RequestContext& context) {
     // A failed check leaves an earlier login of this connection in force.
     if (IsSuperAdmin(user)) {
         if (!Store(context).CheckLogin(user, password)) return kSuperLoginFailed;
+        // Everybody knows the initial password: until it is changed it opens
+        // the server only to someone on its own machine.
+        if (password == kInitialAdminPassword && !IsLoopback(context.session.peerAddress)) {
+            return kInitialPasswordRemote;
+        }
         return Grant(context, LoginLevel::kSuper, kSuperAdminName, true) ? kSuperLoginOk
                                                                           : kTooManySessions;
     }

@@ -108,9 +108,7 @@ bool Delegation::Allows(const RequestEntry& entry, const ParamMap& params, const
             if (IsProtected(user, session)) return false;
             // Every department, not just one: the user would vanish from
             // departments the sender cannot see.
-            const auto depts = m_facts.DeptsOf(user);
-            return !depts->empty() && std::all_of(depts->begin(), depts->end(),
-                                                  [&](const auto& d) { return scope.Covers(d); });
+            return WhollyInScope(user, scope);
         }
         case Need::kSuper:
             return false;
@@ -142,6 +140,13 @@ bool Delegation::AllowsUserWrite(const ParamMap& params, const Session& session,
             }
         }
         if (!UserInScope(user, scope)) return false;
+        // A new password would let him log in as the user, a new name pass
+        // her off as someone else, also in departments he cannot see: like
+        // deleting, these need every department of the user.
+        if ((!GetParam(params, key::kPwd).empty() || NameChanges(user, GetParam(params, key::kName))) &&
+            !WhollyInScope(user, scope)) {
+            return false;
+        }
         held = GetUserRoleList(*RootOf(m_services), user);
     }
     const RoleChanges changes = PlanUserRoles(held, GetParam(params, key::kRoles));
@@ -150,6 +155,16 @@ bool Delegation::AllowsUserWrite(const ParamMap& params, const Session& session,
     auto grantable = [&](const std::string& role) { return roles.MayGrant(role); };
     return std::all_of(changes.removed.begin(), changes.removed.end(), grantable) &&
            std::all_of(changes.added.begin(), changes.added.end(), grantable);
+}
+
+bool Delegation::WhollyInScope(const std::string& user, const AdminScope& scope) {
+    const auto depts = m_facts.DeptsOf(user);
+    return !depts->empty() && std::all_of(depts->begin(), depts->end(),
+                                          [&](const auto& d) { return scope.Covers(d); });
+}
+
+bool Delegation::NameChanges(const std::string& user, const std::string& name) {
+    return Trim(RootOf(m_services)->GetUserManager().GetUserBasicInfo(user).name) != Trim(name);
 }
 
 bool Delegation::UserInScope(const std::string& user, const AdminScope& scope) {

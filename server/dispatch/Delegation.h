@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "protocol/ParamMap.h"
+#include "protocol/Replies.h"
 #include "server/dispatch/AdminRoster.h"
 #include "server/dispatch/DirectoryFacts.h"
 #include "server/dispatch/RequestTable.h"
@@ -22,7 +23,7 @@
 namespace warden {
 
 // The reply to a request on a connection that has not logged in.
-inline constexpr const char kLoginRequired[] = "error:请先登录";
+using reply::kLoginRequired;
 // The reply to a request the sender may not have carried out.
 inline constexpr const char kNotPermitted[] = "error:没有权限执行此操作";
 
@@ -68,6 +69,10 @@ class Delegation {
                 const AdminScope& scope);
     bool AllowsUserWrite(const ParamMap& params, const Session& session, const AdminScope& scope);
     bool UserInScope(const std::string& user, const AdminScope& scope);
+    // Every department of `user` is in scope (and he has one).
+    bool WhollyInScope(const std::string& user, const AdminScope& scope);
+    // "UserAdd.asp" would give `user` another name than his.
+    bool NameChanges(const std::string& user, const std::string& name);
     bool IsProtected(const std::string& user, const Session& session);
 
     Services& m_services;

@@ -57,8 +57,9 @@ class Dispatcher {
 
   private:
     // Writes the request's entry to the audit trail when it needs one: a
-    // login, a change, or a refusal by the delegation rules.
-    void Audit(const RequestEntry& entry, const ParamMap& params, const Session& session,
+    // login, a change, or a refusal by the delegation rules (sampled per
+    // connection and kind).
+    void Audit(const RequestEntry& entry, const ParamMap& params, Session& session,
                Standing standing, const std::string& reply) const;
 
     Services& m_services;

@@ -59,7 +59,13 @@ ServerStartup::~ServerStartup() {
 
 bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
-    WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
+    // Like a private key that others can read, a readable database password
+    // is refused, not just mentioned: it may already be known.
+    if (std::optional<std::string> problem = ReadableSecret(m_baseDir / "server.cfg", m_config)) {
+        m_view.ShowMessage(*problem, kServerTitle, MessageIcon::kError);
+        return false;
+    }
+    WarnAboutUnverifiedStore(m_config, m_view);
     m_adminStore = std::make_unique<AdminStore>(m_baseDir);
     PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;

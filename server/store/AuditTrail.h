@@ -35,7 +35,7 @@ class OdbcConnection;
 struct AuditFilter {
     std::string from;        // entries at or after this time
     std::string to;          // entries at or before this time
-    std::string account;     // exactly this account
+    std::string account;     // this account, in any letter case
     std::string targetText;  // target contains this text, letter case ignored
     // Keyset cursor: only entries older than the entry (beforeTime, beforeId),
     // i.e. the last one of the previous page. Empty beforeTime: from the newest.

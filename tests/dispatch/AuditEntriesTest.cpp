@@ -158,6 +158,7 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
     im->MakeUser("wang", "\\销售部");
     ASSERT_TRUE(store.SaveAdmin("wang", "\\销售部;", ""));
     Session session;
+    session.peerAddress = "127.0.0.1";
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=Guess-1`ver=1.5"),
               "error:登录失败,请检查用户名和密码");
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=admin`ver=1.5"), "success|1");

@@ -222,6 +222,12 @@ TEST_F(DelegationE2eTest, EveryEscalationIsRefusedAndChangesNothing) {
                R"(`newdeptname=销售部\East\上海`roles=总监;顾问;)"},
         {kBob, R"(UserAdd.asp?op=update`username=frank`deptname=\销售部\East\杭州\|)"
                R"(`newdeptname=销售部\East\杭州,研发部`roles=)"},
+        // Frank is also in a department outside: no new password (bob could
+        // log in as him) and no new name.
+        {kBob, R"(UserAdd.asp?op=update`username=frank`deptname=\销售部\East\杭州\|)"
+               R"(`newdeptname=销售部\East\杭州`pwd=hacked`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=frank`deptname=\销售部\East\杭州\|)"
+               R"(`newdeptname=销售部\East\杭州`name=Fake`roles=)"},
         {kBob, R"(UserDelete.asp?username=erin)"},
         {kBob, R"(UserDelete.asp?username=frank)"},
         {kBob, R"(UserDelete.asp?username=carol)"},

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <mutex>
@@ -250,30 +251,61 @@ TEST(ReportComErrorTest, FormatsCodeMeaningSourceAndDescription) {
               std::string::npos);
 }
 
-TEST(ReadableSecretTest, WarnsOnlyWhenEveryUserMayReadADatabasePassword) {
+TEST(ReadableSecretTest, ADatabasePasswordOthersMayReadIsAProblemWithTheChmodToRun) {
     TempDir dir;
     const std::filesystem::path cfg = dir.Path() / "server.cfg";
     const struct {
         mode_t mode;
         std::string connection;
-        bool warns;
+        bool refused;
     } cases[] = {
         {0644, "DRIVER={PostgreSQL Unicode};Database=w;Uid=w;Pwd=s3cret", true},
         {0604, "DRIVER=x;PASSWORD={a;b}", true},
-        {0640, "DRIVER=x;Pwd=s3cret", false},  // the server's group may read it
+        {0640, "DRIVER=x;Pwd=s3cret", true},  // his own file: the group needs nothing
         {0600, "DRIVER=x;Pwd=s3cret", false},
         {0644, "DRIVER=SQLite3;Database=%FILE%;NoCreat=1", false},
     };
     for (const auto& c : cases) {
         std::ofstream(cfg) << "[ADMIN_STORE]\nCONNECTION=" << c.connection << "\n";
         ASSERT_EQ(::chmod(cfg.c_str(), c.mode), 0);
-        RecordingView view;
-        WarnAboutReadableSecret(cfg, LoadServerConfig(cfg), view);
-        ASSERT_EQ(view.messages.size(), c.warns ? 1u : 0u) << c.connection;
-        if (c.warns) {
-            EXPECT_NE(view.messages[0].find(cfg.string()), std::string::npos);
-            EXPECT_EQ(view.icons[0], MessageIcon::kWarning);
+        const auto problem = ReadableSecret(cfg, LoadServerConfig(cfg));
+        ASSERT_EQ(problem.has_value(), c.refused) << c.connection;
+        if (c.refused) {
+            EXPECT_NE(problem->find("chmod 600 " + cfg.string()), std::string::npos);
         }
+    }
+    // A file of another account that the server's group reads is how the
+    // server gets a password it cannot change.
+    if (::geteuid() == 0) {
+        std::ofstream(cfg) << "[ADMIN_STORE]\nCONNECTION=DRIVER=x;Pwd=s3cret\n";
+        ASSERT_EQ(::chmod(cfg.c_str(), 0640), 0);
+        ASSERT_EQ(::chown(cfg.c_str(), 65534, 0), 0);
+        EXPECT_FALSE(ReadableSecret(cfg, LoadServerConfig(cfg)));
+    }
+}
+
+TEST(ReadableSecretTest, TheServerRefusesToStartOnAPasswordOthersMayRead) {
+    ServerProcess server("[ADMIN_STORE]\nCONNECTION=DRIVER=SQLite3;Database=%FILE%;Pwd=s3cret\n");
+    EXPECT_FALSE(server.Started());
+    EXPECT_NE(server.ErrorOutput().find("chmod 600"), std::string::npos) << server.ErrorOutput();
+}
+
+TEST(ReadableSecretTest, ARemotePostgresStoreWithoutAVerifiedCertificateIsNamed) {
+    const struct {
+        const char* connection;
+        const char* host;  // nullptr: no warning
+    } cases[] = {
+        {"DRIVER={PostgreSQL Unicode};Servername=db.example;Database=w", "db.example"},
+        {"DRIVER={PostgreSQL Unicode};Server=10.0.0.5;SSLmode=require", "10.0.0.5"},
+        {"DRIVER={PostgreSQL Unicode};Servername=db.example;sslmode=verify-full", nullptr},
+        {"DRIVER={PostgreSQL Unicode};Servername=db.example;SSLMODE={verify-ca}", nullptr},
+        {"DRIVER={PostgreSQL Unicode};Servername=localhost;Database=w", nullptr},
+        {"DRIVER={PostgreSQL Unicode};Servername=/var/run/postgresql", nullptr},
+        {"DRIVER=SQLite3;Database=%FILE%;Servername=db.example", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto host = UnverifiedRemotePostgres(c.connection);
+        EXPECT_EQ(host.value_or("<none>"), c.host ? c.host : "<none>") << c.connection;
     }
 }
 
