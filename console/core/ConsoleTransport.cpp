@@ -8,7 +8,6 @@
 #include "console/core/ConsoleTexts.h"
 #include "protocol/Framing.h"
 #include "protocol/GbkCodec.h"
-#include "protocol/Replies.h"
 
 namespace warden::console {
 
@@ -73,15 +72,7 @@ std::string ConsoleTransport::SendRequest(std::string_view name, std::string_vie
         return {};
     }
     if (!WriteRequest(request)) return {};
-    std::string reply = ReadReply();
-    // The server ended the login (idle too long, too old, or the password
-    // changed elsewhere): as good as a lost connection, whose handler offers
-    // the login again.
-    if (reply == reply::kLoginRequired && m_lostHandler) {
-        MarkLost();
-        return {};
-    }
-    return reply;
+    return ReadReply();
 }
 
 bool ConsoleTransport::WriteRequest(std::string_view text) {

@@ -118,18 +118,6 @@ TEST(ConsoleTransportTest, ServerClosingIsReportedAtOnceAndOnlyOnce) {
     EXPECT_EQ(f.sink.Texts(), std::vector<std::string>{"与服务器的连接已断开"});
 }
 
-TEST(ConsoleTransportTest, ALoginTheServerEndedGoesToTheLostHandlerOnceThereIsOne) {
-    Fixture f([](const std::string&) { return FakeServer::Reply("error:请先登录"); });
-    // During the login itself the text is the reply, shown by the caller.
-    EXPECT_EQ(f.transport.SendRequest("A.asp", ""), "error:请先登录");
-    int losses = 0;
-    f.transport.SetLostHandler([&losses] { ++losses; });
-    EXPECT_EQ(f.transport.SendRequest("A.asp", ""), "");
-    EXPECT_EQ(losses, 1);
-    EXPECT_FALSE(f.transport.Connected());
-    EXPECT_TRUE(f.sink.shown.empty());
-}
-
 TEST(ConsoleTransportTest, ServerThatClosedWhileIdleIsNoticedBeforeSending) {
     Fixture f([](const std::string&) { return FakeServer::Reply("ok"); });
     int losses = 0;

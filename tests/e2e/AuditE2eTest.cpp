@@ -65,7 +65,7 @@ TEST(AuditE2eTest, ASessionOfChangesIsTracedWithoutAPasswordAndNothingRemovesAnE
         EXPECT_EQ(admin.Ask("SaveAdminDepts.asp?username=liming`pwd=`depts=\\市场部;"
                             "`adminroles=User|"),
                   "info:管理员设置成功");
-        EXPECT_EQ(admin.Ask("ChangePwd.asp?username=admin`password=Admin-Pass-7719"), "success");
+        EXPECT_EQ(admin.Ask("ChangePwd.asp?username=admin`oldpassword=admin`password=Admin-Pass-7719"), "success");
 
         Client second(server.Port());
         EXPECT_TRUE(second.Ask("LoginCheck.asp?username=liming`password=User-Pass-5521`ver=1.5")

@@ -372,7 +372,7 @@ TEST(DelegationOffE2eTest, WithoutLoginsNothingIsCheckedAndTheServerSaysSo) {
               "info:添加用户成功");
     // A directory login changes nothing: the connection may still do anything.
     EXPECT_EQ(open.Ask("LoginCheck.asp?username=bob`password=pw-bob`ver=1.5"), "success|0");
-    EXPECT_EQ(open.Ask("ChangePwd.asp?username=admin`password=n3w"), "success");
+    EXPECT_EQ(open.Ask("ChangePwd.asp?username=admin`oldpassword=admin`password=n3w"), "success");
     EXPECT_EQ(open.Ask("GetChildDepts.asp?deptId="), "A");
 }
 

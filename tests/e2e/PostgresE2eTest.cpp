@@ -59,7 +59,7 @@ TEST(PostgresE2eTest, AnAdministratorSavedOnPostgresLogsInAndEverythingSurvivesA
         EXPECT_EQ(zhang.Ask("QueryUserAdminDepts.asp?username=ZHANG"), "|\\研发部;");
         EXPECT_EQ(zhang.Ask("Get2NdAdminRoles.asp?username=zhang"), "User|");
 
-        EXPECT_EQ(admin.Ask("ChangePwd.asp?username=ADMIN`password=新密码"), "success");
+        EXPECT_EQ(admin.Ask("ChangePwd.asp?username=ADMIN`oldpassword=admin`password=新密码"), "success");
     }
     EXPECT_FALSE(std::filesystem::exists(base.Path() / "DB"));  // no data file was made
 

@@ -48,7 +48,10 @@ TEST(SessionsE2eTest, LoginsEndWhenIdleOrOldAndTheConnectionIsAskedToLogInAgain)
     ASSERT_TRUE(idle.LoginAsAdmin());
     ASSERT_TRUE(busy.LoginAsAdmin());
     const auto start = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(1500ms);
+    while (std::chrono::steady_clock::now() - start < 1500ms) {
+        ASSERT_EQ(Ask(busy, kAdminList), " ");  // in use: not idle
+        std::this_thread::sleep_for(300ms);
+    }
     EXPECT_EQ(Ask(idle, kAdminList), kLoginFirst);
     EXPECT_TRUE(idle.LoginAsAdmin()) << "the connection stays, for a new login";
     EXPECT_EQ(Ask(idle, kAdminList), " ");

@@ -93,7 +93,7 @@ class ReloginTest : public ::testing::Test {
         Child<QLineEdit>(*login, "address")->setText("127.0.0.1");
         Child<QLineEdit>(*login, "port")->setText(QString::number(m_server.Port()));
         Child<QLineEdit>(*login, "loginName")->setText("admin");
-        Child<QLineEdit>(*login, "password")->setText("admin");
+        Child<QLineEdit>(*login, "password")->setText("pw");
         Child<QPushButton>(*login, "loginButton")->click();
     }
 
