@@ -10,7 +10,6 @@
 #include <sstream>
 #include <thread>
 
-
 namespace warden::bench {
 
 ServerRun::ServerRun(const std::filesystem::path& program, const std::filesystem::path& baseDir,
@@ -34,7 +33,7 @@ ServerRun::ServerRun(const std::filesystem::path& program, const std::filesystem
         m_problem = "cannot fork";
         return;
     }
-    const std::regex listening("listening on [0-9.]+:([0-9]+)");
+    const std::regex listening("listening on \\S+:([0-9]+) ");
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (std::chrono::steady_clock::now() < deadline) {
         std::ifstream in(log, std::ios::binary);

@@ -36,14 +36,6 @@ int Connect(int port) {
 
 using Clock = std::chrono::steady_clock;
 
-bool Exchange(int fd, const std::string& request, std::string& reply,
-              Clock::time_point* lastByte = nullptr) {
-    if (!WriteMessage(fd, request)) return false;
-    FrameOptions options;
-    options.maxBytes = 64 << 20;
-    return ReadMessage(fd, reply, options, lastByte) == FrameStatus::kComplete;
-}
-
 double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -56,17 +48,35 @@ Connections::Connections(const LoadSpec& spec) {
     try {
         for (size_t i = 0; i < spec.connections; ++i) {
             m_fds.push_back(Connect(spec.port));
+            if (spec.tls) {
+                m_tls.push_back(TlsLink::Open(m_fds.back()));
+                if (!m_tls.back()) throw std::runtime_error("no TLS handshake");
+            }
             std::string reply;
-            for (const std::string& step : spec.setup) Exchange(m_fds.back(), step, reply);
+            for (const std::string& step : spec.setup) Exchange(i, step, reply);
         }
     } catch (...) {
+        m_tls.clear();
         for (int fd : m_fds) ::close(fd);
         throw;
     }
 }
 
 Connections::~Connections() {
+    m_tls.clear();
     for (int fd : m_fds) ::close(fd);
+}
+
+bool Connections::Exchange(size_t i, const std::string& request, std::string& reply,
+                           Clock::time_point* lastByte) const {
+    if (!m_tls.empty()) {
+        return m_tls[i]->WriteFrame(request) &&
+               m_tls[i]->ReadFrame(reply, std::chrono::seconds(60), lastByte);
+    }
+    if (!WriteMessage(m_fds[i], request)) return false;
+    FrameOptions options;
+    options.maxBytes = 64 << 20;
+    return ReadMessage(m_fds[i], reply, options, lastByte) == FrameStatus::kComplete;
 }
 
 LoadResult RunLoad(const LoadSpec& spec) {
@@ -75,18 +85,18 @@ LoadResult RunLoad(const LoadSpec& spec) {
 }
 
 LoadResult RunLoad(const LoadSpec& spec, const Connections& connections) {
-    const std::vector<int>& fds = connections.Fds();
+    const size_t count = connections.Size();
     std::string expected;
-    if (!Exchange(fds[0], spec.request, expected)) throw std::runtime_error("no reply");
+    if (!connections.Exchange(0, spec.request, expected)) throw std::runtime_error("no reply");
 
-    std::vector<std::vector<double>> latencies(fds.size());
-    std::vector<std::vector<double>> lastBytes(fds.size());
+    std::vector<std::vector<double>> latencies(count);
+    std::vector<std::vector<double>> lastBytes(count);
     std::atomic<size_t> failures{0};
     std::atomic<bool> go{false};
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + spec.duration;
     std::vector<std::thread> threads;
-    for (size_t i = 0; i < fds.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
         threads.emplace_back([&, i] {
             while (!go) std::this_thread::yield();
             std::string reply;
@@ -97,7 +107,7 @@ LoadResult RunLoad(const LoadSpec& spec, const Connections& connections) {
             while (Clock::now() < deadline) {
                 Clock::time_point last;
                 auto t0 = Clock::now();
-                bool ok = Exchange(fds[i], spec.request, reply, &last);
+                bool ok = connections.Exchange(i, spec.request, reply, &last);
                 auto t1 = Clock::now();
                 if (!ok || reply != expected) {
                     ++failures;
@@ -129,12 +139,13 @@ LoadResult RunLoad(const LoadSpec& spec, const Connections& connections) {
 }
 
 bool ExchangeOnce(const LoadSpec& spec, std::string& setupReply, std::string& reply) {
-    const int fd = Connect(spec.port);
+    LoadSpec alone = spec;
+    alone.connections = 1;
+    alone.setup.clear();
+    const Connections connection(alone);
     bool ok = true;
-    for (const std::string& step : spec.setup) ok = ok && Exchange(fd, step, setupReply);
-    ok = ok && Exchange(fd, spec.request, reply);
-    ::close(fd);
-    return ok;
+    for (const std::string& step : spec.setup) ok = ok && connection.Exchange(0, step, setupReply);
+    return ok && connection.Exchange(0, spec.request, reply);
 }
 
 }  // namespace warden::bench

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "bench/TlsLink.h"
 
 namespace warden::bench {
 
@@ -25,6 +28,7 @@ struct LoadResult {
 
 struct LoadSpec {
     int port = 0;
+    bool tls = false;                // the port is the TLS port: frames inside TLS
     std::string request;             // GBK bytes as sent
     std::vector<std::string> setup;  // sent once per connection first (e.g. a login)
     size_t connections = 1;
@@ -39,10 +43,14 @@ class Connections {
     ~Connections();
     Connections(const Connections&) = delete;
     Connections& operator=(const Connections&) = delete;
-    const std::vector<int>& Fds() const { return m_fds; }
+    size_t Size() const { return m_fds.size(); }
+    // One request of connection `i` and its whole reply.
+    bool Exchange(size_t i, const std::string& request, std::string& reply,
+                  TlsLink::Clock::time_point* lastByte = nullptr) const;
 
   private:
     std::vector<int> m_fds;
+    std::vector<std::unique_ptr<TlsLink>> m_tls;  // for the TLS port, one per connection
 };
 
 // Sends spec.request on every connection, each waiting for its whole reply,

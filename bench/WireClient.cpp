@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -20,7 +21,7 @@
 
 namespace warden::bench {
 
-WireClient::WireClient(int port) {
+WireClient::WireClient(int port, bool tls) {
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -29,13 +30,18 @@ WireClient::WireClient(int port) {
     if (m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         Close();
     }
+    if (m_fd >= 0 && tls) {
+        m_tls = TlsLink::Open(m_fd);
+        if (!m_tls) Close();
+    }
 }
 
 WireClient::~WireClient() {
     Close();
 }
 
-WireClient::WireClient(WireClient&& other) noexcept : m_fd(other.m_fd), m_closed(other.m_closed) {
+WireClient::WireClient(WireClient&& other) noexcept
+    : m_fd(other.m_fd), m_tls(std::move(other.m_tls)), m_closed(other.m_closed) {
     other.m_fd = -1;
 }
 
@@ -43,6 +49,7 @@ WireClient& WireClient::operator=(WireClient&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = other.m_fd;
+        m_tls = std::move(other.m_tls);
         m_closed = other.m_closed;
         other.m_fd = -1;
     }
@@ -50,22 +57,40 @@ WireClient& WireClient::operator=(WireClient&& other) noexcept {
 }
 
 void WireClient::Close() {
+    m_tls.reset();
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
 }
 
-bool WireClient::Send(const std::string& bytes) {
-    if (m_fd < 0) return false;
-    if (WriteMessage(m_fd, bytes)) return true;
+bool WireClient::Failed() {
     m_closed = true;
     return false;
 }
 
+bool WireClient::Send(const std::string& bytes) {
+    if (m_fd < 0) return false;
+    if (m_tls ? m_tls->WriteFrame(bytes) : WriteMessage(m_fd, bytes)) return true;
+    return Failed();
+}
+
+bool WireClient::SendRaw(const std::string& bytes) {
+    if (m_fd < 0) return false;
+    if (m_tls ? m_tls->Write(bytes) : WriteMessage(m_fd, bytes)) return true;
+    return Failed();
+}
+
 std::optional<std::string> WireClient::Read(std::chrono::milliseconds wait) {
     if (m_fd < 0) return std::nullopt;
+    std::string reply;
+    if (m_tls) {
+        if (m_tls->ReadFrame(reply, wait)) return reply;
+        // Closed, or no frame within the wait: a look without waiting tells.
+        char byte;
+        m_closed = ::recv(m_fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK) <= 0 && errno != EAGAIN;
+        return std::nullopt;
+    }
     pollfd p{m_fd, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0) return std::nullopt;
-    std::string reply;
     FrameOptions options;
     options.maxBytes = 64 << 20;
     switch (ReadMessage(m_fd, reply, options)) {

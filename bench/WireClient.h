@@ -6,16 +6,20 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "bench/TlsLink.h"
 
 namespace warden::bench {
 
 class WireClient {
   public:
-    // Connects to 127.0.0.1:`port`; Connected() tells whether it worked.
-    explicit WireClient(int port);
+    // Connects to 127.0.0.1:`port`, with `tls` to the TLS port (a message
+    // is then a frame inside TLS); Connected() tells whether it worked.
+    explicit WireClient(int port, bool tls = false);
     ~WireClient();
     WireClient(const WireClient&) = delete;
     WireClient& operator=(const WireClient&) = delete;
@@ -26,8 +30,10 @@ class WireClient {
     int Fd() const { return m_fd; }
     void Close();
 
-    // Sends GBK `bytes` in one write; false when the connection failed.
+    // Sends GBK `bytes` as one message; false when the connection failed.
     bool Send(const std::string& bytes);
+    // Sends `bytes` as they are, without a frame on the TLS port.
+    bool SendRaw(const std::string& bytes);
     // Reads one reply within `wait`; nullopt when none came or the server
     // closed (Closed() then tells which).
     std::optional<std::string> Read(std::chrono::milliseconds wait);
@@ -39,7 +45,10 @@ class WireClient {
     bool Closed() const { return m_closed; }
 
   private:
+    bool Failed();
+
     int m_fd = -1;
+    std::unique_ptr<TlsLink> m_tls;
     bool m_closed = false;
 };
 

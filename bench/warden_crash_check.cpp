@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path log = base.string() + ".log";
     {
         std::ofstream cfg(base / "server.cfg");
-        cfg << "[LISTEN_PORT]\nPORT=0\n";
+        cfg << "[LISTEN_PORT]\nPORT=0\n[TLS]\nPORT=0\n";
         if (!options.login) cfg << "[SECURITY]\nREQUIRE_LOGIN=0\n";
     }
     std::printf("base directory %s, server log %s, seed %u\n", base.c_str(), log.c_str(),

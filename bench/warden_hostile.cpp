@@ -7,14 +7,26 @@
 //   warden-hostile --port P [--seconds 20] [--tricklers 16] [--never-readers 16]
 //                  [--flood 300] [--half-open 16] [--oversized 2] [--password admin]
 //                  [--request 'GetAdminList.asp?'] [--big-request TEXT] [--pid PID]
-//   warden-hostile --port P --idle N [--pid PID]
+//                  [--tls] [--stuck-handshakes N] [--handshakers N]
+//   warden-hostile --port P --idle N [--tls] [--pid PID]
+//
+// --tls speaks to the TLS port: the console and every peer above use TLS
+// and the port's frames (a trickler announces a long frame, then trickles
+// it). Two kinds of peer only the TLS port has: --stuck-handshakes N open
+// connections that send half a ClientHello and never finish the handshake
+// (each replaced when the server closes it), and --handshakers N handshake
+// in a loop and close, as fast as they can at the lowest priority (a real
+// attacker's processors are not the server's): their rate is the
+// handshakes per second printed.
 //
 // --idle N opens N connections that each make one request and then stay
 // idle, and prints the server's memory per connection (the server needs
 // [SECURITY] REQUIRE_LOGIN=0 and MAX_CONNECTIONS above N, and this shell a
 // descriptor limit above N). Loopback only; bounded by --seconds and the
 // counts. Exit status 0 when the console was always answered.
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -38,6 +50,8 @@ struct Options {
     double seconds = 20;
     int tricklers = 16, neverReaders = 16, flood = 300, halfOpen = 16, oversized = 2;
     int idle = 0;
+    bool tls = false;
+    int stuckHandshakes = 0, handshakers = 0;
     std::string password = "admin";
     std::string request = "GetAdminList.asp?";
     std::string bigRequest = "GetAdminList.asp?";
@@ -59,7 +73,7 @@ int RunIdle(const Options& options) {
     std::vector<bench::WireClient> clients;
     long answered = 0;
     for (int i = 0; i < options.idle; ++i) {
-        clients.emplace_back(options.port);
+        clients.emplace_back(options.port, options.tls);
         if (!clients.back().Connected()) {
             std::fprintf(stderr, "connection %d failed\n", i);
             break;
@@ -118,6 +132,12 @@ int main(int argc, char** argv) {
             o.request = next();
         else if (arg == "--big-request")
             o.bigRequest = next();
+        else if (arg == "--tls")
+            o.tls = true;
+        else if (arg == "--stuck-handshakes")
+            o.stuckHandshakes = count();
+        else if (arg == "--handshakers")
+            o.handshakers = count();
         else {
             std::fprintf(stderr, "unknown option %s\n", arg.c_str());
             return 2;
@@ -137,12 +157,12 @@ int main(int argc, char** argv) {
         std::chrono::steady_clock::now() + std::chrono::milliseconds(long(o.seconds * 1000));
     // The console logs in before the hostile peers start: logins wait for
     // one another's password hashes, which is not what is measured here.
-    bench::WireClient console(o.port);
+    bench::WireClient console(o.port, o.tls);
     if (!console.Login(o.password)) {
         std::fprintf(stderr, "the console cannot log in\n");
         return 2;
     }
-    Tally tricklers, readers, flood, halfOpen, oversized;
+    Tally tricklers, readers, flood, halfOpen, oversized, stuck, handshakes;
     std::atomic<long> neverReaderRequests{0};
     std::vector<std::thread> threads;
     auto until = [&](auto body) {
@@ -154,17 +174,19 @@ int main(int argc, char** argv) {
     // Tricklers: 1024-byte pieces every 10 ms, a request that never ends.
     for (int i = 0; i < o.tricklers; ++i) {
         threads.push_back(until([&] {
-            bench::WireClient peer(o.port);
+            bench::WireClient peer(o.port, o.tls);
             ++tricklers.made;
+            // On the TLS port: the header of a frame of half a megabyte.
+            if (o.tls) peer.SendRaw(std::string("\x00\x08\x00\x00", 4));
             const std::string piece(1024, 't');
-            while (!stop && peer.Send(piece)) std::this_thread::sleep_for(10ms);
+            while (!stop && peer.SendRaw(piece)) std::this_thread::sleep_for(10ms);
             tricklers.endedByServer += !stop;
         }));
     }
     // Never-readers: logged in, they keep asking and never read a reply.
     for (int i = 0; i < o.neverReaders; ++i) {
         threads.push_back(until([&] {
-            bench::WireClient peer(o.port);
+            bench::WireClient peer(o.port, o.tls);
             ++readers.made;
             if (!peer.Login(o.password)) return;
             const std::string big = bench::ToGbk(o.bigRequest);
@@ -180,7 +202,7 @@ int main(int argc, char** argv) {
     threads.push_back(until([&] {
         std::vector<bench::WireClient> held;
         for (int i = 0; i < o.flood && !stop; ++i) {
-            held.emplace_back(o.port);
+            held.emplace_back(o.port, o.tls);
             ++flood.made;
         }
         while (!stop && std::chrono::steady_clock::now() < end) {
@@ -188,7 +210,7 @@ int main(int argc, char** argv) {
             for (auto& peer : held) {
                 if (peer.Connected() && EndedByServer(peer)) {
                     ++flood.endedByServer;
-                    peer = bench::WireClient(o.port);
+                    peer = bench::WireClient(o.port, o.tls);
                     ++flood.made;
                 }
             }
@@ -197,9 +219,10 @@ int main(int argc, char** argv) {
     // Half-open: the start of a long request, then silence (or a half close).
     for (int i = 0; i < o.halfOpen; ++i) {
         threads.push_back(until([&, i] {
-            bench::WireClient peer(o.port);
+            bench::WireClient peer(o.port, o.tls);
             ++halfOpen.made;
-            peer.Send(std::string(1500, 'h'));
+            peer.SendRaw(o.tls ? std::string("\x00\x00\x10\x00", 4) + std::string(1500, 'h')
+                               : std::string(1500, 'h'));
             if (i % 2) ::shutdown(peer.Fd(), SHUT_WR);
             while (!stop && !EndedByServer(peer)) std::this_thread::sleep_for(100ms);
             halfOpen.endedByServer += !stop;
@@ -208,12 +231,36 @@ int main(int argc, char** argv) {
     // Over-long requests, once a second each.
     for (int i = 0; i < o.oversized; ++i) {
         threads.push_back(until([&] {
-            bench::WireClient peer(o.port);
+            bench::WireClient peer(o.port, o.tls);
             ++oversized.made;
-            if (peer.Ask("GetAdminList.asp?x=" + std::string(2 << 20, 'o'), 10s)) {
-                oversized.endedByServer += EndedByServer(peer) || peer.Closed();
-            }
+            // The refusal may not be read at all: over TLS the server can
+            // close while the peer is still writing.
+            const bool refused =
+                peer.Ask("GetAdminList.asp?x=" + std::string(2 << 20, 'o'), 10s).has_value();
+            oversized.endedByServer += peer.Closed() || (refused && EndedByServer(peer));
             std::this_thread::sleep_for(1s);
+        }));
+    }
+
+    // Handshakes that never finish: half a ClientHello over plain TCP.
+    for (int i = 0; i < o.stuckHandshakes; ++i) {
+        threads.push_back(until([&] {
+            bench::WireClient peer(o.port);
+            ++stuck.made;
+            peer.SendRaw(std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11));
+            while (!stop && !EndedByServer(peer)) std::this_thread::sleep_for(100ms);
+            stuck.endedByServer += !stop;
+        }));
+    }
+    // Handshakes in a loop, at the lowest priority.
+    for (int i = 0; i < o.handshakers; ++i) {
+        threads.push_back(std::thread([&] {
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+            while (!stop && std::chrono::steady_clock::now() < end) {
+                bench::WireClient peer(o.port, true);
+                ++handshakes.made;
+                handshakes.endedByServer += !peer.Connected();
+            }
         }));
     }
 
@@ -249,6 +296,12 @@ int main(int argc, char** argv) {
     line("flood", flood);
     line("half-open", halfOpen);
     line("oversized", oversized);
+    if (o.stuckHandshakes) line("stuck handshakes", stuck);
+    if (o.handshakers) {
+        std::printf("handshakers    %6ld handshakes (%ld refused), %.0f per second\n",
+                    handshakes.made.load(), handshakes.endedByServer.load(),
+                    static_cast<double>(handshakes.made - handshakes.endedByServer) / o.seconds);
+    }
     std::printf("never-readers sent %ld requests unread\n", neverReaderRequests.load());
     if (o.pid) {
         std::this_thread::sleep_for(1s);

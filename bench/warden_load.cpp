@@ -7,6 +7,7 @@
 //               [--server-pid PID]
 //               [--compare-user NAME --compare-password PW]
 //               [--compare-port PORT [--compare-pid PID]] [--rounds 4]
+//               [--tls] [--compare-tls]
 //
 // Prints, per connection count, throughput and p50/p99 latency for the echo
 // baseline and for the server, and the server-to-baseline throughput ratio;
@@ -20,7 +21,9 @@
 // what the login (for example a second-level administrator's delegation
 // check) costs. With --compare-port the other side is a second server (a
 // build to compare with, on the same directory) that gets the same request
-// from the same account, or from --compare-user. With --server-pid the server's processor time per request is
+// from the same account, or from --compare-user. --tls speaks the TLS port's
+// frames to --port, --compare-tls to --compare-port: the TLS port and the
+// plain port of one server compare what the encryption costs. With --server-pid the server's processor time per request is
 // printed (for both accounts when comparing): a figure that other programs
 // on a busy machine disturb far less than throughput.
 #include <algorithm>
@@ -49,10 +52,11 @@ std::optional<std::string> LoginRequest(const std::string& user, const std::stri
 
 // Logs in as the account and sends the request once, so that a refused login
 // or a refused request is told plainly instead of measured.
-bool Probe(int port, const std::optional<std::string>& login, const std::string& request,
-           const std::string& label) {
+bool Probe(int port, bool tls, const std::optional<std::string>& login,
+           const std::string& request, const std::string& label) {
     bench::LoadSpec spec;
     spec.port = port;
+    spec.tls = tls;
     spec.request = request;
     if (login) spec.setup = {*login};
     std::string loginReply;
@@ -120,6 +124,8 @@ int main(int argc, char** argv) {
     int comparePort = 0;
     int comparePid = 0;
     bool login = true;
+    bool tls = false;
+    bool compareTls = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto next = [&]() -> std::string {
@@ -155,6 +161,10 @@ int main(int argc, char** argv) {
             serverPid = std::atoi(next().c_str());
         else if (arg == "--no-login")
             login = false;
+        else if (arg == "--tls")
+            tls = true;
+        else if (arg == "--compare-tls")
+            compareTls = true;
         else {
             std::fprintf(stderr, "unknown option %s\n", arg.c_str());
             return 2;
@@ -181,8 +191,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "comparing needs logins\n");
         return 2;
     }
-    if (!Probe(port, login ? gbkLogin : std::nullopt, *gbkRequest, user) ||
-        (comparing && !Probe(comparePort, gbkCompare, *gbkRequest, compareLabel))) {
+    if (!Probe(port, tls, login ? gbkLogin : std::nullopt, *gbkRequest, user) ||
+        (comparing && !Probe(comparePort, compareTls, gbkCompare, *gbkRequest, compareLabel))) {
         return 1;
     }
 
@@ -204,6 +214,7 @@ int main(int argc, char** argv) {
         spec.port = echo.Port();
         bench::LoadResult base = bench::RunLoad(spec);
         spec.port = port;
+        spec.tls = tls;
         if (login) spec.setup = {*gbkLogin};
         bench::LoadResult server;
         bench::LoadResult other;
@@ -230,6 +241,7 @@ int main(int argc, char** argv) {
             bench::LoadSpec compare = spec;
             compare.setup = {*gbkCompare};
             compare.port = comparePort;
+            compare.tls = compareTls;
             spec.duration /= rounds;
             compare.duration /= rounds;
             std::vector<bench::LoadResult> theirs;

@@ -5,7 +5,9 @@
 // descriptors are the same before, during and after.
 //
 //   warden-soak --port P [--conns 256] [--seconds 60] [--pid PID]
-//               [--no-login | --password admin]
+//               [--no-login | --password admin] [--tls]
+//
+// --tls keeps the TLS port busy instead (frames inside TLS).
 //
 // Loopback only; bounded by --seconds. Against a server with many
 // connections use --no-login and [SECURITY] REQUIRE_LOGIN=0: every login
@@ -39,6 +41,7 @@ int main(int argc, char** argv) {
     int port = 0, conns = 256, pid = 0;
     double seconds = 60;
     bool login = true;
+    bool tls = false;
     std::string password = "admin";
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -61,6 +64,8 @@ int main(int argc, char** argv) {
             password = next();
         else if (arg == "--no-login")
             login = false;
+        else if (arg == "--tls")
+            tls = true;
         else {
             std::fprintf(stderr, "unknown option %s\n", arg.c_str());
             return 2;
@@ -74,7 +79,7 @@ int main(int argc, char** argv) {
 
     // Each connection's own administrator, saved once here; the replies of
     // the shared requests are taken from this connection as the right ones.
-    bench::WireClient setup(port);
+    bench::WireClient setup(port, tls);
     if (!setup.Connected() || (login && !setup.Login(password))) {
         std::fprintf(stderr, "cannot connect and log in to port %d\n", port);
         return 2;
@@ -110,7 +115,7 @@ int main(int argc, char** argv) {
 
     std::vector<bench::WireClient> clients;
     for (int i = 0; i < conns; ++i) {
-        clients.emplace_back(port);
+        clients.emplace_back(port, tls);
         if (!clients.back().Connected() || (login && !clients.back().Login(password))) {
             std::fprintf(stderr, "connection %d failed\n", i);
             return 2;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "directory/ImError.h"
+
 namespace warden {
 
 struct UserBasicInfo {
@@ -69,6 +71,21 @@ class ImDeptManager {
     }
     // <Departments> naming each department by its full path without the leading "\"
     virtual std::string GetUserDepts(const std::string& user) = 0;
+
+    // Whether the directory keeps the order of departments itself, so that
+    // PlaceDept works. The embedded directory does not: it is ordered
+    // through its database and function-table library.
+    virtual bool PlacesDepts() const { return false; }
+    // Places the department `path` right before its sibling `nextPath`, or
+    // right after it when `isLast`. Throws ImError: kNotFound when either is
+    // missing, kInvalidArgument when they are not siblings or the directory
+    // does not place departments.
+    virtual void PlaceDept(const std::string& path, const std::string& nextPath, bool isLast) {
+        (void)path;
+        (void)nextPath;
+        (void)isLast;
+        throw ImError(im_code::kInvalidArgument, "directory", "departments are not placed here");
+    }
 };
 
 class ImUserManager {

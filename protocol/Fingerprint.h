@@ -7,8 +7,14 @@
 #include <span>
 #include <string>
 
+using X509 = struct x509_st;  // OpenSSL's certificate
+
 namespace warden {
 
 std::string FormatFingerprint(std::span<const unsigned char> digest);
+
+// The SHA-256 fingerprint of `certificate` in that form; empty when it cannot
+// be computed.
+std::string Sha256Fingerprint(const X509& certificate);
 
 }  // namespace warden

@@ -1,25 +1,22 @@
-// What the directory accepts as a name or a free text. Everything it stores
-// must come back intact through its XML answers, so text is refused when it
-// is not valid UTF-8 or holds characters XML 1.0 cannot carry.
+// The directory's text rules (directory/TextRules.h), with the embedded
+// directory named as the source of a refusal.
 #pragma once
 
 #include <string_view>
 
+#include "directory/TextRules.h"
+#include "vexdir/VexDatabase.h"
+
 namespace warden::vexdir {
 
-// Department names, accounts and role names: not empty, valid UTF-8, no
-// control characters. A department name may also not hold "\", which
-// separates the names of a path.
-// Each throws ImError(kInvalidArgument) naming `what` when the text is refused.
-void CheckName(std::string_view what, std::string_view name);
-void CheckDeptName(std::string_view name);
-
-// Free texts (descriptions, user data): valid UTF-8; tab, line feed and
-// carriage return are the only control characters allowed. May be empty.
-void CheckText(std::string_view what, std::string_view text);
-
-// True when `text` is well-formed UTF-8 (no overlongs, surrogates or values
-// above U+10FFFF).
-bool IsValidUtf8(std::string_view text);
+inline void CheckName(std::string_view what, std::string_view name) {
+    warden::CheckName(kErrorSource, what, name);
+}
+inline void CheckDeptName(std::string_view name) {
+    warden::CheckDeptName(kErrorSource, name);
+}
+inline void CheckText(std::string_view what, std::string_view text) {
+    warden::CheckText(kErrorSource, what, text);
+}
 
 }  // namespace warden::vexdir

@@ -4,19 +4,6 @@
 
 namespace warden::vexdir {
 
-const std::array<RightDefinition, 10> kRights = {{
-    {"RIGHT_INNER_SEND_SMS", "发送手机短信", true},
-    {"RIGHT_INNER_LAUNCH_CONVERSATION_N", "发起多人会话", true},
-    {"RIGHT_INNER_SEND_FILE_N(M)", "在多人会话中发送文件", true},
-    {"RIGHT_INNER_SEND_FILE_BYP2P", "点对点发送文件", true},
-    {"RIGHT_INNER_SEND_BROADCAST_MSG", "发送全员广播消息", false},
-    {"RIGHT_INNER_REMOTE_LOGON", "异地登录", true},
-    {"RIGHT_INNER_SEND_BROADCAST_MSG_ONLY_CURRENT_DEPT", "仅向本部门发送广播消息", true},
-    {"RIGHT_OUT_CREATE_MULTI_SESSION", "与外部联系人发起多人会话", true},
-    {"RIGHT_OUT_SEND_FILE_LIMIT", "向外部联系人发送文件(限制大小)", true},
-    {"RIGHT_OUT_SEND_FILE_NOLIMIT", "向外部联系人发送文件(不限大小)", false},
-}};
-
 namespace {
 
 constexpr int kSchemaVersion = 1;
@@ -136,11 +123,11 @@ void Seed(sqlite::Connection& connection) {
     }
     connection.Prepare("INSERT INTO vex_role(RoleName, Description, BuiltIn) VALUES(?, ?, 1)")
         .Bind(1, kRoleUser)
-        .Bind(2, "所有用户的基本角色")
+        .Bind(2, kRoleUserDescription)
         .Run();
     connection.Prepare("INSERT INTO vex_role(RoleName, Description, BuiltIn) VALUES(?, ?, 1)")
         .Bind(1, kRoleAdministrator)
-        .Bind(2, "系统管理员")
+        .Bind(2, kRoleAdministratorDescription)
         .Run();
     // "User" starts with each right's default; administrators may do everything.
     connection.Exec(

@@ -1,5 +1,5 @@
-// The directory database's schema and the data every new directory starts
-// with: the built-in roles and the ten rights with their display names.
+// The directory database's schema, seeded with what every new directory
+// starts with (directory/BuiltIns.h).
 //
 // Tables (the department table keeps the names and columns that the
 // department-ordering side reads through ODBC):
@@ -16,32 +16,10 @@
 // Names of departments, users and roles compare without regard to ASCII case.
 #pragma once
 
-#include <array>
-#include <string_view>
-
+#include "directory/BuiltIns.h"
 #include "vexdir/Sqlite.h"
 
 namespace warden::vexdir {
-
-struct RightDefinition {
-    std::string_view identity;
-    std::string_view name;  // display name shown to administrators
-    bool defaultAllow;
-};
-
-// The rights of the directory, in the order administrators see them.
-extern const std::array<RightDefinition, 10> kRights;
-
-// The roles every directory has; they cannot be deleted.
-inline constexpr std::string_view kRoleUser = "User";
-inline constexpr std::string_view kRoleAdministrator = "管理员";
-
-// The first uin handed out in a new directory.
-inline constexpr int64_t kFirstUin = 10001;
-
-// Spacing of sort positions: a new department goes kSortStep after the last
-// sibling, and ordering renumbers siblings kSortStep, 2*kSortStep, ...
-inline constexpr int64_t kSortStep = 10;
 
 // Creates the tables, indexes and built-in rows when they are missing; a
 // database of the current schema is left as it is. Refuses a database that

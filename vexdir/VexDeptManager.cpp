@@ -1,9 +1,9 @@
 #include "vexdir/VexDeptManager.h"
 
+#include "directory/XmlText.h"
 #include "vexdir/Lookup.h"
 #include "vexdir/Names.h"
 #include "vexdir/Schema.h"
-#include "vexdir/XmlText.h"
 
 namespace warden::vexdir {
 

@@ -1,8 +1,8 @@
 #include "vexdir/VexRoleManager.h"
 
+#include "directory/XmlText.h"
 #include "vexdir/Lookup.h"
 #include "vexdir/Names.h"
-#include "vexdir/XmlText.h"
 
 namespace warden::vexdir {
 

@@ -3,7 +3,9 @@
 // and until the last, and the longest time the window went without
 // handling events meanwhile. Runs the real window offscreen against a
 // warden-server, e.g. one on `vexdir-tool large` whose department
-// \总部\规划部\项目组001 holds 5,000 users.
+// \总部\规划部\项目组001 holds 5,000 users; over TLS (the server's
+// certificate is taken as it is and its fingerprint printed) or, with
+// --plain, over the plain port.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -37,6 +39,16 @@ class PrintingSink : public MessageSink {
     }
 };
 
+// The bench measures the operator's own server: any certificate will do.
+class PrintingJudge : public CertificateJudge {
+  public:
+    bool Accept(std::string_view, std::string_view, const PeerCertificate& peer) override {
+        std::fprintf(stderr, "server certificate SHA-256 %s%s\n", peer.fingerprint.c_str(),
+                     peer.caVerified ? " (validated by the system's CA store)" : "");
+        return true;
+    }
+};
+
 const DeptNode* Child(const DeptNode& parent, const std::string& path) {
     for (const auto& child : parent.children) {
         if (child->path == path) return child.get();
@@ -55,6 +67,7 @@ int main(int argc, char** argv) {
     std::string host = "127.0.0.1", port, user = "admin", password = "admin";
     std::string dept = "\\总部\\规划部\\项目组001";
     int runs = 3;
+    WireSecurity security = WireSecurity::kTls;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
@@ -70,10 +83,12 @@ int main(int argc, char** argv) {
             dept = next();
         } else if (arg == "--runs") {
             runs = std::stoi(next());
+        } else if (arg == "--plain") {
+            security = WireSecurity::kPlain;
         } else {
             std::fputs(
                 "usage: warden-console-bench --connect HOST:PORT [--user U] [--password P]\n"
-                "       [--dept PATH] [--runs N]\n",
+                "       [--dept PATH] [--runs N] [--plain]\n",
                 stderr);
             return 2;
         }
@@ -88,11 +103,13 @@ int main(int argc, char** argv) {
 
     PrintingSink sink;
     QtWaitObserver waits;
+    PrintingJudge judge;
     ConsoleTransport transport(sink);
     transport.SetWaitObserver(&waits);
+    transport.SetCertificateJudge(&judge);
     LoginState login;
     LoginLogic loginLogic(transport, sink, login, std::filesystem::temp_directory_path());
-    if (!loginLogic.Press({host, port, user, password}).success) {
+    if (!loginLogic.Press({host, port, user, password, security}).success) {
         std::fputs("login failed\n", stderr);
         return 1;
     }

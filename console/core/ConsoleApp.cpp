@@ -32,13 +32,16 @@ ConsoleApp::ConsoleApp(DialogRegistry dialogs, MessageSink* sink, std::filesyste
     : m_sink(sink != nullptr ? *sink : m_qtSink),
       m_transport(m_sink),
       m_dialogs(std::move(dialogs)),
-      m_startDir(startDir.empty() ? CurrentDir() : std::move(startDir)) {
+      m_startDir(startDir.empty() ? CurrentDir() : std::move(startDir)),
+      m_trust(m_startDir / kClientConfigName, m_trustPrompt, m_sink) {
     m_transport.SetWaitObserver(&m_waits);
+    m_transport.SetCertificateJudge(&m_trust);
 }
 
 ConsoleApp::~ConsoleApp() {
     m_window.reset();
     m_transport.SetWaitObserver(nullptr);
+    m_transport.SetCertificateJudge(nullptr);
 }
 
 int ConsoleApp::Run() {

@@ -19,7 +19,9 @@
 #include "console/core/DialogRegistry.h"
 #include "console/core/LoginState.h"
 #include "console/core/QtMessageSink.h"
+#include "console/core/QtTrustPrompt.h"
 #include "console/core/QtWaitObserver.h"
+#include "console/core/ServerTrust.h"
 
 namespace warden::console {
 
@@ -46,6 +48,8 @@ class ConsoleApp final : public QObject {
 
     // The current main window; null before the first login.
     MainWindow* Window() const { return m_window.get(); }
+    // The certificate dialogs, for their test hook.
+    QtTrustPrompt& TrustDialogs() { return m_trustPrompt; }
 
   private:
     // Runs the login dialog; fills `state` and returns true on success.
@@ -66,6 +70,8 @@ class ConsoleApp final : public QObject {
     ConsoleTransport m_transport;
     DialogRegistry m_dialogs;
     std::filesystem::path m_startDir;
+    QtTrustPrompt m_trustPrompt;
+    ServerTrust m_trust;
     std::unique_ptr<MainWindow> m_window;
     bool m_asking = false;          // the lost-connection question of this action was asked
     bool m_reloginPending = false;  // a re-login waits for the dialogs to close

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string_view>
+#include <utility>
 
 #include "console/core/WaitObserver.h"
 
@@ -31,6 +32,14 @@ class ConsoleSocket {
     ~ConsoleSocket() { Close(); }
     ConsoleSocket(const ConsoleSocket&) = delete;
     ConsoleSocket& operator=(const ConsoleSocket&) = delete;
+    ConsoleSocket(ConsoleSocket&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    ConsoleSocket& operator=(ConsoleSocket&& other) noexcept {
+        if (this != &other) {
+            Close();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
 
     // Closes any previous connection, then connects to the IPv4 `address`
     // (see IsServerAddress; anything else fails) and `port`. Gives up after `timeoutMs`; calls

@@ -1,11 +1,14 @@
 #include "console/core/LoginDialog.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QToolButton>
 
 #include "console/core/ConsoleIcons.h"
 #include "console/core/ConsoleTexts.h"
@@ -31,6 +34,9 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
       m_port(new QLineEdit(this)),
       m_name(new QLineEdit(this)),
       m_password(new QLineEdit(this)),
+      m_encrypted(new QCheckBox(Q(text::kEncryptedBox), this)),
+      m_plainWarning(new QLabel(Q(text::kPlainWarning), this)),
+      m_transport(new QLabel(Q(text::kTransportTls), this)),
       m_login(new QPushButton(Q(text::kLoginButton), this)),
       m_cancel(new QPushButton(Q(text::kCancelButton), this)) {
     setWindowTitle(Q(text::kLoginTitle));
@@ -42,6 +48,9 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
     m_password->setObjectName("password");
     m_login->setObjectName("loginButton");
     m_cancel->setObjectName("cancelButton");
+    m_encrypted->setObjectName("encrypted");
+    m_plainWarning->setObjectName("plainWarning");
+    m_transport->setObjectName("transport");
 
     // A dotted IPv4 address or a host name; whether it is a whole one is
     // checked at the press of "登 录".
@@ -54,6 +63,26 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
     m_port->setMaximumWidth(60);
     m_password->setEchoMode(QLineEdit::Password);
     m_login->setDefault(true);
+    // The transport and the warning take turns beside the box, in the same
+    // room, so the dialog keeps its size when the box changes.
+    for (QLabel* label : {m_transport, m_plainWarning}) {
+        label->setWordWrap(true);
+        label->setFixedWidth(270);
+    }
+    m_plainWarning->setStyleSheet("color: #c00000;");
+    m_transport->setStyleSheet("color: #505050;");
+    m_transport->setMinimumHeight(m_plainWarning->heightForWidth(270));
+
+    auto* certificates = new QToolButton(this);
+    certificates->setObjectName("certificateMenu");
+    certificates->setText(Q(text::kCertificateMenu));
+    certificates->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(certificates);
+    QAction* forget = menu->addAction(Q(text::kForgetCertificate));
+    forget->setObjectName("forgetCertificateAction");
+    certificates->setMenu(menu);
+    connect(forget, &QAction::triggered, this,
+            [this] { m_logic.ForgetCertificate(S(m_address->text()), S(m_port->text())); });
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(Q(text::kServerLabel), this), 0, 0);
@@ -63,18 +92,31 @@ LoginDialog::LoginDialog(LoginLogic& logic, QWidget* parent)
     grid->addWidget(m_name, 1, 1, 1, 2);
     grid->addWidget(new QLabel(Q(text::kPasswordLabel), this), 2, 0);
     grid->addWidget(m_password, 2, 1, 1, 2);
+    auto* security = new QHBoxLayout;
+    security->addWidget(m_encrypted, 0, Qt::AlignTop);
+    security->addWidget(m_transport, 1, Qt::AlignTop);
+    security->addWidget(m_plainWarning, 1, Qt::AlignTop);
+    grid->addLayout(security, 3, 1, 1, 2);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(certificates);
     buttons->addStretch();
     buttons->addWidget(m_login);
     buttons->addWidget(m_cancel);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(grid);
     outer->addLayout(buttons);
-    setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
+    // The warning comes and goes: the dialog follows its size.
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    m_address->setMinimumWidth(200);
 
     ServerAddress shown = m_logic.InitialServer();
     m_address->setText(QString::fromStdString(shown.address));
     m_port->setText(QString::fromStdString(shown.port));
+    const bool encrypted = m_logic.InitialSecurity() == WireSecurity::kTls;
+    m_encrypted->setChecked(encrypted);
+    m_plainWarning->setVisible(!encrypted);
+    m_transport->setVisible(encrypted);
+    connect(m_encrypted, &QCheckBox::toggled, this, &LoginDialog::OnSecurityChanged);
 
     connect(m_login, &QPushButton::clicked, this, &LoginDialog::OnLogin);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -89,9 +131,18 @@ void LoginDialog::showEvent(QShowEvent* event) {
     }
 }
 
+void LoginDialog::OnSecurityChanged(bool encrypted) {
+    const WireSecurity security = encrypted ? WireSecurity::kTls : WireSecurity::kPlain;
+    m_plainWarning->setVisible(!encrypted);
+    m_transport->setVisible(encrypted);
+    m_port->setText(
+        QString::fromStdString(LoginLogic::PortAfterSwitch(S(m_port->text()), security)));
+}
+
 void LoginDialog::OnLogin() {
     LoginOutcome outcome = m_logic.Press(
-        {S(m_address->text()), S(m_port->text()), S(m_name->text()), S(m_password->text())});
+        {S(m_address->text()), S(m_port->text()), S(m_name->text()), S(m_password->text()),
+         m_encrypted->isChecked() ? WireSecurity::kTls : WireSecurity::kPlain});
     if (outcome.success) {
         accept();
         return;

@@ -1,4 +1,6 @@
-// The login dialog "登录": binds its boxes and buttons to LoginLogic.
+// The login dialog "登录": binds its boxes and buttons to LoginLogic. The box
+// "加密连接" chooses the transport (a warning stands beside it while it is
+// unticked); the menu "证书" removes a server's trusted certificate.
 //
 // Thread-safety: GUI thread only.
 #pragma once
@@ -7,6 +9,8 @@
 
 #include "console/core/LoginLogic.h"
 
+class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -24,12 +28,17 @@ class LoginDialog final : public QDialog {
 
   private:
     void OnLogin();
+    // The box "加密连接" changed: the transport line, the warning, the port.
+    void OnSecurityChanged(bool encrypted);
 
     LoginLogic& m_logic;
     QLineEdit* m_address;
     QLineEdit* m_port;
     QLineEdit* m_name;
     QLineEdit* m_password;
+    QCheckBox* m_encrypted;
+    QLabel* m_plainWarning;
+    QLabel* m_transport;
     QPushButton* m_login;
     QPushButton* m_cancel;
 };

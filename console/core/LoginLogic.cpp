@@ -26,9 +26,29 @@ LoginLogic::LoginLogic(Transport& transport, MessageSink& sink, LoginState& stat
     m_state.startDir = std::move(startDir);
 }
 
+ClientConfig LoginLogic::SavedConfig() const {
+    if (std::optional<ClientConfig> saved = ReadClientConfig(m_configFile)) return *saved;
+    return ClientConfig{{"", text::kDefaultTlsPort}, WireSecurity::kTls, {}};
+}
+
 ServerAddress LoginLogic::InitialServer() const {
-    if (std::optional<ServerAddress> saved = ReadClientConfig(m_configFile)) return *saved;
-    return ServerAddress{"", text::kDefaultPort};
+    ClientConfig saved = SavedConfig();
+    if (!saved.security) {
+        saved.server.port = PortAfterSwitch(saved.server.port, WireSecurity::kTls);
+    }
+    return saved.server;
+}
+
+WireSecurity LoginLogic::InitialSecurity() const {
+    return SavedConfig().security.value_or(WireSecurity::kTls);
+}
+
+std::string LoginLogic::PortAfterSwitch(std::string_view port, WireSecurity security) {
+    const bool tls = security == WireSecurity::kTls;
+    if (Trim(port) == (tls ? text::kDefaultPlainPort : text::kDefaultTlsPort)) {
+        return tls ? text::kDefaultTlsPort : text::kDefaultPlainPort;
+    }
+    return std::string(port);
 }
 
 bool LoginLogic::FocusNameFirst(const ServerAddress& shown) {
@@ -71,9 +91,12 @@ LoginOutcome LoginLogic::Press(const LoginInput& input) {
     if (!CheckLoginPassword(m_sink, password)) return {false, LoginField::kPassword};
 
     // A folder we may not write to must not stop the login.
-    WriteClientConfig(m_configFile, ServerAddress{address, port});
+    ClientConfig config = ReadClientConfig(m_configFile).value_or(ClientConfig{});
+    config.server = {address, port};
+    config.security = input.security;
+    WriteClientConfig(m_configFile, config);
 
-    if (!m_transport.OpenConnection(address, port)) return {};
+    if (!m_transport.OpenConnection(address, port, input.security)) return {};
 
     std::string params;
     params.append(key::kUsername).append("=").append(name);
@@ -91,6 +114,32 @@ LoginOutcome LoginLogic::Press(const LoginInput& input) {
     m_state.initialPassword =
         done && m_state.IsSuper() && password == kInitialSuperPassword;
     return {done, LoginField::kNone};
+}
+
+bool LoginLogic::ForgetCertificate(std::string_view address, std::string_view port) {
+    const std::string server = std::string(Trim(address)) + ":" + std::string(Trim(port));
+    std::optional<ClientConfig> config = ReadClientConfig(m_configFile);
+    auto trusted = config ? config->trusted.find(TrustKey(address, port))
+                          : std::map<std::string, std::string>::iterator{};
+    if (!config || trusted == config->trusted.end()) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint,
+                           std::string(text::kNoTrustedCertificate) + server);
+        return false;
+    }
+    if (!m_sink.AskOkCancel(text::kCaptionConfirm, std::string(text::kForgetCertificateAsk1) +
+                                                       server + text::kForgetCertificateAsk2 +
+                                                       trusted->second +
+                                                       text::kForgetCertificateAsk3)) {
+        return false;
+    }
+    config->trusted.erase(trusted);
+    if (!WriteClientConfig(m_configFile, *config)) {
+        m_sink.ShowMessage(MessageIcon::kError, text::kCaptionError, text::kConfigNotWritten);
+        return false;
+    }
+    m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionInfo,
+                       std::string(text::kCertificateForgotten) + server);
+    return true;
 }
 
 bool LoginLogic::FinishLogin(const std::string& name, const std::string& reply) {

@@ -20,6 +20,7 @@ struct LoginInput {
     std::string port;
     std::string name;
     std::string password;
+    WireSecurity security = WireSecurity::kTls;  // the box "加密连接"
 };
 
 enum class LoginField { kNone, kAddress, kName, kPassword, kPort };
@@ -37,8 +38,16 @@ class LoginLogic {
                std::filesystem::path startDir);
 
     // The address and port to show when the dialog opens: those of
-    // client.cfg, or no address and the port "8088" without one.
+    // client.cfg, or no address and the encrypted port 8801 without one. A
+    // file of an older console that names the plain port 8800 shows 8801:
+    // the encrypted port of the same server.
     ServerAddress InitialServer() const;
+    // Whether the box "加密连接" starts ticked: unless the last login
+    // unticked it.
+    WireSecurity InitialSecurity() const;
+    // The port to show after the box changed to `security`: the default
+    // port of that transport when the box held the other one's, else `port`.
+    static std::string PortAfterSwitch(std::string_view port, WireSecurity security);
 
     // Whether the focus should start in the login-name box.
     static bool FocusNameFirst(const ServerAddress& shown);
@@ -46,7 +55,13 @@ class LoginLogic {
     // The press of "登 录". On success the login state is complete.
     LoginOutcome Press(const LoginInput& input);
 
+    // The menu entry that removes the certificate trusted for `address`:
+    // `port`: says when there is none, asks for confirmation naming it, and
+    // says when it is gone. Returns whether it was removed.
+    bool ForgetCertificate(std::string_view address, std::string_view port);
+
   private:
+    ClientConfig SavedConfig() const;
     // Steps after a reply holding "success"; true when the login completes.
     bool FinishLogin(const std::string& name, const std::string& reply);
 

@@ -92,14 +92,18 @@ void MainWindowLogic::ClearUsers() {
 }
 
 void MainWindowLogic::AbandonPendingRecords() {
-    if (m_pending.empty()) return;
+    if (PendingRecords() == 0) return;
     m_pending.clear();
+    if (!m_inFlight.empty()) {
+        m_transport.AbandonPosted();
+        m_inFlight.clear();
+    }
     ReportProgress();
 }
 
 void MainWindowLogic::ReportProgress() {
-    m_observer->RecordProgress(m_pendingTotal - static_cast<int>(m_pending.size()), m_pendingTotal);
-    if (m_pending.empty()) m_pendingTotal = 0;
+    m_observer->RecordProgress(m_pendingTotal - PendingRecords(), m_pendingTotal);
+    if (PendingRecords() == 0) m_pendingTotal = 0;
 }
 
 void MainWindowLogic::LoadDeptUsers(const std::string& path) {
@@ -120,30 +124,58 @@ void MainWindowLogic::LoadDeptUsers(const std::string& path) {
     ReportProgress();
 }
 
-bool MainWindowLogic::FillNextRecord() {
-    if (m_pending.empty()) return false;
+bool MainWindowLogic::FillNextRecord(int waitMs) {
+    if (PendingRecords() == 0) return false;
     if (m_transport.Busy()) return true;
     if (!m_transport.Connected()) {
         AbandonPendingRecords();
         return false;
     }
-    UserRow* row = m_pending.front();
-    m_pending.pop_front();
-    FillRow(*row);
+    // Topped up once half the window has come back: the requests then go out
+    // in bursts, one write for many, not one write per reply taken.
+    const int window = m_transport.PipelineWindow();
+    const bool topUp = m_transport.Posted() <= window / 2;
+    while (topUp && !m_pending.empty() && m_transport.Posted() < window) {
+        UserRow* row = m_pending.front();
+        m_pending.pop_front();
+        // A row whose request cannot be sent keeps its empty fields.
+        if (m_transport.PostRequest(req::kGetUserBInfo, Param(key::kUsername, row->Account()))) {
+            m_inFlight.push_back({row, row->Account()});
+        }
+    }
+    for (int wait = waitMs; !m_inFlight.empty(); wait = 0) {
+        std::optional<std::string> reply = m_transport.TakeReply(wait);
+        if (!reply) break;
+        InFlight done = std::move(m_inFlight.front());
+        m_inFlight.pop_front();
+        if (done.wanted) ApplyRecord(done.row, done.account, *reply);
+    }
     ReportProgress();
-    return !m_pending.empty();
+    return PendingRecords() > 0;
 }
 
 void MainWindowLogic::FillRow(UserRow& row) {
     const std::string account = row.Account();
-    std::string reply = m_transport.SendRequest(req::kGetUserBInfo, Param(key::kUsername, account));
-    int index = m_users.IndexOf(&row, account);
+    ApplyRecord(&row, account,
+                m_transport.SendRequest(req::kGetUserBInfo, Param(key::kUsername, account)));
+}
+
+void MainWindowLogic::ApplyRecord(UserRow* row, const std::string& account,
+                                  const std::string& reply) {
+    int index = m_users.IndexOf(row, account);
     if (index < 0) return;  // the row went away while the reply was awaited
     // No reply at all says nothing about the record: keep what is shown.
     if (reply.empty()) return;
-    if (HasErrorPrefix(reply)) reply.clear();  // no record: leave the fields empty
-    ApplyUserRecord(reply, row);
+    UserRow& target = m_users.At(index);
+    // No record: leave the fields empty.
+    ApplyUserRecord(HasErrorPrefix(reply) ? std::string_view() : std::string_view(reply), target);
     m_observer->UserChanged(index);
+}
+
+void MainWindowLogic::DisownInFlight(const UserRow* row) {
+    for (InFlight& flight : m_inFlight) {
+        if (flight.row == row) flight.wanted = false;
+    }
 }
 
 void MainWindowLogic::FillUserRow(const std::string& account, int row) {
@@ -152,6 +184,7 @@ void MainWindowLogic::FillUserRow(const std::string& account, int row) {
     auto queued = std::find(m_pending.begin(), m_pending.end(), target);
     bool wasQueued = queued != m_pending.end();
     if (wasQueued) m_pending.erase(queued);
+    DisownInFlight(target);
     FillRow(*target);
     if (wasQueued) ReportProgress();
 }
@@ -236,6 +269,7 @@ void MainWindowLogic::DeleteCurrentUser() {
         --m_pendingTotal;
         ReportProgress();
     }
+    DisownInFlight(target);
     m_observer->BeginRemoveUser(index);
     m_users.Remove(index);
     m_observer->EndRemoveUser();

@@ -3,9 +3,12 @@
 // exit question. Widgets bind to it; tests drive it with a fake transport.
 //
 // A department's accounts are listed at once; their records (one request
-// each) are then read one at a time by FillNextRecord, which the window calls
-// from its event loop, so a large department never freezes the window and a
-// click elsewhere abandons what is left.
+// each) are then read by FillNextRecord, which the window calls from its
+// event loop, so a large department never freezes the window and a click
+// elsewhere abandons what is left. As many record requests are kept in flight
+// as the transport's pipeline window allows (one on the plain port), so the
+// records of a large department cost one round trip per window, not per
+// user.
 //
 // Thread-safety: none; used on the user-interface thread.
 #pragma once
@@ -61,10 +64,14 @@ class MainWindowLogic {
     // Lists the users of `path` at once; their records follow through
     // FillNextRecord.
     void LoadDeptUsers(const std::string& path);
-    // Reads the record of the next listed user whose record is missing.
-    // Returns whether any remain. Does nothing while the transport is busy.
-    bool FillNextRecord();
-    int PendingRecords() const { return static_cast<int>(m_pending.size()); }
+    // Sends record requests until the transport's pipeline window is full,
+    // then puts in their rows the records that have come, waiting at most
+    // `waitMs` for the first. Returns whether any remain. Does nothing while
+    // the transport is busy. The window's requests are the only ones posted
+    // on the transport (see Transport::AbandonPosted).
+    bool FillNextRecord(int waitMs = 0);
+    // Records not yet in their rows: still to ask for, or asked for.
+    int PendingRecords() const { return static_cast<int>(m_pending.size() + m_inFlight.size()); }
     // Refetches one user's record into row `row` (whose account is `account`).
     void FillUserRow(const std::string& account, int row);
     // Inserts a row for `account` in order and returns its index (the user
@@ -102,6 +109,12 @@ class MainWindowLogic {
     void ReportProgress();
     void AbandonPendingRecords();
     void FillRow(UserRow& row);
+    // Puts `reply` (a "GetUserBInfo.asp" reply, or none) in `row`, whose
+    // account is `account`, if the row is still there.
+    void ApplyRecord(UserRow* row, const std::string& account, const std::string& reply);
+    // A record asked for earlier must not overwrite what is read about
+    // `row` now: its reply is dropped when it comes.
+    void DisownInFlight(const UserRow* row);
 
     Transport& m_transport;
     MessageSink& m_sink;
@@ -113,7 +126,14 @@ class MainWindowLogic {
     std::string m_currentDeptPath;
 
     UserList m_users;
-    std::deque<UserRow*> m_pending;  // rows whose record is still to be read
+    std::deque<UserRow*> m_pending;  // rows whose record is still to be asked for
+    // Record requests posted on the transport, in the order of their replies.
+    struct InFlight {
+        UserRow* row;  // compared, never read: the row may have gone meanwhile
+        std::string account;
+        bool wanted = true;
+    };
+    std::deque<InFlight> m_inFlight;
     int m_pendingTotal = 0;
     int m_currentUserRow = 0;
     UserPanel m_panel;

@@ -5,7 +5,13 @@
 
 #include "console/core/MessageSink.h"
 
+class QWidget;
+
 namespace warden::console {
+
+// The window a message or question belongs to: the modal dialog in front,
+// else the active window (null: none).
+QWidget* MessageOwner();
 
 class QtMessageSink final : public MessageSink {
   public:

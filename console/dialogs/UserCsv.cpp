@@ -5,6 +5,7 @@
 
 #include "console/core/DeptScope.h"
 #include "console/dialogs/CsvText.h"
+#include "console/dialogs/RoleNames.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/SplitList.h"
 
@@ -34,10 +35,6 @@ constexpr std::array<std::array<std::string_view, 4>, kColumns> kHeaders = {{
 // and "|" or a line break, which no name can hold either.
 constexpr std::string_view kListSeparators = ";|\r\n";
 
-bool IsKeptRole(std::string_view role) {
-    return EqualsNoCase(role, "User") || EqualsNoCase(role, "管理员");
-}
-
 std::string JoinList(const std::vector<std::string>& items) {
     std::string joined;
     for (const std::string& item : items) {
@@ -60,7 +57,7 @@ std::vector<std::string> RoleList(std::string_view field) {
     std::vector<std::string> roles;
     for (const std::string& piece : SplitList(field, kListSeparators)) {
         std::string_view role = Trim(piece);
-        if (!role.empty() && !IsKeptRole(role)) roles.emplace_back(role);
+        if (!role.empty() && !IsBuiltInRole(role)) roles.emplace_back(role);
     }
     return roles;
 }
@@ -108,7 +105,7 @@ std::string UserCsvText(const std::vector<UserCsvRow>& rows) {
     for (const UserCsvRow& r : rows) {
         std::vector<std::string> roles;
         for (const std::string& role : r.roles) {
-            if (!IsKeptRole(role)) roles.push_back(role);
+            if (!IsBuiltInRole(role)) roles.push_back(role);
         }
         text += CsvLine({r.account, r.name, r.gender, r.position, r.mobile, r.phone, r.email,
                          JoinList(r.depts), JoinList(roles)});

@@ -26,6 +26,7 @@ UserExportDialog::UserExportDialog(UserExportLogic& logic, QWidget* parent)
     m_status->setObjectName("status");
     m_status->setWordWrap(true);
     m_start = Button(this, "导出(&E)...", "start");
+    m_start->setDefault(true);
     m_cancel = Button(this, "取消(&C)", "cancel");
     QPushButton* close = Button(this, "关闭", "close");
 

@@ -1,5 +1,6 @@
 #include "console/dialogs/UserImportLogic.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "console/dialogs/CsvText.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
+#include "console/dialogs/RoleNames.h"
 #include "protocol/GbkCodec.h"
 #include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
@@ -26,6 +28,7 @@ namespace {
 constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
 constexpr const char kCancelled[] = "已取消";
 constexpr const char kNoReply[] = "没有收到服务器的回复, 不知道是否已经生效";
+constexpr const char kServerSilent[] = "服务器没有回复, 已停止";
 
 using Clock = std::chrono::steady_clock;
 
@@ -199,6 +202,8 @@ bool UserImportLogic::LoadBytes(std::string_view bytes) {
         }
     }
     CheckLocally();
+    m_rolesRead = false;
+    m_roles.reset();
     m_phase = ImportPhase::kChecking;
     m_next = 0;
     m_started = Clock::now();
@@ -265,6 +270,10 @@ bool UserImportLogic::Step() {
 }
 
 bool UserImportLogic::CheckNext() {
+    if (!m_rolesRead) {
+        ReadRoles();
+        return m_phase == ImportPhase::kChecking;
+    }
     for (auto& [path, check] : m_depts) {
         if (check.known) continue;
         CheckDept(path, check);
@@ -280,17 +289,31 @@ bool UserImportLogic::CheckNext() {
     return m_phase == ImportPhase::kChecking;
 }
 
+void UserImportLogic::ReadRoles() {
+    m_rolesRead = true;
+    const bool super = m_login.IsSuper();
+    const std::string reply =
+        super ? m_transport.SendRequest(req::kGetAllRoles, "")
+              : m_transport.SendRequest(req::kGet2NdAdminRoles,
+                                        ComposeParams({{key::kUsername, m_login.loginName}}));
+    if (reply.empty()) {
+        StopRemaining(NoReplyReason());
+        return;
+    }
+    // Unread, the roles are left to the server to refuse row by row.
+    if (HasErrorPrefix(reply)) return;
+    m_roles = AssignableRoles(reply, super ? "=" : "|");
+}
+
 void UserImportLogic::CheckDept(const std::string& path, DeptCheck& check) {
     const std::string reply =
         m_transport.SendRequest(req::kGetChildDepts, ComposeParams({{key::kDeptIdMixed, path}}));
-    if (reply.empty() && !m_transport.Connected()) {
-        StopRemaining(text::kConnectionLost);
+    if (reply.empty()) {
+        StopRemaining(NoReplyReason());
         return;
     }
     check.known = true;
-    if (reply.empty()) {
-        check.problem = "查询部门时" + std::string(kNoReply) + ": " + path;
-    } else if (reply == reply::kGeneralError) {
+    if (reply == reply::kGeneralError) {
         // What the directory answers for a path that names no department.
         check.problem = "部门不存在: " + path;
     } else if (HasErrorPrefix(reply)) {
@@ -312,20 +335,24 @@ void UserImportLogic::CheckAccount(ImportRow& row) {
     const std::string reply = m_transport.SendRequest(
         req::kGetUserDepts, ComposeParams({{key::kUsername, row.user.account}}));
     if (reply.empty()) {
-        if (!m_transport.Connected()) {
-            StopRemaining(text::kConnectionLost);
+        row.state = ImportState::kNotRun;
+        row.note = NoReplyReason();
+        StopRemaining(row.note);
+        return;
+    }
+    const bool exists = !HasErrorPrefix(reply);
+    // Roles compare as the directory names them. A second-level
+    // administrator may leave an existing user a role he could not give.
+    if (m_roles && (m_login.IsSuper() || !exists)) {
+        for (const std::string& role : row.user.roles) {
+            if (std::find(m_roles->begin(), m_roles->end(), role) != m_roles->end()) continue;
+            row.state = ImportState::kInvalid;
+            row.note = (m_login.IsSuper() ? "角色不存在: " : "您不能授予角色: ") + role;
             return;
         }
-        row.state = ImportState::kInvalid;
-        row.note = "查询帐号时" + std::string(kNoReply);
-        return;
     }
-    if (HasErrorPrefix(reply)) {
-        row.state = ImportState::kNew;
-        return;
-    }
-    row.state = ImportState::kExisting;
-    row.deptsNow = std::string(Trim(reply));
+    row.state = exists ? ImportState::kExisting : ImportState::kNew;
+    if (exists) row.deptsNow = std::string(Trim(reply));
 }
 
 void UserImportLogic::Start(ExistingAccounts existing) {
@@ -384,7 +411,8 @@ void UserImportLogic::RunRow(ImportRow& row) {
     if (reply.empty()) {
         row.state = ImportState::kUnknown;
         row.note = kNoReply;
-        if (!m_transport.Connected()) StopRemaining(text::kConnectionLost);
+        // A server that answers nothing would make every row wait as long.
+        StopRemaining(NoReplyReason());
         return;
     }
     (u.password.empty() ? m_plainSeconds : m_passwordSeconds) += took;
@@ -395,6 +423,10 @@ void UserImportLogic::RunRow(ImportRow& row) {
     } else {
         row.state = ImportState::kRefused;
     }
+}
+
+std::string UserImportLogic::NoReplyReason() const {
+    return m_transport.Connected() ? kServerSilent : text::kConnectionLost;
 }
 
 void UserImportLogic::Cancel() {

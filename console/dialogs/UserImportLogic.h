@@ -6,11 +6,15 @@
 // The check marks each row: the file's own problems (missing values, text the
 // wire cannot carry, values over their limit, an account twice in the file,
 // departments outside the administrator's scope), then, asking the server,
-// departments that do not exist and accounts that exist already. The import
+// departments that do not exist, roles he cannot give (that do not exist or,
+// for a second-level administrator, are not his to hand out to a new
+// account) and accounts that exist already. The import
 // adds the new accounts and, as the administrator chooses, updates or skips
 // the existing ones. A row the server refuses keeps its reply text and never
 // stops the rows after it; each user is one unit of work on the server, so a
-// refused row leaves nothing behind.
+// refused row leaves nothing behind. A request that gets no reply at all (a
+// lost connection, a server that answers nothing in time) stops the check
+// or the import: every further row would wait as long.
 //
 // Both the check and the import advance one request per call of Step, which
 // the dialog calls from its event loop, so the window stays live, shows the
@@ -124,6 +128,7 @@ class UserImportLogic {
 
     void CheckLocally();
     bool CheckNext();
+    void ReadRoles();
     void CheckDept(const std::string& path, DeptCheck& check);
     void CheckAccount(ImportRow& row);
     bool RunNext();
@@ -131,6 +136,9 @@ class UserImportLogic {
     // Marks every row still waiting for the current step kNotRun with `why`
     // and ends the step.
     void StopRemaining(const std::string& why);
+    // Why a step that got no reply stops: the connection is lost, or the
+    // server answers nothing in time.
+    std::string NoReplyReason() const;
     // Ends the step under way: the check is ready, the import done.
     void Finish();
 
@@ -146,6 +154,8 @@ class UserImportLogic {
 
     // The check: departments first (each asked once), then accounts.
     std::map<std::string, DeptCheck> m_depts;  // by path
+    bool m_rolesRead = false;
+    std::optional<std::vector<std::string>> m_roles;  // what he may give; unknown when unread
     size_t m_next = 0;                         // the next row to check or run
 
     // The pace of the step under way.

@@ -16,9 +16,7 @@ AdminStore& StoreOf(const Services& services) {
 }  // namespace
 
 GrantableRoles AdminRoster::RolesOf(const std::string& account) {
-    std::shared_ptr<const RolesSnapshot> roles = StoreOf(m_services).RolesNow();
-    if (!roles) throw std::runtime_error("the roles file cannot be read");
-    return GrantableRoles(roles->Find(account));
+    return GrantableRoles(StoreOf(m_services).GetAdminRoles(account));
 }
 
 std::shared_ptr<const AdminRecord> AdminRoster::Find(const std::string& account) {

@@ -8,8 +8,9 @@
 //
 // A row's copy is current while the store's generation is unchanged; a change
 // made to the store outside this server (another tool, another server on a
-// shared database) shows within kRecheckAfter. The roles file is checked for
-// changes at every RolesOf, whoever wrote it.
+// shared database) shows within kRecheckAfter. The roles are read at every
+// RolesOf, from the roles file (reparsed only when it changed, whoever wrote
+// it) or from the store.
 //
 // Thread-safe: Find may run on any number of workers at once.
 #pragma once
@@ -44,8 +45,8 @@ class AdminRoster {
     // read that failed.
     std::shared_ptr<const AdminRecord> Find(const std::string& account);
 
-    // The roles `account` may grant, as the roles file holds them now.
-    // Throws when there is no store or the file cannot be read.
+    // The roles `account` may grant, as the roles file or the store holds
+    // them now. Throws when there is no store or they cannot be read.
     GrantableRoles RolesOf(const std::string& account);
 
   private:

@@ -146,6 +146,11 @@ AuditRecord MakeLoginAuditRecord(const ParamMap& params, const Session& session,
         granted ? AuditLevelOf(Standing::kUnchecked, session, services) : audit_level::kNone,
         PeerOf(session), reply);
     record.target = Cut(account);
+    // A session is its connection, whose entries share the login's address
+    // and port: the login says once which transport they all came by. First,
+    // so that no parameter can pass for it.
+    const char* via = session.transport == Transport::kTls ? "via TLS" : "via plain text";
+    record.detail = record.detail.empty() ? via : via + ("; " + record.detail);
     return record;
 }
 

@@ -45,8 +45,9 @@ AuditRecord MakeAuditRecord(std::string_view name, const ParamMap& params,
                             const std::string& account, const char* level, const Peer& peer,
                             const std::string& reply);
 
-// The entry of a login answered with `reply`: the account tried, and the
-// level the login granted (none when it was refused).
+// The entry of a login answered with `reply`: the account tried, the level
+// the login granted (none when it was refused), and the session's transport
+// at the head of its detail ("via TLS" or "via plain text").
 AuditRecord MakeLoginAuditRecord(const ParamMap& params, const Session& session,
                                  const Services& services, const std::string& reply);
 

@@ -4,7 +4,7 @@
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
 #include "server/dispatch/Dispatcher.h"
-#include "server/im/DeptOrdering.h"
+#include "server/im/DeptPlacement.h"
 
 namespace warden {
 
@@ -15,7 +15,7 @@ constexpr const char kOrderDone[] = "info:修改部门顺序成功";
 constexpr const char kOrderFailed[] = "error:修改部门顺序失败";
 
 std::string HandleSetDeptOrder(RequestContext& context) {
-    DeptOrdering* ordering = context.services.ordering;
+    DeptPlacement* ordering = context.services.ordering;
     if (!ordering || !ordering->Available()) return kOrderingOff;
 
     const auto deptPieces = SplitList(context.Param(key::kDeptNameMixed), "\\");

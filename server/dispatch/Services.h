@@ -6,7 +6,7 @@ namespace warden {
 
 class AdminStore;
 class ImService;
-class DeptOrdering;
+class DeptPlacement;
 class AuditRecorder;
 class AuditTrail;
 class LoginFlow;
@@ -16,7 +16,7 @@ class SessionRegistry;
 struct Services {
     AdminStore* adminStore = nullptr;
     ImService* im = nullptr;
-    DeptOrdering* ordering = nullptr;
+    DeptPlacement* ordering = nullptr;
     AuditTrail* auditTrail = nullptr;  // read by "GetAuditLog.asp"
     AuditRecorder* audit = nullptr;    // null: nothing is recorded
     LoginFlow* login = nullptr;        // null: logins are checked on the worker

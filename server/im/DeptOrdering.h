@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "server/im/DeptPlacement.h"
+
 namespace warden {
 
 class OdbcConnection;
@@ -29,14 +31,14 @@ struct DeptRecord {
     int64_t deptId = 0;
 };
 
-class DeptOrdering {
+class DeptOrdering final : public DeptPlacement {
   public:
     // Unavailable until opened.
     DeptOrdering();
     // Open(installDir, imAddress, library).
     DeptOrdering(const std::filesystem::path& installDir, std::string imAddress,
                  std::filesystem::path library);
-    ~DeptOrdering();
+    ~DeptOrdering() override;
     DeptOrdering(const DeptOrdering&) = delete;
     DeptOrdering& operator=(const DeptOrdering&) = delete;
 
@@ -50,7 +52,7 @@ class DeptOrdering {
               std::filesystem::path library);
 
     // DeptOrderingAvailable: the database was opened.
-    bool Available() const;
+    bool Available() const override;
     std::string UnavailableReason() const;
 
     // The department that `pieces` name from the top level down, starting
@@ -72,7 +74,7 @@ class DeptOrdering {
     // the same siblings run one after the other, from the lookup of the
     // place to its write, so "before next" holds when it is written.
     bool MoveBefore(const std::vector<std::string>& deptPieces,
-                    const std::vector<std::string>& nextPieces, bool isLast);
+                    const std::vector<std::string>& nextPieces, bool isLast) override;
 
     // Gives department `deptId` (under `parentId`, named `name`) the sort
     // position `sortId` when `isLast`, else `sortId` - 1: it then comes

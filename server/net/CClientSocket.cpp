@@ -1,5 +1,7 @@
 #include "server/net/CClientSocket.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -23,9 +25,18 @@ constexpr milliseconds kDrainTime(500);
 // Reads per readiness while draining, so a peer that floods cannot keep the
 // event thread to itself.
 constexpr int kDrainReads = 16;
+// What one TLS connection may have read ahead of its answers, beyond the
+// frame in front: a pipeline deeper than this waits in the kernel.
+constexpr size_t kPipelineBytes = 64 * 1024;
+
+std::string FramedReply(std::string_view wire) {
+    std::string frame;
+    AppendLengthFrame(frame, wire);
+    return frame;
+}
 
 // Writes what the socket takes now. False when the peer is gone.
-bool WriteSome(int fd, const std::string& bytes, size_t& sent) {
+bool SendSome(int fd, const std::string& bytes, size_t& sent) {
     while (sent < bytes.size()) {
         ssize_t n =
             ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -46,8 +57,9 @@ CClientSocket::Lock::Lock(std::atomic_flag& flag) : m_flag(flag) {
     while (m_flag.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
 }
 
-CClientSocket::CClientSocket(ServerEngine& engine, asio::ip::tcp::socket socket)
-    : m_engine(engine), m_socket(std::move(socket)) {
+CClientSocket::CClientSocket(ServerEngine& engine, asio::ip::tcp::socket socket,
+                             std::unique_ptr<TlsStream> tls)
+    : m_engine(engine), m_socket(std::move(socket)), m_tls(std::move(tls)) {
     ++m_engine.m_openConnections;
     ++m_engine.m_anonymous;
 }
@@ -82,7 +94,13 @@ void CClientSocket::Start() {
     asio::error_code ec;
     const auto peer = m_socket.remote_endpoint(ec);
     if (!ec) {
-        m_session.peerAddress = peer.address().to_string();
+        // A listener for both families sees an IPv4 peer as ::ffff:a.b.c.d;
+        // throttling, the audit trail and the operator know it as a.b.c.d.
+        asio::ip::address address = peer.address();
+        if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+            address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+        }
+        m_session.peerAddress = address.to_string();
         m_session.peerPort = std::to_string(peer.port());
     }
     if (!ec) m_socket.non_blocking(true, ec);
@@ -91,7 +109,57 @@ void CClientSocket::Start() {
         return;
     }
     m_idleSince = Clock::now();
+    if (m_tls) {
+        // OpenSSL writes a handshake flight, and a long reply, as several
+        // records, each its own send: without this the peer's delayed
+        // acknowledgement would hold every second one back for 40 ms.
+        m_socket.set_option(asio::ip::tcp::no_delay(true), ec);
+        m_session.transport = Transport::kTls;
+        m_state = State::kHandshaking;
+        SetDeadline(m_idleSince + milliseconds(m_engine.m_options.handshakeMs));
+        WaitReadable();
+        return;
+    }
     BecomeIdle();
+}
+
+void CClientSocket::QueueHandshakeStep() {
+    // The step's cryptography is the costly part of a connection's life: it
+    // runs on the handshake threads, never on the event thread.
+    if (m_stepQueued) return;
+    m_stepQueued = true;
+    if (!m_engine.SubmitHandshakeStep([self = shared_from_this()] { self->HandshakeStep(); })) {
+        Close();
+    }
+}
+
+void CClientSocket::HandshakeStep() {
+    Lock lock(m_locked);
+    m_stepQueued = false;
+    if (m_state != State::kHandshaking) return;  // closed meanwhile
+    Guarded([this] {
+        switch (m_tls->Handshake()) {
+            case TlsStream::Io::kDone: {
+                // The peer's last flight gets no answer (no session tickets),
+                // so its acknowledgement would wait 40 ms, and with it a
+                // first request that the peer's Nagle rule holds back: send
+                // it now.
+                const int now = 1;
+                ::setsockopt(m_socket.native_handle(), IPPROTO_TCP, TCP_QUICKACK, &now, sizeof now);
+                BecomeIdle();
+                return;
+            }
+            case TlsStream::Io::kWantRead:
+                WaitReadable();
+                return;
+            case TlsStream::Io::kWantWrite:
+                WaitWritable();
+                return;
+            case TlsStream::Io::kClosed:
+                Close();  // not TLS 1.3, not TLS at all, or the peer left
+                return;
+        }
+    });
 }
 
 void CClientSocket::Complete(std::string wire) noexcept {
@@ -109,6 +177,10 @@ CClientSocket::Eviction CClientSocket::EvictIfAnonymous() {
     Lock lock(m_locked);
     if (!m_anonymous) return Eviction::kLoggedIn;
     switch (m_state) {
+        case State::kHandshaking:
+            if (m_stepQueued) return Eviction::kBusy;
+            Close();
+            return Eviction::kEvicted;
         case State::kIdle:
         case State::kReceiving:
             Close();
@@ -174,6 +246,9 @@ void CClientSocket::OnReadable(const asio::error_code& ec) {
     m_readPending = false;
     if (ec) return;
     switch (m_state) {
+        case State::kHandshaking:
+            Guarded([this] { QueueHandshakeStep(); });
+            return;
         case State::kIdle:
         case State::kReceiving:
             Guarded([this] { ReadInput(); });
@@ -181,8 +256,10 @@ void CClientSocket::OnReadable(const asio::error_code& ec) {
         case State::kDraining:
             Guarded([this] { Drain(); });
             return;
-        case State::kProcessing:
         case State::kWriting:
+            if (m_wantsOtherWay) Guarded([this] { ContinueWrite(); });
+            return;
+        case State::kProcessing:
         case State::kClosed:
             // Whatever the peer sends before its reply waits in the kernel;
             // reading resumes after the reply.
@@ -193,6 +270,10 @@ void CClientSocket::OnReadable(const asio::error_code& ec) {
 void CClientSocket::ReadInput() {
     if (m_engine.Stopping()) {
         Close();
+        return;
+    }
+    if (m_tls) {
+        ReadFrames();
         return;
     }
     // A message that went quiet for its grace period ended then, even when
@@ -271,12 +352,125 @@ void CClientSocket::EndReceiving(FrameAssembler::State state) {
     }
 }
 
+bool CClientSocket::QueueFull() const {
+    return m_pipeline && (m_pipeline->bytes >= kPipelineBytes || m_pipeline->tooLarge);
+}
+
+void CClientSocket::TakeFrames(std::string_view bytes) {
+    if (!m_pipeline) m_pipeline = std::make_unique<Pipeline>(m_engine.m_options.maxRequest);
+    Pipeline& pipeline = *m_pipeline;
+    bool starts = !pipeline.reader.InsideMessage();
+    pipeline.reader.Add(bytes);
+    std::string message;
+    for (;;) {
+        switch (pipeline.reader.Next(message)) {
+            case LengthFrameReader::State::kMessage:
+                pipeline.bytes += message.size();
+                pipeline.requests.push_back(std::move(message));
+                starts = true;
+                continue;
+            case LengthFrameReader::State::kTooLarge:
+                pipeline.tooLarge = true;
+                return;
+            case LengthFrameReader::State::kNeedMore:
+                if (starts) pipeline.partSince = Clock::now();
+                return;
+        }
+    }
+}
+
+void CClientSocket::ReadFrames() {
+    char buffer[16 * 1024];  // a TLS record's largest payload
+    while (!QueueFull()) {
+        size_t got = 0;
+        switch (m_tls->Read(buffer, sizeof buffer, got)) {
+            case TlsStream::Io::kDone:
+                // Most requests come alone, whole in one read: they need no
+                // queue of their own.
+                if (!m_pipeline && got >= kLengthHeaderBytes && !m_tls->HasPending() &&
+                    got - kLengthHeaderBytes == ReadLengthHeader(buffer) &&
+                    got - kLengthHeaderBytes <= m_engine.m_options.maxRequest) {
+                    HandOut(std::string(buffer + kLengthHeaderBytes, got - kLengthHeaderBytes));
+                    return;
+                }
+                TakeFrames(std::string_view(buffer, got));
+                // A whole request is enough: the socket says when more comes,
+                // and a read that finds nothing would cost a system call.
+                if (m_pipeline->requests.empty() || m_tls->HasPending()) continue;
+                NextFrame();
+                return;
+            case TlsStream::Io::kWantRead:
+                NextFrame();
+                return;
+            case TlsStream::Io::kWantWrite:
+                m_wantsOtherWay = true;
+                WaitWritable();
+                return;
+            case TlsStream::Io::kClosed:
+                // A frame cut off by that is never executed.
+                Close();
+                return;
+        }
+    }
+    m_readPaused = true;
+    NextFrame();
+}
+
+void CClientSocket::NextFrame() {
+    if (!m_pipeline) {
+        AwaitRequest();
+        return;
+    }
+    Pipeline& pipeline = *m_pipeline;
+    if (!pipeline.requests.empty()) {
+        std::string request = std::move(pipeline.requests.front());
+        pipeline.requests.pop_front();
+        pipeline.bytes -= request.size();
+        if (pipeline.requests.empty() && !pipeline.tooLarge && !pipeline.reader.InsideMessage()) {
+            m_pipeline.reset();  // an idle connection keeps no buffer
+        }
+        HandOut(std::move(request));
+        return;
+    }
+    if (pipeline.tooLarge) {
+        // Every request before it has been answered; the stream cannot be
+        // read past it.
+        m_pipeline.reset();
+        m_readPaused = false;
+        m_engine.Notice(ServerEngine::kTooLarge, "refused a request of more than " +
+                                                     std::to_string(m_engine.m_options.maxRequest) +
+                                                     " bytes from " + m_session.peerAddress);
+        Send(FramedReply(GeneralErrorWire()), true);
+        return;
+    }
+    if (pipeline.reader.InsideMessage()) {
+        m_state = State::kReceiving;
+        SetDeadline(pipeline.partSince + milliseconds(m_engine.m_options.arrivalMs));
+        WaitReadable();
+        return;
+    }
+    m_pipeline.reset();
+    AwaitRequest();
+}
+
+void CClientSocket::ServeQueued() {
+    if ((m_readPaused && !QueueFull()) || !m_pipeline) {
+        // Reading stopped at the bound, or the TLS layer read ahead.
+        m_readPaused = false;
+        ReadFrames();
+        return;
+    }
+    NextFrame();
+}
+
 void CClientSocket::HandOut(std::string wire) {
     EndExpiredLogin(Clock::now());
     m_state = State::kProcessing;
     SetDeadline(Clock::time_point::max());
     if (Trim(wire).empty()) {
-        BecomeIdle();  // white space is no request and gets no reply
+        // White space is no request: no reply, or on the TLS port the empty
+        // frame that keeps the replies paired with the requests.
+        Answer({});
         return;
     }
     std::optional<std::string> text = GbkToUtf8(wire);
@@ -296,17 +490,40 @@ void CClientSocket::HandOut(std::string wire) {
 void CClientSocket::Answer(std::string wire) {
     CountLogin();
     m_idleSince = Clock::now();
-    if (wire.empty()) {
+    if (m_tls) {
+        Send(FramedReply(wire), false);
+    } else if (wire.empty()) {
         BecomeIdle();
     } else {
         Send(std::move(wire), false);
     }
 }
 
+bool CClientSocket::WriteSome(const std::string& bytes, size_t& sent) {
+    if (!m_tls) return SendSome(m_socket.native_handle(), bytes, sent);
+    m_wantsOtherWay = false;
+    while (sent < bytes.size()) {
+        size_t wrote = 0;
+        switch (m_tls->Write(bytes.data() + sent, bytes.size() - sent, wrote)) {
+            case TlsStream::Io::kDone:
+                sent += wrote;
+                continue;
+            case TlsStream::Io::kWantRead:
+                m_wantsOtherWay = true;
+                return true;
+            case TlsStream::Io::kWantWrite:
+                return true;
+            case TlsStream::Io::kClosed:
+                return false;
+        }
+    }
+    return true;
+}
+
 void CClientSocket::Send(std::string wire, bool thenClose) {
     m_closeAfterWrite = thenClose;
     size_t sent = 0;
-    if (!WriteSome(m_socket.native_handle(), wire, sent)) {
+    if (!WriteSome(wire, sent)) {
         Close();  // the peer is gone
         return;
     }
@@ -321,12 +538,12 @@ void CClientSocket::Send(std::string wire, bool thenClose) {
     m_state = State::kWriting;
     ++m_engine.m_writing;
     SetDeadline(Clock::now() + milliseconds(m_engine.m_options.writeStallMs));
-    WaitWritable();
+    m_wantsOtherWay ? WaitReadable() : WaitWritable();
 }
 
 void CClientSocket::ContinueWrite() {
     size_t sent = 0;
-    if (!WriteSome(m_socket.native_handle(), *m_out, sent)) {
+    if (!WriteSome(*m_out, sent)) {
         Close();
         return;
     }
@@ -339,7 +556,7 @@ void CClientSocket::ContinueWrite() {
     }
     m_out->erase(0, sent);
     if (sent > 0) SetDeadline(Clock::now() + milliseconds(m_engine.m_options.writeStallMs));
-    WaitWritable();
+    m_wantsOtherWay ? WaitReadable() : WaitWritable();
 }
 
 void CClientSocket::AfterReply() {
@@ -347,6 +564,7 @@ void CClientSocket::AfterReply() {
         BecomeIdle();
         return;
     }
+    if (m_tls) m_tls->Shutdown();
     ::shutdown(m_socket.native_handle(), SHUT_WR);
     m_state = State::kDraining;
     SetDeadline(Clock::now() + kDrainTime);
@@ -356,8 +574,24 @@ void CClientSocket::AfterReply() {
 void CClientSocket::OnWritable(const asio::error_code& ec) {
     Lock lock(m_locked);
     m_writePending = false;
-    if (ec || m_state != State::kWriting) return;
-    Guarded([this] { ContinueWrite(); });
+    if (ec) return;
+    switch (m_state) {
+        case State::kHandshaking:
+            Guarded([this] { QueueHandshakeStep(); });
+            return;
+        case State::kWriting:
+            Guarded([this] { ContinueWrite(); });
+            return;
+        case State::kIdle:
+        case State::kReceiving:
+            if (m_wantsOtherWay) {
+                m_wantsOtherWay = false;
+                Guarded([this] { ReadInput(); });
+            }
+            return;
+        default:
+            return;
+    }
 }
 
 void CClientSocket::Drain() {
@@ -381,6 +615,18 @@ void CClientSocket::BecomeIdle() {
         Close();
         return;
     }
+    if (m_tls && (m_pipeline || m_readPaused || m_tls->HasPending())) {
+        m_state = State::kIdle;
+        asio::post(m_socket.get_executor(), [self = shared_from_this()] {
+            Lock lock(self->m_locked);
+            if (self->m_state == State::kIdle) self->Guarded([&] { self->ServeQueued(); });
+        });
+        return;
+    }
+    AwaitRequest();
+}
+
+void CClientSocket::AwaitRequest() {
     m_state = State::kIdle;
     const int idleMs = m_engine.m_options.anonymousIdleMs;
     const Clock::time_point anonymous =
@@ -429,7 +675,22 @@ void CClientSocket::Expire() {
         return;
     }
     switch (m_state) {
+        case State::kHandshaking:
+            m_engine.Notice(ServerEngine::kHandshake,
+                            "closed a connection from " + m_session.peerAddress +
+                                " that had not finished its TLS handshake after " +
+                                std::to_string(m_engine.m_options.handshakeMs) + " ms");
+            Close();
+            return;
         case State::kReceiving:
+            if (m_tls) {
+                m_engine.Notice(ServerEngine::kTooSlow,
+                                "closed a connection from " + m_session.peerAddress +
+                                    " whose request was still arriving after " +
+                                    std::to_string(m_engine.m_options.arrivalMs) + " ms");
+                Close();
+                return;
+            }
             EndReceiving(m_partial->Check(now));
             return;
         case State::kIdle:
@@ -467,6 +728,7 @@ void CClientSocket::Close() noexcept {
     }
     m_partial.reset();
     m_out.reset();
+    m_pipeline.reset();
 }
 
 }  // namespace warden

@@ -10,6 +10,7 @@
 #include "server/net/CListeningSocket.h"
 #include "server/net/CLogicProcessThread.h"
 #include "server/net/ReplyWire.h"
+#include "server/net/TlsContext.h"
 
 namespace warden {
 
@@ -17,6 +18,10 @@ namespace {
 
 // How long Stop lets replies that are partly written drain.
 constexpr std::chrono::seconds kStopDrain(2);
+
+size_t Index(Transport transport) {
+    return transport == Transport::kTls ? 1 : 0;
+}
 
 FrameOptions FrameOptionsOf(const EngineOptions& options) {
     FrameOptions frame;
@@ -51,50 +56,74 @@ ServerEngine::ServerEngine(EngineOptions options, RequestProcessor processor, Qu
       m_processor(std::move(processor)),
       m_quick(std::move(quick)),
       m_io(std::make_unique<asio::io_context>(1)),
-      m_pool(m_options.workers) {}
+      m_pool(m_options.workers),
+      m_handshakes(std::max<size_t>(m_options.handshakeThreads, 1)) {}
 
 ServerEngine::~ServerEngine() {
     Stop();
 }
 
-bool ServerEngine::CreateListener(std::string_view portText) {
+bool ServerEngine::CreateListener(std::string_view portText,
+                                  std::shared_ptr<const TlsContext> tls) {
     if (m_stopping) return false;
     auto port = ParsePort(portText);
     if (!port) return false;
-    auto listener = std::make_unique<CListeningSocket>(*this, *m_io);
-    if (!listener->Listen(*port)) return false;
-    m_listener = std::move(listener);
-    if (m_started)
-        asio::post(*m_io, [this] {
-            if (m_listener) m_listener->Accept();
-        });
-    return true;
-}
-
-void ServerEngine::CloseListener() {
-    if (!m_listener) return;
-    if (m_started && !m_stopping) {
-        // The acceptor belongs to the event thread once it runs; its
-        // cancelled handlers run after this and do not touch it.
+    const Transport transport = tls ? Transport::kTls : Transport::kPlain;
+    auto listener = std::make_shared<CListeningSocket>(*this, *m_io, std::move(tls));
+    if (!listener->Listen(m_options.address, *port)) return false;
+    if (m_started) {
+        // The listeners belong to the event thread once it runs.
         std::promise<void> done;
         asio::post(*m_io, [&] {
-            m_listener.reset();
+            auto& slot = m_listeners[Index(transport)];
+            if (slot) slot->Close();
+            slot = listener;
+            slot->Accept();
             done.set_value();
         });
         done.get_future().wait();
     } else {
-        m_listener.reset();
+        m_listeners[Index(transport)] = std::move(listener);
+    }
+    return true;
+}
+
+void ServerEngine::CloseListener() {
+    auto closeAll = [this] {
+        for (auto& listener : m_listeners) {
+            if (listener) listener->Close();
+            listener.reset();
+        }
+    };
+    if (m_started && !m_stopping) {
+        std::promise<void> done;
+        asio::post(*m_io, [&] {
+            closeAll();
+            done.set_value();
+        });
+        done.get_future().wait();
+    } else if (!m_started) {
+        closeAll();
     }
 }
 
-std::optional<uint16_t> ServerEngine::ListeningPort() const {
-    if (!m_listener) return std::nullopt;
-    return m_listener->Port();
+std::optional<uint16_t> ServerEngine::ListeningPort(Transport transport) const {
+    const auto& listener = m_listeners[Index(transport)];
+    if (!listener) return std::nullopt;
+    return listener->Port();
+}
+
+std::optional<std::string> ServerEngine::ListeningEndpoint(Transport transport) const {
+    const auto& listener = m_listeners[Index(transport)];
+    if (!listener) return std::nullopt;
+    return listener->Endpoint();
 }
 
 void ServerEngine::Start() {
     m_started = true;
-    if (m_listener) m_listener->Accept();
+    for (auto& listener : m_listeners) {
+        if (listener) listener->Accept();
+    }
     m_work.emplace(asio::make_work_guard(*m_io));
     m_eventThread = std::thread([this] {
         for (;;) {
@@ -117,10 +146,18 @@ void ServerEngine::Stop() {
     if (m_started) {
         // Connections notice the flag at their next step: an idle one that
         // gets a request closes instead, one that answers closes after its
-        // reply.
-        asio::post(*m_io, [this] { m_listener.reset(); });
+        // reply. The listeners close on the event thread, which owns them;
+        // an accept that completed before that finds its listener closed
+        // (its wait keeps it alive) and the engine stopping.
+        asio::post(*m_io, [this] {
+            for (auto& listener : m_listeners) {
+                if (listener) listener->Close();
+            }
+        });
     }
-    // Requests already handed to workers finish and answer.
+    // Handshakes under way end (a connection that completes one now closes),
+    // then requests already handed to workers finish and answer.
+    m_handshakes.Shutdown();
     m_pool.Shutdown();
     {
         std::unique_lock lock(m_inFlightMutex);
@@ -133,13 +170,13 @@ void ServerEngine::Stop() {
     m_work.reset();
     m_io->stop();
     if (m_eventThread.joinable()) m_eventThread.join();
-    m_listener.reset();
+    for (auto& listener : m_listeners) listener.reset();
     // Destroying the context destroys every pending wait, and with the last
     // of them each connection that is still open.
     m_io.reset();
 }
 
-void ServerEngine::AcceptConnection(asio::ip::tcp::socket socket) {
+void ServerEngine::AcceptConnection(asio::ip::tcp::socket socket, const TlsContext* tls) {
     if (m_stopping) return;
     // Refused by closing at once: a console hears that the connection
     // ended, and the backlog keeps moving instead of timing out.
@@ -161,7 +198,20 @@ void ServerEngine::AcceptConnection(asio::ip::tcp::socket socket) {
         Notice(kEviction, "limit of " + std::to_string(m_options.maxAnonymous) +
                               " connections without a login reached; closing the oldest");
     }
-    auto connection = std::make_shared<CClientSocket>(*this, std::move(socket));
+    // A reply written while the one before it is not yet acknowledged (a
+    // pipelined burst, or a long reply the TLS layer writes in several
+    // records) must not wait for the console's delayed acknowledgement.
+    asio::error_code ignored;
+    socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+    std::unique_ptr<TlsStream> stream;
+    if (tls) {
+        stream = tls->NewStream(socket.native_handle());
+        if (!stream) {
+            Notice(kFailure, "no memory for a TLS connection: " + TakeOpenSslError());
+            return;
+        }
+    }
+    auto connection = std::make_shared<CClientSocket>(*this, std::move(socket), std::move(stream));
     connection->Begin();
     // Where the total limit always comes first there is nothing to evict.
     if (m_options.maxAnonymous >= m_options.maxConnections) return;
@@ -222,6 +272,10 @@ std::optional<std::string> ServerEngine::AnswerAtOnce(std::string_view text,
     } catch (...) {
         return std::nullopt;
     }
+}
+
+bool ServerEngine::SubmitHandshakeStep(std::function<void()> step) {
+    return !m_stopping && m_handshakes.Submit(std::move(step));
 }
 
 void ServerEngine::RequestDone() {

@@ -1,4 +1,6 @@
-// The network side of the server. One event thread accepts connections,
+// The network side of the server. Two listeners, the plain port and the TLS
+// port, feed one engine: everything above it is the same for both, the
+// transport is a property of the connection. One event thread accepts connections,
 // reads and writes without ever blocking and assembles each request with the
 // framing rules in the connection's own buffer; a bounded pool of workers
 // gets whole requests and hands back replies. A peer that trickles bytes or
@@ -31,8 +33,12 @@ namespace warden {
 
 class CListeningSocket;
 class CClientSocket;
+class TlsContext;
 
 struct EngineOptions {
+    // Where both listeners listen: an IPv4 or IPv6 address; nullopt: every
+    // address of both families.
+    std::optional<asio::ip::address> address;
     size_t workers = 16;
     size_t maxRequest = 1 << 20;  // bytes on the wire; a longer request is refused
     int graceMs = 100;            // see FrameOptions
@@ -47,6 +53,13 @@ struct EngineOptions {
     std::chrono::milliseconds sessionLifetime{0};
     int backlog = 0;               // pending connections; 0: the system's maximum
     int acceptPauseMs = 250;       // pause after an accept fails (no descriptors left)
+    int handshakeMs = 10'000;      // a TLS handshake not finished by then closes its connection
+    // Threads that do the handshakes' cryptography: fewer than the
+    // processors, so that a crowd of peers handshaking always leaves the
+    // event thread and the request workers a processor of their own. Not
+    // lowered in priority: on a busy machine that would stall every
+    // console's connecting behind whatever else runs.
+    size_t handshakeThreads = 1;
     // Notices about limits that were reached; may be empty.
     std::function<void(const std::string&)> log;
 };
@@ -60,16 +73,19 @@ class ServerEngine {
     ServerEngine(const ServerEngine&) = delete;
     ServerEngine& operator=(const ServerEngine&) = delete;
 
-    // Listens on every local address on the port that `portText` names, read
-    // the way atoi reads it (no leading digits: port 0, an ephemeral port).
-    // False when the socket cannot be bound or listen.
-    bool CreateListener(std::string_view portText);
+    // Listens on the options' address on the port that `portText` names,
+    // read the way atoi reads it (no leading digits: port 0, an ephemeral
+    // port): the plain port, or with `tls` the TLS port. False when the
+    // socket cannot be bound or listen.
+    bool CreateListener(std::string_view portText, std::shared_ptr<const TlsContext> tls = nullptr);
 
-    // Drops the listener again (a Start that failed later on).
+    // Drops the listeners again (a Start that failed later on).
     void CloseListener();
 
     // The port actually listened on, once CreateListener succeeded.
-    std::optional<uint16_t> ListeningPort() const;
+    std::optional<uint16_t> ListeningPort(Transport transport = Transport::kPlain) const;
+    // Where it listens, as "0.0.0.0:8800" or "[::]:8801".
+    std::optional<std::string> ListeningEndpoint(Transport transport) const;
 
     // Starts the event thread. REQUIRES: not started.
     void Start();
@@ -91,8 +107,11 @@ class ServerEngine {
     friend class CClientSocket;
     friend class CLogicProcessThread;
 
-    // Event thread.
-    void AcceptConnection(asio::ip::tcp::socket socket);
+    // Event thread. `tls`: the listener's, for a connection of the TLS port.
+    void AcceptConnection(asio::ip::tcp::socket socket, const TlsContext* tls);
+    // Any thread: runs a handshake step on the handshake threads; false when
+    // stopping.
+    bool SubmitHandshakeStep(std::function<void()> step);
     // Event thread: closes the connection without a login that came first
     // and has no request in hand; false when there is none.
     bool EvictAnonymous();
@@ -114,6 +133,7 @@ class ServerEngine {
         kTooLarge,
         kTooSlow,
         kEviction,
+        kHandshake,
         kNoticeKinds
     };
     // Calls the log, at most once per `everyMs` for each kind (0: always).
@@ -131,11 +151,13 @@ class ServerEngine {
     // connection still waiting for input.
     std::unique_ptr<asio::io_context> m_io;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
-    std::unique_ptr<CListeningSocket> m_listener;
+    // By transport; shared with their own waits (see CListeningSocket).
+    std::shared_ptr<CListeningSocket> m_listeners[2];
     // Connections in the order they came, for eviction; may hold ones that
     // have logged in or ended since. Event thread only.
     std::deque<std::weak_ptr<CClientSocket>> m_arrivals;
     WorkerPool m_pool;
+    WorkerPool m_handshakes;
     std::thread m_eventThread;
     std::atomic<bool> m_stopping{false};
     bool m_started = false;

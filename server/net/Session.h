@@ -20,6 +20,9 @@ enum class LoginLevel {
     kSuper,      // the super administrator, checked by the admin store
 };
 
+// How the connection reaches the server: the plain port, or the TLS port.
+enum class Transport { kPlain, kTls };
+
 // A login's registration with whoever counts the logins of each account;
 // it lets go of its place when destroyed.
 class SessionTicket {
@@ -42,6 +45,7 @@ struct Session {
     std::string account;      // as the directory spells it
     std::string peerAddress;  // the console's address as text, e.g. "192.0.2.7"
     std::string peerPort;     // the console's port as text, e.g. "51324"
+    Transport transport = Transport::kPlain;
     // The login counts as one for the connection limits: the super
     // administrator's or an administrator's. A directory account without
     // rights counts as a connection without a login.

@@ -103,16 +103,21 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
     }
     const std::string unfinished = store.FinishPendingSaves();
     if (!unfinished.empty()) {
-        view.ShowMessage(
-            "部分二级管理员的角色未能写入RolesAdmin.ini，将在下次启动时重试\n(" + unfinished + ")",
-            kServerTitle, MessageIcon::kWarning);
+        view.ShowMessage(std::string(store.Roles() == RolesPlace::kStore
+                                         ? "部分二级管理员的角色未能转入管理库"
+                                         : "部分二级管理员的角色未能写入RolesAdmin.ini") +
+                             "，将在下次启动时重试\n(" + unfinished + ")",
+                         kServerTitle, MessageIcon::kWarning);
     }
     return true;
 }
 
 std::optional<std::string> ReadableSecret(const std::filesystem::path& configFile,
                                           const ServerConfig& config) {
-    if (!ConnectionHoldsPassword(config.adminStoreConnection)) return std::nullopt;
+    const bool storePassword = ConnectionHoldsPassword(config.adminStoreConnection);
+    const bool bindPassword =
+        config.directoryBackend == DirectoryBackend::kLdap && !config.ldap.bindPassword.empty();
+    if (!storePassword && !bindPassword) return std::nullopt;
     struct stat info {};
     if (::stat(configFile.c_str(), &info) != 0) return std::nullopt;
     // Others never; the group only when the server does not need it to read
@@ -121,22 +126,24 @@ std::optional<std::string> ReadableSecret(const std::filesystem::path& configFil
     const bool others = (info.st_mode & S_IROTH) != 0;
     const bool group = (info.st_mode & S_IRGRP) != 0 && info.st_uid == ::geteuid();
     if (!others && !group) return std::nullopt;
-    return configFile.string() +
-           " holds the admin store's database password and other users may read it; make it "
-           "readable by the server's account only: chmod 600 " +
+    return configFile.string() + " holds " +
+           (storePassword ? "the admin store's database password"
+                          : "the LDAP bind account's password ([DIRECTORY] BIND_PASSWORD)") +
+           " and other users may read it; make it readable by the server's account only: "
+           "chmod 600 " +
            configFile.string();
 }
 
 void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
                              StartupView& view) {
     if (std::optional<std::string> problem = ReadableSecret(configFile, config)) {
-        view.ShowMessage("warning: " + *problem, kServerTitle, MessageIcon::kWarning);
+        view.ShowMessage(*problem, kServerTitle, MessageIcon::kWarning);
     }
 }
 
 void WarnAboutUnverifiedStore(const ServerConfig& config, StartupView& view) {
     if (std::optional<std::string> host = UnverifiedRemotePostgres(config.adminStoreConnection)) {
-        view.ShowMessage("warning: the admin store on " + *host +
+        view.ShowMessage("the admin store on " + *host +
                              " is reached without checking its certificate; add "
                              "SSLmode=verify-full to [ADMIN_STORE] CONNECTION",
                          kServerTitle, MessageIcon::kWarning);

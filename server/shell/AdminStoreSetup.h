@@ -28,11 +28,12 @@ std::string AdminStoreConnection(const ServerConfig& config);
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view);
 
-// What is wrong when `configFile` holds a database password (in its
-// connection string) that other users may read: every user, or the file's
-// group when the server owns the file itself (a file of root's that only
-// the server's group may read is how a site keeps the secret from the
-// server's account changing it). nullopt when nothing is.
+// What is wrong when `configFile` holds a password (the database's, in its
+// connection string, or the LDAP bind account's) that other users may read:
+// every user, or the file's group when the server owns the file itself (a
+// file of root's that only the server's group may read is how a site keeps
+// the secret from everyone else and from the server's account changing it).
+// nullopt when nothing is.
 std::optional<std::string> ReadableSecret(const std::filesystem::path& configFile,
                                           const ServerConfig& config);
 

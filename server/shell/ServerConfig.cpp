@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "protocol/Framing.h"
+#include "protocol/SplitList.h"
 
 #include "server/store/ConfigFile.h"
 
@@ -71,6 +72,13 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.imAddress = Text(ini, "VEX_SERVER", "IP_ADDRESS", config.imAddress);
     config.imPort = Text(ini, "VEX_PORT", "PORT", config.imPort);
     config.listenPort = Text(ini, "LISTEN_PORT", "PORT", config.listenPort);
+    config.plaintext = ini.GetLongValue("LISTEN_PORT", "PLAINTEXT", 1) != 0;
+    config.listenAddress = std::string(Trim(Text(ini, "LISTEN_PORT", "ADDRESS", "")));
+    config.tlsPort = Text(ini, "TLS", "PORT", config.tlsPort);
+    config.tlsCertificate = Text(ini, "TLS", "CERTIFICATE", config.tlsCertificate);
+    config.tlsPrivateKey = Text(ini, "TLS", "PRIVATE_KEY", config.tlsPrivateKey);
+    config.handshakeMs = static_cast<int>(
+        std::min<size_t>(Count(ini, "TLS", "HANDSHAKE_MS", config.handshakeMs), 86'400'000));
     if (const char* dir = ini.GetValue("VEX_SERVER", "INSTALLDIR", nullptr)) {
         config.imInstallDir = dir;
     }
@@ -99,6 +107,23 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file) {
     config.hashThreads = Count(ini, "SECURITY", "HASH_THREADS", config.hashThreads);
     config.hashQueue = Count(ini, "SECURITY", "HASH_QUEUE", config.hashQueue);
     config.auditKeepDays = Number(ini, "AUDIT", "KEEP_DAYS", config.auditKeepDays, 0);
+    config.rolesInStore = ini.GetLongValue("ADMIN_STORE", "ROLES_IN_STORE", 0) != 0;
+    config.directoryBackendName = Text(ini, "DIRECTORY", "BACKEND", config.directoryBackendName);
+    std::string backend = config.directoryBackendName;
+    for (char& c : backend) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    config.directoryBackend = backend == "vex"    ? DirectoryBackend::kVex
+                              : backend == "ldap" ? DirectoryBackend::kLdap
+                                                  : DirectoryBackend::kUnknown;
+    ldapdir::LdapSettings& ldap = config.ldap;
+    ldap.uri = Text(ini, "DIRECTORY", "URI", "");
+    ldap.bindDn = Text(ini, "DIRECTORY", "BIND_DN", "");
+    ldap.bindPassword = Text(ini, "DIRECTORY", "BIND_PASSWORD", "");
+    ldap.baseDn = Text(ini, "DIRECTORY", "BASE_DN", "");
+    ldap.caFile = Text(ini, "DIRECTORY", "CA_FILE", "");
+    ldap.connections = static_cast<int>(
+        std::min<size_t>(Count(ini, "DIRECTORY", "CONNECTIONS", ldap.connections), 64));
+    ldap.timeoutMs = static_cast<int>(
+        std::min<size_t>(Count(ini, "DIRECTORY", "TIMEOUT_MS", ldap.timeoutMs), 600'000));
     return config;
 }
 

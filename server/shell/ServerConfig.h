@@ -10,13 +10,33 @@
 #include <optional>
 #include <string>
 
+#include "ldapdir/LdapSettings.h"
+
 namespace warden {
+
+// Which directory the server manages: [DIRECTORY] BACKEND.
+enum class DirectoryBackend {
+    kVex,      // "vex" (the default): the embedded directory
+    kLdap,     // "ldap": the LDAP directory the rest of the section names
+    kUnknown,  // any other value: the server refuses to start
+};
 
 struct ServerConfig {
     // [VEX_SERVER] IP_ADDRESS, [VEX_PORT] PORT, [LISTEN_PORT] PORT
     std::string imAddress = "127.0.0.1";
     std::string imPort = "8006";
     std::string listenPort = "8800";
+    // [LISTEN_PORT] PLAINTEXT: whether the plain port listens at all;
+    // ADDRESS: where both listeners listen (an IPv4 or IPv6 address; empty:
+    // every address of both families).
+    bool plaintext = true;
+    std::string listenAddress;
+    // [TLS] PORT, CERTIFICATE, PRIVATE_KEY (relative to the base directory),
+    // HANDSHAKE_MS: how long a TLS handshake may take.
+    std::string tlsPort = "8801";
+    std::string tlsCertificate = "tls/server.crt";
+    std::string tlsPrivateKey = "tls/server.key";
+    int handshakeMs = 10'000;
     // [VEX_SERVER] INSTALLDIR: where the IM directory is installed; nullopt
     // when the key is absent (an empty value says "none known").
     std::optional<std::string> imInstallDir;
@@ -60,6 +80,15 @@ struct ServerConfig {
     // [ADMIN_STORE] CONNECTION: an ODBC connection string whose placeholders
     // take the base directory and the data file; empty: the built-in default.
     std::string adminStoreConnection;
+    // [ADMIN_STORE] ROLES_IN_STORE: the roles second-level administrators
+    // may grant are kept in the admin store instead of RolesAdmin.ini, so
+    // that servers sharing the store share them.
+    bool rolesInStore = false;
+    // [DIRECTORY] BACKEND; with kLdap, URI, BIND_DN, BIND_PASSWORD, BASE_DN,
+    // CONNECTIONS, TIMEOUT_MS and CA_FILE.
+    DirectoryBackend directoryBackend = DirectoryBackend::kVex;
+    std::string directoryBackendName = "vex";  // as written, for messages
+    ldapdir::LdapSettings ldap;
 };
 
 // Reads `file`; a missing file or key keeps the default.

@@ -13,6 +13,7 @@
 
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/AuditSetup.h"
+#include "server/shell/ServerCertificate.h"
 #include "server/shell/ServerStartup.h"
 #include "server/shell/ServerWindow.h"
 #include "server/shell/StderrView.h"
@@ -28,6 +29,7 @@ struct CommandLine {
     bool auditLog = false;
     std::string since;  // --since, for --audit-log
     bool initStore = false;
+    bool fingerprint = false;
     std::string unlock;  // --unlock ACCOUNT
     std::filesystem::path baseDir = ".";
 };
@@ -37,6 +39,7 @@ constexpr const char kUsage[] =
     "       warden-server --set-admin-password [--base-dir DIR]\n"
     "       warden-server --init-store [--base-dir DIR]\n"
     "       warden-server --audit-log [--since TIME] [--base-dir DIR]\n"
+    "       warden-server --fingerprint [--base-dir DIR]\n"
     "       warden-server --unlock ACCOUNT [--base-dir DIR]\n"
     "  (no option)           open the server window and its tray icon\n"
     "  --headless            run without a window, as a daemon (messages go to stderr)\n"
@@ -47,6 +50,8 @@ constexpr const char kUsage[] =
     "                        target, outcome, detail\n"
     "  --since TIME          with --audit-log: from this UTC time on (2024-05-01,\n"
     "                        2024-05-01T08:30, ...)\n"
+    "  --fingerprint         print the SHA-256 fingerprint of the TLS certificate, which\n"
+    "                        consoles show when they first connect\n"
     "  --unlock ACCOUNT      clear the failed logins and login locks of ACCOUNT in the\n"
     "                        server running in DIR (as its account or root)\n"
     "  --base-dir DIR        folder holding server.cfg and the data files (default: .)\n";
@@ -62,6 +67,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
             out.auditLog = true;
         } else if (arg == "--since" && i + 1 < argc) {
             out.since = argv[++i];
+        } else if (arg == "--fingerprint") {
+            out.fingerprint = true;
         } else if (arg == "--unlock" && i + 1 < argc) {
             out.unlock = argv[++i];
             if (out.unlock.empty()) return false;
@@ -74,7 +81,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out) {
         }
     }
     const int modes = int(out.headless) + int(out.setAdminPassword) + int(out.initStore) +
-                      int(out.auditLog) + int(!out.unlock.empty());
+                      int(out.auditLog) + int(out.fingerprint) + int(!out.unlock.empty());
     return modes <= 1 && (out.since.empty() || out.auditLog);
 }
 
@@ -108,6 +115,7 @@ int RunHeadless(const CommandLine& cmd) {
             SayOnStderr("cannot listen on port " + server.Config().listenPort);
             return 1;
         case StartResult::kFailed:
+        case StartResult::kNoTls:
             return 1;
         case StartResult::kNoDirectory:
             SayOnStderr(
@@ -117,8 +125,12 @@ int RunHeadless(const CommandLine& cmd) {
         case StartResult::kRunning:
             break;
     }
-    SayOnStderr("listening on 0.0.0.0:" + std::to_string(*server.ListeningPort()) +
-                " (base directory " + base.string() + ")");
+    if (auto plain = server.ListeningEndpoint(Transport::kPlain)) {
+        SayOnStderr("listening on " + *plain + " (base directory " + base.string() + ")");
+    } else {
+        SayOnStderr("the plain-text port is off ([LISTEN_PORT] PLAINTEXT=0)");
+    }
+    SayOnStderr("listening for TLS on " + *server.ListeningEndpoint(Transport::kTls));
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
@@ -157,6 +169,21 @@ int RunWindow(int argc, char** argv, const CommandLine& cmd) {
     return app.exec();
 }
 
+// The fingerprint an administrator compares with what a console shows, on a
+// line of its own.
+int PrintFingerprint(const std::filesystem::path& baseDir) {
+    const ServerConfig config = LoadServerConfig(baseDir / "server.cfg");
+    const std::filesystem::path certificate = baseDir / config.tlsCertificate;
+    std::string problem;
+    const std::optional<std::string> fingerprint = CertificateFingerprint(certificate, problem);
+    if (!fingerprint) {
+        SayOnStderr(problem + " (the server makes a certificate at its first start)");
+        return 1;
+    }
+    std::cout << *fingerprint << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int ServerMain(int argc, char** argv) {
@@ -167,6 +194,7 @@ int ServerMain(int argc, char** argv) {
     }
     if (cmd.auditLog)
         return PrintAuditLog(std::filesystem::absolute(cmd.baseDir), cmd.since, std::cout);
+    if (cmd.fingerprint) return PrintFingerprint(std::filesystem::absolute(cmd.baseDir));
     if (!cmd.unlock.empty()) return UnlockAccount(std::filesystem::absolute(cmd.baseDir), cmd.unlock);
     if (cmd.initStore) {
         return InitAdminStore(std::filesystem::absolute(cmd.baseDir), ProgramDir());

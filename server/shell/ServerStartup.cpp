@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "directory/ImInstallDir.h"
+#include "ldapdir/LdapDirectory.h"
 #include "protocol/SplitList.h"
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/HandlerRegistry.h"
@@ -12,12 +14,14 @@
 #include "server/dispatch/LoginThrottle.h"
 #include "server/dispatch/SessionRegistry.h"
 #include "server/im/DeptOrdering.h"
-#include "directory/ImInstallDir.h"
+#include "server/im/DirectoryPlacement.h"
 #include "server/im/SdkApiLibrary.h"
+#include "server/net/TlsContext.h"
 #include "server/net/WorkerPool.h"
 #include "server/shell/AdminStoreSetup.h"
 #include "server/shell/AuditSetup.h"
 #include "server/shell/DataFiles.h"
+#include "server/shell/ServerCertificate.h"
 #include "server/shell/StderrView.h"
 #include "server/shell/UnlockCommand.h"
 #include "server/store/AdminStore.h"
@@ -50,7 +54,7 @@ ServerStartup::ServerStartup(std::filesystem::path baseDir, StartupView& view,
                              DirectoryFactory factory)
     : m_baseDir(std::move(baseDir)),
       m_view(view),
-      m_factory(factory ? std::move(factory) : DirectoryFactory(OpenVexDirectory)),
+      m_factory(std::move(factory)),
       m_ordering(std::make_unique<DeptOrdering>()) {}
 
 ServerStartup::~ServerStartup() {
@@ -59,14 +63,16 @@ ServerStartup::~ServerStartup() {
 
 bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
-    // Like a private key that others can read, a readable database password
-    // is refused, not just mentioned: it may already be known.
+    // Like a private key that others can read, a readable password is
+    // refused, not just mentioned: it may already be known.
     if (std::optional<std::string> problem = ReadableSecret(m_baseDir / "server.cfg", m_config)) {
         m_view.ShowMessage(*problem, kServerTitle, MessageIcon::kError);
         return false;
     }
     WarnAboutUnverifiedStore(m_config, m_view);
-    m_adminStore = std::make_unique<AdminStore>(m_baseDir);
+    if (!ChooseDirectory()) return false;
+    m_adminStore = std::make_unique<AdminStore>(
+        m_baseDir, m_config.rolesInStore ? RolesPlace::kStore : RolesPlace::kFile);
     PrepareDataFiles(*m_adminStore, ImHome());
     if (!OpenAdminStore(*m_adminStore, m_config, ProgramDir(), m_view)) return false;
     WarnAboutInitialPassword(*m_adminStore, m_view);
@@ -126,7 +132,13 @@ bool ServerStartup::Initialise() {
     m_services.auditTrail = m_auditTrail.get();
     m_services.audit = m_auditRecorder.get();
     m_services.im = &m_im;
-    m_services.ordering = m_ordering.get();
+    if (m_config.directoryBackend == DirectoryBackend::kLdap) {
+        // The directory keeps the order of departments itself.
+        m_placement = std::make_unique<DirectoryPlacement>(m_im);
+        m_services.ordering = m_placement.get();
+    } else {
+        m_services.ordering = m_ordering.get();
+    }
     // A database error while looking a department up is the operator's to
     // see; the request itself only hears that the ordering failed.
     m_ordering->SetLookupErrorReporter([this](const std::string& detail) {
@@ -136,6 +148,17 @@ bool ServerStartup::Initialise() {
     RegisterAllHandlers(*m_dispatcher);
 
     EngineOptions options;
+    if (!m_config.listenAddress.empty()) {
+        asio::error_code ec;
+        options.address = asio::ip::make_address(m_config.listenAddress, ec);
+        if (ec) {
+            m_view.ShowMessage("[LISTEN_PORT] ADDRESS=" + m_config.listenAddress +
+                                   " is no IPv4 or IPv6 address of this machine",
+                               kServerTitle, MessageIcon::kError);
+            return false;
+        }
+    }
+    options.handshakeMs = m_config.handshakeMs;
     options.workers = m_config.workers;
     options.maxRequest = m_config.maxRequest;
     options.maxConnections = m_config.maxConnections;
@@ -163,6 +186,33 @@ bool ServerStartup::Initialise() {
             return m_dispatcher->AnswerAtOnce(request, session);
         });
     return true;
+}
+
+bool ServerStartup::ChooseDirectory() {
+    switch (m_config.directoryBackend) {
+        case DirectoryBackend::kUnknown:
+            m_view.ShowMessage("[DIRECTORY] BACKEND=" + m_config.directoryBackendName +
+                                   ": the directory back-end must be vex or ldap",
+                               kServerTitle, MessageIcon::kError);
+            return false;
+        case DirectoryBackend::kLdap: {
+            const std::string problem = ldapdir::CheckLdapSettings(m_config.ldap);
+            if (!problem.empty()) {
+                m_view.ShowMessage(problem, kServerTitle, MessageIcon::kError);
+                return false;
+            }
+            if (!m_factory) {
+                m_factory = [settings = m_config.ldap](const std::filesystem::path&) {
+                    return OpenLdapDirectory(settings);
+                };
+            }
+            return true;
+        }
+        case DirectoryBackend::kVex:
+            if (!m_factory) m_factory = OpenVexDirectory;
+            return true;
+    }
+    return false;
 }
 
 void ServerStartup::FitDescriptorLimit(size_t connections) {
@@ -205,10 +255,12 @@ std::filesystem::path ServerStartup::ImHome() const {
 }
 
 bool ServerStartup::OrderingAvailable() const {
-    return m_ordering->Available();
+    return m_services.ordering && m_services.ordering->Available();
 }
 
 void ServerStartup::OpenOrdering(const std::string& imAddress) {
+    // LDAP keeps the order itself: there is no database to open.
+    if (m_config.directoryBackend != DirectoryBackend::kVex) return;
     const std::filesystem::path dir = ReadImInstallDir();
     if (dir.empty()) {
         m_ordering->Open({}, imAddress, SdkApiLibraryBesideProgram());
@@ -259,7 +311,9 @@ StartResult ServerStartup::Start(const StartSettings& typed) {
 
     OpenOrdering(address);
 
-    if (!m_engine->CreateListener(listenPort)) return StartResult::kNotListening;
+    if (const StartResult opened = OpenListeners(listenPort); opened != StartResult::kRunning) {
+        return opened;
+    }
     if (!m_engineStarted) {
         m_engine->Start();
         m_engineStarted = true;
@@ -303,8 +357,78 @@ void ServerStartup::Stop() {
     m_adminStore.reset();
 }
 
-std::optional<uint16_t> ServerStartup::ListeningPort() const {
-    return m_engine ? m_engine->ListeningPort() : std::nullopt;
+std::optional<uint16_t> ServerStartup::ListeningPort(Transport transport) const {
+    return m_engine ? m_engine->ListeningPort(transport) : std::nullopt;
+}
+
+std::optional<std::string> ServerStartup::ListeningEndpoint(Transport transport) const {
+    return m_engine ? m_engine->ListeningEndpoint(transport) : std::nullopt;
+}
+
+StartResult ServerStartup::OpenListeners(const std::string& listenPort) {
+    std::string problem;
+    std::shared_ptr<const TlsContext> tls = PrepareTls(problem);
+    if (!tls) {
+        m_view.ShowMessage(problem, kServerTitle, MessageIcon::kError);
+        return StartResult::kNoTls;
+    }
+    if (m_config.plaintext && !m_engine->CreateListener(listenPort)) {
+        return StartResult::kNotListening;
+    }
+    if (!m_engine->CreateListener(m_config.tlsPort, tls)) {
+        m_engine->CloseListener();
+        m_view.ShowMessage("cannot listen for TLS on port " + m_config.tlsPort, kServerTitle,
+                           MessageIcon::kError);
+        return StartResult::kNoTls;
+    }
+    if (m_config.plaintext) WarnAboutPlainPort();
+    return StartResult::kRunning;
+}
+
+std::shared_ptr<const TlsContext> ServerStartup::PrepareTls(std::string& problem) {
+    const std::filesystem::path certificate = m_baseDir / m_config.tlsCertificate;
+    const std::filesystem::path key = m_baseDir / m_config.tlsPrivateKey;
+    std::error_code ec;
+    const bool hasCertificate = std::filesystem::exists(certificate, ec);
+    const bool hasKey = std::filesystem::exists(key, ec);
+    if (!hasCertificate && !hasKey) {
+        if (!CreateSelfSignedCertificate(certificate, key, LocalHostNames(),
+                                         LocalAddresses(m_config.listenAddress), problem)) {
+            return nullptr;
+        }
+        SayOnStderr("made a self-signed TLS certificate " + certificate.string() +
+                    " with its key " + key.string());
+    } else if (!hasCertificate || !hasKey) {
+        // Making a new pair would replace a site's own half: that is the
+        // administrator's decision.
+        problem = "[TLS] " + (hasKey ? certificate : key).string() + " is missing beside " +
+                  (hasKey ? key : certificate).string() +
+                  "; put it back, or remove both to have a self-signed certificate made";
+        return nullptr;
+    }
+    std::shared_ptr<const TlsContext> context = TlsContext::Load(certificate, key, problem);
+    if (!context) return nullptr;
+    const std::optional<std::string> fingerprint = CertificateFingerprint(certificate, problem);
+    if (!fingerprint) return nullptr;
+    m_view.ShowFingerprint(*fingerprint);
+    return context;
+}
+
+void ServerStartup::WarnAboutPlainPort() {
+    asio::error_code ec;
+    const asio::ip::address address = asio::ip::make_address(m_config.listenAddress, ec);
+    if (!ec && address.is_loopback()) return;
+    const std::string where = ListeningEndpoint(Transport::kPlain).value_or("");
+    m_view.ShowMessage(
+        "明文端口正在 " + where +
+            " 上监听：网络上的任何人都能读取和伪造控制台在此端口上发送的内容（包括密码）。"
+            "所有控制台都改用加密连接后，请在 server.cfg 中设置 [LISTEN_PORT] PLAINTEXT=0。",
+        kServerTitle, MessageIcon::kWarning);
+    // The same in English for logs read by people who do not read Chinese.
+    SayOnStderr("warning: the plain-text port listens on " + where +
+                ", beyond this machine: anyone on the network can read and forge what consoles "
+                "send there, passwords too; set [LISTEN_PORT] PLAINTEXT=0 once every console "
+                "uses the TLS port");
 }
 
 }  // namespace warden

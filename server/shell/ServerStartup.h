@@ -31,10 +31,13 @@ class LoginFlow;
 class LoginThrottle;
 class SessionRegistry;
 class DeptOrdering;
+class DirectoryPlacement;
+class TlsContext;
 
 enum class StartResult {
     kRefused,       // a setting is missing (the view has said which)
     kNotListening,  // the listening port cannot be listened on
+    kNoTls,         // the TLS port cannot serve (the view has said why)
     kFailed,        // the directory refused the registration; the listener is closed again
     kNoDirectory,   // listening, but the directory's root could not be created
     kRunning,       // listening and registered: "启动成功"
@@ -43,7 +46,7 @@ enum class StartResult {
 class ServerStartup {
   public:
     // `factory` makes the directory root for an install directory; by default
-    // the embedded directory.
+    // the back-end server.cfg names ([DIRECTORY] BACKEND).
     using DirectoryFactory =
         std::function<std::shared_ptr<ImRoot>(const std::filesystem::path& installDir)>;
 
@@ -65,7 +68,9 @@ class ServerStartup {
     // Stops accepting, lets requests in flight answer, closes the stores.
     void Stop();
 
-    std::optional<uint16_t> ListeningPort() const;
+    std::optional<uint16_t> ListeningPort(Transport transport = Transport::kPlain) const;
+    // Where a listener listens, as "0.0.0.0:8800" or "[::]:8801".
+    std::optional<std::string> ListeningEndpoint(Transport transport) const;
     const ServerConfig& Config() const { return m_config; }
     bool OrderingAvailable() const;
 
@@ -75,7 +80,17 @@ class ServerStartup {
     std::filesystem::path ReadImInstallDir() const;
 
   private:
+    // Checks the directory settings and picks the back-end's factory unless
+    // one was given. False, after a message, when the server cannot start.
+    bool ChooseDirectory();
     void OpenOrdering(const std::string& imAddress);
+    // Opens the plain listener (unless turned off) and the TLS listener.
+    StartResult OpenListeners(const std::string& listenPort);
+    // The TLS port's certificate and key, made first when both are missing;
+    // shows the fingerprint. Nullptr, with the reason in `problem`, when
+    // they cannot be used.
+    std::shared_ptr<const TlsContext> PrepareTls(std::string& problem);
+    void WarnAboutPlainPort();
     // Raises the soft descriptor limit as far as `connections` need and the
     // hard limit allows, and warns when that is not enough.
     void FitDescriptorLimit(size_t connections);
@@ -97,6 +112,7 @@ class ServerStartup {
     std::unique_ptr<WorkerPool> m_hashingPool;
     std::unique_ptr<LoginFlow> m_loginFlow;
     std::unique_ptr<DeptOrdering> m_ordering;
+    std::unique_ptr<DirectoryPlacement> m_placement;  // on LDAP, instead of m_ordering
     ImService m_im;
     std::shared_ptr<ImRoot> m_root;
     Services m_services;

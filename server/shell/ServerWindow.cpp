@@ -80,6 +80,12 @@ ServerWindow::ServerWindow(QWidget* parent) : QDialog(parent) {
     m_imPort->setMaximumWidth(70);
     m_listenPort->setMaximumWidth(70);
 
+    // Empty until the server has started: it is the certificate in use.
+    m_fingerprint = new QLabel(this);
+    m_fingerprint->setObjectName("fingerprint");
+    m_fingerprint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_fingerprint->setVisible(false);
+
     m_start = new QPushButton("启动(&S)", this);
     m_start->setObjectName("start");
     m_start->setDefault(true);
@@ -100,6 +106,7 @@ ServerWindow::ServerWindow(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(m_exit);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
+    layout->addWidget(m_fingerprint);
     layout->addLayout(buttons);
 
     connect(m_start, &QPushButton::clicked, this, &ServerWindow::startRequested);
@@ -181,6 +188,12 @@ void ServerWindow::FocusField(SettingField field) {
 
 void ServerWindow::SetStartEnabled(bool enabled) {
     m_start->setEnabled(enabled);
+}
+
+void ServerWindow::ShowFingerprint(const std::string& fingerprint) {
+    SayOnStderr("TLS certificate fingerprint (SHA-256): " + fingerprint);
+    m_fingerprint->setText("加密连接证书指纹 (SHA-256):\n" + QString::fromStdString(fingerprint));
+    m_fingerprint->setVisible(true);
 }
 
 void ServerWindow::ShowFromTray() {

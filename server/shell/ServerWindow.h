@@ -10,6 +10,7 @@
 
 #include "server/shell/StartupView.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSystemTrayIcon;
@@ -31,6 +32,7 @@ class ServerWindow : public QDialog, public StartupView {
     void ShowRequestError(const std::string& text, const std::string& detail) override;
     void FocusField(SettingField field) override;
     void SetStartEnabled(bool enabled) override;
+    void ShowFingerprint(const std::string& fingerprint) override;
 
     // Test hooks instead of real modal boxes: the confirmation answers true
     // for OK; the message hook receives every message shown.
@@ -61,6 +63,7 @@ class ServerWindow : public QDialog, public StartupView {
     QLineEdit* m_imAddress;
     QLineEdit* m_imPort;
     QLineEdit* m_listenPort;
+    QLabel* m_fingerprint;
     QPushButton* m_start;
     QPushButton* m_exit;
     // While a request error's box is open, later ones are only counted and

@@ -28,6 +28,9 @@ class StartupView {
     virtual void ShowRequestError(const std::string& text, const std::string& detail) = 0;
     virtual void FocusField(SettingField field) = 0;
     virtual void SetStartEnabled(bool enabled) = 0;
+    // The TLS certificate's SHA-256 fingerprint, for the administrator to
+    // read to whoever installs a console; shown for as long as the server runs.
+    virtual void ShowFingerprint(const std::string& fingerprint) = 0;
 };
 
 // The program's title: the caption of messages that have no caption of their own.

@@ -27,6 +27,11 @@ void StderrView::ShowMessage(const std::string& text, const std::string&, Messag
     SayOnStderr(prefix + line);
 }
 
+void StderrView::ShowFingerprint(const std::string& fingerprint) {
+    SayOnStderr("TLS certificate fingerprint (SHA-256), as consoles show it:");
+    SayOnStderr(fingerprint);
+}
+
 void StderrView::ShowRequestError(const std::string& text, const std::string& detail) {
     // One line per error, so the line alone must say what happened.
     SayOnStderr(detail.empty() ? "error: " + text : "error: " + detail);

@@ -13,6 +13,7 @@ class StderrView : public StartupView {
     void ShowRequestError(const std::string& text, const std::string& detail) override;
     void FocusField(SettingField) override {}
     void SetStartEnabled(bool) override {}
+    void ShowFingerprint(const std::string& fingerprint) override;
 };
 
 // Writes "warden-server: <line>" to standard error.

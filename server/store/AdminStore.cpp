@@ -45,11 +45,25 @@ constexpr const char kPendingSaves[] =
 constexpr const char kSetPassword[] = "UPDATE vex_2nd_admins SET admin_pwd=? WHERE admin_name=?";
 constexpr const char kSuperFlagOf[] = "SELECT is_sadmin FROM vex_2nd_admins WHERE admin_name=?";
 constexpr const char kDeleteAdmin[] = "DELETE FROM vex_2nd_admins WHERE admin_name=?";
+// With the roles kept in the store.
+constexpr const char kRolesOf[] = "SELECT admin_roles FROM vex_2nd_admins WHERE admin_name=?";
+constexpr const char kInsertAdminWithRoles[] =
+    "INSERT INTO vex_2nd_admins(admin_name, admin_depts, admin_roles) VALUES (?, ?, ?)";
+constexpr const char kUpdateAdminWithRoles[] =
+    "UPDATE vex_2nd_admins SET admin_depts=?, admin_roles=? WHERE admin_name=?";
+constexpr const char kSetRoles[] = "UPDATE vex_2nd_admins SET admin_roles=? WHERE admin_name=?";
+constexpr const char kAdoptPending[] =
+    "UPDATE vex_2nd_admins SET admin_roles=pending_roles, pending_roles=NULL "
+    "WHERE pending_roles IS NOT NULL";
+constexpr const char kRowsWithoutRoles[] =
+    "SELECT admin_name FROM vex_2nd_admins WHERE admin_roles IS NULL ORDER BY admin_name";
+constexpr const char kAdoptFromFile[] =
+    "UPDATE vex_2nd_admins SET admin_roles=? WHERE admin_name=? AND admin_roles IS NULL";
 // Touches every column the store uses, so a wrong file fails at start-up
 // rather than at the first request.
 constexpr const char kProbe[] =
-    "SELECT admin_name, admin_pwd, admin_depts, is_sadmin, pending_roles FROM vex_2nd_admins "
-    "WHERE 1=0";
+    "SELECT admin_name, admin_pwd, admin_depts, is_sadmin, pending_roles, admin_roles "
+    "FROM vex_2nd_admins WHERE 1=0";
 
 // How long the connection may go unused before it is checked (see Live).
 constexpr std::chrono::seconds kQuietSpell{1};
@@ -118,8 +132,8 @@ std::string DefaultAdminStoreConnection() {
     return "DRIVER=" + SqliteOdbcDriver() + ";Database=%FILE%;NoCreat=1;SyncPragma=FULL";
 }
 
-AdminStore::AdminStore(std::filesystem::path baseDir)
-    : m_baseDir(std::move(baseDir)), m_roles(m_baseDir / "RolesAdmin.ini") {}
+AdminStore::AdminStore(std::filesystem::path baseDir, RolesPlace roles)
+    : m_baseDir(std::move(baseDir)), m_rolesPlace(roles), m_roles(m_baseDir / "RolesAdmin.ini") {}
 
 AdminStore::~AdminStore() = default;
 
@@ -293,9 +307,28 @@ std::string AdminStore::ListAdmins() {
     }
 }
 
+bool AdminStore::SaveAdminInStore(const std::string& name, const std::string& depts,
+                                  const std::string& roles) {
+    try {
+        OdbcStatement query(*m_connection, kFindAdmin);
+        query.Execute({name});
+        const bool existed = query.Fetch();
+        m_connection->Execute(existed ? kUpdateAdminWithRoles : kInsertAdminWithRoles,
+                              existed ? std::vector<OdbcValue>{depts, roles, name}
+                                      : std::vector<OdbcValue>{name, depts, roles});
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
                            const std::string& roles) {
     ChangeMark mark(m_generation);
+    if (m_rolesPlace == RolesPlace::kStore) {
+        std::lock_guard lock(m_mutex);
+        return Live() && SaveAdminInStore(name, depts, roles);
+    }
     // Refused before the row is touched, so a pair the roles file cannot
     // carry changes nothing at all.
     if (!RolesFile::CanStore(name, roles)) return false;
@@ -344,9 +377,36 @@ bool AdminStore::SaveAdmin(const std::string& name, const std::string& depts,
     return true;
 }
 
+std::string AdminStore::AdoptRolesIntoStore() {
+    try {
+        m_connection->Execute(kAdoptPending);
+        std::vector<std::string> names;
+        {
+            OdbcStatement query(*m_connection, kRowsWithoutRoles);
+            query.Execute();
+            while (query.Fetch()) {
+                if (auto name = query.Text(1)) names.push_back(std::move(*name));
+            }
+        }
+        std::shared_ptr<const RolesSnapshot> file = m_roles.Snapshot();
+        if (!file) return "cannot read " + m_roles.Path().string() + " to take its roles over";
+        for (const std::string& name : names) {
+            m_connection->Execute(kAdoptFromFile, {file->Find(name), name});
+        }
+    } catch (const std::exception& e) {
+        return std::string("cannot take the administrators' roles into the admin store: ") +
+               e.what();
+    }
+    return {};
+}
+
 std::string AdminStore::FinishPendingSaves() {
     std::lock_guard lock(m_mutex);
     if (!Live()) return "the admin store is not open";
+    if (m_rolesPlace == RolesPlace::kStore) {
+        ChangeMark mark(m_generation);
+        return AdoptRolesIntoStore();
+    }
     std::vector<std::pair<std::string, std::string>> pending;
     std::string problem;
     try {
@@ -409,7 +469,13 @@ bool AdminStore::DeleteAdmin(const std::string& name) {
 }
 
 std::string AdminStore::GetAdminRoles(const std::string& name) {
-    return m_roles.Get(name);
+    if (m_rolesPlace == RolesPlace::kFile) return m_roles.Get(name);
+    std::lock_guard lock(m_mutex);
+    if (!Live()) throw std::runtime_error("the admin store is not open");
+    OdbcStatement query(*m_connection, kRolesOf);
+    query.Execute({name});
+    if (!query.Fetch()) return {};
+    return query.Text(1).value_or(std::string());
 }
 
 std::vector<std::filesystem::path> AdminStore::PrivateFiles() const {
@@ -429,7 +495,13 @@ std::vector<std::filesystem::path> AdminStore::RemoveLeftoverFiles() {
 
 bool AdminStore::SetAdminRoles(const std::string& name, const std::string& roles) {
     ChangeMark mark(m_generation);
-    return m_roles.Set(name, roles);
+    if (m_rolesPlace == RolesPlace::kFile) return m_roles.Set(name, roles);
+    try {
+        std::lock_guard lock(m_mutex);
+        return Live() && m_connection->Execute(kSetRoles, {roles, name}) > 0;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 bool AdminStore::HasAccount(const std::string& name) {

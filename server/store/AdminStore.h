@@ -1,8 +1,10 @@
 // The server's own accounts: the super administrator's password and, for each
 // second-level administrator, the departments he manages (table
 // vex_2nd_admins, reached over ODBC) and the roles he may hand out
-// (RolesAdmin.ini). Files live below the server's base directory:
-// DB/db.orig (template), DB/db.dat (live data), RolesAdmin.ini.
+// (RolesAdmin.ini, or the row's column admin_roles when the roles are kept in
+// the store, so that servers sharing the store share them). Files live below
+// the server's base directory: DB/db.orig (template), DB/db.dat (live data),
+// RolesAdmin.ini.
 //
 // Database errors never escape an account operation: they become false or an
 // empty text, which the request handlers turn into their replies. A roles
@@ -39,9 +41,15 @@ inline constexpr const char kInitialAdminPassword[] = "admin";
 // change to the disk before it returns.
 std::string DefaultAdminStoreConnection();
 
+// Where the roles second-level administrators may grant are kept.
+enum class RolesPlace {
+    kFile,   // RolesAdmin.ini in the base directory
+    kStore,  // the column admin_roles of the administrator's row
+};
+
 class AdminStore {
   public:
-    explicit AdminStore(std::filesystem::path baseDir);
+    explicit AdminStore(std::filesystem::path baseDir, RolesPlace roles = RolesPlace::kFile);
     ~AdminStore();
     AdminStore(const AdminStore&) = delete;
     AdminStore& operator=(const AdminStore&) = delete;
@@ -92,29 +100,36 @@ class AdminStore {
     std::string ListAdmins();
 
     // Gives `name` the departments text `depts`, adding the row (without a
-    // password) when absent, and stores `roles` in the roles file: both or
-    // neither. False, with nothing changed, on a database error, or when the
-    // roles file cannot carry the pair or cannot be written. The roles go
-    // into the row's journal (pending_roles) with the departments, so a save
-    // cut short by a crash is completed by FinishPendingSaves.
+    // password) when absent, and stores `roles`: both or neither. False, with
+    // nothing changed, on a database error, or when the roles file cannot
+    // carry the pair or cannot be written. With the roles in the file, they
+    // go into the row's journal (pending_roles) with the departments, so a
+    // save cut short by a crash is completed by FinishPendingSaves; with
+    // them in the store, one statement writes both.
     bool SaveAdmin(const std::string& name, const std::string& depts, const std::string& roles);
 
     // Writes the roles of every save a crash interrupted into the roles file
-    // and clears their journal. Run at start, after OpenDatabase. Empty when
-    // all is done, else what could not be.
+    // and clears their journal. Run at start, after OpenDatabase. With the
+    // roles in the store it moves such roles into the row instead, and gives
+    // every row that holds no roles yet those RolesAdmin.ini has for it, so
+    // that a store taking over from the file loses none. Empty when all is
+    // done, else what could not be.
     std::string FinishPendingSaves();
 
     // Stores a hash of `password` for `name`; true also when no row matched.
     bool SetPassword(const std::string& name, const std::string& password);
 
     // Removes `name`'s row; true also when there is none. A super
-    // administrator's row is never removed (false). The roles stay.
+    // administrator's row is never removed (false). Roles in the file stay;
+    // roles in the store go with the row.
     bool DeleteAdmin(const std::string& name);
 
-    // The roles text of `name`; empty when the roles file, the section or
-    // the key is absent. Throws std::runtime_error when the roles file is
-    // there but cannot be read.
+    // The roles text of `name` as it is now; empty when the roles file, the
+    // section or the key is absent (in the store: the row or its roles).
+    // Throws std::runtime_error when the roles file is there but cannot be
+    // read, or the store cannot be asked.
     std::string GetAdminRoles(const std::string& name);
+    // In the store, only a row's roles can be set (false without a row).
     bool SetAdminRoles(const std::string& name, const std::string& roles);
 
     // The files that hold password hashes or the administrators' data (some
@@ -139,8 +154,7 @@ class AdminStore {
     // before reading knows its copy is current while the count stays.
     uint64_t Generation() const { return m_generation.load(std::memory_order_acquire); }
 
-    // The roles file as it is now (see RolesFile::Snapshot).
-    std::shared_ptr<const RolesSnapshot> RolesNow() const { return m_roles.Snapshot(); }
+    RolesPlace Roles() const { return m_rolesPlace; }
 
     // Whether the super administrator's password is still the initial one.
     bool HasInitialPassword();
@@ -165,7 +179,14 @@ class AdminStore {
         std::atomic<uint64_t>& m_generation;
     };
 
+    // The two places SaveAdmin and FinishPendingSaves work on.
+    // REQUIRES: m_mutex is held.
+    bool SaveAdminInStore(const std::string& name, const std::string& depts,
+                          const std::string& roles);
+    std::string AdoptRolesIntoStore();
+
     const std::filesystem::path m_baseDir;
+    const RolesPlace m_rolesPlace;
     std::atomic<uint64_t> m_generation{0};
     RolesFile m_roles;
     std::mutex m_mutex;  // guards m_connection and every statement on it

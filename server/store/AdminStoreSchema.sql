@@ -49,3 +49,10 @@ CREATE TABLE warden_audit (
 );
 CREATE INDEX warden_audit_by_time ON warden_audit(audit_time, audit_id);
 CREATE INDEX warden_audit_by_account ON warden_audit(account_name, audit_time, audit_id);
+
+-- step: column vex_2nd_admins.admin_roles
+-- The roles the administrator may grant, kept here instead of RolesAdmin.ini
+-- when [ADMIN_STORE] ROLES_IN_STORE=1, so that servers sharing the store
+-- share them; NULL until a save (or the first start in that mode, which takes
+-- them from RolesAdmin.ini) has written them.
+ALTER TABLE vex_2nd_admins ADD COLUMN admin_roles TEXT;

@@ -1,15 +1,19 @@
 // A scripted server on a loopback port, for testing the console's transport
 // on a real TCP stream: it reads requests with the protocol's framing and
 // answers each as the script says (a reply, silence, a delayed reply, raw
-// bytes, or closing the connection).
+// bytes, or closing the connection). Plain, or TLS 1.3 with length-prefixed
+// frames when given a certificate, as the server's two ports are.
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/TestCertificates.h"
 
 namespace warden::console::test {
 
@@ -17,8 +21,10 @@ class FakeServer {
   public:
     struct Action {
         enum Kind { kReply, kSilent, kClose } kind = kSilent;
-        std::string bytes;  // as sent on the wire
-        int delayMs = 0;    // before sending
+        std::string bytes;       // as sent on the wire (inside TLS: framed unless raw)
+        int delayMs = 0;         // before sending
+        bool raw = false;        // inside TLS: the bytes without a frame around them
+        bool thenClose = false;  // closes the connection after sending
     };
     static Action Reply(const std::string& utf8, int delayMs = 0);  // sent in GBK
     static Action Raw(std::string bytes);
@@ -26,7 +32,8 @@ class FakeServer {
     static Action Close() { return {Action::kClose, {}, 0}; }
 
     using Script = std::function<Action(const std::string& request)>;
-    explicit FakeServer(Script script);
+    // Plain when `tls` is null.
+    explicit FakeServer(Script script, const warden::test::TestIdentity* tls = nullptr);
     ~FakeServer();
     FakeServer(const FakeServer&) = delete;
     FakeServer& operator=(const FakeServer&) = delete;
@@ -36,11 +43,18 @@ class FakeServer {
     std::vector<std::string> Requests();
     // Closes every accepted connection (the listener stays open).
     void CloseClients();
+    // Connections accepted from now on present `identity` (TLS only).
+    void UseIdentity(const warden::test::TestIdentity& identity);
 
   private:
+    struct Client;
     void Run();
+    // Reads what `client` sent and answers its whole requests; false when it
+    // is to be closed.
+    bool Serve(Client& client);
 
     Script m_script;
+    bool m_tls;
     int m_listener = -1;
     int m_wake[2] = {-1, -1};
     int m_port = 0;
@@ -48,6 +62,7 @@ class FakeServer {
     std::atomic<bool> m_closeClients{false};
     std::mutex m_mutex;
     std::vector<std::string> m_requests;
+    warden::test::TestIdentity m_identity;  // guarded by m_mutex
     std::thread m_thread;
 };
 

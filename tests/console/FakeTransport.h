@@ -10,8 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "console/core/CertificateJudge.h"
 #include "console/core/MessageSink.h"
 #include "console/core/Transport.h"
+#include "console/core/TrustPrompt.h"
 
 namespace warden::console::test {
 
@@ -26,13 +28,16 @@ class FakeTransport : public Transport {
 
     std::vector<std::string> requests;
     std::vector<std::pair<std::string, std::string>> opened;
+    std::vector<WireSecurity> security;  // of each opened connection
     bool openSucceeds = true;
     bool busy = false;
     bool connected = true;
     std::function<void(const std::string&)> onSend;  // called before answering
 
-    bool OpenConnection(std::string_view address, std::string_view port) override {
+    bool OpenConnection(std::string_view address, std::string_view port,
+                        WireSecurity wire) override {
         opened.emplace_back(address, port);
+        security.push_back(wire);
         connected = openSucceeds;
         return openSucceeds;
     }
@@ -53,6 +58,26 @@ class FakeTransport : public Transport {
     bool Busy() const override { return busy; }
     bool Connected() const override { return connected; }
     bool CheckConnection() override { return connected; }
+
+    // Posted requests are answered at once, as SendRequest would; `window`
+    // of them may wait to be taken; none is given back while `holdReplies`.
+    int window = 1;
+    bool holdReplies = false;
+    std::deque<std::string> posted;
+    int PipelineWindow() const override { return window; }
+    bool PostRequest(std::string_view name, std::string_view params) override {
+        if (busy || !connected) return false;
+        posted.push_back(SendRequest(name, params));
+        return true;
+    }
+    int Posted() const override { return static_cast<int>(posted.size()); }
+    std::optional<std::string> TakeReply(int) override {
+        if (posted.empty() || holdReplies) return std::nullopt;
+        std::string reply = std::move(posted.front());
+        posted.pop_front();
+        return reply;
+    }
+    void AbandonPosted() override { posted.clear(); }
 
     int CountStartingWith(const std::string& prefix) const {
         int n = 0;
@@ -91,6 +116,36 @@ class FakeSink : public MessageSink {
         std::vector<std::string> texts;
         for (const auto& m : shown) texts.push_back(m.text);
         return texts;
+    }
+};
+
+// Records the certificate questions and refusals; answers from `trust`.
+class FakeTrustPrompt : public TrustPrompt {
+  public:
+    bool trust = true;
+    std::vector<std::pair<std::string, std::string>> asked;  // server, fingerprint
+    struct Refusal {
+        std::string server, trusted, presented;
+        bool caSigned;
+    };
+    std::vector<Refusal> refused;
+
+    bool AskFirstUse(std::string_view server, std::string_view fingerprint) override {
+        asked.emplace_back(server, fingerprint);
+        return trust;
+    }
+    void ShowChanged(std::string_view server, std::string_view trusted, std::string_view presented,
+                     bool caSigned) override {
+        refused.push_back(
+            {std::string(server), std::string(trusted), std::string(presented), caSigned});
+    }
+};
+
+// Takes whatever certificate the server presents.
+class AcceptAnyCertificate : public CertificateJudge {
+  public:
+    bool Accept(std::string_view, std::string_view, const PeerCertificate&) override {
+        return true;
     }
 };
 

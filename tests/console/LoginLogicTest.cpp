@@ -90,33 +90,83 @@ TEST_F(LoginLogicTest, EmptyOrUnsendableBoxesAreReportedOneAtATimeInOrder) {
     EXPECT_FALSE(fs::exists(m_dir / "client.cfg"));
 }
 
-TEST_F(LoginLogicTest, ClientConfigGivesTheBoxesAndIsRewrittenExactly) {
-    LoginLogic logic(m_transport, m_sink, m_state, m_dir);
-    ServerAddress none = logic.InitialServer();
-    EXPECT_EQ(none.address, "");
-    EXPECT_EQ(none.port, "8088");
-    EXPECT_FALSE(LoginLogic::FocusNameFirst(none));
+// What the dialog starts with, from the files of this console and of older
+// ones (one line, perhaps in GBK, the plain port of the old default).
+TEST_F(LoginLogicTest, ClientConfigGivesTheBoxesAndTheTransport) {
+    struct Case {
+        const char* file;  // nullptr: no file
+        const char* address;
+        const char* port;
+        WireSecurity security;
+    } cases[] = {
+        {nullptr, "", "8801", WireSecurity::kTls},
+        {"10.0.0.8:8800", "10.0.0.8", "8801", WireSecurity::kTls},
+        {"10.0.0.8:9000", "10.0.0.8", "9000", WireSecurity::kTls},
+        {"\xb7\xfe\xce\xf1\xc6\xf7:8800", "服务器", "8801", WireSecurity::kTls},  // GBK 服务器
+        {"8800", "", "8801", WireSecurity::kTls},  // no colon: all of it is the port
+        {"10.0.0.8:8800\ntransport=plain\n", "10.0.0.8", "8800", WireSecurity::kPlain},
+        {"host:8801\r\ntransport=tls\r\ntrusted=host:8801 AB:CD\r\n", "host", "8801",
+         WireSecurity::kTls},
+    };
+    for (const Case& c : cases) {
+        fs::remove(m_dir / "client.cfg");
+        if (c.file != nullptr) WriteFile(m_dir / "client.cfg", c.file);
+        ServerAddress shown = m_logic.InitialServer();
+        EXPECT_EQ(shown.address, c.address) << (c.file ? c.file : "none");
+        EXPECT_EQ(shown.port, c.port) << (c.file ? c.file : "none");
+        EXPECT_EQ(m_logic.InitialSecurity(), c.security) << (c.file ? c.file : "none");
+        EXPECT_EQ(LoginLogic::FocusNameFirst(shown), *c.address != '\0');
+    }
+}
 
-    WriteFile(m_dir / "client.cfg", "10.0.0.8:8800");
-    ServerAddress saved = logic.InitialServer();
-    EXPECT_EQ(saved.address, "10.0.0.8");
-    EXPECT_EQ(saved.port, "8800");
-    EXPECT_TRUE(LoginLogic::FocusNameFirst(saved));
-
-    WriteFile(m_dir / "client.cfg", "\xb7\xfe\xce\xf1\xc6\xf7:8800");  // GBK 服务器
-    EXPECT_EQ(logic.InitialServer().address, "服务器");
-
-    WriteFile(m_dir / "client.cfg", "8800");  // no colon: all of it is the port
-    EXPECT_EQ(logic.InitialServer().address, "");
-    EXPECT_EQ(logic.InitialServer().port, "8800");
-
+TEST_F(LoginLogicTest, PressRewritesTheServerLineAndTransportAndKeepsTrustedCertificates) {
+    WriteFile(m_dir / "client.cfg", "old:1\ntrusted=Other.Example:08801 ab:cd\n");
     // Written at the press, before connecting, even when the connection fails.
     m_transport.openSucceeds = false;
-    EXPECT_FALSE(logic.Press({" 192.168.0.5 ", " 8800 ", "admin", "pw"}).success);
-    EXPECT_EQ(ReadFile(m_dir / "client.cfg"), "192.168.0.5:8800");
+    EXPECT_FALSE(
+        m_logic.Press({" 192.168.0.5 ", " 8800 ", "admin", "pw", WireSecurity::kPlain}).success);
+    EXPECT_EQ(ReadFile(m_dir / "client.cfg"),
+              "192.168.0.5:8800\ntransport=plain\ntrusted=other.example:8801 AB:CD\n");
     EXPECT_EQ(m_transport.opened,
               (std::vector<std::pair<std::string, std::string>>{{"192.168.0.5", "8800"}}));
+    EXPECT_EQ(m_transport.security, std::vector<WireSecurity>{WireSecurity::kPlain});
     EXPECT_TRUE(m_transport.requests.empty());
+}
+
+TEST_F(LoginLogicTest, SwitchingTheTransportSwapsOnlyTheDefaultPorts) {
+    struct Case {
+        const char* port;
+        WireSecurity to;
+        const char* shown;
+    } cases[] = {
+        {"8801", WireSecurity::kPlain, "8800"}, {"8800", WireSecurity::kTls, "8801"},
+        {" 8800 ", WireSecurity::kTls, "8801"}, {"8801", WireSecurity::kTls, "8801"},
+        {"9000", WireSecurity::kPlain, "9000"}, {"", WireSecurity::kTls, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LoginLogic::PortAfterSwitch(c.port, c.to), c.shown) << c.port;
+    }
+}
+
+// Removing a trusted certificate is deliberate: it names the one removed
+// and asks first.
+TEST_F(LoginLogicTest, ForgettingACertificateAsksFirstAndTouchesOnlyThatServer) {
+    const std::string file = "a:8801\ntransport=tls\ntrusted=a:8801 AA:01\ntrusted=b:8801 BB:02\n";
+    WriteFile(m_dir / "client.cfg", file);
+    EXPECT_FALSE(m_logic.ForgetCertificate("c", "8801"));
+    EXPECT_EQ(m_sink.Texts(), std::vector<std::string>{"没有保存此服务器的证书: c:8801"});
+    EXPECT_TRUE(m_sink.questions.empty());
+
+    m_sink.answers = {false};
+    EXPECT_FALSE(m_logic.ForgetCertificate(" A ", "8801"));
+    ASSERT_EQ(m_sink.questions.size(), 1u);
+    EXPECT_NE(m_sink.questions[0].second.find("A:8801"), std::string::npos);
+    EXPECT_NE(m_sink.questions[0].second.find("AA:01"), std::string::npos);
+    EXPECT_EQ(ReadFile(m_dir / "client.cfg"), file);
+
+    EXPECT_TRUE(m_logic.ForgetCertificate("a", "8801"));
+    EXPECT_EQ(ReadFile(m_dir / "client.cfg"), "a:8801\ntransport=tls\ntrusted=b:8801 BB:02\n");
+    EXPECT_EQ(m_sink.Texts().back(), "已移除服务器的证书: a:8801");
 }
 
 TEST_F(LoginLogicTest, UnwritableConfigDoesNotStopTheLogin) {

@@ -200,6 +200,33 @@ TEST_F(MainWindowLogicTest, ClickingElsewhereAbandonsTheRestOfTheRecords) {
     EXPECT_TRUE(m_logic.Users().At(0).recordLoaded);
 }
 
+// A record read afresh (after an edit, or a click) must not be overwritten
+// by the older reply of a request that was already in flight.
+TEST_F(MainWindowLogicTest, RecordsFillAWindowAtATimeAndAnOlderReplyNeverOverwritesAFreshRead) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "a,b,c,d,e";
+    int asked = 0;
+    m_transport.fallback = [&asked](const std::string& request) {
+        return "name:" + request.substr(request.find('=') + 1) + std::to_string(++asked);
+    };
+    m_transport.window = 3;
+    m_transport.holdReplies = true;
+    m_logic.LoadDeptUsers("\\a");
+    EXPECT_TRUE(m_logic.FillNextRecord());
+    EXPECT_EQ(m_transport.CountStartingWith("GetUserBInfo.asp"), 3);  // a window, no more
+    EXPECT_EQ(m_logic.PendingRecords(), 5);
+    m_logic.FillUserRow("b", 1);
+    EXPECT_EQ(m_logic.Users().At(1).cells[kColName], "b4");
+    m_transport.holdReplies = false;
+    FillAll();
+    EXPECT_EQ(m_logic.Users().At(1).cells[kColName], "b4");
+    std::vector<std::string> names;
+    for (int i = 0; i < m_logic.Users().Size(); ++i)
+        names.push_back(m_logic.Users().At(i).cells[kColName]);
+    EXPECT_EQ(names, (Strings{"a1", "b4", "c3", "d5", "e6"}));
+    EXPECT_EQ(m_observer.progress.back(), std::make_pair(5, 5));
+    EXPECT_EQ(m_transport.Posted(), 0);
+}
+
 TEST_F(MainWindowLogicTest, RecordsWaitWhileBusyAndStopWhenTheConnectionIsLost) {
     m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "a1,a2,a3";
     m_logic.LoadDeptUsers("\\a");

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 
 #include "console/core/LoginDialog.h"
 #include "console/core/MainWindow.h"
+#include "console/core/QtTrustPrompt.h"
 #include "tests/console/FakeTransport.h"
 #include "tests/console/QtWidgetTestSupport.h"
 
@@ -49,7 +51,7 @@ TEST_F(LoginDialogWidgetTest, PortBoxTakesOnlyMainKeyboardDigitsAndEditingKeys) 
     LoginDialog dialog(logic);
     dialog.show();
     auto* port = Child<QLineEdit>(dialog, "port");
-    EXPECT_EQ(port->text(), "8088");
+    EXPECT_EQ(port->text(), "8801");
     port->setFocus();
     port->end(false);
     QTest::keyClick(port, Qt::Key_Backspace);
@@ -57,21 +59,21 @@ TEST_F(LoginDialogWidgetTest, PortBoxTakesOnlyMainKeyboardDigitsAndEditingKeys) 
     QTest::keyClicks(port, "a0-0 x");
     QTest::keyClick(port, Qt::Key_5, Qt::KeypadModifier);
     QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(port->text(), "8000");
+    EXPECT_EQ(port->text(), "8800");
     QTest::keyClick(port, Qt::Key_Left);
     QTest::keyClick(port, Qt::Key_Delete);
-    EXPECT_EQ(port->text(), "800");
+    EXPECT_EQ(port->text(), "880");
 }
 
 TEST_F(LoginDialogWidgetTest, SavedServerFillsTheBoxesAndAFailedCheckMovesTheFocus) {
-    std::ofstream(m_dir / "client.cfg") << "10.0.0.8:8800";
+    std::ofstream(m_dir / "client.cfg") << "10.0.0.8:9000";
     LoginLogic logic(m_transport, m_sink, m_state, m_dir);
     LoginDialog dialog(logic);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     auto* name = Child<QLineEdit>(dialog, "loginName");
     EXPECT_EQ(Child<QLineEdit>(dialog, "address")->text(), "10.0.0.8");
-    EXPECT_EQ(Child<QLineEdit>(dialog, "port")->text(), "8800");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "port")->text(), "9000");
     EXPECT_TRUE(QTest::qWaitFor([&] { return name->hasFocus(); }, 1000));
 
     name->setText("admin");
@@ -94,6 +96,82 @@ TEST_F(LoginDialogWidgetTest, SavedServerFillsTheBoxesAndAFailedCheckMovesTheFoc
     QTest::mouseClick(Child<QPushButton>(dialog, "loginButton"), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(m_state.IsSuper());
+}
+
+// Plain text only by unticking the box, with the warning beside it while it
+// is unticked; the choice goes to the transport and is remembered.
+TEST_F(LoginDialogWidgetTest, EncryptedBoxChoosesTheTransportAndWarnsWhileUnticked) {
+    m_transport.replies["LoginCheck.asp?username=admin`password=pw`ver=1.5"] = "success|1";
+    m_transport.replies["QueryUserAdminDepts.asp?username=admin"] = " ";
+    {
+        LoginLogic logic(m_transport, m_sink, m_state, m_dir);
+        LoginDialog dialog(logic);
+        dialog.show();
+        auto* box = Child<QCheckBox>(dialog, "encrypted");
+        auto* warning = Child<QLabel>(dialog, "plainWarning");
+        auto* transport = Child<QLabel>(dialog, "transport");
+        auto* port = Child<QLineEdit>(dialog, "port");
+        EXPECT_TRUE(box->isChecked());
+        EXPECT_FALSE(warning->isVisible());
+        EXPECT_TRUE(transport->isVisible());
+        EXPECT_TRUE(transport->text().contains("TLS 1.3"));
+        box->click();
+        EXPECT_TRUE(warning->isVisible());
+        EXPECT_FALSE(transport->isVisible());
+        EXPECT_EQ(port->text(), "8800");
+        box->click();
+        EXPECT_FALSE(warning->isVisible());
+        EXPECT_EQ(port->text(), "8801");
+        box->click();
+        Child<QLineEdit>(dialog, "address")->setText("10.0.0.8");
+        Child<QLineEdit>(dialog, "loginName")->setText("admin");
+        Child<QLineEdit>(dialog, "password")->setText("pw");
+        Child<QPushButton>(dialog, "loginButton")->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(m_transport.security, std::vector<WireSecurity>{WireSecurity::kPlain});
+    LoginLogic logic(m_transport, m_sink, m_state, m_dir);
+    LoginDialog again(logic);
+    again.show();
+    EXPECT_FALSE(Child<QCheckBox>(again, "encrypted")->isChecked());
+    EXPECT_TRUE(Child<QLabel>(again, "plainWarning")->isVisible());
+    EXPECT_EQ(Child<QLineEdit>(again, "port")->text(), "8800");
+
+    // The certificate menu works on the server in the boxes.
+    again.findChild<QAction*>("forgetCertificateAction")->trigger();
+    EXPECT_EQ(m_sink.Texts().back(), "没有保存此服务器的证书: 10.0.0.8:8800");
+}
+
+// The question defaults to the safe answer; the refusal offers nothing but
+// closing it.
+TEST(TrustDialogWidgetTest, QuestionDefaultsToCancelAndTheRefusalOffersNoWayOn) {
+    const std::string fingerprint =
+        "AB:01:02:03:04:05:06:07:08:09:0A:0B:0C:0D:0E:0F:10:11:12:13:14:15:16:17:18:19:1A:1B:1C:"
+        "1D:1E:FF";
+    QtTrustPrompt prompt;
+    prompt.SetShownHook([&](QDialog& dialog) {
+        EXPECT_EQ(dialog.objectName(), "trustQuestion");
+        QString shown = Child<QLabel>(dialog, "fingerprint")->text();
+        EXPECT_EQ(shown.remove('\n'), QString::fromStdString(fingerprint));
+        QTest::keyClick(&dialog, Qt::Key_Return);
+    });
+    EXPECT_FALSE(prompt.AskFirstUse("10.0.0.8:8801", fingerprint));
+    prompt.SetShownHook(
+        [](QDialog& dialog) { Child<QPushButton>(dialog, "trustButton")->click(); });
+    EXPECT_TRUE(prompt.AskFirstUse("10.0.0.8:8801", fingerprint));
+
+    bool shown = false;
+    prompt.SetShownHook([&](QDialog& dialog) {
+        shown = true;
+        EXPECT_EQ(dialog.objectName(), "certificateChanged");
+        EXPECT_EQ(dialog.findChildren<QPushButton*>().size(), 1);
+        EXPECT_TRUE(Child<QLabel>(dialog, "changedWarning")->text().contains("10.0.0.8:8801"));
+        EXPECT_TRUE(Child<QLabel>(dialog, "trustedFingerprint")->text().startsWith("AB:01"));
+        EXPECT_TRUE(Child<QLabel>(dialog, "presentedFingerprint")->text().startsWith("CD:02"));
+        Child<QPushButton>(dialog, "closeButton")->click();
+    });
+    prompt.ShowChanged("10.0.0.8:8801", fingerprint, "CD:02:03", false);
+    EXPECT_TRUE(shown);
 }
 
 class MainWindowWidgetTest : public ::testing::Test {

@@ -162,7 +162,9 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=Guess-1`ver=1.5"),
               "error:登录失败,请检查用户名和密码");
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=admin`ver=1.5"), "success|1");
-    EXPECT_EQ(Ask(session, "LoginCheck.asp?username=wang`password=`ver=1.5"), "success|0");
+    Session tls;
+    tls.transport = Transport::kTls;
+    EXPECT_EQ(Ask(tls, "LoginCheck.asp?username=wang`password=`ver=1.5"), "success|0");
     auto entries = Entries();
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[2].level, "none");
@@ -170,10 +172,9 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
     EXPECT_EQ(entries[1].level, "super");
     EXPECT_EQ(entries[0].account, "wang");
     EXPECT_EQ(entries[0].level, "second");
-    for (const auto& e : entries) {
-        EXPECT_EQ(e.request, "LoginCheck.asp");
-        EXPECT_EQ(e.detail, "ver=1.5");
-    }
+    for (const auto& e : entries) EXPECT_EQ(e.request, "LoginCheck.asp");
+    EXPECT_EQ(entries[0].detail, "via TLS; ver=1.5");
+    EXPECT_EQ(entries[1].detail, "via plain text; ver=1.5");
 }
 
 TEST_F(AuditEntriesTest, AnEntryThatCannotBeWrittenIsNoticedAndTheReplyStillGoes) {
@@ -229,8 +230,8 @@ TEST_F(LoginFlowTest, ALockedAccountRefusesTheRightPasswordWithTheNormalText) {
     // Five failures, the fifth telling of the lock; one entry for the lock's refusals.
     auto entries = Entries();
     ASSERT_EQ(entries.size(), 6u);
-    EXPECT_EQ(entries[5].detail, "ver=1.5; 连续失败1次");
-    EXPECT_EQ(entries[1].detail, "ver=1.5; 连续失败5次;账号在此地址锁定60秒");
+    EXPECT_EQ(entries[5].detail, "via plain text; ver=1.5; 连续失败1次");
+    EXPECT_EQ(entries[1].detail, "via plain text; ver=1.5; 连续失败5次;账号在此地址锁定60秒");
     EXPECT_NE(entries[0].detail.find("账号在此地址锁定中"), std::string::npos) << entries[0].detail;
     for (const auto& e : entries) {
         EXPECT_EQ(e.outcome, "error:用户或密码错误");

@@ -157,8 +157,8 @@ TEST(AdminStoreE2eTest, InitStoreMakesWhatTheConfiguredStoreLacksAndSaysSo) {
     // template is not copied, since the connection does not use DB/db.dat.
     TempDir other;
     std::ofstream(other.Path() / "server.cfg")
-        << "[LISTEN_PORT]\nPORT=0\n[ADMIN_STORE]\nCONNECTION=DRIVER=" << SqliteOdbcDriver()
-        << ";Database=%DIR%/admins.db\n";
+        << "[LISTEN_PORT]\nPORT=0\n[TLS]\nPORT=0\n[ADMIN_STORE]\nCONNECTION=DRIVER="
+        << SqliteOdbcDriver() << ";Database=%DIR%/admins.db\n";
     run = RunProgram(Server(), {"--init-store", "--base-dir", other.Path().string()});
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_NE(run.errors.find("created table vex_2nd_admins"), std::string::npos) << run.errors;

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "protocol/SplitList.h"
+#include "tests/e2e/E2eDirectory.h"
 #include "tests/support/ServerProcess.h"
 
 namespace warden::test {
@@ -120,7 +121,7 @@ class DelegationE2eTest : public ::testing::Test {
         return out;
     }
 
-    ServerProcess m_server;
+    ServerProcess m_server{DirectoryConfig()};
     std::unique_ptr<Client> m_super;
 };
 
@@ -363,7 +364,7 @@ TEST_F(DelegationE2eTest, WhatTheConsoleSendsForASecondLevelAdministratorWorks) 
 }
 
 TEST(DelegationOffE2eTest, WithoutLoginsNothingIsCheckedAndTheServerSaysSo) {
-    ServerProcess server("[SECURITY]\nREQUIRE_LOGIN=0\n");
+    ServerProcess server("[SECURITY]\nREQUIRE_LOGIN=0\n" + DirectoryConfig());
     ASSERT_TRUE(server.Started()) << server.ErrorOutput();
     EXPECT_NE(server.ErrorOutput().find("delegation is not enforced"), std::string::npos);
     Client open(server.Port());

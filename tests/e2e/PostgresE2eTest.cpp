@@ -19,7 +19,8 @@ TEST(PostgresE2eTest, AnAdministratorSavedOnPostgresLogsInAndEverythingSurvivesA
     const std::string connection = SharedPostgres().CreateDatabase();
     TempDir base;
     const std::filesystem::path cfg = base.Path() / "server.cfg";
-    std::ofstream(cfg) << "[LISTEN_PORT]\nPORT=0\n[ADMIN_STORE]\nCONNECTION=" << connection << "\n";
+    std::ofstream(cfg) << "[LISTEN_PORT]\nPORT=0\n[TLS]\nPORT=0\n[ADMIN_STORE]\nCONNECTION="
+                       << connection << "\n";
     ::chmod(cfg.c_str(), 0644);
     const std::filesystem::path server = BinaryDir() / "warden-server";
     const std::string dir = base.Path().string();

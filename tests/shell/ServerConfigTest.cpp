@@ -98,6 +98,28 @@ TEST_F(ServerConfigTest, ConnectionLimitsAreReadWithSaneFloors) {
     EXPECT_EQ(c.writeStallMs, 86'400'000);       // at most a day
 }
 
+TEST_F(ServerConfigTest, DirectoryAndRolesSettings) {
+    ServerConfig defaults = LoadServerConfig(m_file);
+    EXPECT_EQ(defaults.directoryBackend, DirectoryBackend::kVex);
+    EXPECT_FALSE(defaults.rolesInStore);
+    Write(
+        "[directory]\nbackend=LDAP\nuri=ldaps://ldap.example.com\nbind_dn=cn=w,dc=x\n"
+        "bind_password=p;w=\nbase_dn=ou=org,dc=x\nconnections=500\ntimeout_ms=-3\n"
+        "ca_file=/etc/ca.pem\n[ADMIN_STORE]\nROLES_IN_STORE=1\n");
+    ServerConfig c = LoadServerConfig(m_file);
+    EXPECT_EQ(c.directoryBackend, DirectoryBackend::kLdap);
+    EXPECT_EQ(c.ldap.uri, "ldaps://ldap.example.com");
+    EXPECT_EQ(c.ldap.bindDn, "cn=w,dc=x");
+    EXPECT_EQ(c.ldap.bindPassword, "p;w=");
+    EXPECT_EQ(c.ldap.baseDn, "ou=org,dc=x");
+    EXPECT_EQ(c.ldap.connections, 64);  // held at the most
+    EXPECT_EQ(c.ldap.timeoutMs, 10'000);
+    EXPECT_EQ(c.ldap.caFile, "/etc/ca.pem");
+    EXPECT_TRUE(c.rolesInStore);
+    Write("[DIRECTORY]\nBACKEND=ldap2\n");
+    EXPECT_EQ(LoadServerConfig(m_file).directoryBackend, DirectoryBackend::kUnknown);
+}
+
 TEST_F(ServerConfigTest, AFolderInPlaceOfTheFileGivesDefaultsAndIsNotReplaced) {
     std::filesystem::create_directory(m_file);
     EXPECT_EQ(LoadServerConfig(m_file).listenPort, "8800");

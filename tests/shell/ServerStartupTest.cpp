@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -36,6 +37,7 @@ class RecordingView : public StartupView {
     }
     void FocusField(SettingField field) override { focus = field; }
     void SetStartEnabled(bool enabled) override { startEnabled = enabled; }
+    void ShowFingerprint(const std::string& shown) override { fingerprint = shown; }
 
     bool Showed(const std::string& text) const {
         return std::find(messages.begin(), messages.end(), text) != messages.end();
@@ -47,11 +49,16 @@ class RecordingView : public StartupView {
     std::vector<std::string> requestErrors;
     std::optional<SettingField> focus;
     bool startEnabled = true;
+    std::string fingerprint;
 };
 
 class ServerStartupTest : public ::testing::Test {
   protected:
-    void WriteConfig(const std::string& text) { std::ofstream(dir.Path() / "server.cfg") << text; }
+    // The TLS port is an ephemeral one, as tests run side by side.
+    ServerStartupTest() { WriteConfig(""); }
+    void WriteConfig(const std::string& text) {
+        std::ofstream(dir.Path() / "server.cfg") << text << "\n[TLS]\nPORT=0\n";
+    }
 
     std::string ReadConfig() {
         std::stringstream text;
@@ -86,6 +93,7 @@ TEST_F(ServerStartupTest, WithoutServerCfgTheDefaultsApply) {
 
 TEST_F(ServerStartupTest, MissingSettingsAreNamedInOrderAndNothingIsSaved) {
     auto startup = Make();
+    const std::string config = ReadConfig();
     EXPECT_EQ(startup->Start({"  ", "", ""}), StartResult::kRefused);
     EXPECT_EQ(view.messages.back(), "请设置VEX服务器IP");
     EXPECT_EQ(view.captions.back(), "提示");
@@ -102,7 +110,7 @@ TEST_F(ServerStartupTest, MissingSettingsAreNamedInOrderAndNothingIsSaved) {
     EXPECT_EQ(startup->Start({"10.0.0.1", "8006", "\t"}), StartResult::kRefused);
     EXPECT_EQ(view.messages.back(), "请设置监听端口号");
     EXPECT_EQ(view.focus, SettingField::kListenPort);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "server.cfg"));
+    EXPECT_EQ(ReadConfig(), config);
     EXPECT_FALSE(startup->ListeningPort().has_value());
 }
 
@@ -236,6 +244,49 @@ TEST_F(ServerStartupTest, AnAdminStoreThatCannotBeOpenedStopsStartUp) {
     EXPECT_EQ(view.captions.back(), "错误");
 }
 
+TEST_F(ServerStartupTest, DirectorySettingsThatCannotBeUsedStopStartUpNamingThem) {
+    const std::string ldap = "[DIRECTORY]\nBACKEND=ldap\n";
+    const std::string rest = "BIND_DN=cn=w,dc=x\nBIND_PASSWORD=pw\nBASE_DN=dc=x\n";
+    const struct {
+        std::string config;
+        std::string named;
+    } cases[] = {
+        {"[DIRECTORY]\nBACKEND=x500\n", "BACKEND=x500"},
+        {ldap + rest, "URI is missing"},
+        {ldap + "URI=http://ldap.example.com\n" + rest, "URI must begin with"},
+        {ldap + "URI=ldaps://\n" + rest, "URI names no host"},
+        {ldap + "URI=ldaps://h\nBIND_DN=cn=w\nBIND_PASSWORD=pw\n", "BASE_DN is missing"},
+        {ldap + "URI=ldaps://h\nBASE_DN=dc=x\nBIND_DN=cn=w\n", "BIND_PASSWORD is missing"},
+        {ldap + "URI=ldaps://h\nBIND_DN=no dn\nBIND_PASSWORD=pw\nBASE_DN=dc=x\n",
+         "BIND_DN is not a distinguished name"},
+    };
+    for (const auto& c : cases) {
+        WriteConfig(c.config);
+        RecordingView seen;
+        ServerStartup startup(dir.Path(), seen);
+        EXPECT_FALSE(startup.Initialise()) << c.config;
+        ASSERT_FALSE(seen.messages.empty()) << c.config;
+        EXPECT_NE(seen.messages.back().find(c.named), std::string::npos) << seen.messages.back();
+    }
+}
+
+// Settings that can be used start the server; a directory that is not there
+// fails 启动 as an IM server that cannot be reached does.
+TEST_F(ServerStartupTest, AnLdapDirectoryThatCannotBeReachedFailsStart) {
+    WriteConfig(
+        "[DIRECTORY]\nBACKEND=ldap\nURI=ldap://127.0.0.1:1\nBIND_DN=cn=w,dc=x\n"
+        "BIND_PASSWORD=pw\nBASE_DN=dc=x\nTIMEOUT_MS=2000\n");
+    ServerStartup startup(dir.Path(), view);
+    ASSERT_TRUE(startup.Initialise());
+    EXPECT_EQ(startup.Start(good), StartResult::kFailed);
+    EXPECT_TRUE(view.Showed("连接VEX服务器失败"));
+    EXPECT_TRUE(std::any_of(view.messages.begin(), view.messages.end(), [](const std::string& m) {
+        return m.find("Code = 800706ba") != std::string::npos &&
+               m.find("ldap://127.0.0.1:1") != std::string::npos;
+    })) << ::testing::PrintToString(view.messages);
+    EXPECT_FALSE(startup.OrderingAvailable());
+}
+
 TEST(ReportComErrorTest, FormatsCodeMeaningSourceAndDescription) {
     EXPECT_EQ(ReportComError(ImError(0x80070057, "VexDirectory", "bad name")),
               "发生错误!\nCode = 80070057\nCode meaning = The parameter is incorrect.\n"
@@ -251,27 +302,33 @@ TEST(ReportComErrorTest, FormatsCodeMeaningSourceAndDescription) {
               std::string::npos);
 }
 
-TEST(ReadableSecretTest, ADatabasePasswordOthersMayReadIsAProblemWithTheChmodToRun) {
+TEST(ReadableSecretTest, APasswordOthersMayReadIsAProblemWithTheChmodToRun) {
     TempDir dir;
     const std::filesystem::path cfg = dir.Path() / "server.cfg";
+    const std::string bind = "[DIRECTORY]\nBIND_DN=cn=w\nBIND_PASSWORD=s3cret\nBACKEND=";
     const struct {
         mode_t mode;
         std::string connection;
         bool refused;
+        std::string more = {};
     } cases[] = {
         {0644, "DRIVER={PostgreSQL Unicode};Database=w;Uid=w;Pwd=s3cret", true},
         {0604, "DRIVER=x;PASSWORD={a;b}", true},
         {0640, "DRIVER=x;Pwd=s3cret", true},  // his own file: the group needs nothing
         {0600, "DRIVER=x;Pwd=s3cret", false},
         {0644, "DRIVER=SQLite3;Database=%FILE%;NoCreat=1", false},
+        {0644, "DRIVER=SQLite3;Database=%FILE%", true, bind + "ldap\n"},
+        {0600, "DRIVER=SQLite3;Database=%FILE%", false, bind + "ldap\n"},
+        {0644, "DRIVER=SQLite3;Database=%FILE%", false, bind + "vex\n"},  // not used
     };
     for (const auto& c : cases) {
-        std::ofstream(cfg) << "[ADMIN_STORE]\nCONNECTION=" << c.connection << "\n";
+        std::ofstream(cfg) << "[ADMIN_STORE]\nCONNECTION=" << c.connection << "\n" << c.more;
         ASSERT_EQ(::chmod(cfg.c_str(), c.mode), 0);
         const auto problem = ReadableSecret(cfg, LoadServerConfig(cfg));
-        ASSERT_EQ(problem.has_value(), c.refused) << c.connection;
+        ASSERT_EQ(problem.has_value(), c.refused) << c.connection << c.more;
         if (c.refused) {
             EXPECT_NE(problem->find("chmod 600 " + cfg.string()), std::string::npos);
+            EXPECT_EQ(problem->find("s3cret"), std::string::npos);
         }
     }
     // A file of another account that the server's group reads is how the

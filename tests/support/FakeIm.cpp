@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "protocol/SplitList.h"
 #include "directory/ImError.h"
-#include "vexdir/XmlText.h"
+#include "directory/XmlText.h"
+#include "protocol/SplitList.h"
 
 namespace warden::test {
 
@@ -13,7 +13,7 @@ namespace {
 std::string NameList(const char* list, const char* element, const std::vector<std::string>& names) {
     std::string xml = std::string("<") + list + ">";
     for (const std::string& name : names) {
-        xml += std::string("<") + element + " Name=\"" + vexdir::XmlEscaped(name) + "\"/>";
+        xml += std::string("<") + element + " Name=\"" + XmlEscaped(name) + "\"/>";
     }
     return xml + "</" + list + ">";
 }
@@ -21,7 +21,7 @@ std::string NameList(const char* list, const char* element, const std::vector<st
 std::string RoleList(const std::vector<std::string>& names) {
     std::string xml = "<VEXSRoleList>";
     for (const std::string& name : names)
-        xml += "<Item RoleName=\"" + vexdir::XmlEscaped(name) + "\"></Item>";
+        xml += "<Item RoleName=\"" + XmlEscaped(name) + "\"></Item>";
     return xml + "</VEXSRoleList>";
 }
 
@@ -369,10 +369,9 @@ std::string FakeIm::GetRightInfo(const std::string& right) {
     if (TakeOverride("GetRightInfo", right, text)) return text;
     auto found = m_rights.find(right);
     if (found == m_rights.end()) Refuse(im_code::kNotFound, "no right " + right);
-    return "<RightInfo><Item key=\"Identity\">" + vexdir::XmlEscaped(right) +
-           "</Item><Item key=\"Name\">" + vexdir::XmlEscaped(found->second.name) +
-           "</Item><Item key=\"DefaultAllow\">" + (found->second.defaultAllow ? "1" : "0") +
-           "</Item></RightInfo>";
+    return "<RightInfo><Item key=\"Identity\">" + XmlEscaped(right) + "</Item><Item key=\"Name\">" +
+           XmlEscaped(found->second.name) + "</Item><Item key=\"DefaultAllow\">" +
+           (found->second.defaultAllow ? "1" : "0") + "</Item></RightInfo>";
 }
 
 // ---- ImDeptManager ----------------------------------------------------
@@ -553,8 +552,8 @@ std::string FakeIm::GetRoleDescription(const std::string& role) {
     std::string text;
     if (TakeOverride("GetRoleDescription", role, text)) return text;
     const Role& found = RoleOrThrow(role);
-    return "<Role RoleName=\"" + vexdir::XmlEscaped(found.name) + "\" RoleDescribe=\"" +
-           vexdir::XmlEscaped(found.description) + "\" />";
+    return "<Role RoleName=\"" + XmlEscaped(found.name) + "\" RoleDescribe=\"" +
+           XmlEscaped(found.description) + "\" />";
 }
 
 std::string FakeIm::GetRoleRights(const std::string& role) {
@@ -563,7 +562,7 @@ std::string FakeIm::GetRoleRights(const std::string& role) {
     if (TakeOverride("GetRoleRights", role, text)) return text;
     std::string xml = "<RoleRights>";
     for (const RightSetting& right : RoleOrThrow(role).rights) {
-        xml += "<Item Identity=\"" + vexdir::XmlEscaped(right.identity) + "\" Deny=\"" +
+        xml += "<Item Identity=\"" + XmlEscaped(right.identity) + "\" Deny=\"" +
                (right.setting.deny ? kTrue : kFalse) + "\" Allow=\"" +
                (right.setting.allow ? kTrue : kFalse) + "\"/>";
     }

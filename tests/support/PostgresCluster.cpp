@@ -1,25 +1,18 @@
 #include "tests/support/PostgresCluster.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <grp.h>
-#include <netinet/in.h>
-#include <pwd.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
-#include <random>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "server/store/Odbc.h"
+#include "tests/support/ChildProcess.h"
 
 namespace warden::test {
 
@@ -43,73 +36,6 @@ std::filesystem::path FindBinDir() {
         }
     }
     return best;
-}
-
-std::string RandomPassword() {
-    std::random_device random;
-    std::string out;
-    for (int i = 0; i < 24; ++i) out += "0123456789abcdef"[random() % 16];
-    return out;
-}
-
-int FreePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0) {
-        port = ntohs(addr.sin_port);
-    }
-    ::close(fd);
-    return port;
-}
-
-std::string ReadTail(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string all = text.str();
-    return all.size() > 2000 ? "..." + all.substr(all.size() - 2000) : all;
-}
-
-// The account the server runs as: the caller, unless that is root.
-struct Account {
-    bool switchTo = false;
-    uid_t uid = 0;
-    gid_t gid = 0;
-};
-
-// Starts `argv` as `account`, its output going to `logFd`. The child is
-// stopped with SIGQUIT if this process dies before stopping it.
-int Spawn(const std::vector<std::string>& argv, const Account& account, int logFd) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const pid_t parent = ::getpid();
-    const int pid = ::fork();
-    if (pid != 0) return pid;
-    ::dup2(logFd, STDOUT_FILENO);
-    ::dup2(logFd, STDERR_FILENO);
-    int devNull = ::open("/dev/null", O_RDONLY);
-    ::dup2(devNull, STDIN_FILENO);
-    if (account.switchTo && (::setgroups(0, nullptr) != 0 || ::setgid(account.gid) != 0 ||
-                             ::setuid(account.uid) != 0)) {
-        ::_exit(126);
-    }
-    // Set after the change of account, which clears it.
-    ::prctl(PR_SET_PDEATHSIG, SIGQUIT);
-    if (::getppid() != parent) ::_exit(125);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-}
-
-int WaitExit(int pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace
@@ -142,16 +68,8 @@ bool PostgresCluster::Start() {
             "scripts/bootstrap installs it";
         return false;
     }
-    Account account;
-    if (::geteuid() == 0) {
-        const passwd* user = ::getpwnam("postgres");
-        if (!user) {
-            m_problem =
-                "running as root, and there is no account \"postgres\" to run PostgreSQL as";
-            return false;
-        }
-        account = {true, user->pw_uid, user->pw_gid};
-    }
+    const Account account = UnprivilegedAccount("postgres", m_problem);
+    if (!m_problem.empty()) return false;
 
     std::string pattern = (std::filesystem::temp_directory_path() / "warden-pg-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
@@ -162,8 +80,7 @@ bool PostgresCluster::Start() {
     m_password = RandomPassword();
     const std::filesystem::path pwFile = m_dir / "password";
     std::ofstream(pwFile) << m_password << "\n";
-    if (account.switchTo && (::chown(m_dir.c_str(), account.uid, account.gid) != 0 ||
-                             ::chown(pwFile.c_str(), account.uid, account.gid) != 0)) {
+    if (!HandTo(m_dir, account) || !HandTo(pwFile, account)) {
         m_problem = "cannot hand " + m_dir.string() + " to the account \"postgres\"";
         return false;
     }
@@ -178,7 +95,7 @@ bool PostgresCluster::Start() {
     const int initdb = Spawn(
         {(bin / "initdb").string(), "-D", data, "-U", kSuperuser, "--pwfile=" + pwFile.string(),
          "--auth=scram-sha-256", "--encoding=UTF8", "--locale=C", "--no-sync"},
-        account, logFd);
+        account, logFd, SIGQUIT);
     const int initdbExit = initdb < 0 ? -1 : WaitExit(initdb);
     if (initdbExit != 0) {
         ::close(logFd);
@@ -197,7 +114,7 @@ bool PostgresCluster::Start() {
         m_pid = Spawn({(bin / "postgres").string(), "-D", data, "-p", std::to_string(m_port), "-c",
                        "listen_addresses=127.0.0.1", "-c", "unix_socket_directories=", "-c",
                        "fsync=off", "-c", "synchronous_commit=off", "-c", "full_page_writes=off"},
-                      account, logFd);
+                      account, logFd, SIGQUIT);
         const auto deadline = std::chrono::steady_clock::now() + 30s;
         while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
             int status = 0;
@@ -226,17 +143,7 @@ bool PostgresCluster::Start() {
 void PostgresCluster::Stop() {
     m_admin.reset();
     if (m_pid > 0) {
-        ::kill(m_pid, SIGINT);  // fast shutdown: ends the sessions, then stops
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        int status = 0;
-        while (::waitpid(m_pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(m_pid, SIGKILL);
-                ::waitpid(m_pid, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
+        StopChild(m_pid, SIGINT);  // fast shutdown: ends the sessions, then stops
         m_pid = -1;
     }
     if (!m_dir.empty()) {

@@ -45,7 +45,7 @@ ServerProcess::ServerProcess(const std::string& serverCfgExtra,
     std::filesystem::create_directories(m_baseDir);
     if (!std::filesystem::exists(m_baseDir / "server.cfg") || !serverCfgExtra.empty()) {
         std::ofstream cfg(m_baseDir / "server.cfg");
-        cfg << "[LISTEN_PORT]\nPORT=0\n" << serverCfgExtra << "\n";
+        cfg << "[LISTEN_PORT]\nPORT=0\n[TLS]\nPORT=0\n" << serverCfgExtra << "\n";
     }
 
     int errPipe[2];
@@ -67,13 +67,16 @@ ServerProcess::ServerProcess(const std::string& serverCfgExtra,
     ::close(errPipe[1]);
     m_errFd = errPipe[0];
 
-    const std::regex listening("listening on [0-9.]+:([0-9]+)");
+    // The plain port's line (when it listens) comes before the TLS port's.
+    const std::regex plain("listening on \\S+:([0-9]+) ");
+    const std::regex tls("listening for TLS on \\S+:([0-9]+)");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
         ReadErrorsFor(std::chrono::milliseconds(50));
         std::smatch m;
-        if (std::regex_search(m_errors, m, listening)) {
-            m_port = std::stoi(m[1]);
+        if (std::regex_search(m_errors, m, tls)) {
+            m_tlsPort = std::stoi(m[1]);
+            if (std::regex_search(m_errors, m, plain)) m_port = std::stoi(m[1]);
             return;
         }
         int status = 0;
@@ -196,12 +199,16 @@ std::optional<std::string> Client::Ask(const std::string& request, std::chrono::
 
 RunResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                      const std::string& input) {
-    int in[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return {};
+    int in[2], err[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
+        ::pipe2(out, O_CLOEXEC) != 0) {
+        return {};
+    }
     pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(err[1], STDERR_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -210,13 +217,27 @@ RunResult RunProgram(const std::filesystem::path& program, const std::vector<std
     }
     ::close(in[0]);
     ::close(err[1]);
+    ::close(out[1]);
     (void)!::write(in[1], input.data(), input.size());
     ::close(in[1]);
     RunResult result;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(err[0], buffer, sizeof buffer)) > 0) result.errors.append(buffer, n);
-    ::close(err[0]);
+    // Both at once: a program that fills one pipe must not wait for the other.
+    pollfd pipes[2] = {{err[0], POLLIN, 0}, {out[0], POLLIN, 0}};
+    std::string* texts[2] = {&result.errors, &result.output};
+    while (pipes[0].fd >= 0 || pipes[1].fd >= 0) {
+        if (::poll(pipes, 2, -1) < 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (pipes[i].fd < 0 || !pipes[i].revents) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(pipes[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                texts[i]->append(buffer, static_cast<size_t>(n));
+            } else {
+                ::close(pipes[i].fd);
+                pipes[i].fd = -1;
+            }
+        }
+    }
     int status = 0;
     ::waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -14,7 +14,8 @@ namespace warden::test {
 class ServerProcess {
   public:
     // `serverCfgExtra` is appended to the generated server.cfg (which sets
-    // [LISTEN_PORT] PORT=0). `prepare` may fill the base directory first.
+    // [LISTEN_PORT] PORT=0 and [TLS] PORT=0). `prepare` may fill the base
+    // directory first.
     // `maxDescriptors` > 0 starts the server under that descriptor limit.
     explicit ServerProcess(const std::string& serverCfgExtra = "",
                            const std::filesystem::path& baseDir = {}, int maxDescriptors = 0);
@@ -23,8 +24,10 @@ class ServerProcess {
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     // False when the server exited during start-up; ExitCode() then tells.
-    bool Started() const { return m_port != 0; }
+    bool Started() const { return m_tlsPort != 0; }
+    // The plain port; 0 when it is off ([LISTEN_PORT] PLAINTEXT=0).
     int Port() const { return m_port; }
+    int TlsPort() const { return m_tlsPort; }
     const std::filesystem::path& BaseDir() const { return m_baseDir; }
     // Everything the server wrote to stderr so far.
     std::string ErrorOutput();
@@ -46,6 +49,7 @@ class ServerProcess {
     int m_pid = -1;
     int m_errFd = -1;
     int m_port = 0;
+    int m_tlsPort = 0;
     int m_exitCode = -1;
     std::string m_errors;
 };
@@ -80,10 +84,11 @@ class Client {
 struct RunResult {
     int exitCode = -1;
     std::string errors;
+    std::string output;  // standard output
 };
 
 // Runs `program` with `args` to its end, feeding `input` on standard input (a
-// pipe, so not a terminal), and collects its standard error.
+// pipe, so not a terminal), and collects its standard error and output.
 RunResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                      const std::string& input = "");
 

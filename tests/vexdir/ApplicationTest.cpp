@@ -2,8 +2,8 @@
 #include <sqlite3.h>
 
 #include "directory/ImInstallDir.h"
+#include "tests/directory/ExpectImError.h"
 #include "tests/support/TempDir.h"
-#include "tests/vexdir/ExpectImError.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden {

@@ -2,9 +2,9 @@
 
 #include <set>
 
+#include "tests/directory/ExpectImError.h"
+#include "tests/directory/XmlRead.h"
 #include "tests/support/TempDir.h"
-#include "tests/vexdir/ExpectImError.h"
-#include "tests/vexdir/XmlRead.h"
 #include "vexdir/Generator.h"
 #include "vexdir/VexDirectory.h"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "directory/ImInstallDir.h"
+#include "tests/directory/XmlRead.h"
 #include "tests/support/TempDir.h"
-#include "tests/vexdir/XmlRead.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden::test {

@@ -49,7 +49,10 @@ class BulkE2eTest : public ::testing::Test {
 
     bool LogIn(const std::string& name, const std::string& password) {
         LoginLogic login(m_transport, m_sink, m_state, m_server.BaseDir());
-        return login.Press({"127.0.0.1", std::to_string(m_server.Port()), name, password}).success;
+        return login
+            .Press({"127.0.0.1", std::to_string(m_server.Port()), name, password,
+                    WireSecurity::kPlain})
+            .success;
     }
 
     std::string Export(const std::string& dept) {
@@ -122,12 +125,13 @@ TEST_F(BulkE2eTest, ExportImportExportGivesTheSameFile) {
     EXPECT_TRUE(m_sink.shown.empty()) << testing::PrintToString(m_sink.Texts());
 }
 
-// bob's rows outside his departments are marked before anything is sent;
-// those the server refuses (a role he may not hand out, an account he may
-// not touch, an account that exists outside his departments) are refused
+// bob's rows outside his departments or with a role he may not hand out are
+// marked before anything is sent; those the server refuses (an account he
+// may not touch, an account that exists outside his departments) are refused
 // one by one, and every other row is added.
 TEST_F(BulkE2eTest, SecondLevelImportIsRefusedRowByRowOutsideHisScope) {
-    ASSERT_EQ(Ask("UserAdd.asp?username=zhang`deptname=\\研发部|`name=张三`roles="), "info:添加用户成功");
+    ASSERT_EQ(Ask("UserAdd.asp?username=zhang`deptname=\\研发部|`name=张三`roles="),
+              "info:添加用户成功");
     ASSERT_TRUE(LogIn("bob", "pw-bob"));
     const Strings marks = Import(
         "帐号,姓名,性别,职务,手机,电话,邮件,部门,角色,密码\n"
@@ -141,7 +145,7 @@ TEST_F(BulkE2eTest, SecondLevelImportIsRefusedRowByRowOutsideHisScope) {
     EXPECT_EQ(marks, (Strings{
                          "n1 已添加: 添加用户成功",
                          "n2 有错误: 部门不在您的管理范围内: \\研发部",
-                         "n3 被拒绝: 没有权限执行此操作",
+                         "n3 有错误: 您不能授予角色: 客服",
                          "admin 被拒绝: 没有权限执行此操作",
                          "zhang 被拒绝: 用户已经存在",
                          "n4 已添加: 添加用户成功",

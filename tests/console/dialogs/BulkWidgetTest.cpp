@@ -37,6 +37,7 @@ TEST_F(BulkWidgetTest, ImportChecksThenUpdatesOnRequestAndSavesTheReport) {
                                             "zhang,张三,,,,,,\\研发部,\n"
                                             "wang,王五,,,,,,\\研发部\\一组,\n"
                                             ",,,,,,,\\研发部,\n";
+    m_transport.replies["GetAllRoles.asp?"] = "=User=管理员";
     m_transport.replies["GetUserDepts.asp?username=zhang"] = "研发部";
     m_transport.replies["GetUserDepts.asp?username=wang"] = "error:没有权限执行此操作";
     m_transport.fallback = [this](const std::string& request) -> std::string {

@@ -48,7 +48,10 @@ class DialogE2eTest : public ::testing::Test {
 
     bool LogIn(const std::string& name, const std::string& password) {
         LoginLogic login(m_transport, m_sink, m_state, m_server.BaseDir());
-        return login.Press({"127.0.0.1", std::to_string(m_server.Port()), name, password}).success;
+        return login
+            .Press({"127.0.0.1", std::to_string(m_server.Port()), name, password,
+                    WireSecurity::kPlain})
+            .success;
     }
 
     // Points the main window at `path` as a right click would.
@@ -235,8 +238,10 @@ TEST_F(DialogE2eTest, AdministratorIsSavedLogsInToHisDepartmentsAndIsDeleted) {
     ConsoleTransport transport(sink);
     LoginState state;
     LoginLogic login(transport, sink, state, m_server.BaseDir());
-    ASSERT_TRUE(
-        login.Press({"127.0.0.1", std::to_string(m_server.Port()), "zhaolei", "secret"}).success)
+    ASSERT_TRUE(login
+                    .Press({"127.0.0.1", std::to_string(m_server.Port()), "zhaolei", "secret",
+                            WireSecurity::kPlain})
+                    .success)
         << testing::PrintToString(sink.Texts());
     EXPECT_EQ(state.managedDepts, "\\研发部;");
 

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,6 +91,7 @@ class ReloginTest : public ::testing::Test {
     void LogIn() {
         QWidget* login = Modal("loginDialog");
         ASSERT_NE(login, nullptr);
+        Child<QCheckBox>(*login, "encrypted")->setChecked(false);  // the fake speaks plain text
         Child<QLineEdit>(*login, "address")->setText("127.0.0.1");
         Child<QLineEdit>(*login, "port")->setText(QString::number(m_server.Port()));
         Child<QLineEdit>(*login, "loginName")->setText("admin");

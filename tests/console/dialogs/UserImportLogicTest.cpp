@@ -27,6 +27,8 @@ class UserImportLogicTest : public ::testing::Test {
             {"GetChildDepts.asp?deptId=\\销售部\\华东区", " "},
             {"GetChildDepts.asp?deptId=\\研发部", "一组"},
             {"GetUserDepts.asp?username=zhang", "销售部\\华东区,研发部"},
+            {"GetAllRoles.asp?", "=User=管理员=客服=经理"},
+            {"Get2NdAdminRoles.asp?username=bob", "经理|"},
         };
         if (auto found = kFixed.find(request); found != kFixed.end()) return found->second;
         if (request.starts_with("UserAdd.asp?")) {
@@ -89,7 +91,8 @@ TEST_F(UserImportLogicTest, PreviewMarksEveryRowAndTheImportGoesOnPastRefusals) 
         "dup,,,,,,,\\研发部,\n"
         "boss,,,,,,,\\研发部,\n"
         "chen,陈七,,,,,,\\研发部,经理;User\n"
-        "too,many,,,,,,\\研发部,,x\n");
+        "too,many,,,,,,\\研发部,,x\n"
+        "ma,,,,,,,\\研发部,总监\n");
     EXPECT_EQ(Marks(), (Strings{
                            "2 wang 新增",
                            "3 zhang 已存在",
@@ -106,9 +109,10 @@ TEST_F(UserImportLogicTest, PreviewMarksEveryRowAndTheImportGoesOnPastRefusals) 
                            "14 boss 新增",
                            "15 chen 新增",
                            "16  有错误: 有10列, 应为9列",
+                           "17 ma 有错误: 角色不存在: 总监",
                        }));
     EXPECT_EQ(transport.CountStartingWith("GetChildDepts.asp"), 3);
-    EXPECT_EQ(transport.CountStartingWith("GetUserDepts.asp"), 4);
+    EXPECT_EQ(transport.CountStartingWith("GetUserDepts.asp"), 5);
     EXPECT_EQ(transport.CountStartingWith("UserAdd.asp"), 0);
     EXPECT_EQ(logic.Encoding(), TextEncoding::kUtf8);
 
@@ -131,7 +135,7 @@ TEST_F(UserImportLogicTest, PreviewMarksEveryRowAndTheImportGoesOnPastRefusals) 
     EXPECT_EQ(marks[1], "3 zhang 已更新: 修改用户信息成功");
     EXPECT_EQ(marks[12], "14 boss 被拒绝: 没有权限执行此操作");
     EXPECT_EQ(marks[13], "15 chen 已添加: 添加用户成功");
-    EXPECT_EQ(logic.Summary(), "共 15 行: 已添加 2, 已更新 1, 被拒绝 1, 有错误 11");
+    EXPECT_EQ(logic.Summary(), "共 16 行: 已添加 2, 已更新 1, 被拒绝 1, 有错误 12");
     EXPECT_TRUE(sink.shown.empty());
 
     const std::string report = logic.ReportCsv();
@@ -144,20 +148,22 @@ TEST_F(UserImportLogicTest, SecondLevelScopeAndSkippedAccounts) {
     login.superFlag = "0";
     login.loginName = "bob";
     login.managedDepts = "\\销售部\\华东区;";
+    // A role he may not give: kept by an existing user, refused for a new one.
     LoadAndCheck(
-        "zhang,张三,,,,,,\\销售部\\华东区,\n"
+        "zhang,张三,,,,,,\\销售部\\华东区,客服\n"
         "wang,王五,,,,,,\\销售部\\华东区;\\研发部,\n"
-        "li,李四,,,,,,\\销售部\\华东区\\,\n");
+        "li,李四,,,,,,\\销售部\\华东区\\,经理\n"
+        "zhao,赵六,,,,,,\\销售部\\华东区,客服\n");
     EXPECT_EQ(Marks(), (Strings{"2 zhang 已存在", "3 wang 有错误: 部门不在您的管理范围内: \\研发部",
-                                "4 li 新增"}));
+                                "4 li 新增", "5 zhao 有错误: 您不能授予角色: 客服"}));
     EXPECT_EQ(transport.CountStartingWith("GetChildDepts.asp?deptId=\\研发部"), 0);
     Run(ExistingAccounts::kSkip);
     EXPECT_EQ(Marks(), (Strings{"2 zhang 已跳过", "3 wang 有错误: 部门不在您的管理范围内: \\研发部",
-                                "4 li 已添加: 添加用户成功"}));
+                                "4 li 已添加: 添加用户成功", "5 zhao 有错误: 您不能授予角色: 客服"}));
     EXPECT_EQ(transport.CountStartingWith("UserAdd.asp"), 1);
 }
 
-TEST_F(UserImportLogicTest, CancelAndALostConnectionLeaveTheRestUnsent) {
+TEST_F(UserImportLogicTest, CancelALostConnectionOrNoReplyLeaveTheRestUnsent) {
     const std::string rows =
         "a1,,,,,,,\\研发部,\n"
         "a2,,,,,,,\\研发部,\n"
@@ -182,6 +188,18 @@ TEST_F(UserImportLogicTest, CancelAndALostConnectionLeaveTheRestUnsent) {
     EXPECT_EQ(Marks(), (Strings{"2 a1 已添加: 添加用户成功",
                                 "3 a2 结果未知: 没有收到服务器的回复, 不知道是否已经生效",
                                 "4 a3 未执行: 与服务器的连接已断开"}));
+
+    // Connected, but the check of a2 waits in vain: nothing further is asked.
+    transport.connected = true;
+    transport.onSend = nullptr;
+    transport.replies["GetUserDepts.asp?username=a2"] = "";
+    transport.requests.clear();
+    ASSERT_TRUE(logic.LoadBytes(kHeader + rows));
+    while (logic.Step()) {
+    }
+    EXPECT_EQ(Marks(), (Strings{"2 a1 新增", "3 a2 未执行: 服务器没有回复, 已停止",
+                                "4 a3 未执行: 服务器没有回复, 已停止"}));
+    EXPECT_EQ(transport.CountStartingWith("GetUserDepts.asp?username=a3"), 0);
 }
 
 TEST_F(UserImportLogicTest, UnreadableFilesAreRefusedBeforeAnyRequest) {

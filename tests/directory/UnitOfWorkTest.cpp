@@ -1,18 +1,15 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <future>
-#include <thread>
 
-#include "tests/support/TempDir.h"
-#include "tests/vexdir/ExpectImError.h"
-#include "tests/vexdir/XmlRead.h"
-#include "vexdir/VexDirectory.h"
+#include "tests/directory/DirectoryBackends.h"
+#include "tests/directory/ExpectImError.h"
+#include "tests/directory/XmlRead.h"
 
 namespace warden {
 namespace {
 
-class UnitOfWorkTest : public ::testing::Test {
+class UnitOfWorkTest : public test::DirectoryTest {
   protected:
     UnitOfWorkTest() {
         root->GetDeptManager().AddDept("销售部", "");
@@ -25,14 +22,11 @@ class UnitOfWorkTest : public ::testing::Test {
                           [&] { return root->GetUserManager().IsUserExist(user); })
             .get();
     }
-
-    test::TempDir dir;
-    std::shared_ptr<ImRoot> root = OpenVexDirectory(dir.Path());
 };
 
 // The steps of an add see each other; nobody else sees them before the
 // commit, and after it everybody does.
-TEST_F(UnitOfWorkTest, StepsSeeEachOtherAndOthersSeeOnlyTheCommit) {
+TEST_P(UnitOfWorkTest, StepsSeeEachOtherAndOthersSeeOnlyTheCommit) {
     auto unit = root->BeginUnitOfWork();
     ImUserManager& users = root->GetUserManager();
     users.AddUser("wang", 0);
@@ -58,7 +52,7 @@ TEST_F(UnitOfWorkTest, StepsSeeEachOtherAndOthersSeeOnlyTheCommit) {
 
 // A unit that ends without a commit leaves nothing, even of steps that
 // succeeded; a step that fails inside it undoes only itself.
-TEST_F(UnitOfWorkTest, UncommittedUnitLeavesNothingAndAFailedStepUndoesOnlyItself) {
+TEST_P(UnitOfWorkTest, UncommittedUnitLeavesNothingAndAFailedStepUndoesOnlyItself) {
     {
         auto unit = root->BeginUnitOfWork();
         root->GetUserManager().AddUser("wang", 0);
@@ -76,32 +70,7 @@ TEST_F(UnitOfWorkTest, UncommittedUnitLeavesNothingAndAFailedStepUndoesOnlyItsel
               std::vector<std::string>{"li"});
 }
 
-// Other threads' writes wait for the unit rather than slip into it.
-TEST_F(UnitOfWorkTest, OtherWritersWaitForTheUnit) {
-    auto unit = root->BeginUnitOfWork();
-    root->GetUserManager().AddUser("wang", 0);
-    auto other = std::async(std::launch::async, [&] {
-        root->GetUserManager().AddUser("li", 0);
-        return root->GetUserManager().IsUserExist("wang");
-    });
-    EXPECT_EQ(other.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
-    unit.reset();  // rolled back
-    EXPECT_FALSE(other.get());
-    EXPECT_TRUE(root->GetUserManager().IsUserExist("li"));
-    EXPECT_IM_ERROR(im_code::kFail, {
-        auto first = root->BeginUnitOfWork();
-        auto second = root->BeginUnitOfWork();
-    });
-}
-
-// The database holds password hashes: only its owner may read it.
-TEST_F(UnitOfWorkTest, DatabaseFilesAreTheOwnersAlone) {
-    for (const char* name : {"vexdb.db", "vexdb.db-wal", "vexdb.db-shm"}) {
-        struct stat st {};
-        ASSERT_EQ(::stat((dir.Path() / "db" / name).c_str(), &st), 0) << name;
-        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
-    }
-}
+INSTANTIATE_ON_EVERY_BACKEND(UnitOfWorkTest);
 
 }  // namespace
 }  // namespace warden

@@ -2,10 +2,9 @@
 
 #include <pugixml.hpp>
 
-#include "tests/support/TempDir.h"
-#include "tests/vexdir/ExpectImError.h"
-#include "tests/vexdir/XmlRead.h"
-#include "vexdir/VexDirectory.h"
+#include "tests/directory/DirectoryBackends.h"
+#include "tests/directory/ExpectImError.h"
+#include "tests/directory/XmlRead.h"
 
 namespace warden {
 namespace {
@@ -29,11 +28,9 @@ struct RightSetting {
     bool operator==(const RightSetting&) const = default;
 };
 
-class RoleManagerTest : public ::testing::Test {
+class RoleManagerTest : public test::DirectoryTest {
   protected:
-    void SetUp() override {
-        root = OpenVexDirectory(dir.Path());
-        roles = &root->GetRoleManager();
+    RoleManagerTest() {
         root->GetUserManager().AddUser("u1", 0);
         root->GetUserManager().AddUser("u2", 0);
     }
@@ -66,12 +63,10 @@ class RoleManagerTest : public ::testing::Test {
         return doc.document_element().attribute("RoleDescribe").value();
     }
 
-    test::TempDir dir;
-    std::shared_ptr<ImRoot> root;
-    ImRoleManager* roles = nullptr;
+    ImRoleManager* roles = &root->GetRoleManager();
 };
 
-TEST_F(RoleManagerTest, BuiltInRolesExistAndNewUsersHoldUser) {
+TEST_P(RoleManagerTest, BuiltInRolesExistAndNewUsersHoldUser) {
     EXPECT_EQ(roles->GetAllRoles(),
               "<VEXSRoleList><Item RoleName=\"User\"></Item><Item RoleName=\"管理员\"></Item>"
               "</VEXSRoleList>");
@@ -79,7 +74,7 @@ TEST_F(RoleManagerTest, BuiltInRolesExistAndNewUsersHoldUser) {
     EXPECT_IM_ERROR(im_code::kNotFound, roles->GetUserRoles("ghost"));
 }
 
-TEST_F(RoleManagerTest, DescriptionIsFollowedByExactlyFourCharacters) {
+TEST_P(RoleManagerTest, DescriptionIsFollowedByExactlyFourCharacters) {
     roles->AddRole("审计员", "负责 审计");
     const std::string info = roles->GetRoleDescription("审计员");
     EXPECT_EQ(CutDescription(info), "负责 审计");
@@ -94,7 +89,7 @@ TEST_F(RoleManagerTest, DescriptionIsFollowedByExactlyFourCharacters) {
     EXPECT_IM_ERROR(im_code::kNotFound, roles->GetRoleDescription("ghost"));
 }
 
-TEST_F(RoleManagerTest, AddingAnExistingRoleFailsInAnyLetterCase) {
+TEST_P(RoleManagerTest, AddingAnExistingRoleFailsInAnyLetterCase) {
     roles->AddRole("Sales", "a");
     EXPECT_IM_ERROR(im_code::kAlreadyExists, roles->AddRole("SALES", "b"));
     EXPECT_IM_ERROR(im_code::kAlreadyExists, roles->AddRole("user", "b"));
@@ -102,7 +97,7 @@ TEST_F(RoleManagerTest, AddingAnExistingRoleFailsInAnyLetterCase) {
     EXPECT_EQ(ParsedDescription(roles->GetRoleDescription("Sales")), "a");
 }
 
-TEST_F(RoleManagerTest, DeletingARoleTakesItFromEveryUser) {
+TEST_P(RoleManagerTest, DeletingARoleTakesItFromEveryUser) {
     roles->AddRole("R", "");
     roles->AddUserToRole("u1", "R");
     roles->AddUserToRole("u2", "r");
@@ -117,7 +112,7 @@ TEST_F(RoleManagerTest, DeletingARoleTakesItFromEveryUser) {
     EXPECT_IM_ERROR(im_code::kNotFound, roles->DeleteRole("ghost"));
 }
 
-TEST_F(RoleManagerTest, BuiltInRolesCannotBeDeletedOrRenamed) {
+TEST_P(RoleManagerTest, BuiltInRolesCannotBeDeletedOrRenamed) {
     EXPECT_IM_ERROR(im_code::kInvalidArgument, roles->DeleteRole("User"));
     EXPECT_IM_ERROR(im_code::kInvalidArgument, roles->DeleteRole("user"));
     EXPECT_IM_ERROR(im_code::kInvalidArgument, roles->DeleteRole("管理员"));
@@ -128,7 +123,7 @@ TEST_F(RoleManagerTest, BuiltInRolesCannotBeDeletedOrRenamed) {
     EXPECT_EQ(RoleNames(roles->GetAllRoles()), (Names{"User", "管理员"}));
 }
 
-TEST_F(RoleManagerTest, RenameKeepsUsersAndRightsAndRefusesAnotherRolesName) {
+TEST_P(RoleManagerTest, RenameKeepsUsersAndRightsAndRefusesAnotherRolesName) {
     roles->AddRole("Old", "d");
     roles->AddRole("Other", "");
     roles->AddUserToRole("u1", "Old");
@@ -149,7 +144,7 @@ TEST_F(RoleManagerTest, RenameKeepsUsersAndRightsAndRefusesAnotherRolesName) {
     EXPECT_EQ(ParsedDescription(roles->GetRoleDescription("old")), "d4");
 }
 
-TEST_F(RoleManagerTest, UserRoleMembership) {
+TEST_P(RoleManagerTest, UserRoleMembership) {
     roles->AddRole("A", "");
     roles->AddRole("B", "");
     roles->AddUserToRole("u1", "B");
@@ -168,7 +163,7 @@ TEST_F(RoleManagerTest, UserRoleMembership) {
     EXPECT_EQ(roles->GetUserRoles("u1"), "<VEXSRoleList></VEXSRoleList>");
 }
 
-TEST_F(RoleManagerTest, RightInformationListsIdentityNameAndDefaultInThatOrder) {
+TEST_P(RoleManagerTest, RightInformationListsIdentityNameAndDefaultInThatOrder) {
     for (const auto& identity : kRightIdentities) {
         pugi::xml_document doc;
         ASSERT_TRUE(doc.load_string(root->GetRightInfo(identity).c_str()));
@@ -187,7 +182,7 @@ TEST_F(RoleManagerTest, RightInformationListsIdentityNameAndDefaultInThatOrder) 
     EXPECT_IM_ERROR(im_code::kNotFound, root->GetRightInfo("RIGHT_UNKNOWN"));
 }
 
-TEST_F(RoleManagerTest, RoleRightsAddAndSet) {
+TEST_P(RoleManagerTest, RoleRightsAddAndSet) {
     roles->AddRole("R", "");
     EXPECT_EQ(roles->GetRoleRights("R"), "<RoleRights></RoleRights>");
     roles->AddRightToRole("R", "RIGHT_OUT_SEND_FILE_NOLIMIT");  // default: not allowed
@@ -214,7 +209,7 @@ TEST_F(RoleManagerTest, RoleRightsAddAndSet) {
     EXPECT_IM_ERROR(im_code::kNotFound, roles->GetRoleRights("ghost"));
 }
 
-TEST_F(RoleManagerTest, BuiltInRolesStartWithEveryRight) {
+TEST_P(RoleManagerTest, BuiltInRolesStartWithEveryRight) {
     auto user = Rights("User");
     auto admin = Rights("管理员");
     ASSERT_EQ(user.size(), kRightIdentities.size());
@@ -225,6 +220,8 @@ TEST_F(RoleManagerTest, BuiltInRolesStartWithEveryRight) {
         EXPECT_EQ(admin[i], (RightSetting{kRightIdentities[i], "false", "true"}));
     }
 }
+
+INSTANTIATE_ON_EVERY_BACKEND(RoleManagerTest);
 
 }  // namespace
 }  // namespace warden

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace warden::vexdir {
+namespace warden {
 
 // Appends `value` escaped for use inside a double-quoted attribute or as
 // element text: & < > " ' become entities, and tab, line feed and carriage
@@ -16,4 +16,4 @@ void AppendXmlEscaped(std::string& out, std::string_view value);
 
 std::string XmlEscaped(std::string_view value);
 
-}  // namespace warden::vexdir
+}  // namespace warden

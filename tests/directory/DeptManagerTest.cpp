@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "directory/ImError.h"
-#include "tests/support/TempDir.h"
-#include "tests/vexdir/XmlRead.h"
-#include "vexdir/VexDirectory.h"
+#include "tests/directory/DirectoryBackends.h"
+#include "tests/directory/XmlRead.h"
 
 namespace warden {
 namespace {
@@ -14,13 +11,10 @@ using test::DeptNames;
 using test::UserNames;
 using Names = std::vector<std::string>;
 
-class DeptManagerTest : public ::testing::Test {
+class DeptManagerTest : public test::DirectoryTest {
   protected:
-    void SetUp() override {
-        root = OpenVexDirectory(dir.Path());
-        depts = &root->GetDeptManager();
-        users = &root->GetUserManager();
-    }
+    ImDeptManager* depts = &root->GetDeptManager();
+    ImUserManager* users = &root->GetUserManager();
 
     Names Children(const std::string& path) { return DeptNames(depts->GetChildDepts(path)); }
     Names Members(const std::string& path) { return UserNames(depts->GetDeptUsers(path)); }
@@ -36,14 +30,9 @@ class DeptManagerTest : public ::testing::Test {
             EXPECT_EQ(e.Code(), code) << e.Description();
         }
     }
-
-    test::TempDir dir;
-    std::shared_ptr<ImRoot> root;
-    ImDeptManager* depts = nullptr;
-    ImUserManager* users = nullptr;
 };
 
-TEST_F(DeptManagerTest, ChildrenComeInInsertionOrderUnderEveryPathSpelling) {
+TEST_P(DeptManagerTest, ChildrenComeInInsertionOrderUnderEveryPathSpelling) {
     EXPECT_EQ(depts->AddDept("销售部", ""), 0);
     EXPECT_EQ(depts->AddDept("研发部", "\\"), 0);
     depts->AddDept("华东区", "\\销售部");
@@ -61,7 +50,7 @@ TEST_F(DeptManagerTest, ChildrenComeInInsertionOrderUnderEveryPathSpelling) {
     EXPECT_FALSE(depts->IsDeptExist("\\"));
 }
 
-TEST_F(DeptManagerTest, ListsHaveTheExactShapeCallersCutUp) {
+TEST_P(DeptManagerTest, ListsHaveTheExactShapeCallersCutUp) {
     EXPECT_EQ(depts->GetChildDepts(""), "<Departments></Departments>");
     depts->AddDept("A", "");
     depts->AddDept("B", "");
@@ -73,7 +62,7 @@ TEST_F(DeptManagerTest, ListsHaveTheExactShapeCallersCutUp) {
     EXPECT_EQ(depts->GetDeptUsers("\\B"), "<Users></Users>");
 }
 
-TEST_F(DeptManagerTest, AwkwardNamesComeBackIntactThroughAnXmlParser) {
+TEST_P(DeptManagerTest, AwkwardNamesComeBackIntactThroughAnXmlParser) {
     const Names names = {"a b",   "x\"y",          "R&D",        "<tag>", "it's",
                          " lead", "中文 名&\"<>'", "ＧＢＫ全角", "龘"};
     for (const auto& name : names) depts->AddDept(name, "");
@@ -90,7 +79,7 @@ TEST_F(DeptManagerTest, AwkwardNamesComeBackIntactThroughAnXmlParser) {
     EXPECT_NE(raw.find("Name=\"&lt;tag&gt;\""), std::string::npos);
 }
 
-TEST_F(DeptManagerTest, RefusesNamesThatCannotBeStoredOrNamedByAPath) {
+TEST_P(DeptManagerTest, RefusesNamesThatCannotBeStoredOrNamedByAPath) {
     ExpectFailure(im_code::kInvalidArgument, [&] { depts->AddDept("", ""); });
     ExpectFailure(im_code::kInvalidArgument, [&] { depts->AddDept("a\\b", ""); });
     ExpectFailure(im_code::kInvalidArgument, [&] { depts->AddDept("tab\there", ""); });
@@ -100,7 +89,7 @@ TEST_F(DeptManagerTest, RefusesNamesThatCannotBeStoredOrNamedByAPath) {
     EXPECT_EQ(Children(""), Names{"ok"});
 }
 
-TEST_F(DeptManagerTest, SiblingNamesAreUniqueInAnyLetterCase) {
+TEST_P(DeptManagerTest, SiblingNamesAreUniqueInAnyLetterCase) {
     depts->AddDept("Sales", "");
     depts->AddDept("Team", "\\Sales");
     depts->AddDept("Team", "");  // same name under another parent is fine
@@ -112,7 +101,7 @@ TEST_F(DeptManagerTest, SiblingNamesAreUniqueInAnyLetterCase) {
     EXPECT_EQ(Children(""), (Names{"Sales", "Team"}));
 }
 
-TEST_F(DeptManagerTest, RenameRefusesASiblingsNameButAllowsACaseChange) {
+TEST_P(DeptManagerTest, RenameRefusesASiblingsNameButAllowsACaseChange) {
     depts->AddDept("A", "");
     depts->AddDept("B", "");
     depts->AddDept("child", "\\A");
@@ -127,7 +116,7 @@ TEST_F(DeptManagerTest, RenameRefusesASiblingsNameButAllowsACaseChange) {
     EXPECT_EQ(Children("\\a"), Names{"child"});  // children follow the rename
 }
 
-TEST_F(DeptManagerTest, MoveRefusesOwnSubtreeAndNameClashesAndChangesNothingThen) {
+TEST_P(DeptManagerTest, MoveRefusesOwnSubtreeAndNameClashesAndChangesNothingThen) {
     depts->AddDept("A", "");
     depts->AddDept("B", "\\A");
     depts->AddDept("C", "\\A\\B");
@@ -149,7 +138,7 @@ TEST_F(DeptManagerTest, MoveRefusesOwnSubtreeAndNameClashesAndChangesNothingThen
     EXPECT_EQ(Children("\\C"), Names{"A"});
 }
 
-TEST_F(DeptManagerTest, DeleteRefusesNonEmptyAndMissingDepartments) {
+TEST_P(DeptManagerTest, DeleteRefusesNonEmptyAndMissingDepartments) {
     depts->AddDept("A", "");
     depts->AddDept("B", "\\A");
     users->AddUser("u", 0);
@@ -168,7 +157,7 @@ TEST_F(DeptManagerTest, DeleteRefusesNonEmptyAndMissingDepartments) {
     EXPECT_TRUE(users->IsUserExist("u"));  // deleting a department keeps its former users
 }
 
-TEST_F(DeptManagerTest, UsersBelongToSeveralDepartmentsNamedByFullPath) {
+TEST_P(DeptManagerTest, UsersBelongToSeveralDepartmentsNamedByFullPath) {
     depts->AddDept("销售部", "");
     depts->AddDept("华东区", "\\销售部");
     depts->AddDept("研发部", "");
@@ -188,7 +177,7 @@ TEST_F(DeptManagerTest, UsersBelongToSeveralDepartmentsNamedByFullPath) {
     EXPECT_EQ(UserDepts("zhang"), Names{"研发部"});
 }
 
-TEST_F(DeptManagerTest, AddUserToDeptMovesOrCopiesFromASourceDepartment) {
+TEST_P(DeptManagerTest, AddUserToDeptMovesOrCopiesFromASourceDepartment) {
     depts->AddDept("A", "");
     depts->AddDept("B", "");
     depts->AddDept("C", "");
@@ -202,7 +191,7 @@ TEST_F(DeptManagerTest, AddUserToDeptMovesOrCopiesFromASourceDepartment) {
     EXPECT_EQ(UserDepts("u"), (Names{"B", "C"}));
 }
 
-TEST_F(DeptManagerTest, MembershipCallsOnMissingUsersOrDepartmentsFail) {
+TEST_P(DeptManagerTest, MembershipCallsOnMissingUsersOrDepartmentsFail) {
     depts->AddDept("A", "");
     users->AddUser("u", 0);
     ExpectFailure(im_code::kNotFound, [&] { depts->AddUserToDept("ghost", "", "\\A", 0); });
@@ -215,7 +204,7 @@ TEST_F(DeptManagerTest, MembershipCallsOnMissingUsersOrDepartmentsFail) {
     ExpectFailure(im_code::kNotFound, [&] { depts->GetDeptUsers("\\Z"); });
 }
 
-TEST_F(DeptManagerTest, DeletingAUserTakesItOutOfItsDepartments) {
+TEST_P(DeptManagerTest, DeletingAUserTakesItOutOfItsDepartments) {
     depts->AddDept("A", "");
     users->AddUser("u", 0);
     users->AddUser("v", 0);
@@ -227,38 +216,7 @@ TEST_F(DeptManagerTest, DeletingAUserTakesItOutOfItsDepartments) {
     EXPECT_EQ(depts->DeleteDept("\\A", 1), 0);
 }
 
-TEST(VexDirectoryTest, EverythingSurvivesReopening) {
-    test::TempDir dir;
-    {
-        auto root = OpenVexDirectory(dir.Path());
-        root->GetDeptManager().AddDept("总部", "");
-        root->GetDeptManager().AddDept("财务 & 审计", "\\总部");
-        root->GetUserManager().AddUser("wang", 0);
-        root->GetUserManager().SetUserBasicInfo("wang", "王五", 1, "139", "w@x.cn", "021", 3);
-        root->GetDeptManager().AddUserToDept("wang", "", "\\总部\\财务 & 审计", 0);
-        root->GetRoleManager().AddRole("审计员", "查账");
-        root->GetRoleManager().AddUserToRole("wang", "审计员");
-    }
-    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "db" / "vexdb.db"));
-    auto root = OpenVexDirectory(dir.Path());
-    EXPECT_EQ(UserNames(root->GetDeptManager().GetDeptUsers("\\总部\\财务 & 审计")), Names{"wang"});
-    EXPECT_EQ(root->GetUserManager().GetUserBasicInfo("wang").name, "王五");
-    EXPECT_EQ(test::RoleNames(root->GetRoleManager().GetUserRoles("wang")),
-              (Names{"User", "审计员"}));
-    // Creating again on an existing file neither duplicates nor loses the seed.
-    EXPECT_EQ(test::RoleNames(root->GetRoleManager().GetAllRoles()),
-              (Names{"User", "管理员", "审计员"}));
-}
-
-TEST(VexDirectoryTest, AnUnusableFolderGivesAnImError) {
-    test::TempDir dir;
-    const auto file = dir.Path() / "plain-file";
-    { std::ofstream(file) << "x"; }
-    EXPECT_THROW(OpenVexDirectory(file), ImError);  // "db" cannot be made inside a file
-    std::filesystem::create_directories(dir.Path() / "other" / "db");
-    { std::ofstream(dir.Path() / "other" / "db" / "vexdb.db") << "not a database at all"; }
-    EXPECT_THROW(OpenVexDirectory(dir.Path() / "other"), ImError);
-}
+INSTANTIATE_ON_EVERY_BACKEND(DeptManagerTest);
 
 }  // namespace
 }  // namespace warden

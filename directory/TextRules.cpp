@@ -1,16 +1,15 @@
-#include "vexdir/Names.h"
+#include "directory/TextRules.h"
 
 #include <string>
 
 #include "directory/ImError.h"
-#include "vexdir/VexDatabase.h"
 
-namespace warden::vexdir {
+namespace warden {
 
 namespace {
 
-[[noreturn]] void Refuse(std::string_view what, std::string_view why) {
-    throw ImError(im_code::kInvalidArgument, kErrorSource,
+[[noreturn]] void Refuse(std::string_view source, std::string_view what, std::string_view why) {
+    throw ImError(im_code::kInvalidArgument, std::string(source),
                   std::string(what) + " " + std::string(why));
 }
 
@@ -57,27 +56,29 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-void CheckName(std::string_view what, std::string_view name) {
-    if (name.empty()) Refuse(what, "is empty");
-    if (!IsValidUtf8(name)) Refuse(what, "is not valid UTF-8");
+void CheckName(std::string_view source, std::string_view what, std::string_view name) {
+    if (name.empty()) Refuse(source, what, "is empty");
+    if (!IsValidUtf8(name)) Refuse(source, what, "is not valid UTF-8");
     for (char c : name) {
-        if (IsControl(static_cast<unsigned char>(c))) Refuse(what, "holds a control character");
+        if (IsControl(static_cast<unsigned char>(c)))
+            Refuse(source, what, "holds a control character");
     }
 }
 
-void CheckDeptName(std::string_view name) {
-    CheckName("department name", name);
-    if (name.find('\\') != std::string_view::npos) Refuse("department name", "holds \"\\\"");
+void CheckDeptName(std::string_view source, std::string_view name) {
+    CheckName(source, "department name", name);
+    if (name.find('\\') != std::string_view::npos)
+        Refuse(source, "department name", "holds \"\\\"");
 }
 
-void CheckText(std::string_view what, std::string_view text) {
-    if (!IsValidUtf8(text)) Refuse(what, "is not valid UTF-8");
+void CheckText(std::string_view source, std::string_view what, std::string_view text) {
+    if (!IsValidUtf8(text)) Refuse(source, what, "is not valid UTF-8");
     for (char c : text) {
         const auto u = static_cast<unsigned char>(c);
         if (IsControl(u) && c != '\t' && c != '\n' && c != '\r') {
-            Refuse(what, "holds a control character");
+            Refuse(source, what, "holds a control character");
         }
     }
 }
 
-}  // namespace warden::vexdir
+}  // namespace warden

@@ -1,6 +1,6 @@
-#include "vexdir/XmlText.h"
+#include "directory/XmlText.h"
 
-namespace warden::vexdir {
+namespace warden {
 
 void AppendXmlEscaped(std::string& out, std::string_view value) {
     for (char c : value) {
@@ -42,4 +42,4 @@ std::string XmlEscaped(std::string_view value) {
     return out;
 }
 
-}  // namespace warden::vexdir
+}  // namespace warden

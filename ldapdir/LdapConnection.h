@@ -1,0 +1,85 @@
+// One connection to the LDAP directory, over OpenLDAP's client library:
+// opened with the settings (StartTLS where the URI needs it), bound as the
+// service account unless told otherwise, and the few operations the
+// back-end uses, each waiting at most the configured time. Every failure
+// throws LdapError.
+//
+// Thread-safety: none; one thread at a time (the pool hands it out).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ldapdir/LdapSettings.h"
+
+typedef struct ldap LDAP;
+
+namespace warden::ldapdir {
+
+// Attribute names compare without regard to ASCII case, as LDAP's do.
+struct AttributeNameLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+struct LdapEntry {
+    std::string dn;
+    std::map<std::string, std::vector<std::string>, AttributeNameLess> attributes;
+
+    // The first value of `name`, or empty.
+    const std::string& First(const std::string& name) const;
+    // Every value of `name`, in the order the directory gave them.
+    const std::vector<std::string>& All(const std::string& name) const;
+};
+
+struct LdapChange {
+    enum class Op { kAdd, kDelete, kReplace };
+    Op op;
+    std::string type;
+    std::vector<std::string> values;  // kDelete without values: the whole attribute
+};
+
+enum class Scope { kBase, kOneLevel, kSubtree };
+
+class LdapConnection {
+  public:
+    // Connects; binds as the settings' account when `bindAsService`. Throws.
+    LdapConnection(const LdapSettings& settings, bool bindAsService);
+    ~LdapConnection();
+    LdapConnection(const LdapConnection&) = delete;
+    LdapConnection& operator=(const LdapConnection&) = delete;
+
+    // Entries found; `sizeLimit` 0 takes the directory's limit.
+    std::vector<LdapEntry> Search(const std::string& base, Scope scope, const std::string& filter,
+                                  const std::vector<std::string>& attributes, int sizeLimit = 0);
+    // The entry at `dn` if it exists and matches `filter`.
+    std::optional<LdapEntry> Read(const std::string& dn, const std::string& filter,
+                                  const std::vector<std::string>& attributes);
+    void Add(const std::string& dn, const std::vector<LdapChange>& attributes);
+    // `permissive`: adding a value already there, or deleting one that is
+    // not, is no error (the directory's permissive-modify control).
+    void Modify(const std::string& dn, const std::vector<LdapChange>& changes,
+                bool permissive = false);
+    // New RDN `newRdn` (the old one removed); under `newParent` when given.
+    void Rename(const std::string& dn, const std::string& newRdn,
+                const std::optional<std::string>& newParent);
+    void Delete(const std::string& dn);
+    // The Password Modify extended operation: the directory hashes the
+    // password with its own policy.
+    void SetPassword(const std::string& dn, const std::string& password);
+    // A simple bind as `dn`: the LDAP result code (LDAP_SUCCESS, or
+    // LDAP_INVALID_CREDENTIALS for a wrong password); throws only when the
+    // directory cannot be asked. The connection then speaks for `dn`.
+    int Bind(const std::string& dn, const std::string& password);
+
+  private:
+    [[noreturn]] void Fail(int code, const std::string& what);
+
+    LDAP* m_ld = nullptr;
+    std::string m_uri;  // named in every error
+    int m_timeoutMs;
+};
+
+}  // namespace warden::ldapdir
