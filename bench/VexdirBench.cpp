@@ -138,6 +138,22 @@ int main(int argc, char** argv) {
     Report("GetUserDepts",
            Time(iterations, [&](int) { sink += depts.GetUserDepts(pick(accounts)).size(); }));
 
+    // The search box's request: the first 100 users found, each with his
+    // departments, for texts that find many, a few or nobody.
+    for (const char* text : {"张伟", "139000", "u0999", "example", "zzzq"}) {
+        size_t found = 0;
+        const auto micros = Time(std::max(10, iterations / 10), [&](int) {
+            found = 0;
+            users.SearchUsers(text, [&](warden::UserMatch&& match) {
+                sink += match.depts.size();
+                return ++found < 100;
+            });
+        });
+        const std::string label = "SearchUsers \"" + std::string(text) + "\" (" +
+                                  std::to_string(found) + " found)";
+        Report(label.c_str(), micros);
+    }
+
     // One "SetDeptOrder.asp" without the network: two lookups over ODBC and
     // the library loaded, used and unloaded, among 99 siblings.
     {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -88,6 +89,18 @@ class ImDeptManager {
     }
 };
 
+// One user found by ImUserManager::SearchUsers.
+struct UserMatch {
+    std::string account;  // as the directory spells it
+    std::string name;
+    // His departments as GetUserDepts names them: full paths without the
+    // leading "\", in the same order.
+    std::vector<std::string> depts;
+};
+
+// Receives each user a search finds; returns false to end the search there.
+using UserMatchVisitor = std::function<bool(UserMatch&&)>;
+
 class ImUserManager {
   public:
     virtual ~ImUserManager() = default;
@@ -119,6 +132,25 @@ class ImUserManager {
         record.uin = GetUserUin(user);
         record.detail = GetUserDetail(user);
         return record;
+    }
+    // The users whose account, name, mobile, telephone or e-mail contains
+    // `text`, ASCII letters in any case (other characters as they are): the
+    // user whose account is `text` first, if there is one, then the others in
+    // an order that stays the same while the directory does not change.
+    // `visit` gets each one, until it returns false or none are left; it must
+    // not call the directory. A search sees every change committed before it
+    // began and none made during it.
+    // REQUIRES: `text` holds at least two characters and no control
+    // character. Throws ImError: kInvalidArgument for such a text, kFail and
+    // the others when the directory cannot be read.
+    // Every back-end should answer it itself (a walk of the whole tree
+    // through the calls above would be far too slow for a search box); one
+    // that does not yet fails the search with kFail, so the console shows
+    // the general error rather than an empty list that looks like an answer.
+    virtual void SearchUsers(const std::string& text, const UserMatchVisitor& visit) {
+        (void)text;
+        (void)visit;
+        throw ImError(im_code::kFail, "directory", "this directory cannot search users");
     }
 };
 

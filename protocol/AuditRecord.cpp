@@ -2,13 +2,11 @@
 
 #include <charconv>
 
-#include "protocol/SplitList.h"
+#include "protocol/KeyedLines.h"
 
 namespace warden {
 
 namespace {
-
-constexpr std::string_view kFullwidthBar = "\xEF\xBD\x9C";  // "｜"
 
 template <typename Number>
 Number ToNumber(std::string_view text) {
@@ -20,19 +18,7 @@ Number ToNumber(std::string_view text) {
 }  // namespace
 
 std::string AuditWireValue(std::string_view value) {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '|') {
-            out += kFullwidthBar;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            out += ' ';
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return KeyedValue(value);
 }
 
 std::string AuditPeer(const AuditRecord& record) {
@@ -42,56 +28,37 @@ std::string AuditPeer(const AuditRecord& record) {
 }
 
 std::string FormatAuditLog(const std::vector<AuditRecord>& records) {
-    if (records.empty()) return " ";
-    std::string out;
+    std::vector<KeyedLine> lines;
+    lines.reserve(records.size());
     for (const AuditRecord& r : records) {
-        if (!out.empty()) out += '\n';
-        out += "id:" + std::to_string(r.id);
-        out += "|time:" + AuditWireValue(r.time);
-        out += "|account:" + AuditWireValue(r.account);
-        out += "|level:" + AuditWireValue(r.level);
-        out += "|address:" + AuditWireValue(r.address);
-        out += "|port:" + std::to_string(r.port);
-        out += "|request:" + AuditWireValue(r.request);
-        out += "|target:" + AuditWireValue(r.target);
-        out += "|outcome:" + AuditWireValue(r.outcome);
-        out += "|detail:" + AuditWireValue(r.detail);
+        lines.push_back({{"id", std::to_string(r.id)},
+                         {"time", r.time},
+                         {"account", r.account},
+                         {"level", r.level},
+                         {"address", r.address},
+                         {"port", std::to_string(r.port)},
+                         {"request", r.request},
+                         {"target", r.target},
+                         {"outcome", r.outcome},
+                         {"detail", r.detail}});
     }
-    return out;
+    return FormatKeyedLines(lines);
 }
 
 std::vector<AuditRecord> ParseAuditLog(std::string_view reply) {
     std::vector<AuditRecord> records;
-    for (const std::string& line : SplitList(reply, "\n")) {
-        if (Trim(line).empty()) continue;
+    for (const KeyedFields& f : ParseKeyedLines(reply)) {
         AuditRecord r;
-        for (const std::string& field : SplitList(line, "|")) {
-            const size_t colon = field.find(':');
-            if (colon == std::string::npos) continue;
-            const std::string_view key = std::string_view(field).substr(0, colon);
-            std::string value = field.substr(colon + 1);
-            if (key == "id") {
-                r.id = ToNumber<int64_t>(value);
-            } else if (key == "time") {
-                r.time = std::move(value);
-            } else if (key == "account") {
-                r.account = std::move(value);
-            } else if (key == "level") {
-                r.level = std::move(value);
-            } else if (key == "address") {
-                r.address = std::move(value);
-            } else if (key == "port") {
-                r.port = ToNumber<int>(value);
-            } else if (key == "request") {
-                r.request = std::move(value);
-            } else if (key == "target") {
-                r.target = std::move(value);
-            } else if (key == "outcome") {
-                r.outcome = std::move(value);
-            } else if (key == "detail") {
-                r.detail = std::move(value);
-            }
-        }
+        r.id = ToNumber<int64_t>(FieldOf(f, "id"));
+        r.time = FieldOf(f, "time");
+        r.account = FieldOf(f, "account");
+        r.level = FieldOf(f, "level");
+        r.address = FieldOf(f, "address");
+        r.port = ToNumber<int>(FieldOf(f, "port"));
+        r.request = FieldOf(f, "request");
+        r.target = FieldOf(f, "target");
+        r.outcome = FieldOf(f, "outcome");
+        r.detail = FieldOf(f, "detail");
         records.push_back(std::move(r));
     }
     return records;

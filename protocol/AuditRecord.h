@@ -2,14 +2,9 @@
 // reply of "GetAuditLog.asp". Shared by the server (which writes the reply)
 // and the console (which reads it).
 //
-// Reply format: " " when no entry matches; otherwise one line per entry,
-// lines separated by "\n", newest first. A line is fields "key:value"
-// separated by "|", in this order: id, time, account, level, address, port,
-// request, target, outcome, detail. Every field carries its key, so an empty
-// value still leaves a piece that SplitList keeps, and a reader looks fields
-// up by key (an unknown key is skipped). Nothing is escaped on the wire, so
-// inside a value "|" is sent as "｜" (fullwidth, which GBK carries) and every
-// control character as a space; the value after the first ":" is taken whole.
+// Reply format: keyed lines (KeyedLines.h), one per entry, newest first, with
+// the fields id, time, account, level, address, port, request, target,
+// outcome, detail.
 //
 // Thread-safety: no state.
 #pragma once

@@ -41,6 +41,12 @@ inline constexpr const char kAccount[] = "account";
 inline constexpr const char kTarget[] = "target";
 inline constexpr const char kBeforeTime[] = "beforetime";
 inline constexpr const char kBeforeId[] = "beforeid";
-inline constexpr const char kCount[] = "count";
+inline constexpr const char kCount[] = "count";  // also "SearchUsers.asp"
+// "SearchUsers.asp": the text to look for.
+inline constexpr const char kText[] = "text";
+// "CheckPermission.asp": the account asked about and the request he would
+// send; the request's own keys follow.
+inline constexpr const char kCheckFor[] = "checkfor";
+inline constexpr const char kCheckRequest[] = "checkrequest";
 
 }  // namespace warden::key

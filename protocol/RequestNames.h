@@ -33,5 +33,10 @@ inline constexpr const char kDeleteAdmin[] = "DeleteAdmin.asp";
 inline constexpr const char kChangePwd[] = "ChangePwd.asp";
 // Ours: the audit trail, newest first, a page at a time.
 inline constexpr const char kGetAuditLog[] = "GetAuditLog.asp";
+// Ours: users by a part of their account, name, telephone or e-mail.
+inline constexpr const char kSearchUsers[] = "SearchUsers.asp";
+// Ours: what a second-level administrator may do, from the rules that decide it.
+inline constexpr const char kGetAdminEffective[] = "GetAdminEffective.asp";
+inline constexpr const char kCheckPermission[] = "CheckPermission.asp";
 
 }  // namespace warden::req

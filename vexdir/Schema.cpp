@@ -6,7 +6,7 @@ namespace warden::vexdir {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 constexpr const char kCreateTables[] = R"sql(
 CREATE TABLE vex_meta(
@@ -102,6 +102,33 @@ CREATE TABLE vex_application(
 );
 )sql";
 
+// Version 2: the search index of users (see Schema.h). The triggers keep it in
+// step inside the transaction of every change to vex_user, whichever
+// connection or program makes it, so it can never lag behind the table.
+constexpr const char kAddSearchIndex[] = R"sql(
+CREATE VIRTUAL TABLE vex_user_search USING fts5(
+  Text, tokenize = 'trigram case_sensitive 1');
+CREATE VIRTUAL TABLE vex_user_search_terms USING fts5vocab(vex_user_search, row);
+CREATE TRIGGER vex_user_search_add AFTER INSERT ON vex_user BEGIN
+  INSERT INTO vex_user_search(rowid, Text) VALUES(new.UserID,
+    lower(new.Account) || char(31) || lower(new.Name) || char(31) || lower(new.Mobile) ||
+    char(31) || lower(new.Phone) || char(31) || lower(new.Email) || char(31));
+END;
+CREATE TRIGGER vex_user_search_change
+AFTER UPDATE OF UserID, Account, Name, Mobile, Phone, Email ON vex_user BEGIN
+  DELETE FROM vex_user_search WHERE rowid = old.UserID;
+  INSERT INTO vex_user_search(rowid, Text) VALUES(new.UserID,
+    lower(new.Account) || char(31) || lower(new.Name) || char(31) || lower(new.Mobile) ||
+    char(31) || lower(new.Phone) || char(31) || lower(new.Email) || char(31));
+END;
+CREATE TRIGGER vex_user_search_remove AFTER DELETE ON vex_user BEGIN
+  DELETE FROM vex_user_search WHERE rowid = old.UserID;
+END;
+INSERT INTO vex_user_search(rowid, Text)
+  SELECT UserID, lower(Account) || char(31) || lower(Name) || char(31) || lower(Mobile) ||
+    char(31) || lower(Phone) || char(31) || lower(Email) || char(31) FROM vex_user;
+)sql";
+
 int UserVersion(sqlite::Connection& connection) {
     auto stmt = connection.Prepare("PRAGMA user_version");
     return stmt.Step() ? static_cast<int>(stmt.Int(0)) : 0;
@@ -149,9 +176,13 @@ void EnsureSchema(sqlite::Connection& connection) {
         throw sqlite::Error(SQLITE_ERROR, "the directory database was made by a newer version (" +
                                               std::to_string(version) + ")");
     }
-    connection.Exec(kCreateTables);
-    Seed(connection);
-    connection.Exec("PRAGMA user_version = 1");
+    if (version == 0) {
+        connection.Exec(kCreateTables);
+        Seed(connection);
+    }
+    // A directory of version 1 gets the index of the users it already has.
+    connection.Exec(kAddSearchIndex);
+    connection.Exec("PRAGMA user_version = 2");
     transaction.Commit();
 }
 

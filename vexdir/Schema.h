@@ -13,6 +13,12 @@
 //   vex_role_right(RoleID, RightID, Deny, Allow)
 //   vex_application(AppGuid, ...)                     registrations
 //   vex_meta(Key, Value)                              next uin
+//   vex_user_search(Text)                             FTS5 trigram index, rowid
+//            = UserID: account, name, mobile, phone, e-mail, ASCII letters in
+//            lower case, each followed by char(31) (no field holds it, so no
+//            match spans two fields, and every two characters of a field
+//            start a trigram); kept by triggers on vex_user
+//   vex_user_search_terms                             its trigrams (fts5vocab)
 // Names of departments, users and roles compare without regard to ASCII case.
 #pragma once
 

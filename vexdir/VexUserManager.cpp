@@ -1,5 +1,7 @@
 #include "vexdir/VexUserManager.h"
 
+#include <unordered_map>
+
 #include "vexdir/Lookup.h"
 #include "vexdir/Names.h"
 #include "vexdir/PasswordHash.h"
@@ -55,7 +57,100 @@ UserDetail ReadDetail(const sqlite::Statement& stmt) {
     return detail;
 }
 
+// An FTS5 string: the text in double quotes, with its own doubled.
+std::string QuotedTerm(std::string_view text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c;
+        if (c == '"') quoted += '"';
+    }
+    quoted += '"';
+    return quoted;
+}
+
+// The index query for `lowered` (at least two characters): a text of three
+// or more characters is a phrase of its trigrams, which matches exactly
+// where the text occurs. Two characters make no trigram, but every pair of a
+// field starts one (each field ends in char(31)), so they match the rows of
+// every trigram that begins with them. Empty when nothing can match.
+std::string SearchQuery(Connection& db, const std::string& lowered, size_t characters) {
+    if (characters >= 3) return QuotedTerm(lowered);
+    std::string query;
+    auto terms = db.Prepare(
+        "SELECT term FROM vex_user_search_terms WHERE term >= ? AND term < ? || char(1114111)");
+    terms.Bind(1, lowered).Bind(2, lowered);
+    while (terms.Step()) {
+        if (!query.empty()) query += " OR ";
+        query += QuotedTerm(terms.Text(0));
+    }
+    return query;
+}
+
+size_t CodePoints(std::string_view text) {
+    size_t count = 0;
+    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
 }  // namespace
+
+void VexUserManager::SearchUsers(const std::string& text, const UserMatchVisitor& visit) {
+    if (!IsValidUtf8(text)) Fail(im_code::kInvalidArgument, "the search text is not UTF-8");
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            Fail(im_code::kInvalidArgument, "the search text holds a control character");
+        }
+    }
+    const size_t characters = CodePoints(text);
+    if (characters < 2) Fail(im_code::kInvalidArgument, "the search text is too short");
+    m_db.Read([&](Connection& db) {
+        // The index holds what SQL's lower() made of each field: the text
+        // goes through the same function.
+        std::string lowered;
+        {
+            auto lower = db.Prepare("SELECT lower(?)");
+            lower.Bind(1, text);
+            lower.Step();
+            lowered = lower.Text(0);
+        }
+        std::unordered_map<int64_t, std::string> paths;  // DeptID → path, for this search
+        auto match = [&](int64_t userId, std::string account, std::string name) {
+            UserMatch found{std::move(account), std::move(name), {}};
+            auto depts =
+                db.Prepare("SELECT DeptID FROM vex_dept_user WHERE UserID = ? ORDER BY MemberID");
+            depts.Bind(1, userId);
+            while (depts.Step()) {
+                const int64_t dept = depts.Int(0);
+                auto known = paths.find(dept);
+                if (known == paths.end()) known = paths.emplace(dept, DeptPathOf(db, dept)).first;
+                found.depts.push_back(known->second);
+            }
+            return visit(std::move(found));
+        };
+
+        const std::optional<int64_t> exact = FindUser(db, text);
+        if (exact) {
+            auto row = db.Prepare("SELECT Account, Name FROM vex_user WHERE UserID = ?");
+            row.Bind(1, *exact);
+            row.Step();
+            std::string account = row.Text(0);
+            std::string name = row.Text(1);
+            if (!match(*exact, std::move(account), std::move(name))) return;
+        }
+        const std::string query = SearchQuery(db, lowered, characters);
+        if (query.empty()) return;
+        auto rows = db.Prepare(
+            "SELECT u.UserID, u.Account, u.Name FROM vex_user_search s "
+            "JOIN vex_user u ON u.UserID = s.rowid "
+            "WHERE vex_user_search MATCH ? ORDER BY s.rowid");
+        rows.Bind(1, query);
+        while (rows.Step()) {
+            const int64_t userId = rows.Int(0);
+            if (userId == exact) continue;
+            if (!match(userId, rows.Text(1), rows.Text(2))) return;
+        }
+    });
+}
 
 void VexUserManager::AddUser(const std::string& user, int number) {
     CheckName("account", user);

@@ -34,6 +34,8 @@ class VexUserManager final : public ImUserManager {
     UserDetail GetUserDetail(const std::string& user) override;
     UserRecord GetUserRecord(const std::string& user) override;
     void SetUserDetail(const std::string& user, const UserDetail& detail) override;
+    // Reads the trigram index (see Schema.h) in one read transaction.
+    void SearchUsers(const std::string& text, const UserMatchVisitor& visit) override;
 
     // 0 when `password` is the user's; 1 when it is not (or none was set);
     // 2 when there is no such user.

@@ -10,16 +10,19 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeView>
 
 #include "console/core/ConsoleIcons.h"
 #include "console/core/ConsoleTexts.h"
+#include "console/core/DeptManagers.h"
 #include "console/core/DeptTreeModel.h"
 #include "console/core/MainLayout.h"
 #include "console/core/UserInfoPanel.h"
 #include "console/core/UserListModel.h"
+#include "console/core/UserSearchBox.h"
 
 namespace warden::console {
 
@@ -45,7 +48,8 @@ MainWindow::MainWindow(Transport& transport, MessageSink& sink, LoginState login
       m_sink(sink),
       m_login(std::move(login)),
       m_dialogs(dialogs),
-      m_logic(transport, sink, m_login) {
+      m_logic(transport, sink, m_login),
+      m_managers(transport) {
     setWindowTitle(Q(text::kMainTitle));
     setWindowIcon(ProgramIcon());
     setObjectName("mainWindow");
@@ -90,6 +94,13 @@ MainWindow::MainWindow(Transport& transport, MessageSink& sink, LoginState login
 
     m_panel = new UserInfoPanel(area);
 
+    m_search = new UserSearchBox(transport, area);
+    m_search->OnChosen([this](const std::string& dept, const std::string& account) {
+        if (EnsureConnected()) ShowUser(dept, account);
+    });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] { m_search->Focus(); });
+
     BuildStatusBar();
 
     m_fillTimer.setInterval(0);
@@ -100,7 +111,9 @@ MainWindow::MainWindow(Transport& transport, MessageSink& sink, LoginState login
     // Never so small that the panel, which keeps its size, is cut off.
     AreaSize least = MinimumMainArea({kLayoutMargin, kLayoutMargin, kTreeWidth, 0},
                                      m_panel->width(), m_panel->height());
-    area->setMinimumSize(least.width, least.height);
+    // The search box sits above the list and takes its height from it.
+    area->setMinimumSize(least.width,
+                         least.height + m_search->sizeHint().height() + kLayoutMargin);
 
     m_logic.SetObserver(this);
     m_logic.ReloadDeptTree();
@@ -197,6 +210,9 @@ void MainWindow::BuildStatusBar() {
     statusBar()->addWidget(m_progress);
     m_progressText->hide();
     m_progress->hide();
+    m_managersNote = new QLabel(this);
+    m_managersNote->setObjectName("deptManagersNote");
+    statusBar()->addWidget(m_managersNote, 1);
 
     m_lostNote = new QLabel(Q(text::kConnectionLost), this);
     m_lostNote->setObjectName("connectionLostNote");
@@ -239,6 +255,21 @@ void MainWindow::OpenDialog(ConsoleCommand command) {
     if (!EnsureConnected()) return;
     DialogContext context{this, m_logic, m_login, m_transport, m_sink, m_panel->RolesText()};
     m_dialogs.Open(command, context);
+    // The dialog may have changed who manages what.
+    m_managers.Forget();
+    ShowManagers();
+}
+
+void MainWindow::ShowManagers() {
+    const std::string& path = m_logic.CurrentDeptPath();
+    if (!m_login.IsSuper() || path.empty() || !m_transport.Connected()) {
+        m_managersNote->clear();
+        return;
+    }
+    auto managers = m_managers.Of(path);
+    m_managersNote->setText(managers ? Q("管理该部门的分级管理员: ") +
+                                           QString::fromStdString(ManagersText(*managers))
+                                     : QString());
 }
 
 void MainWindow::LayOut() {
@@ -250,8 +281,29 @@ void MainWindow::LayOut() {
         widget->setGeometry(r.x, r.y, r.width, r.height);
     };
     apply(m_tree, layout.tree);
+    // The search box takes the top of the list's place.
+    const int searchHeight = m_search->sizeHint().height();
+    m_search->setGeometry(layout.list.x, layout.list.y, layout.list.width, searchHeight);
+    layout.list.y += searchHeight + kLayoutMargin;
+    layout.list.height = std::max(0, layout.list.height - searchHeight - kLayoutMargin);
     apply(m_list, layout.list);
     apply(m_panel, layout.panel);
+    m_search->PlaceResults(m_list->geometry());
+}
+
+void MainWindow::ShowUser(const std::string& dept, const std::string& account) {
+    const DeptNode* node = m_logic.RevealUser(dept, account);
+    if (node == nullptr) return;
+    m_tree->setCurrentIndex(m_treeModel->IndexOf(*node));
+    m_tree->scrollTo(m_tree->currentIndex());
+    if (m_logic.CurrentUserRow() != 0) {
+        const QModelIndex row = m_userModel->index(m_logic.CurrentUserRow() - 1, 0);
+        m_list->setCurrentIndex(row);
+        m_list->scrollTo(row);
+        m_list->setFocus();
+    }
+    m_shownDept = m_treeModel->IndexOf(*node);
+    ShowManagers();
 }
 
 // --- events ----------------------------------------------------------------
@@ -313,6 +365,7 @@ void MainWindow::OnTreeClicked() {
     QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
     m_shownDept = selected.isEmpty() ? QModelIndex() : selected.first();
     m_logic.ClickDept(selected.isEmpty() ? nullptr : m_treeModel->NodeAt(selected.first()));
+    ShowManagers();
 }
 
 void MainWindow::OnTreeMenu(const QPoint& pos) {

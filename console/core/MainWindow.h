@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 
+#include "console/core/DeptManagers.h"
 #include "console/core/DialogRegistry.h"
 #include "console/core/LoginState.h"
 #include "console/core/MainWindowLogic.h"
@@ -28,6 +29,7 @@ namespace warden::console {
 class DeptTreeModel;
 class UserInfoPanel;
 class UserListModel;
+class UserSearchBox;
 
 class MainWindow final : public QMainWindow, private MainWindowObserver {
     Q_OBJECT
@@ -75,6 +77,11 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     void OnUserDoubleClicked();
     int SelectedUserRow() const;
     void FillSomeRecords();
+    // Opens `dept` in the tree and selects `account` in its list (a user
+    // chosen in the search box).
+    void ShowUser(const std::string& dept, const std::string& account);
+    // The super administrator sees who manages the current department.
+    void ShowManagers();
 
     // MainWindowObserver
     void BeginTreeReset() override;
@@ -99,13 +106,16 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     LoginState m_login;
     const DialogRegistry& m_dialogs;
     MainWindowLogic m_logic;
+    DeptManagers m_managers;
 
     DeptTreeModel* m_treeModel;
     UserListModel* m_userModel;
     QTreeView* m_tree;
     QTreeView* m_list;
     UserInfoPanel* m_panel;
+    UserSearchBox* m_search;
     QLabel* m_progressText;
+    QLabel* m_managersNote;
     QProgressBar* m_progress;
     QLabel* m_lostNote;
     QPushButton* m_reloginButton;

@@ -56,22 +56,54 @@ void MainWindowLogic::ClickDept(const DeptNode* selected) {
     // The node belongs to this tree; the view only hands it back.
     DeptNode* node = const_cast<DeptNode*>(selected);
     m_currentDeptPath = node->path;
-    const std::string path = node->path;
+    ReloadChildren(*node);
+    LoadDeptUsers(node->path);
+    m_observer->ExpandDept(*node);
+}
 
-    if (!node->children.empty()) {
-        m_observer->BeginRemoveDeptChildren(*node, static_cast<int>(node->children.size()));
-        node->children.clear();
+void MainWindowLogic::ReloadChildren(DeptNode& node) {
+    if (!node.children.empty()) {
+        m_observer->BeginRemoveDeptChildren(node, static_cast<int>(node.children.size()));
+        node.children.clear();
         m_observer->EndRemoveDeptChildren();
     }
-    std::vector<std::unique_ptr<DeptNode>> children = FetchChildDepts(path);
+    std::vector<std::unique_ptr<DeptNode>> children = FetchChildDepts(node.path);
     if (!children.empty()) {
-        m_observer->BeginAppendDeptChildren(*node, 0, static_cast<int>(children.size()) - 1);
-        node->children = std::move(children);
-        for (auto& child : node->children) child->parent = node;
+        m_observer->BeginAppendDeptChildren(node, 0, static_cast<int>(children.size()) - 1);
+        node.children = std::move(children);
+        for (auto& child : node.children) child->parent = &node;
         m_observer->EndAppendDeptChildren();
     }
-    LoadDeptUsers(path);
-    m_observer->ExpandDept(*node);
+}
+
+const DeptNode* MainWindowLogic::RevealUser(const std::string& path, const std::string& account) {
+    const std::string target = NormalDeptPath(path);
+    DeptNode* node = &m_root;
+    while (node == &m_root || NormalDeptPath(node->path) != target) {
+        // The child on the way: the deepest whose path covers the target
+        // (a second-level administrator's top items are whole paths).
+        DeptNode* next = nullptr;
+        for (auto& child : node->children) {
+            if (PathCovers(child->path, target) &&
+                (next == nullptr || child->path.size() > next->path.size())) {
+                next = child.get();
+            }
+        }
+        if (next == nullptr) return nullptr;
+        node = next;
+        if (NormalDeptPath(node->path) != target) {
+            ReloadChildren(*node);
+            m_observer->ExpandDept(*node);
+        }
+    }
+    ClickDept(node);
+    for (int row = 0; row < m_users.Size(); ++row) {
+        if (EqualsNoCase(m_users.At(row).Account(), account)) {
+            ClickUser(row);
+            break;
+        }
+    }
+    return node;
 }
 
 bool MainWindowLogic::SelectDeptForMenu(const DeptNode* selected) {

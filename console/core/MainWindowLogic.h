@@ -48,6 +48,11 @@ class MainWindowLogic {
     // A left click in the tree; `selected` is the selected item afterwards
     // (null for none). Reloads its children and its users and expands it.
     void ClickDept(const DeptNode* selected);
+    // Opens the department at `path` as clicks on it and on each ancestor
+    // would, and makes `account` the current user of its list. Returns the
+    // department's node; null when the tree does not reach it (a department
+    // outside what the tree shows, or gone).
+    const DeptNode* RevealUser(const std::string& path, const std::string& account);
     // A right click; true when the department menu should be shown.
     bool SelectDeptForMenu(const DeptNode* selected);
     // The full path of the department last clicked; empty for none.
@@ -105,6 +110,8 @@ class MainWindowLogic {
     // Requests the children of `parentPath`; an "error:" reply is shown and
     // gives none.
     std::vector<std::unique_ptr<DeptNode>> FetchChildDepts(const std::string& parentPath);
+    // Replaces the children of `node` with the server's list.
+    void ReloadChildren(DeptNode& node);
     void ClearUsers();
     void ReportProgress();
     void AbandonPendingRecords();

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "console/core/FieldWidgets.h"
+#include "console/dialogs/AdminDetailDialog.h"
 #include "console/dialogs/DeptPickerView.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/DialogWidgets.h"
@@ -136,6 +137,7 @@ AdminListDialog::AdminListDialog(AdminListLogic& logic, Transport& transport, Me
     QPushButton* add = Button(this, text::kAddAdmin, "addAdminButton");
     QPushButton* change = Button(this, text::kChangeAdmin, "changeAdminButton");
     QPushButton* remove = Button(this, text::kDeleteAdmin, "deleteAdminButton");
+    QPushButton* details = Button(this, "权限详情", "adminDetailButton");
     QPushButton* quit = Button(this, text::kQuit, "quitButton");
 
     auto* adminGroup = new QGroupBox(Q(text::kAdminListGroup), this);
@@ -149,16 +151,26 @@ AdminListDialog::AdminListDialog(AdminListLogic& logic, Transport& transport, Me
     buttons->addWidget(add);
     buttons->addWidget(change);
     buttons->addWidget(remove);
+    buttons->addWidget(details);
     buttons->addStretch();
     buttons->addWidget(quit);
+    m_summary = new QLabel(this);
+    m_summary->setObjectName("adminSummary");
+    m_summary->setWordWrap(true);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(lists);
+    outer->addWidget(m_summary);
     outer->addLayout(buttons);
-    resize(520, 340);
+    resize(560, 360);
 
     connect(m_admins, &QListWidget::itemSelectionChanged, this, [this] {
         m_logic.SelectAdmin(SelectedRow(m_admins));
         MirrorList(m_depts, m_logic.Depts());
+        m_summary->clear();
+        const std::string name = m_logic.SelectedAdmin();
+        if (name.empty()) return;
+        AdminDetailLogic detail(m_transport, m_sink, name);
+        if (detail.Open()) m_summary->setText(QString::fromStdString(detail.Summary()));
     });
     connect(m_admins, &QListWidget::itemDoubleClicked, this, [this] { OpenEditor(true); });
     connect(add, &QPushButton::clicked, this, [this] { OpenEditor(false); });
@@ -166,6 +178,13 @@ AdminListDialog::AdminListDialog(AdminListLogic& logic, Transport& transport, Me
     connect(remove, &QPushButton::clicked, this, [this] {
         m_logic.DeleteSelected();
         Refresh();
+    });
+    connect(details, &QPushButton::clicked, this, [this] {
+        const std::string name = m_logic.SelectedAdmin();
+        if (name.empty()) return;
+        AdminDetailLogic detail(m_transport, m_sink, name);
+        if (!detail.Open()) return;
+        AdminDetailDialog(detail, this).exec();
     });
     connect(quit, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -9,6 +9,7 @@
 
 #include "console/dialogs/AdminLogic.h"
 
+class QLabel;
 class QLineEdit;
 class QListWidget;
 
@@ -56,6 +57,7 @@ class AdminListDialog final : public QDialog {
     const LoginState& m_login;
     QListWidget* m_admins;
     QListWidget* m_depts;
+    QLabel* m_summary;  // the selected administrator's name and grantable roles
 };
 
 }  // namespace warden::console

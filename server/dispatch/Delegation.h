@@ -16,6 +16,7 @@
 #include "protocol/Replies.h"
 #include "server/dispatch/AdminRoster.h"
 #include "server/dispatch/DirectoryFacts.h"
+#include "server/dispatch/RefusalRule.h"
 #include "server/dispatch/RequestTable.h"
 #include "server/dispatch/Services.h"
 #include "server/net/Session.h"
@@ -42,6 +43,8 @@ struct Verdict {
     const char* refusal = nullptr;
     // A second-level administrator's record; null for every other standing.
     std::shared_ptr<const AdminRecord> admin;
+    // The rule that refused it, when one did.
+    Refusal why;
 };
 
 class Delegation {
@@ -64,13 +67,20 @@ class Delegation {
     // what the check knows about accounts is read afresh.
     void Changed() { m_facts.Changed(); }
 
+    // Who `account` is as an administrator now (see AdminRoster).
+    std::shared_ptr<const AdminRecord> AdminOf(const std::string& account) {
+        return m_roster.Find(account);
+    }
+    GrantableRoles RolesOf(const std::string& account) { return m_roster.RolesOf(account); }
+
   private:
-    bool Allows(const RequestEntry& entry, const ParamMap& params, const Session& session,
-                const AdminScope& scope);
-    bool AllowsUserWrite(const ParamMap& params, const Session& session, const AdminScope& scope);
+    Refusal Allows(const RequestEntry& entry, const ParamMap& params, const Session& session,
+                   const AdminScope& scope);
+    Refusal AllowsUserWrite(const ParamMap& params, const Session& session,
+                            const AdminScope& scope);
     bool UserInScope(const std::string& user, const AdminScope& scope);
-    // Every department of `user` is in scope (and he has one).
-    bool WhollyInScope(const std::string& user, const AdminScope& scope);
+    // Refuses unless every department of `user` is in scope (and he has one).
+    Refusal WhollyInScope(const std::string& user, const AdminScope& scope);
     // "UserAdd.asp" would give `user` another name than his.
     bool NameChanges(const std::string& user, const std::string& name);
     bool IsProtected(const std::string& user, const Session& session);

@@ -136,7 +136,8 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
             reply = *refusal;  // nothing is written: the handler does not run
         } else {
             RequestContext context{parsed.params, session, m_services,
-                                   verdict.admin ? &verdict.admin->scope : nullptr};
+                                   verdict.admin ? &verdict.admin->scope : nullptr,
+                                   m_requireLogin ? &m_delegation : nullptr};
             ChangeNotice notice(m_delegation, entry->effect == Effect::kChanges);
             reply = m_handlers[*index](context);
         }

@@ -16,6 +16,8 @@
 
 namespace warden {
 
+class Delegation;
+
 struct RequestContext {
     const ParamMap& params;
     Session& session;
@@ -23,6 +25,9 @@ struct RequestContext {
     // The sender's scope when he is a second-level administrator, for
     // replies that list only what he may see; null when nothing is limited.
     const AdminScope* scope = nullptr;
+    // The rules that decided this request, for requests that ask about them;
+    // null when nothing is checked (logins are off).
+    Delegation* delegation = nullptr;
 
     const std::string& Param(std::string_view key) const { return GetParam(params, key); }
 };

@@ -6,7 +6,9 @@
 #include "server/dispatch/DirectoryQueryHandlers.h"
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/OrderingHandlers.h"
+#include "server/dispatch/PermissionHandlers.h"
 #include "server/dispatch/RoleHandlers.h"
+#include "server/dispatch/SearchHandlers.h"
 
 namespace warden {
 
@@ -17,6 +19,8 @@ void RegisterAllHandlers(Dispatcher& dispatcher) {
     RegisterDirectoryChangeHandlers(dispatcher);
     RegisterRoleHandlers(dispatcher);
     RegisterAuditHandlers(dispatcher);
+    RegisterSearchHandlers(dispatcher);
+    RegisterPermissionHandlers(dispatcher);
 }
 
 }  // namespace warden

@@ -44,6 +44,9 @@ const std::array<RequestEntry, kRequestCount>& RequestTable() {
         {req::kDeleteAdmin,         kAnyCase, kChanges, kSuper,              {}},
         {req::kChangePwd,           kAnyCase, kChanges, kSuper,              {}},
         {req::kGetAuditLog,         kAnyCase, kReads,   kSuper,              {}},
+        {req::kSearchUsers,         kAnyCase, kReads,   kAdministrator,      {}},
+        {req::kGetAdminEffective,   kAnyCase, kReads,   kSuper,              {}},
+        {req::kCheckPermission,     kAnyCase, kReads,   kSuper,              {}},
     }};
     // clang-format on
     return kTable;

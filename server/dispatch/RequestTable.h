@@ -37,6 +37,7 @@ enum class Need {
     kUserInScope,         // keys[0] names a user in scope
     kUserWrite,           // see Delegation.cpp: departments, the user, his roles
     kUserDelete,          // every department of the user in scope; the user not protected
+    kAdministrator,       // any administrator; the reply holds only what is in his scope
     kSuper,               // the super administrator only
 };
 
@@ -48,7 +49,7 @@ struct RequestEntry {
     std::array<std::string_view, 2> keys;  // the parameters the need reads; empty when unused
 };
 
-inline constexpr size_t kRequestCount = 27;
+inline constexpr size_t kRequestCount = 30;
 
 const std::array<RequestEntry, kRequestCount>& RequestTable();
 

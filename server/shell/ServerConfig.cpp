@@ -135,14 +135,26 @@ bool SaveConnectionSettings(const std::filesystem::path& file, const std::string
     if (std::filesystem::exists(file, ec)) {
         const std::optional<std::string> text = ReadConfigFile(file);
         if (!text || ini.LoadData(text->data(), text->size()) < 0) return false;
+        // A file that holds these values already stays as the administrator
+        // wrote it, comments and all; the service may not be allowed to
+        // write it at all (a package's file in /etc).
+        if (Text(ini, "VEX_SERVER", "IP_ADDRESS", "") == imAddress &&
+            Text(ini, "VEX_PORT", "PORT", "") == imPort &&
+            Text(ini, "LISTEN_PORT", "PORT", "") == listenPort) {
+            return true;
+        }
     }
     ini.SetValue("VEX_SERVER", "IP_ADDRESS", imAddress.c_str());
     ini.SetValue("VEX_PORT", "PORT", imPort.c_str());
     ini.SetValue("LISTEN_PORT", "PORT", listenPort.c_str());
-    std::filesystem::path temp = file;
+    // Through a link the file it names is replaced, so the link keeps
+    // pointing at the settings the administrator edits.
+    std::filesystem::path target = std::filesystem::weakly_canonical(file, ec);
+    if (ec) target = file;
+    std::filesystem::path temp = target;
     temp += ".tmp";
     if (ini.SaveFile(temp.c_str(), /*addSignature=*/false) < 0) return false;
-    std::filesystem::rename(temp, file, ec);
+    std::filesystem::rename(temp, target, ec);
     return !ec;
 }
 

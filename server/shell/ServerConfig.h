@@ -96,7 +96,9 @@ ServerConfig LoadServerConfig(const std::filesystem::path& file);
 
 // Writes the three connection settings into `file`, keeping every other
 // section and key. The file is replaced whole (temporary file, then rename),
-// so a crash leaves the old or the new settings, never half of them.
+// so a crash leaves the old or the new settings, never half of them; a file
+// that holds these values already is not written, and a link is followed to
+// the file it names.
 bool SaveConnectionSettings(const std::filesystem::path& file, const std::string& imAddress,
                             const std::string& imPort, const std::string& listenPort);
 

@@ -10,6 +10,7 @@
 #include "console/core/LoginLogic.h"
 #include "console/core/MainWindowLogic.h"
 #include "console/core/ServerTrust.h"
+#include "console/core/UserSearchLogic.h"
 #include "tests/console/FakeTransport.h"
 #include "tests/support/ServerProcess.h"
 
@@ -193,6 +194,34 @@ TEST_F(ConsoleE2eTest, StoppedServerIsReportedOnceAndAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(m_sink.Texts(), Strings{"与服务器的连接已断开"});
     EXPECT_FALSE(m_transport.Connected());
+}
+
+// The search box's search against the real server, and a user found there
+// opened in the tree with his row current, as Enter in the box does.
+TEST_F(ConsoleE2eTest, SearchFindsAUserAndRevealOpensHisDepartment) {
+    ASSERT_TRUE(LogIn("admin", "admin"));
+    UserSearchLogic search(m_transport);
+    EXPECT_FALSE(search.Search(" 赵 "));
+    EXPECT_EQ(search.Note(), "至少输入2个字符");
+    EXPECT_FALSE(search.Search("a`b"));
+    EXPECT_TRUE(search.Search("Z@X"));
+    ASSERT_EQ(search.Hits().size(), 1u);
+    EXPECT_EQ(search.Hits()[0], (UserHit{"zhaolei", "赵磊", {"\\销售部\\华东区"}}));
+    EXPECT_EQ(search.Note(), "找到1个用户");
+    EXPECT_TRUE(search.Search("没有这个人"));
+    EXPECT_TRUE(search.Hits().empty());
+    EXPECT_EQ(search.Note(), "没有找到用户");
+
+    MainWindowLogic window(m_transport, m_sink, m_state);
+    window.ReloadDeptTree();
+    const DeptNode* node = window.RevealUser("\\销售部\\华东区", "ZHAOLEI");
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->path, "\\销售部\\华东区");
+    EXPECT_EQ(window.CurrentDeptPath(), "\\销售部\\华东区");
+    ASSERT_NE(window.CurrentUserRow(), 0);
+    EXPECT_EQ(window.Users().At(window.CurrentUserRow() - 1).Account(), "zhaolei");
+    EXPECT_EQ(window.RevealUser("\\没有\\这个部门", "zhaolei"), nullptr);
+    EXPECT_TRUE(m_sink.shown.empty()) << testing::PrintToString(m_sink.Texts());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "console/core/DeptManagers.h"
 #include "console/core/MainLayout.h"
 #include "console/core/MainWindowLogic.h"
 #include "tests/console/FakeTransport.h"
@@ -494,6 +495,29 @@ TEST(MainLayoutTest, TreeTakesTheHeightPanelSitsAtTheBottomListTakesTheRest) {
     EXPECT_LE(smallest.panel.x + smallest.panel.width, least.width - kLayoutMargin);
     EXPECT_GE(smallest.panel.y, smallest.list.y + 100);
     EXPECT_GE(smallest.list.width, 620);
+}
+
+// Who manages a department: each administrator whose departments hold it or
+// an ancestor, read once until forgotten; an entry for the top level
+// covers nothing.
+TEST(DeptManagersTest, AnAdministratorManagesHisDepartmentsAndWhatLiesBelow) {
+    FakeTransport transport;
+    transport.replies["GetAdminList.asp?"] = "bob|carol|ghost|";
+    transport.replies["QueryUserAdminDepts.asp?username=bob"] = "|\\销售部;";
+    transport.replies["QueryUserAdminDepts.asp?username=carol"] = "|\\销售部\\华东区;\\研发部;";
+    transport.replies["QueryUserAdminDepts.asp?username=ghost"] = "|\\;";
+    DeptManagers managers(transport);
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(managers.Of("\\销售部\\华东区\\上海"),
+              (Pairs{{"bob", "\\销售部"}, {"carol", "\\销售部\\华东区"}}));
+    EXPECT_EQ(managers.Of("\\研发部"), (Pairs{{"carol", "\\研发部"}}));
+    EXPECT_EQ(managers.Of("\\销售部2"), Pairs{});
+    EXPECT_EQ(ManagersText(*managers.Of("\\销售部")), "bob (\\销售部)");
+    EXPECT_EQ(ManagersText({}), "无");
+    EXPECT_EQ(transport.CountStartingWith("GetAdminList.asp"), 1);
+    managers.Forget();
+    transport.replies["GetAdminList.asp?"] = "error:没有权限执行此操作";
+    EXPECT_EQ(managers.Of("\\研发部"), std::nullopt);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 
@@ -23,6 +24,7 @@
 #include "console/core/LoginDialog.h"
 #include "console/core/MainWindow.h"
 #include "console/core/QtTrustPrompt.h"
+#include "console/core/UserSearchBox.h"
 #include "tests/console/FakeTransport.h"
 #include "tests/console/QtWidgetTestSupport.h"
 
@@ -271,6 +273,39 @@ TEST_F(MainWindowWidgetTest, ClickingADepartmentShowsItsChildrenAndFillsItsUsers
     EXPECT_EQ(Child<QLineEdit>(*window, "panelAccount")->text(), Q("user1005"));
     EXPECT_EQ(Child<QComboBox>(*window, "panelGender")->currentText(), Q("女"));
     EXPECT_EQ(Child<QLineEdit>(*window, "panelRoles")->text(), Q("经理;"));
+}
+
+// Ctrl+F puts the keyboard in the search box; what is typed is searched once
+// typing pauses, the users found lie over the list, and Enter opens the
+// first one's department and selects him.
+TEST_F(MainWindowWidgetTest, SearchBoxFindsAsTypedAndEnterOpensTheUsersDepartment) {
+    m_transport.replies["SearchUsers.asp?text=赵磊`count=100"] =
+        "account:zhaolei|name:赵磊|depts:\\销售部\\华东区;\\研发部;";
+    m_transport.replies["GetDeptUsers.asp?deptId=\\销售部\\华东区"] = "chenjing,zhaolei";
+    auto window = Open();
+    auto* box = Child<QLineEdit>(*window, "userSearch");
+    auto* results = Child<QTreeWidget>(*window, "userSearchResults");
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(box->hasFocus());
+
+    Type(box, Q("赵"));
+    QTest::qWait(UserSearchBox::kDebounceMs + 100);
+    EXPECT_EQ(Child<QLabel>(*window, "userSearchNote")->text(), Q("至少输入2个字符"));
+    Type(box, Q("磊"));
+    EXPECT_EQ(m_transport.CountStartingWith("SearchUsers.asp"), 0) << "not before typing pauses";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return results->isVisible(); }, 2000));
+    EXPECT_EQ(m_transport.CountStartingWith("SearchUsers.asp"), 1);
+    ASSERT_EQ(results->topLevelItemCount(), 1);
+    EXPECT_EQ(results->topLevelItem(0)->text(2), Q("\\销售部\\华东区；\\研发部"));
+
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_FALSE(results->isVisible());
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    EXPECT_EQ(tree->currentIndex().data(Qt::UserRole).toString(), Q("\\销售部\\华东区"));
+    EXPECT_EQ(window->Logic().CurrentDeptPath(), "\\销售部\\华东区");
+    auto* list = Child<QTreeView>(*window, "userList");
+    EXPECT_EQ(list->currentIndex().row(), 1);
+    EXPECT_EQ(Child<QLineEdit>(*window, "panelAccount")->text(), Q("zhaolei"));
 }
 
 TEST_F(MainWindowWidgetTest, RegisteredDialogsOpenWithTheWindowState) {

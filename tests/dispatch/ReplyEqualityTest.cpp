@@ -42,6 +42,9 @@ class PlainUsers : public ImUserManager {
     void SetUserDetail(const std::string& u, const UserDetail& d) override {
         m_inner.SetUserDetail(u, d);
     }
+    void SearchUsers(const std::string& t, const UserMatchVisitor& v) override {
+        m_inner.SearchUsers(t, v);
+    }
 
   private:
     ImUserManager& m_inner;

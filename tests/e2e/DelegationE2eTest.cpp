@@ -5,12 +5,15 @@
 // sends in its dialogs still works.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
 
+#include "protocol/Permissions.h"
 #include "protocol/SplitList.h"
+#include "protocol/UserSearch.h"
 #include "tests/e2e/E2eDirectory.h"
 #include "tests/support/ServerProcess.h"
 
@@ -133,9 +136,11 @@ struct Attempt {
     std::string expected = kRefused;
 };
 
-TEST_F(DelegationE2eTest, EveryEscalationIsRefusedAndChangesNothing) {
+// Every request a second-level administrator (bob) or a plain directory
+// account (gina) might try beyond what he may, and what he must get.
+const std::vector<Attempt>& Escalations() {
     using enum Who;
-    const std::vector<Attempt> attempts = {
+    static const std::vector<Attempt> attempts = {
         // Reads outside his departments, in every spelling of a path.
         {kBob, R"(GetChildDepts.asp?deptId=)"},
         {kBob, R"(GetChildDepts.asp?deptId=\销售部)"},
@@ -244,13 +249,19 @@ TEST_F(DelegationE2eTest, EveryEscalationIsRefusedAndChangesNothing) {
         {kNobody, R"(GetChildDepts.asp?deptId=)", kLoginFirst},
         {kNobody, R"(UserDelete.asp?username=erin)", kLoginFirst},
     };
+    return attempts;
+}
+
+TEST_F(DelegationE2eTest, EveryEscalationIsRefusedAndChangesNothing) {
+    const std::vector<Attempt>& attempts = Escalations();
 
     auto bob = LogIn("bob");
     auto gina = LogIn("gina");
     Client nobody(m_server.Port());
     const std::string before = Snapshot();
     for (const Attempt& attempt : attempts) {
-        Client& client = attempt.who == kBob ? *bob : attempt.who == kGina ? *gina : nobody;
+        Client& client =
+            attempt.who == Who::kBob ? *bob : attempt.who == Who::kGina ? *gina : nobody;
         const std::string expected =
             attempt.expected == kAsSuper ? Super(attempt.request) : attempt.expected;
         EXPECT_EQ(client.Ask(attempt.request).value_or("<no reply>"), expected) << attempt.request;
@@ -361,6 +372,167 @@ TEST_F(DelegationE2eTest, WhatTheConsoleSendsForASecondLevelAdministratorWorks) 
     EXPECT_EQ(Super("GetUserRoles.asp?username=dave"), "User=经理=总监");
     EXPECT_EQ(Super("GetUserDepts.asp?username=frank"), R"(研发部,销售部\East\上海)");
     EXPECT_EQ(Super("GetUserBInfo.asp?username=lily"), kGeneralError);
+}
+
+// What the super administrator learns from "CheckPermission.asp" about a
+// request `who` would send.
+std::string CheckReply(Client& super, const std::string& who, const std::string& request) {
+    const size_t mark = request.find('?');
+    std::string check = "CheckPermission.asp?checkfor=" + who + "`checkrequest=" +
+                        request.substr(0, mark);
+    if (mark != std::string::npos) check += "`" + request.substr(mark + 1);
+    return super.Ask(check).value_or("<no reply>");
+}
+PermissionVerdict CheckFor(Client& super, const std::string& who, const std::string& request) {
+    return ParsePermissionVerdict(CheckReply(super, who, request));
+}
+
+// The check runs the rules that decide the request, so it agrees with the
+// server on every escalation and on every step of a working console; it
+// carries nothing out.
+TEST_F(DelegationE2eTest, CheckPermissionAgreesWithWhatTheServerDoes) {
+    struct Check {
+        const Attempt* attempt;
+        std::string reply;  // the check's own reply
+    };
+    std::vector<Check> checks;
+    const std::string before = Snapshot();
+    for (const Attempt& attempt : Escalations()) {
+        if (attempt.who == Who::kNobody) continue;
+        const char* who = attempt.who == Who::kBob ? "bob" : "gina";
+        checks.push_back({&attempt, CheckReply(*m_super, who, attempt.request)});
+    }
+    ASSERT_EQ(Snapshot(), before) << "a check changed something";
+
+    auto bob = LogIn("bob");
+    auto gina = LogIn("gina");
+    for (const auto& [attempt, check] : checks) {
+        Client& client = attempt->who == Who::kBob ? *bob : *gina;
+        const std::string reply = client.Ask(attempt->request).value_or("<no reply>");
+        if (check.rfind("error:", 0) == 0) {
+            // The rules could not be run (a user the directory does not
+            // have): the request fails the same way.
+            EXPECT_EQ(reply, check) << attempt->request;
+        } else {
+            EXPECT_EQ(ParsePermissionVerdict(check).allowed, reply != kRefused)
+                << attempt->request << " => " << reply;
+        }
+    }
+
+    // Allowed steps too, each checked just before it runs.
+    Client console(m_server.Port());
+    ASSERT_EQ(console.Ask("LoginCheck.asp?username=bob`password=pw-bob`ver=1.5"), "success|0");
+    for (const std::string& request : {
+             std::string(R"(DeptAdd.asp?deptid=苏州`parentdept=\销售部\East)"),
+             std::string(R"(DeptChange.asp?op=changeparent`origdeptname=\销售部\East\苏州)"
+                         R"(`newparentdept=\销售部\East\上海)"),
+             std::string(R"(UserAdd.asp?username=lily`deptname=\销售部\East\上海\|`pwd=x)"
+                         R"(`roles=经理;)"),
+             std::string("SearchUsers.asp?text=lily"),
+             std::string("UserDelete.asp?username=lily"),
+             std::string(R"(DeptDelete.asp?deptid=\销售部\East\上海\苏州)"),
+         }) {
+        const PermissionVerdict verdict = CheckFor(*m_super, "bob", request);
+        EXPECT_TRUE(verdict.allowed) << request;
+        EXPECT_EQ(verdict.rule, "none");
+        EXPECT_NE(console.Ask(request), kRefused) << request;
+    }
+
+    // The refusing rule and what it refused, by name.
+    struct Why {
+        std::string who, request, rule, subject;
+    };
+    for (const Why& w : std::initializer_list<Why>{
+             {"bob", R"(DeptDelete.asp?deptid=\销售部\East)", "dept-inside", R"(\销售部\East)"},
+             {"bob", R"(GetChildDepts.asp?deptId=\研发部)", "dept-in-scope", R"(\研发部)"},
+             {"bob", R"(UserAdd.asp?username=newguy`deptname=\销售部\East\上海\|`roles=总监;)",
+              "grantable-role", "总监"},
+             {"bob", "UserDelete.asp?username=frank", "user-wholly-in-scope", "frank"},
+             {"bob", "UserDelete.asp?username=carol", "protected-account", "carol"},
+             {"bob", "GetUserBInfo.asp?username=erin", "user-in-scope", "erin"},
+             {"bob", "GetAdminList.asp", "super-only", ""},
+             {"gina", "GetUserBInfo.asp?username=gina", "not-administrator", "gina"},
+             {"nobody", "GetAdminList.asp", "account-gone", "nobody"},
+         }) {
+        const PermissionVerdict verdict = CheckFor(*m_super, w.who, w.request);
+        EXPECT_FALSE(verdict.allowed) << w.request;
+        EXPECT_EQ(verdict.rule, w.rule) << w.request;
+        EXPECT_EQ(verdict.subject, w.subject) << w.request;
+        EXPECT_FALSE(verdict.text.empty());
+    }
+    EXPECT_TRUE(CheckFor(*m_super, "admin", "GetAdminList.asp").allowed);
+    EXPECT_EQ(Super("CheckPermission.asp?checkfor=bob`checkrequest=Nothing.asp"),
+              "error:没有这个请求: Nothing.asp");
+    EXPECT_EQ(bob->Ask("CheckPermission.asp?checkfor=bob`checkrequest=GetAdminList.asp"), kRefused);
+}
+
+TEST_F(DelegationE2eTest, GetAdminEffectiveResolvesHisRowAndMarksWhatIsGone) {
+    ASSERT_EQ(Super(R"(RoleAdmin.asp?op=add`name=旧角色`desc=x`rightInfo=RIGHT_INNER_SEND_SMS|0|1)"),
+              "info:添加角色成功");
+    ASSERT_EQ(Super(R"(SaveAdminDepts.asp?username=bob`depts=\销售部\East;\旧部门;\;)"
+                    R"(\销售部\east\上海;`adminroles=经理|旧角色|)"),
+              "info:管理员设置成功");
+    ASSERT_EQ(Super("RoleAdmin.asp?op=del`name=旧角色"), "info:删除角色成功");
+
+    const AdminEffective e = ParseAdminEffective(Super("GetAdminEffective.asp?username=BOB"));
+    EXPECT_EQ(e.level, "second");
+    EXPECT_TRUE(e.exists);
+    using Entry = AdminEffective::Entry;
+    EXPECT_EQ(e.depts, (std::vector<Entry>{{R"(\销售部\East)", "ok"},
+                                           {R"(\旧部门)", "missing"},
+                                           {R"(\)", "top"},
+                                           {R"(\销售部\east\上海)", "covered"}}));
+    EXPECT_EQ(e.roles, (std::vector<Entry>{{"经理", "ok"}, {"旧角色", "missing"}}));
+    // Every request of the table under exactly one need.
+    size_t requests = 0;
+    for (const auto& need : e.needs) {
+        requests += need.requests.size();
+        if (need.need == "dept-in-scope") {
+            EXPECT_NE(std::find(need.requests.begin(), need.requests.end(), "DeptAdd.asp"),
+                      need.requests.end());
+            EXPECT_NE(need.covers.find(R"(\销售部\East 及其下属部门)"), std::string::npos)
+                << need.covers;
+        }
+        if (need.need == "user-write") {
+            EXPECT_NE(need.covers.find("经理"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(requests, 30u);
+
+    EXPECT_EQ(ParseAdminEffective(Super("GetAdminEffective.asp?username=gina")).level, "user");
+    EXPECT_EQ(ParseAdminEffective(Super("GetAdminEffective.asp?username=ghost")).level, "none");
+    EXPECT_EQ(ParseAdminEffective(Super("GetAdminEffective.asp?username=admin")).level, "super");
+    EXPECT_EQ(LogIn("bob")->Ask("GetAdminEffective.asp?username=bob"), kRefused);
+}
+
+// A search finds what the sender may see: everything for the super
+// administrator, users with a department in his scope (and only those
+// departments) for a second-level administrator, nothing for anyone else.
+TEST_F(DelegationE2eTest, SearchFindsOnlyWhatTheSenderMaySee) {
+    if (DirectoryConfig().find("BACKEND=ldap") != std::string::npos) {
+        GTEST_SKIP() << "the LDAP back-end does not implement ImUserManager::SearchUsers yet";
+    }
+    auto bob = LogIn("bob");
+    auto gina = LogIn("gina");
+    using Hits = std::vector<UserHit>;
+    EXPECT_EQ(ParseUserSearch(Super("SearchUsers.asp?text=RO")),
+              (Hits{{"carol", "", {R"(\销售部\East\上海)"}}}));
+    EXPECT_EQ(ParseUserSearch(Super("SearchUsers.asp?text=AN")),
+              (Hits{{"frank", "", {R"(\销售部\East\杭州)", R"(\研发部)"}}}));
+    EXPECT_EQ(ParseUserSearch(bob->Ask("SearchUsers.asp?text=an").value_or("")),
+              (Hits{{"frank", "", {R"(\销售部\East\杭州)"}}}));
+    EXPECT_EQ(bob->Ask("SearchUsers.asp?text=Bo"), " ") << "not even himself, outside his scope";
+    EXPECT_EQ(bob->Ask("SearchUsers.asp?text=erin"), " ");
+    EXPECT_EQ(ParseUserSearch(Super("SearchUsers.asp?text=erin")).size(), 1u);
+    EXPECT_EQ(ParseUserSearch(Super("SearchUsers.asp?text=in")).size(), 3u);  // erin, gina, admin
+    EXPECT_EQ(ParseUserSearch(Super("SearchUsers.asp?text=in`count=1")).size(), 1u);
+    EXPECT_EQ(gina->Ask("SearchUsers.asp?text=ra"), kRefused);
+    EXPECT_EQ(Client(m_server.Port()).Ask("SearchUsers.asp?text=ra"), kLoginFirst);
+    for (const char* bad : {"SearchUsers.asp?text=", "SearchUsers.asp?text=a",
+                            "SearchUsers.asp?text= r ", "SearchUsers.asp?text=ra`count=0",
+                            "SearchUsers.asp?text=ra`count=501", "SearchUsers.asp?text=ra`count=x"}) {
+        EXPECT_EQ(Super(bad).rfind("error:", 0), 0u) << bad;
+    }
 }
 
 TEST(DelegationOffE2eTest, WithoutLoginsNothingIsCheckedAndTheServerSaysSo) {

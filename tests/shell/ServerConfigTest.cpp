@@ -142,6 +142,31 @@ TEST_F(ServerConfigTest, SavingKeepsOtherSettings) {
     EXPECT_FALSE(std::filesystem::exists(m_dir / "server.cfg.tmp"));
 }
 
+// A packaged server.cfg is a link into /etc that the service may not write:
+// a start with the same settings leaves it untouched, and a change replaces
+// the file behind the link, never the link.
+TEST_F(ServerConfigTest, SettingsBehindALinkStayTheAdministratorsFile) {
+    const std::filesystem::path real = m_dir / "etc-server.cfg";
+    const std::string edited = "; edited by hand\n[VEX_SERVER]\nIP_ADDRESS = 127.0.0.1\n"
+                               "[VEX_PORT]\nPORT=8006\n[LISTEN_PORT]\nPORT=8800\n";
+    std::ofstream(real) << edited;
+    std::filesystem::create_symlink(real.filename(), m_file);
+    const auto readReal = [&] {
+        std::stringstream text;
+        text << std::ifstream(real).rdbuf();
+        return text.str();
+    };
+
+    ASSERT_TRUE(SaveConnectionSettings(m_file, "127.0.0.1", "8006", "8800"));
+    EXPECT_EQ(readReal(), edited);
+
+    ASSERT_TRUE(SaveConnectionSettings(m_file, "127.0.0.1", "8006", "9900"));
+    EXPECT_TRUE(std::filesystem::is_symlink(m_file));
+    EXPECT_EQ(LoadServerConfig(real).listenPort, "9900");
+    EXPECT_NE(readReal().find("; edited by hand"), std::string::npos) << readReal();
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "etc-server.cfg.tmp"));
+}
+
 // A server.cfg from an older installation is GBK; it is read as such and
 // written back in UTF-8 with nothing lost.
 TEST_F(ServerConfigTest, AGbkFileIsReadAndRewrittenInUtf8) {

@@ -538,6 +538,35 @@ void FakeIm::SetUserDetail(const std::string& user, const UserDetail& detail) {
     UserOrThrow(user).detail = detail;
 }
 
+// Accounts in map order (case-sensitive, as the fake keeps them); the exact
+// account first. Texts it refuses are the vexdir's: too short, control characters.
+void FakeIm::SearchUsers(const std::string& text, const UserMatchVisitor& visit) {
+    Enter("SearchUsers", {text});
+    if (text.size() < 2 || std::any_of(text.begin(), text.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20;
+        })) {
+        Refuse(im_code::kInvalidArgument, "search text");
+    }
+    const std::string needle = LowerAscii(text);
+    auto found = [&](const std::string& account) {
+        std::vector<std::string> depts;
+        for (const std::string& path : DeptsOf(account)) depts.push_back(path.substr(1));
+        return visit(UserMatch{account, m_users.at(account).basic.name, std::move(depts)});
+    };
+    auto exact = std::find_if(m_users.begin(), m_users.end(),
+                              [&](const auto& u) { return EqualsNoCase(u.first, text); });
+    if (exact != m_users.end() && !found(exact->first)) return;
+    for (const auto& [account, user] : m_users) {
+        if (exact != m_users.end() && account == exact->first) continue;
+        const UserBasicInfo& b = user.basic;
+        for (const std::string* field : {&account, &b.name, &b.mobile, &b.phone, &b.email}) {
+            if (LowerAscii(*field).find(needle) == std::string::npos) continue;
+            if (!found(account)) return;
+            break;
+        }
+    }
+}
+
 // ---- ImRoleManager ----------------------------------------------------
 
 std::string FakeIm::GetAllRoles() {

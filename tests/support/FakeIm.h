@@ -122,6 +122,7 @@ class FakeIm : public ImRoot,
     int64_t GetUserUin(const std::string& user) override;
     UserDetail GetUserDetail(const std::string& user) override;
     void SetUserDetail(const std::string& user, const UserDetail& detail) override;
+    void SearchUsers(const std::string& text, const UserMatchVisitor& visit) override;
 
     // ---- ImRoleManager ----------------------------------------------------
     std::string GetAllRoles() override;

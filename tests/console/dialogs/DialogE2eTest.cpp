@@ -9,6 +9,7 @@
 #include "console/core/LoginLogic.h"
 #include "console/core/MainWindowLogic.h"
 #include "console/dialogs/AddDeptLogic.h"
+#include "console/dialogs/AdminDetailLogic.h"
 #include "console/dialogs/AdminLogic.h"
 #include "console/dialogs/ChangeDeptLogic.h"
 #include "console/dialogs/ChangePasswordLogic.h"
@@ -249,6 +250,38 @@ TEST_F(DialogE2eTest, AdministratorIsSavedLogsInToHisDepartmentsAndIsDeleted) {
     list.DeleteSelected();
     EXPECT_EQ(m_sink.Texts().back(), "删除成功");
     EXPECT_EQ(Ask("GetAdminList.asp"), " ");
+}
+
+// "权限详情" as the super administrator sees it: the problems of a row that
+// names a department and a role that are gone, and "试一试" answered by the
+// server's own rules.
+TEST_F(DialogE2eTest, AdminDetailShowsProblemsAndTriesOperations) {
+    ASSERT_EQ(Ask("SaveAdminDepts.asp?username=zhaolei`depts=\\销售部\\华东区;\\旧部门;"
+                  "`adminroles=旧角色|"),
+              "info:管理员设置成功");
+    ASSERT_TRUE(LogIn("admin", "admin"));
+    AdminDetailLogic detail(m_transport, m_sink, "zhaolei");
+    ASSERT_TRUE(detail.Open());
+    EXPECT_EQ(detail.Effective().level, "second");
+    EXPECT_EQ(detail.Problems(),
+              (Strings{"部门 \\旧部门: 已不存在", "角色 旧角色: 已不存在"}));
+    auto op = [](const char* label) {
+        for (size_t i = 0; i < kTrialOperations.size(); ++i) {
+            if (std::string(kTrialOperations[i].label) == label) return i;
+        }
+        return kTrialOperations.size();
+    };
+    EXPECT_EQ(detail.Try(op("查看部门"), "\\销售部\\华东区"), "允许");
+    EXPECT_EQ(detail.Try(op("删除部门"), "\\销售部\\华东区"),
+              "拒绝: 只能更改其管理部门之下的部门,不能更改管理部门本身 (\\销售部\\华东区)");
+    EXPECT_EQ(detail.Try(op("添加子部门"), "\\销售部\\华南区"),
+              "拒绝: 部门不在其管理范围内 (\\销售部\\华南区)");
+    EXPECT_EQ(detail.Try(op("查看用户"), "zhaolei"), "允许");
+    EXPECT_EQ(detail.ChildDepts("\\销售部"), (Strings{"华东区", "华南区"}));
+
+    AdminDetailLogic nobody(m_transport, m_sink, "");
+    EXPECT_FALSE(nobody.Open());
+    EXPECT_EQ(m_sink.Texts().back(), "请指定账户");
 }
 
 }  // namespace

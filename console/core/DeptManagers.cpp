@@ -1,0 +1,51 @@
+#include "console/core/DeptManagers.h"
+
+#include "console/core/DeptScope.h"
+#include "protocol/ParamKeys.h"
+#include "protocol/RequestNames.h"
+#include "protocol/SplitList.h"
+
+namespace warden::console {
+
+bool DeptManagers::Load() {
+    const std::string list = m_transport.SendRequest(req::kGetAdminList, "");
+    if (list.empty() || list.rfind("error:", 0) == 0) return false;
+    std::vector<std::pair<std::string, std::vector<std::string>>> admins;
+    for (const std::string& admin : SplitList(list, "|")) {
+        if (Trim(admin).empty()) continue;
+        const std::string depts = m_transport.SendRequest(
+            req::kQueryUserAdminDepts, std::string(key::kUsername) + "=" + admin);
+        if (depts.empty() || depts.rfind("error:", 0) == 0) return false;
+        admins.emplace_back(admin, SplitList(depts, "|;"));
+    }
+    m_admins = std::move(admins);
+    m_loaded = true;
+    return true;
+}
+
+std::optional<std::vector<std::pair<std::string, std::string>>> DeptManagers::Of(
+    const std::string& path) {
+    if (!m_loaded && !Load()) return std::nullopt;
+    std::vector<std::pair<std::string, std::string>> managers;
+    for (const auto& [admin, depts] : m_admins) {
+        for (const std::string& dept : depts) {
+            // An entry naming the top level covers nothing, here as on the server.
+            if (!PathCovers(dept, path)) continue;
+            managers.emplace_back(admin, dept);
+            break;
+        }
+    }
+    return managers;
+}
+
+std::string ManagersText(const std::vector<std::pair<std::string, std::string>>& managers) {
+    if (managers.empty()) return "无";
+    std::string text;
+    for (const auto& [admin, dept] : managers) {
+        if (!text.empty()) text += ", ";
+        text += admin + " (" + dept + ")";
+    }
+    return text;
+}
+
+}  // namespace warden::console
