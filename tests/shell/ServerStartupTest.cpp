@@ -57,7 +57,7 @@ class ServerStartupTest : public ::testing::Test {
     // The TLS port is an ephemeral one, as tests run side by side.
     ServerStartupTest() { WriteConfig(""); }
     void WriteConfig(const std::string& text) {
-        std::ofstream(dir.Path() / "server.cfg") << text << "\n[TLS]\nPORT=0\n";
+        WriteServerConfig(dir.Path() / "server.cfg", text + "\n[TLS]\nPORT=0\n");
     }
 
     std::string ReadConfig() {
@@ -342,7 +342,12 @@ TEST(ReadableSecretTest, APasswordOthersMayReadIsAProblemWithTheChmodToRun) {
 }
 
 TEST(ReadableSecretTest, TheServerRefusesToStartOnAPasswordOthersMayRead) {
-    ServerProcess server("[ADMIN_STORE]\nCONNECTION=DRIVER=SQLite3;Database=%FILE%;Pwd=s3cret\n");
+    TempDir dir;
+    const std::filesystem::path cfg = dir.Path() / "server.cfg";
+    std::ofstream(cfg) << "[LISTEN_PORT]\nPORT=0\n[TLS]\nPORT=0\n[ADMIN_STORE]\n"
+                          "CONNECTION=DRIVER=SQLite3;Database=%FILE%;Pwd=s3cret\n";
+    ASSERT_EQ(::chmod(cfg.c_str(), 0644), 0);
+    ServerProcess server("", dir.Path());
     EXPECT_FALSE(server.Started());
     EXPECT_NE(server.ErrorOutput().find("chmod 600"), std::string::npos) << server.ErrorOutput();
 }
