@@ -73,6 +73,11 @@ const std::vector<Shape> kShapes = {
     {"CheckUserExist.asp", {"username"}},
     {"DeleteAdmin.asp", {"username"}},
     {"ChangePwd.asp", {"username", "password"}, true},
+    {"GetAuditLog.asp",
+     {"from", "to", "account", "target", "beforetime", "beforeid", "count"}},
+    {"SearchUsers.asp", {"text", "count"}},
+    {"GetAdminEffective.asp", {"username"}},
+    {"CheckPermission.asp", {"checkfor", "checkrequest", "username", "deptname", "rolename"}},
 };
 
 struct Options {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ldapdir/LdapError.h"
+#include "ldapdir/TlsRefusal.h"
 
 namespace warden::ldapdir {
 
@@ -93,6 +94,17 @@ const std::vector<std::string>& LdapEntry::All(const std::string& name) const {
 
 LdapConnection::LdapConnection(const LdapSettings& settings, bool bindAsService)
     : m_uri(settings.uri), m_timeoutMs(settings.timeoutMs) {
+    // No destructor runs for a constructor that throws: the handle, and the
+    // socket it may hold, would be lost at every failed attempt.
+    try {
+        Open(settings, bindAsService);
+    } catch (...) {
+        if (m_ld) ldap_unbind_ext_s(m_ld, nullptr, nullptr);
+        throw;
+    }
+}
+
+void LdapConnection::Open(const LdapSettings& settings, bool bindAsService) {
     int rc = ldap_initialize(&m_ld, settings.uri.c_str());
     if (rc != LDAP_SUCCESS) throw LdapError(rc, settings.uri + ": connect");
     const int version = LDAP_VERSION3;
@@ -109,12 +121,18 @@ LdapConnection::LdapConnection(const LdapSettings& settings, bool bindAsService)
         if (!settings.caFile.empty()) {
             ldap_set_option(m_ld, LDAP_OPT_X_TLS_CACERTFILE, settings.caFile.c_str());
         }
-        const int server = 0;
-        ldap_set_option(m_ld, LDAP_OPT_X_TLS_NEWCTX, &server);
-    }
-    if (startTls) {
-        rc = ldap_start_tls_s(m_ld, nullptr, nullptr);
-        if (rc != LDAP_SUCCESS) Fail(rc, "StartTLS");
+        const int client = 0;
+        ldap_set_option(m_ld, LDAP_OPT_X_TLS_NEWCTX, &client);
+        // Connected here rather than by the first operation, so that a
+        // refused certificate is told from a directory that is down.
+        rc = startTls ? ldap_start_tls_s(m_ld, nullptr, nullptr) : ldap_connect(m_ld);
+        if (rc != LDAP_SUCCESS) {
+            const std::string what =
+                startTls ? "StartTLS (required for ldap:// to another machine)" : "TLS";
+            const std::string why = ExplainTlsRefusal(settings);
+            if (why.empty()) Fail(rc, what);
+            throw LdapError(rc, m_uri + ": " + what, why);
+        }
     }
     if (bindAsService) {
         rc = Bind(settings.bindDn, settings.bindPassword);

@@ -75,6 +75,7 @@ class LdapConnection {
     int Bind(const std::string& dn, const std::string& password);
 
   private:
+    void Open(const LdapSettings& settings, bool bindAsService);
     [[noreturn]] void Fail(int code, const std::string& what);
 
     LDAP* m_ld = nullptr;

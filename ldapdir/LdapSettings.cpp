@@ -4,7 +4,12 @@
 #include <arpa/inet.h>
 #include <ldap.h>
 
-#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace warden::ldapdir {
 
@@ -61,6 +66,18 @@ std::string CheckLdapSettings(const LdapSettings& settings) {
                    " is not a distinguished name: " + *dn;
         }
         ldap_dnfree(parsed);
+    }
+    // The client library would only say that it cannot reach the directory.
+    if (!settings.caFile.empty()) {
+        const int fd = ::open(settings.caFile.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return "[DIRECTORY] CA_FILE cannot be read: " + settings.caFile + " (" +
+                   std::strerror(errno) + ")";
+        }
+        struct stat info {};
+        const bool file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+        ::close(fd);
+        if (!file) return "[DIRECTORY] CA_FILE is not a file: " + settings.caFile;
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "protocol/KeyedLines.h"
+#include "protocol/Replies.h"
 
 namespace warden {
 
@@ -16,6 +17,12 @@ Number ToNumber(std::string_view text) {
 }
 
 }  // namespace
+
+const char* AuditOutcomeKind(std::string_view outcome) {
+    if (outcome == reply::kNotPermitted) return audit_outcome::kRefused;
+    if (outcome.starts_with(reply::kErrorPrefix)) return audit_outcome::kFailed;
+    return audit_outcome::kSuccess;
+}
 
 std::string AuditWireValue(std::string_view value) {
     return KeyedValue(value);

@@ -25,6 +25,18 @@ inline constexpr const char kNone[] = "none";      // not logged in
 inline constexpr const char kLocal[] = "local";    // an account of the server's machine
 }  // namespace audit_level
 
+// How a request ended, as an entry's outcome (the reply) tells it: refused
+// for who sent it ("error:没有权限执行此操作"), failed (any other "error:"
+// reply), or succeeded (anything else). "GetAuditLog.asp" filters by these.
+namespace audit_outcome {
+inline constexpr const char kSuccess[] = "success";
+inline constexpr const char kRefused[] = "refused";
+inline constexpr const char kFailed[] = "failed";
+}  // namespace audit_outcome
+
+// One of audit_outcome for the reply text `outcome`.
+const char* AuditOutcomeKind(std::string_view outcome);
+
 struct AuditRecord {
     int64_t id = 0;
     std::string time;  // UTC, "YYYY-MM-DDTHH:MM:SS.mmmZ"

@@ -41,7 +41,12 @@ inline constexpr const char kAccount[] = "account";
 inline constexpr const char kTarget[] = "target";
 inline constexpr const char kBeforeTime[] = "beforetime";
 inline constexpr const char kBeforeId[] = "beforeid";
-inline constexpr const char kCount[] = "count";  // also "SearchUsers.asp"
+inline constexpr const char kCount[] = "count";      // also "SearchUsers.asp"
+inline constexpr const char kRequest[] = "request";  // the request name an entry records
+inline constexpr const char kOutcome[] = "outcome";  // "success", "refused" or "failed"
+inline constexpr const char kTotal[] = "total";      // "1": only count the matching entries
+// "GetUserBInfo.asp": "1" adds whether the sender may not touch the account.
+inline constexpr const char kProtected[] = "protected";
 // "SearchUsers.asp": the text to look for.
 inline constexpr const char kText[] = "text";
 // "CheckPermission.asp": the account asked about and the request he would

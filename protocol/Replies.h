@@ -16,6 +16,8 @@ inline constexpr const char kGeneralError[] = "error:处理请求失败,请检�
 // The answer to a request on a connection without a login, or whose login
 // has ended (idle too long, too old, or its password changed).
 inline constexpr const char kLoginRequired[] = "error:请先登录";
+// A request refused for who sent it: the sender may not have it carried out.
+inline constexpr const char kNotPermitted[] = "error:没有权限执行此操作";
 
 // The protocol version a console sends at login; the server accepts no other.
 inline constexpr const char kProtocolVersion[] = "1.5";

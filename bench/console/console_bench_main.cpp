@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/console/BenchConsole.h"
 #include "console/core/ConsoleTransport.h"
 #include "console/core/LoginLogic.h"
 #include "console/core/MainWindow.h"
@@ -27,27 +28,6 @@ using namespace warden;
 using namespace warden::console;
 
 namespace {
-
-class PrintingSink : public MessageSink {
-  public:
-    void ShowMessage(MessageIcon, std::string_view caption, std::string_view text) override {
-        std::cerr << "[" << caption << "] " << text << "\n";
-    }
-    bool AskOkCancel(std::string_view, std::string_view question) override {
-        std::cerr << "[?] " << question << "\n";
-        return false;
-    }
-};
-
-// The bench measures the operator's own server: any certificate will do.
-class PrintingJudge : public CertificateJudge {
-  public:
-    bool Accept(std::string_view, std::string_view, const PeerCertificate& peer) override {
-        std::fprintf(stderr, "server certificate SHA-256 %s%s\n", peer.fingerprint.c_str(),
-                     peer.caVerified ? " (validated by the system's CA store)" : "");
-        return true;
-    }
-};
 
 const DeptNode* Child(const DeptNode& parent, const std::string& path) {
     for (const auto& child : parent.children) {

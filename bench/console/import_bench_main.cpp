@@ -7,7 +7,9 @@
 // alike. With --passwords K the first K imported rows carry a password, and
 // the server's time to hash each is reported as the import measured it.
 //
-// Every user it adds is deleted again at the end.
+// Both connections go to the TLS port (the server's certificate is taken as
+// it is), or with --plain to the plain port. Every user it adds is deleted
+// again at the end.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "bench/WireClient.h"
+#include "bench/console/BenchConsole.h"
 #include "console/core/ConsoleTransport.h"
 #include "console/core/LoginLogic.h"
 #include "console/dialogs/UserImportLogic.h"
@@ -24,14 +27,6 @@ using namespace warden::console;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-class PrintingSink : public MessageSink {
-  public:
-    void ShowMessage(MessageIcon, std::string_view caption, std::string_view text) override {
-        std::cerr << "[" << caption << "] " << text << "\n";
-    }
-    bool AskOkCancel(std::string_view, std::string_view) override { return false; }
-};
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -46,6 +41,7 @@ std::string Account(const char* kind, int i) {
 int main(int argc, char** argv) {
     std::string port, password = "admin", dept = "\\研发中心\\平台组";
     int rows = 1000, passwords = 0;
+    WireSecurity security = WireSecurity::kTls;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
@@ -59,6 +55,8 @@ int main(int argc, char** argv) {
             rows = std::stoi(next());
         } else if (arg == "--passwords") {
             passwords = std::stoi(next());
+        } else if (arg == "--plain") {
+            security = WireSecurity::kPlain;
         } else {
             port.clear();
             break;
@@ -67,12 +65,12 @@ int main(int argc, char** argv) {
     if (port.empty() || rows < 1 || passwords < 0 || passwords > rows) {
         std::fputs(
             "usage: warden-import-bench --port PORT [--password ADMIN_PASSWORD] [--dept PATH]\n"
-            "       [--rows N] [--passwords K]   (a server on 127.0.0.1)\n",
+            "       [--rows N] [--passwords K] [--plain]   (a server on 127.0.0.1)\n",
             stderr);
         return 2;
     }
 
-    bench::WireClient raw(std::stoi(port));
+    bench::WireClient raw(std::stoi(port), security == WireSecurity::kTls);
     if (!raw.Login(password)) {
         std::fputs("the baseline's login failed\n", stderr);
         return 1;
@@ -99,10 +97,12 @@ int main(int argc, char** argv) {
     };
 
     PrintingSink sink;
+    PrintingJudge judge;
     ConsoleTransport transport(sink);
+    transport.SetCertificateJudge(&judge);
     LoginState login;
     LoginLogic loginLogic(transport, sink, login, std::filesystem::temp_directory_path());
-    if (!loginLogic.Press({"127.0.0.1", port, "admin", password}).success) return 1;
+    if (!loginLogic.Press({"127.0.0.1", port, "admin", password, security}).success) return 1;
     std::string csv = "帐号,姓名,性别,职务,手机,电话,邮件,部门,角色,密码\n";
     for (int i = 0; i < rows; ++i) {
         csv += Account("imp", i) + ",导入" + std::to_string(i) + ",男,,138,,," + dept + ",," +

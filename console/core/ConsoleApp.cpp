@@ -93,7 +93,11 @@ void ConsoleApp::OnConnectionLost() {
     // asks again.
     if (m_asking || m_reloginPending) return;
     m_asking = true;
-    bool again = m_sink.AskOkCancel(text::kCaptionConfirm, text::kConnectionLostRelogin);
+    // Logging in again closes the open dialogs: say so while Cancel can
+    // still keep what is typed in them.
+    bool again = m_sink.AskOkCancel(text::kCaptionConfirm, !OpenDialogs().isEmpty()
+                                                               ? text::kConnectionLostReloginDialogs
+                                                               : text::kConnectionLostRelogin);
     QTimer::singleShot(0, this, [this] { m_asking = false; });
     if (again) Relogin();
 }
@@ -105,18 +109,24 @@ void ConsoleApp::Relogin() {
     QTimer::singleShot(0, this, &ConsoleApp::ReloginWhenUnwound);
 }
 
+QList<QDialog*> ConsoleApp::OpenDialogs() {
+    QList<QDialog*> open;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog != nullptr && dialog->isVisible()) open.append(dialog);
+    }
+    return open;
+}
+
 bool ConsoleApp::CloseOpenWindows() {
     bool closed = false;
     while (QWidget* popup = QApplication::activePopupWidget()) {
         popup->close();
         closed = true;
     }
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(widget);
-        if (dialog != nullptr && dialog->isVisible()) {
-            dialog->reject();
-            closed = true;
-        }
+    for (QDialog* dialog : OpenDialogs()) {
+        dialog->reject();
+        closed = true;
     }
     return closed;
 }

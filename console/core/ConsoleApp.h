@@ -11,6 +11,7 @@
 // Thread-safety: GUI thread only.
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <filesystem>
 #include <memory>
@@ -22,6 +23,8 @@
 #include "console/core/QtTrustPrompt.h"
 #include "console/core/QtWaitObserver.h"
 #include "console/core/ServerTrust.h"
+
+class QDialog;
 
 namespace warden::console {
 
@@ -63,6 +66,7 @@ class ConsoleApp final : public QObject {
     void ReloginWhenUnwound();
     // Closes every open dialog and menu; true when there was one.
     bool CloseOpenWindows();
+    static QList<QDialog*> OpenDialogs();
 
     QtMessageSink m_qtSink;
     MessageSink& m_sink;

@@ -16,9 +16,12 @@ inline constexpr const char kConnectFailed[] = "连接失败";
 inline constexpr const char kReceiveTimeout[] = "接收数据超时";
 inline constexpr const char kConnectionLost[] = "与服务器的连接已断开";
 inline constexpr const char kConnectionLostRelogin[] = "与服务器的连接已断开,是否重新登录?";
+inline constexpr const char kConnectionLostReloginDialogs[] =
+    "与服务器的连接已断开,是否重新登录?\n重新登录会关闭打开的窗口, 其中没有提交的修改不会保存。";
 inline constexpr const char kUnsendableText[] = "请求中含有无法发送的字符";
 inline constexpr const char kUnreadableReply[] = "服务器的回复无法识别";
 inline constexpr const char kRelogin[] = "重新登录";
+inline constexpr const char kNotSavedWithoutReply[] = "没有收到服务器的回复, 所做的修改没有保存";
 inline constexpr const char kRequestNotAnswered[] = "服务器没有回答此请求(服务器的版本可能较旧)";
 inline constexpr const char kTlsFailed[] =
     "无法与服务器建立加密连接。\n服务器可能没有在此端口提供加密连接(加密连接的默认端口是8801), "
@@ -116,5 +119,15 @@ inline constexpr const char kDeleteUserDone[] = "删除用户成功";
 inline constexpr const char kUserDoesNotExist[] = "用户不存在";
 inline constexpr const char kCannotDeleteTopDept[] = "不能删除一级部门";
 inline constexpr const char kLoadingRecords[] = "正在读取用户资料";
+inline constexpr const char kLoggedInAs[] = "当前用户: ";
+inline constexpr const char kSuperLevel[] = "超级管理员";
+inline constexpr const char kSecondLevel[] = "分级管理员";
+inline constexpr const char kServerLabelStatus[] = "服务器: ";
+inline constexpr const char kOverTls[] = "TLS 加密";
+inline constexpr const char kOverPlain[] = "明文, 未加密";
+inline constexpr const char kUserCount[] = "列表中 %1 个用户";
+inline constexpr const char kRightsChanged[] =
+    "您的管理权限已被超级管理员更改, 部门列表已按新的权限刷新";
+inline constexpr const char kRightsWithdrawn[] = "您的管理权限已被超级管理员收回";
 
 }  // namespace warden::console::text

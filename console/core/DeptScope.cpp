@@ -13,7 +13,10 @@ std::string NormalDeptPath(std::string_view path) {
 bool PathCovers(std::string_view ancestor, std::string_view path) {
     const std::string a = NormalDeptPath(ancestor);
     const std::string p = NormalDeptPath(path);
-    if (a.empty() || p.size() < a.size() || p.compare(0, a.size(), a) != 0) return false;
+    if (a.empty() || p.size() < a.size()) return false;
+    // The directory finds "\\Sales" under any ASCII letter case; the bytes
+    // of other UTF-8 characters are never ASCII letters.
+    if (!EqualsNoCase(std::string_view(p).substr(0, a.size()), a)) return false;
     return p.size() == a.size() || p[a.size()] == '\\';
 }
 

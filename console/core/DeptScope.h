@@ -24,7 +24,8 @@ namespace warden::console {
 // `path` as "\A\B": one "\" before each name, none doubled or trailing.
 std::string NormalDeptPath(std::string_view path);
 
-// True when `path` is `ancestor` or lies below it, by whole names.
+// True when `path` is `ancestor` or lies below it, by whole names in any
+// ASCII letter case.
 bool PathCovers(std::string_view ancestor, std::string_view path);
 
 class DeptScope {

@@ -16,6 +16,12 @@ std::string ChildPath(const std::string& parentPath, const std::string& name) {
     return parentPath + "\\" + name;
 }
 
+std::string ManagedDeptsOf(std::string_view reply) {
+    const std::string_view text = Trim(reply);
+    const size_t bar = text.find('|');
+    return std::string(bar == std::string_view::npos ? text : Trim(text.substr(bar + 1)));
+}
+
 std::vector<std::unique_ptr<DeptNode>> ManagedDeptNodes(const std::string& managedDepts) {
     std::vector<std::unique_ptr<DeptNode>> nodes;
     for (std::string& entry : SplitList(managedDepts, ";")) {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace warden::console {
@@ -24,6 +25,11 @@ struct DeptNode {
 
 // The path of child `name` under the department `parentPath` ("" is the top).
 std::string ChildPath(const std::string& parentPath, const std::string& name);
+
+// The managed departments text ("\\A\\B;\\C;") of a
+// "QueryUserAdminDepts.asp" reply: what follows its first "|" (the whole
+// reply without one), trimmed; empty for an account without departments.
+std::string ManagedDeptsOf(std::string_view reply);
 
 // Top-level items of a second-level administrator: one per entry of the
 // managed departments text ("\A\B;\C;"), shown without its leading

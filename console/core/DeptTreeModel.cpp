@@ -56,12 +56,23 @@ QVariant DeptTreeModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-void DeptTreeModel::BeginRemoveChildren(const DeptNode& parent, int count) {
-    beginRemoveRows(IndexOf(parent), 0, count - 1);
+void DeptTreeModel::BeginRemoveChildren(const DeptNode& parent, int first, int last) {
+    beginRemoveRows(IndexOf(parent), first, last);
 }
 
-void DeptTreeModel::BeginAppendChildren(const DeptNode& parent, int first, int last) {
+void DeptTreeModel::BeginInsertChildren(const DeptNode& parent, int first, int last) {
     beginInsertRows(IndexOf(parent), first, last);
+}
+
+void DeptTreeModel::BeginMoveChild(const DeptNode& parent, int from, int to) {
+    const QModelIndex index = IndexOf(parent);
+    // Qt counts the destination before the move has taken the row out.
+    beginMoveRows(index, from, from, index, to > from ? to + 1 : to);
+}
+
+void DeptTreeModel::NodeChanged(const DeptNode& node) {
+    const QModelIndex index = IndexOf(node);
+    emit dataChanged(index, index);
 }
 
 }  // namespace warden::console

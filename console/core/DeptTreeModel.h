@@ -27,13 +27,16 @@ class DeptTreeModel final : public QAbstractItemModel {
     const DeptNode* NodeAt(const QModelIndex& index) const;
     QModelIndex IndexOf(const DeptNode& node) const;
 
-    // The logic's structural changes, forwarded by the window.
+    // The logic's changes, forwarded by the window or the dialogs' pickers.
     void BeginReset() { beginResetModel(); }
     void EndReset() { endResetModel(); }
-    void BeginRemoveChildren(const DeptNode& parent, int count);
+    void BeginRemoveChildren(const DeptNode& parent, int first, int last);
     void EndRemoveChildren() { endRemoveRows(); }
-    void BeginAppendChildren(const DeptNode& parent, int first, int last);
-    void EndAppendChildren() { endInsertRows(); }
+    void BeginInsertChildren(const DeptNode& parent, int first, int last);
+    void EndInsertChildren() { endInsertRows(); }
+    void BeginMoveChild(const DeptNode& parent, int from, int to);
+    void EndMoveChild() { endMoveRows(); }
+    void NodeChanged(const DeptNode& node);
 
   private:
     const DeptNode& m_root;

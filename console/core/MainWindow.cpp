@@ -23,6 +23,7 @@
 #include "console/core/UserInfoPanel.h"
 #include "console/core/UserListModel.h"
 #include "console/core/UserSearchBox.h"
+#include "console/core/UserSortModel.h"
 
 namespace warden::console {
 
@@ -72,11 +73,19 @@ MainWindow::MainWindow(Transport& transport, MessageSink& sink, LoginState login
     m_tree->viewport()->installEventFilter(this);
     m_tree->installEventFilter(this);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &MainWindow::OnTreeMenu);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::OnTreeSelectionChanged);
 
     m_userModel = new UserListModel(m_logic.Users(), this);
+    m_sortedUsers = new UserSortModel(m_logic.Users(), this);
+    m_sortedUsers->setSourceModel(m_userModel);
     m_list = new QTreeView(area);
     m_list->setObjectName("userList");
-    m_list->setModel(m_userModel);
+    m_list->setModel(m_sortedUsers);
+    // Sorted by the account until a header is clicked; a click again turns
+    // the order round.
+    m_list->header()->setSortIndicator(kColAccount, Qt::AscendingOrder);
+    m_list->setSortingEnabled(true);
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setUniformRowHeights(true);  // thousands of rows stay cheap
@@ -91,6 +100,9 @@ MainWindow::MainWindow(Transport& transport, MessageSink& sink, LoginState login
     m_list->viewport()->installEventFilter(this);
     connect(m_list, &QWidget::customContextMenuRequested, this, &MainWindow::OnUserMenu);
     connect(m_list, &QAbstractItemView::doubleClicked, this, &MainWindow::OnUserDoubleClicked);
+    connect(m_userModel, &QAbstractItemModel::modelReset, this, &MainWindow::UpdateStatus);
+    connect(m_userModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::UpdateStatus);
+    connect(m_userModel, &QAbstractItemModel::rowsRemoved, this, &MainWindow::UpdateStatus);
 
     m_panel = new UserInfoPanel(area);
 
@@ -182,26 +194,32 @@ void MainWindow::BuildMenus() {
     m_deptMenu->addAction(MakeCommand(text::kExportUsers, ConsoleCommand::kExportUsers));
     m_deptMenu->addAction(MakeCommand(text::kImportUsers, ConsoleCommand::kImportUsers));
 
-    auto* deleteUser = new QAction(Q(text::kDeleteUser), this);
-    deleteUser->setObjectName("deleteUserAction");
-    connect(deleteUser, &QAction::triggered, this, [this] {
+    m_deleteUser = new QAction(Q(text::kDeleteUser), this);
+    m_deleteUser->setObjectName("deleteUserAction");
+    connect(m_deleteUser, &QAction::triggered, this, [this] {
         if (EnsureConnected()) m_logic.DeleteCurrentUser();
     });
     if (m_login.IsSuper()) {
         m_userMenu = new QMenu(Q(text::kUserMenuSuper), this);
         m_userMenu->addAction(MakeCommand(text::kEditUser, ConsoleCommand::kEditUser));
-        m_userMenu->addAction(deleteUser);
+        m_userMenu->addAction(m_deleteUser);
         m_userMenu->addSeparator();
         m_userMenu->addAction(MakeCommand(text::kMakeAdmin, ConsoleCommand::kMakeAdmin));
     } else {
         m_userMenu = new QMenu(Q(text::kUserMenuNormal), this);
-        m_userMenu->addAction(deleteUser);
+        m_userMenu->addAction(m_deleteUser);
         m_userMenu->addAction(MakeCommand(text::kEditUser, ConsoleCommand::kEditUser));
     }
     m_userMenu->setObjectName("userMenu");
 }
 
 void MainWindow::BuildStatusBar() {
+    m_who = new QLabel(this);
+    m_who->setObjectName("loginStatus");
+    m_userCount = new QLabel(this);
+    m_userCount->setObjectName("userCount");
+    statusBar()->addWidget(m_who);
+    statusBar()->addWidget(m_userCount);
     m_progressText = new QLabel(this);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName("recordProgress");
@@ -226,6 +244,16 @@ void MainWindow::BuildStatusBar() {
     statusBar()->addPermanentWidget(m_reloginButton);
     m_lostNote->hide();
     m_reloginButton->hide();
+    UpdateStatus();
+}
+
+void MainWindow::UpdateStatus() {
+    const char* level = m_login.IsSuper() ? text::kSuperLevel : text::kSecondLevel;
+    m_who->setText(
+        Q(text::kLoggedInAs) + QString::fromStdString(m_login.loginName) + " (" + Q(level) + ")  " +
+        Q(text::kServerLabelStatus) + QString::fromStdString(m_login.server) + " (" +
+        Q(m_login.security == WireSecurity::kTls ? text::kOverTls : text::kOverPlain) + ")");
+    m_userCount->setText(Q(text::kUserCount).arg(m_logic.Users().Size()));
 }
 
 void MainWindow::ShowConnectionLost(bool lost) {
@@ -292,17 +320,18 @@ void MainWindow::LayOut() {
 }
 
 void MainWindow::ShowUser(const std::string& dept, const std::string& account) {
+    // The logic highlights the department (SelectDept) as it opens it.
+    ++m_treeUpdates;
     const DeptNode* node = m_logic.RevealUser(dept, account);
+    --m_treeUpdates;
     if (node == nullptr) return;
-    m_tree->setCurrentIndex(m_treeModel->IndexOf(*node));
-    m_tree->scrollTo(m_tree->currentIndex());
     if (m_logic.CurrentUserRow() != 0) {
-        const QModelIndex row = m_userModel->index(m_logic.CurrentUserRow() - 1, 0);
+        const QModelIndex row =
+            m_sortedUsers->mapFromSource(m_userModel->index(m_logic.CurrentUserRow() - 1, 0));
         m_list->setCurrentIndex(row);
         m_list->scrollTo(row);
         m_list->setFocus();
     }
-    m_shownDept = m_treeModel->IndexOf(*node);
     ShowManagers();
 }
 
@@ -335,18 +364,23 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         LayOut();
     } else if (watched == m_tree && event->type() == QEvent::FocusIn) {
         m_panel->ClearGenderSelection();
+    } else if (event->type() == QEvent::MouseButtonPress && watched == m_tree->viewport()) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        QModelIndex index = m_tree->indexAt(mouse->position().toPoint());
+        bool onExpander =
+            index.isValid() && mouse->position().x() < m_tree->visualRect(index).left();
+        m_pressOnShown = !onExpander && index.isValid() && index == m_shownDept;
     } else if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton) {
             // Run after the view has handled the click and moved its selection.
             if (watched == m_tree->viewport()) {
                 QModelIndex index = m_tree->indexAt(mouse->position().toPoint());
-                bool onExpander =
-                    index.isValid() && mouse->position().x() < m_tree->visualRect(index).left();
-                if (!onExpander) {
+                if (m_pressOnShown && index == m_shownDept) {
                     QMetaObject::invokeMethod(this, &MainWindow::OnTreeClicked,
                                               Qt::QueuedConnection);
                 }
+                m_pressOnShown = false;
             } else if (watched == m_list->viewport()) {
                 QMetaObject::invokeMethod(this, &MainWindow::OnUserClicked, Qt::QueuedConnection);
             }
@@ -355,16 +389,40 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::OnTreeClicked() {
+void MainWindow::OnTreeSelectionChanged() {
+    if (m_treeUpdates > 0 || m_followPending) return;
+    // After the view has finished with the key or click that moved it (the
+    // reads wait in an event loop of their own), and once for a run of
+    // arrow keys: only where the selection comes to rest is read.
+    m_followPending = true;
+    QTimer::singleShot(0, this, &MainWindow::FollowTreeSelection);
+}
+
+void MainWindow::FollowTreeSelection() {
+    m_followPending = false;
+    QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    QModelIndex index = selected.isEmpty() ? QModelIndex() : selected.first();
+    if (index == m_shownDept) return;
     if (!EnsureConnected()) {
         // Nothing was loaded: the tree keeps showing which department the
         // list belongs to.
-        if (m_shownDept.isValid()) m_tree->setCurrentIndex(m_shownDept);
+        ++m_treeUpdates;
+        m_tree->setCurrentIndex(m_shownDept);
+        --m_treeUpdates;
         return;
     }
-    QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
-    m_shownDept = selected.isEmpty() ? QModelIndex() : selected.first();
-    m_logic.ClickDept(selected.isEmpty() ? nullptr : m_treeModel->NodeAt(selected.first()));
+    m_shownDept = index;
+    ++m_treeUpdates;
+    m_logic.ClickDept(m_treeModel->NodeAt(index));
+    --m_treeUpdates;
+    ShowManagers();
+}
+
+void MainWindow::OnTreeClicked() {
+    if (!m_shownDept.isValid() || !EnsureConnected()) return;
+    ++m_treeUpdates;
+    m_logic.ClickDept(m_treeModel->NodeAt(m_shownDept));
+    --m_treeUpdates;
     ShowManagers();
 }
 
@@ -378,7 +436,7 @@ void MainWindow::OnTreeMenu(const QPoint& pos) {
 
 int MainWindow::SelectedUserRow() const {
     QModelIndexList rows = m_list->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return rows.isEmpty() ? -1 : m_sortedUsers->mapToSource(rows.first()).row();
 }
 
 void MainWindow::OnUserClicked() {
@@ -387,13 +445,20 @@ void MainWindow::OnUserClicked() {
 
 void MainWindow::OnUserMenu(const QPoint& pos) {
     if (!EnsureConnected()) return;
-    if (m_logic.ClickUser(SelectedUserRow())) {
-        m_userMenu->exec(m_list->viewport()->mapToGlobal(pos));
-    }
+    if (!m_logic.ClickUser(SelectedUserRow())) return;
+    // Another administrator's account is not offered for change.
+    const bool mayChange = m_logic.MayChangeUser(m_logic.CurrentUserRow() - 1);
+    m_deleteUser->setEnabled(mayChange);
+    m_commands[ConsoleCommand::kEditUser]->setEnabled(mayChange &&
+                                                      m_dialogs.Has(ConsoleCommand::kEditUser));
+    m_userMenu->exec(m_list->viewport()->mapToGlobal(pos));
 }
 
 void MainWindow::OnUserDoubleClicked() {
-    if (m_logic.CurrentUserRow() != 0) OpenDialog(ConsoleCommand::kEditUser);
+    const int current = m_logic.CurrentUserRow();
+    if (current != 0 && m_logic.MayChangeUser(current - 1)) {
+        OpenDialog(ConsoleCommand::kEditUser);
+    }
 }
 
 void MainWindow::FillSomeRecords() {
@@ -411,26 +476,48 @@ void MainWindow::FillSomeRecords() {
 
 // --- observer --------------------------------------------------------------
 
-void MainWindow::BeginTreeReset() {
-    m_treeModel->BeginReset();
-}
-void MainWindow::EndTreeReset() {
-    m_treeModel->EndReset();
-}
-void MainWindow::BeginRemoveDeptChildren(const DeptNode& parent, int count) {
-    m_treeModel->BeginRemoveChildren(parent, count);
+// While rows come and go the view may move its selection by itself; that
+// is not the user's choice, so the list does not follow it.
+void MainWindow::BeginRemoveDeptChildren(const DeptNode& parent, int first, int last) {
+    ++m_treeUpdates;
+    m_treeModel->BeginRemoveChildren(parent, first, last);
 }
 void MainWindow::EndRemoveDeptChildren() {
     m_treeModel->EndRemoveChildren();
+    --m_treeUpdates;
 }
-void MainWindow::BeginAppendDeptChildren(const DeptNode& parent, int first, int last) {
-    m_treeModel->BeginAppendChildren(parent, first, last);
+void MainWindow::BeginInsertDeptChildren(const DeptNode& parent, int first, int last) {
+    ++m_treeUpdates;
+    m_treeModel->BeginInsertChildren(parent, first, last);
 }
-void MainWindow::EndAppendDeptChildren() {
-    m_treeModel->EndAppendChildren();
+void MainWindow::EndInsertDeptChildren() {
+    m_treeModel->EndInsertChildren();
+    --m_treeUpdates;
+}
+void MainWindow::BeginMoveDeptChild(const DeptNode& parent, int from, int to) {
+    ++m_treeUpdates;
+    m_treeModel->BeginMoveChild(parent, from, to);
+}
+void MainWindow::EndMoveDeptChild() {
+    m_treeModel->EndMoveChild();
+    --m_treeUpdates;
+}
+void MainWindow::DeptRenamed(const DeptNode& node) {
+    m_treeModel->NodeChanged(node);
 }
 void MainWindow::ExpandDept(const DeptNode& node) {
     m_tree->expand(m_treeModel->IndexOf(node));
+}
+void MainWindow::SelectDept(const DeptNode* node) {
+    ++m_treeUpdates;
+    m_shownDept = node != nullptr ? m_treeModel->IndexOf(*node) : QModelIndex();
+    if (node != nullptr) {
+        m_tree->setCurrentIndex(m_shownDept);
+        m_tree->scrollTo(m_shownDept);
+    } else {
+        m_tree->selectionModel()->clear();
+    }
+    --m_treeUpdates;
 }
 void MainWindow::BeginUsersReset() {
     m_userModel->BeginReset();

@@ -30,6 +30,7 @@ class DeptTreeModel;
 class UserInfoPanel;
 class UserListModel;
 class UserSearchBox;
+class UserSortModel;
 
 class MainWindow final : public QMainWindow, private MainWindowObserver {
     Q_OBJECT
@@ -61,6 +62,8 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
   private:
     void BuildMenus();
     void BuildStatusBar();
+    // Who is logged in, where, over what, and how many users the list holds.
+    void UpdateStatus();
     // True with a connection; otherwise says so, offers to log in again and
     // returns false, so that no action shows an empty answer as data.
     bool EnsureConnected();
@@ -70,11 +73,17 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     void OpenDialog(ConsoleCommand command);
     void LayOut();
 
+    // The tree's selection moved (a click, the arrow keys): the list
+    // follows it, from the event loop.
+    void OnTreeSelectionChanged();
+    void FollowTreeSelection();
+    // A click on the department the list already shows reads it again.
     void OnTreeClicked();
     void OnTreeMenu(const QPoint& pos);
     void OnUserClicked();
     void OnUserMenu(const QPoint& pos);
     void OnUserDoubleClicked();
+    // The logic's row of the selected user; -1 for none.
     int SelectedUserRow() const;
     void FillSomeRecords();
     // Opens `dept` in the tree and selects `account` in its list (a user
@@ -84,13 +93,15 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     void ShowManagers();
 
     // MainWindowObserver
-    void BeginTreeReset() override;
-    void EndTreeReset() override;
-    void BeginRemoveDeptChildren(const DeptNode& parent, int count) override;
+    void BeginRemoveDeptChildren(const DeptNode& parent, int first, int last) override;
     void EndRemoveDeptChildren() override;
-    void BeginAppendDeptChildren(const DeptNode& parent, int first, int last) override;
-    void EndAppendDeptChildren() override;
+    void BeginInsertDeptChildren(const DeptNode& parent, int first, int last) override;
+    void EndInsertDeptChildren() override;
+    void BeginMoveDeptChild(const DeptNode& parent, int from, int to) override;
+    void EndMoveDeptChild() override;
+    void DeptRenamed(const DeptNode& node) override;
     void ExpandDept(const DeptNode& node) override;
+    void SelectDept(const DeptNode* node) override;
     void BeginUsersReset() override;
     void EndUsersReset() override;
     void BeginInsertUser(int row) override;
@@ -110,10 +121,13 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
 
     DeptTreeModel* m_treeModel;
     UserListModel* m_userModel;
+    UserSortModel* m_sortedUsers;
     QTreeView* m_tree;
     QTreeView* m_list;
     UserInfoPanel* m_panel;
     UserSearchBox* m_search;
+    QLabel* m_who;
+    QLabel* m_userCount;
     QLabel* m_progressText;
     QLabel* m_managersNote;
     QProgressBar* m_progress;
@@ -121,11 +135,17 @@ class MainWindow final : public QMainWindow, private MainWindowObserver {
     QPushButton* m_reloginButton;
     QAction* m_reloginAction;
     QAction* m_deleteDept;
+    QAction* m_deleteUser;
     std::function<void()> m_relogin;
     QMenu* m_deptMenu;
     QMenu* m_userMenu;
     std::map<ConsoleCommand, QAction*> m_commands;
     QPersistentModelIndex m_shownDept;  // the tree item whose users the list shows
+    // Above zero while the tree's selection moves because of the logic, not
+    // the user: the list must not follow that a second time.
+    int m_treeUpdates = 0;
+    bool m_pressOnShown = false;    // the mouse went down on the department shown
+    bool m_followPending = false;  // FollowTreeSelection is due
     QTimer m_fillTimer;
     bool m_filling = false;
 };

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/DeptTreeMerge.h"
 #include "console/core/ReplyMessage.h"
 #include "protocol/ParamKeys.h"
+#include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
 
@@ -18,9 +20,41 @@ std::string Param(const char* key, std::string_view value) {
     return params;
 }
 
+// "\A\B" of "\A\B\C"; "" for a top-level department.
+std::string ParentPath(const std::string& path) {
+    const std::string normal = NormalDeptPath(path);
+    const size_t slash = normal.rfind('\\');
+    return slash == std::string::npos ? std::string() : normal.substr(0, slash);
+}
+
+bool SamePath(std::string_view a, std::string_view b) {
+    return EqualsNoCase(NormalDeptPath(a), NormalDeptPath(b));
+}
+
+// The child of `node` on the way to `path`: the deepest whose path covers it
+// (a second-level administrator's top items are whole paths, which may lie
+// one inside another); null for none.
+DeptNode* ChildOnTheWay(const DeptNode& node, const std::string& path) {
+    DeptNode* next = nullptr;
+    for (const auto& child : node.children) {
+        if (PathCovers(child->path, path) &&
+            (next == nullptr ||
+             NormalDeptPath(child->path).size() > NormalDeptPath(next->path).size())) {
+            next = child.get();
+        }
+    }
+    return next;
+}
+
+// Gives `node` and everything below it the paths under `path`.
+void Repath(DeptNode& node, const std::string& path) {
+    node.path = path;
+    for (auto& child : node.children) Repath(*child, ChildPath(path, child->text));
+}
+
 }  // namespace
 
-MainWindowLogic::MainWindowLogic(Transport& transport, MessageSink& sink, const LoginState& login)
+MainWindowLogic::MainWindowLogic(Transport& transport, MessageSink& sink, LoginState& login)
     : m_transport(transport), m_sink(sink), m_login(login) {}
 
 void MainWindowLogic::SetObserver(MainWindowObserver* observer) {
@@ -29,25 +63,34 @@ void MainWindowLogic::SetObserver(MainWindowObserver* observer) {
 
 // --- department tree -------------------------------------------------------
 
-std::vector<std::unique_ptr<DeptNode>> MainWindowLogic::FetchChildDepts(
-    const std::string& parentPath) {
+bool MainWindowLogic::FetchChildDepts(const DeptNode& parent,
+                                      std::vector<std::unique_ptr<DeptNode>>& fresh) {
+    if (&parent == &m_root && !m_login.IsSuper()) {
+        fresh = ManagedDeptNodes(m_login.managedDepts);
+        return true;
+    }
     std::string reply =
-        m_transport.SendRequest(req::kGetChildDepts, Param(key::kDeptIdMixed, parentPath));
+        m_transport.SendRequest(req::kGetChildDepts, Param(key::kDeptIdMixed, parent.path));
+    // No reply says nothing about the children; the transport has said why.
+    if (reply.empty()) return false;
     // A refusal is a message for the user, not a list of department names.
     if (HasErrorPrefix(reply)) {
-        ShowReplyMessage(m_sink, reply);
-        return {};
+        ShowReplyOrRightsChange(reply);
+        return false;
     }
-    return ChildDeptNodes(parentPath, reply);
+    fresh = ChildDeptNodes(parent.path, reply);
+    return true;
+}
+
+bool MainWindowLogic::RefreshChildren(DeptNode& node) {
+    std::vector<std::unique_ptr<DeptNode>> fresh;
+    if (!FetchChildDepts(node, fresh)) return false;
+    MergeDeptChildren(node, std::move(fresh), *m_observer);
+    return true;
 }
 
 void MainWindowLogic::ReloadDeptTree() {
-    std::vector<std::unique_ptr<DeptNode>> top =
-        m_login.IsSuper() ? FetchChildDepts("") : ManagedDeptNodes(m_login.managedDepts);
-    m_observer->BeginTreeReset();
-    m_root.children = std::move(top);
-    for (auto& child : m_root.children) child->parent = &m_root;
-    m_observer->EndTreeReset();
+    RefreshChildren(m_root);
 }
 
 void MainWindowLogic::ClickDept(const DeptNode* selected) {
@@ -56,60 +99,132 @@ void MainWindowLogic::ClickDept(const DeptNode* selected) {
     // The node belongs to this tree; the view only hands it back.
     DeptNode* node = const_cast<DeptNode*>(selected);
     m_currentDeptPath = node->path;
-    ReloadChildren(*node);
-    LoadDeptUsers(node->path);
-    m_observer->ExpandDept(*node);
-}
-
-void MainWindowLogic::ReloadChildren(DeptNode& node) {
-    if (!node.children.empty()) {
-        m_observer->BeginRemoveDeptChildren(node, static_cast<int>(node.children.size()));
-        node.children.clear();
-        m_observer->EndRemoveDeptChildren();
+    const std::string path = node->path;
+    if (!RefreshChildren(*node)) {
+        // Refused (so its users would be too), or no reply: the list must
+        // not go on showing another department's users. When his rights
+        // changed, the tree and the list already follow them.
+        if (m_currentDeptPath == path) ClearUsers();
+        return;
     }
-    std::vector<std::unique_ptr<DeptNode>> children = FetchChildDepts(node.path);
-    if (!children.empty()) {
-        m_observer->BeginAppendDeptChildren(node, 0, static_cast<int>(children.size()) - 1);
-        node.children = std::move(children);
-        for (auto& child : node.children) child->parent = &node;
-        m_observer->EndAppendDeptChildren();
-    }
+    LoadDeptUsers(path);
+    if (const DeptNode* shown = FindDept(path)) m_observer->ExpandDept(*shown);
 }
 
 const DeptNode* MainWindowLogic::RevealUser(const std::string& path, const std::string& account) {
-    const std::string target = NormalDeptPath(path);
-    DeptNode* node = &m_root;
-    while (node == &m_root || NormalDeptPath(node->path) != target) {
-        // The child on the way: the deepest whose path covers the target
-        // (a second-level administrator's top items are whole paths).
-        DeptNode* next = nullptr;
-        for (auto& child : node->children) {
-            if (PathCovers(child->path, target) &&
-                (next == nullptr || child->path.size() > next->path.size())) {
-                next = child.get();
-            }
-        }
-        if (next == nullptr) return nullptr;
-        node = next;
-        if (NormalDeptPath(node->path) != target) {
-            ReloadChildren(*node);
-            m_observer->ExpandDept(*node);
-        }
-    }
+    DeptNode* node = Reveal(path);
+    if (node == nullptr) return nullptr;
+    m_observer->SelectDept(node);
     ClickDept(node);
+    // The read may have found his rights changed and the tree rebuilt.
+    if (m_currentDeptPath.empty()) return nullptr;
     for (int row = 0; row < m_users.Size(); ++row) {
         if (EqualsNoCase(m_users.At(row).Account(), account)) {
             ClickUser(row);
             break;
         }
     }
-    return node;
+    return FindDept(path);
 }
 
 bool MainWindowLogic::SelectDeptForMenu(const DeptNode* selected) {
     m_currentDeptPath.clear();
     if (m_root.children.empty() || selected == nullptr) return false;
     m_currentDeptPath = selected->path;
+    return true;
+}
+
+DeptNode* MainWindowLogic::FindDept(const std::string& path) {
+    DeptNode* node = &m_root;
+    while (node == &m_root || !SamePath(node->path, path)) {
+        node = ChildOnTheWay(*node, path);
+        if (node == nullptr) return nullptr;
+    }
+    return node;
+}
+
+DeptNode* MainWindowLogic::Reveal(const std::string& path) {
+    if (NormalDeptPath(path).empty()) return nullptr;
+    DeptNode* node = &m_root;
+    for (;;) {
+        if (node != &m_root && SamePath(node->path, path)) return node;
+        DeptNode* next = ChildOnTheWay(*node, path);
+        // Not read yet, or added since it was: read the children again.
+        if (next == nullptr) {
+            if (!RefreshChildren(*node)) return nullptr;
+            next = ChildOnTheWay(*node, path);
+        }
+        if (next == nullptr) return nullptr;
+        if (node != &m_root) m_observer->ExpandDept(*node);
+        node = next;
+    }
+}
+
+void MainWindowLogic::ShowDept(const std::string& path) {
+    DeptNode* node = Reveal(path);
+    m_observer->SelectDept(node);
+    if (node != nullptr) {
+        ClickDept(node);
+        return;
+    }
+    m_currentDeptPath.clear();
+    ClearUsers();
+}
+
+void MainWindowLogic::DeptAdded(const std::string& parentPath, const std::string& name) {
+    DeptNode* parent = NormalDeptPath(parentPath).empty() ? &m_root : Reveal(parentPath);
+    // A parent whose children were never read gets them all from Reveal.
+    if (parent != nullptr && !parent->children.empty()) RefreshChildren(*parent);
+    ShowDept(ChildPath(parentPath, name));
+}
+
+void MainWindowLogic::DeptChanged(const std::string& oldPath, const std::string& newPath) {
+    const std::string oldParent = ParentPath(oldPath);
+    const std::string newParent = ParentPath(newPath);
+    DeptNode* node = FindDept(oldPath);
+    if (node != nullptr && !SamePath(oldParent, newParent)) {
+        DeptNode* from = node->parent;
+        m_observer->BeginRemoveDeptChildren(*from, node->Row(), node->Row());
+        from->children.erase(from->children.begin() + node->Row());
+        m_observer->EndRemoveDeptChildren();
+    } else if (node != nullptr) {
+        // Renamed where it is: it keeps what was read below it.
+        std::vector<std::string> names = SplitList(newPath, "\\");
+        node->text = names.empty() ? std::string() : names.back();
+        Repath(*node, NormalDeptPath(newPath));
+        m_observer->DeptRenamed(*node);
+    }
+    DeptNode* parent = newParent.empty() ? &m_root : Reveal(newParent);
+    if (parent != nullptr && !parent->children.empty()) RefreshChildren(*parent);
+    ShowDept(newPath);
+}
+
+void MainWindowLogic::DeptsReordered(const std::string& parentPath) {
+    DeptNode* parent = NormalDeptPath(parentPath).empty() ? &m_root : Reveal(parentPath);
+    if (parent != nullptr) RefreshChildren(*parent);
+}
+
+bool MainWindowLogic::ShowReplyOrRightsChange(const std::string& reply) {
+    if (FollowRightsChange(reply)) return true;
+    ShowReplyMessage(m_sink, reply);
+    return false;
+}
+
+bool MainWindowLogic::FollowRightsChange(const std::string& reply) {
+    if (m_login.IsSuper() || Trim(reply) != reply::kNotPermitted) return false;
+    std::string depts = m_transport.SendRequest(req::kQueryUserAdminDepts,
+                                                Param(key::kUsername, m_login.loginName));
+    const std::string now = ManagedDeptsOf(depts);
+    // The same departments: a plain refusal (another administrator's
+    // account, a user with a department outside his).
+    if (depts.empty() || HasErrorPrefix(depts) || now == m_login.managedDepts) return false;
+    m_login.managedDepts = now;
+    m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint,
+                       now.empty() ? text::kRightsWithdrawn : text::kRightsChanged);
+    m_currentDeptPath.clear();
+    m_observer->SelectDept(nullptr);
+    ClearUsers();
+    RefreshChildren(m_root);
     return true;
 }
 
@@ -121,6 +236,13 @@ void MainWindowLogic::ClearUsers() {
     m_users.Clear();
     m_currentUserRow = 0;
     m_observer->EndUsersReset();
+    ClearPanel();
+}
+
+void MainWindowLogic::ClearPanel() {
+    if (m_panel.account.empty()) return;
+    m_panel = UserPanel{};
+    m_observer->PanelChanged();
 }
 
 void MainWindowLogic::AbandonPendingRecords() {
@@ -142,7 +264,7 @@ void MainWindowLogic::LoadDeptUsers(const std::string& path) {
     ClearUsers();
     std::string reply = m_transport.SendRequest(req::kGetDeptUsers, Param(key::kDeptIdMixed, path));
     if (HasErrorPrefix(reply)) {
-        ShowReplyMessage(m_sink, reply);
+        ShowReplyOrRightsChange(reply);
         return;
     }
     std::vector<std::string> accounts = SplitList(Trim(reply), ",");
@@ -171,7 +293,7 @@ bool MainWindowLogic::FillNextRecord(int waitMs) {
         UserRow* row = m_pending.front();
         m_pending.pop_front();
         // A row whose request cannot be sent keeps its empty fields.
-        if (m_transport.PostRequest(req::kGetUserBInfo, Param(key::kUsername, row->Account()))) {
+        if (m_transport.PostRequest(req::kGetUserBInfo, RecordParams(row->Account()))) {
             m_inFlight.push_back({row, row->Account()});
         }
     }
@@ -188,8 +310,15 @@ bool MainWindowLogic::FillNextRecord(int waitMs) {
 
 void MainWindowLogic::FillRow(UserRow& row) {
     const std::string account = row.Account();
-    ApplyRecord(&row, account,
-                m_transport.SendRequest(req::kGetUserBInfo, Param(key::kUsername, account)));
+    ApplyRecord(&row, account, m_transport.SendRequest(req::kGetUserBInfo, RecordParams(account)));
+}
+
+std::string MainWindowLogic::RecordParams(const std::string& account) const {
+    // Asked of a second-level administrator's server: whether the account is
+    // one he may not touch. An older server leaves the mark out.
+    std::string params = Param(key::kUsername, account);
+    if (!m_login.IsSuper()) params += "`" + Param(key::kProtected, "1");
+    return params;
 }
 
 void MainWindowLogic::ApplyRecord(UserRow* row, const std::string& account,
@@ -198,8 +327,11 @@ void MainWindowLogic::ApplyRecord(UserRow* row, const std::string& account,
     if (index < 0) return;  // the row went away while the reply was awaited
     // No reply at all says nothing about the record: keep what is shown.
     if (reply.empty()) return;
+    // Refused: his rights changed, and the list is already gone.
+    if (HasErrorPrefix(reply) && FollowRightsChange(reply)) return;
     UserRow& target = m_users.At(index);
-    // No record: leave the fields empty.
+    // No record: leave the fields empty, without a message for each of
+    // perhaps thousands of rows.
     ApplyUserRecord(HasErrorPrefix(reply) ? std::string_view() : std::string_view(reply), target);
     m_observer->UserChanged(index);
 }
@@ -251,12 +383,25 @@ bool MainWindowLogic::ClickUser(int row) {
         return false;
     }
     m_currentUserRow = row + 1;
-    UserRow& target = m_users.At(row);
-    if (!target.recordLoaded) FillUserRow(target.Account(), row);  // not reached yet: read it now
-    std::string roles = GetUserRolesText(target.Account());
-    m_panel = PanelFromRow(target, std::move(roles));
+    UserRow* target = &m_users.At(row);
+    const std::string account = target->Account();
+    if (!target->recordLoaded) FillUserRow(account, row);  // not reached yet: read it now
+    std::string roles = GetUserRolesText(account);
+    // Either read may have found his rights changed and emptied the list.
+    const int index = m_users.IndexOf(target, account);
+    if (index < 0) {
+        m_currentUserRow = 0;
+        return false;
+    }
+    m_panel = PanelFromRow(*target, std::move(roles));
     m_observer->PanelChanged();
     return true;
+}
+
+bool MainWindowLogic::MayChangeUser(int row) const {
+    if (row < 0 || row >= m_users.Size()) return false;
+    if (m_login.IsSuper()) return true;
+    return !m_users.At(row).isProtected;
 }
 
 int MainWindowLogic::TakeCurrentUserRow() {
@@ -268,7 +413,7 @@ int MainWindowLogic::TakeCurrentUserRow() {
 std::string MainWindowLogic::GetUserRolesText(const std::string& account) {
     std::string reply = m_transport.SendRequest(req::kGetUserRoles, Param(key::kUsername, account));
     if (HasErrorPrefix(reply)) {
-        ShowReplyMessage(m_sink, reply);
+        ShowReplyOrRightsChange(reply);
         return {};
     }
     std::replace(reply.begin(), reply.end(), '=', ';');
@@ -289,7 +434,8 @@ void MainWindowLogic::DeleteCurrentUser() {
     // already said why.
     if (reply.empty()) return;
     if (HasErrorPrefix(reply) && reply.find(text::kUserDoesNotExist) == std::string::npos) {
-        m_sink.ShowMessage(MessageIcon::kError, text::kCaptionError, text::kDeleteUserFailed);
+        // The server's own words: a refusal says why, which "failed" did not.
+        ShowReplyOrRightsChange(reply);
         return;
     }
     m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionInfo, text::kDeleteUserDone);
@@ -306,10 +452,7 @@ void MainWindowLogic::DeleteCurrentUser() {
     m_users.Remove(index);
     m_observer->EndRemoveUser();
     if (m_currentUserRow > index + 1) --m_currentUserRow;
-    if (m_panel.account == account) {  // do not go on showing a user who is gone
-        m_panel = UserPanel{};
-        m_observer->PanelChanged();
-    }
+    if (m_panel.account == account) ClearPanel();  // do not go on showing a user who is gone
 }
 
 void MainWindowLogic::DeleteCurrentDept() {
@@ -326,10 +469,17 @@ void MainWindowLogic::DeleteCurrentDept() {
         return;
     }
     std::string reply = m_transport.SendRequest(req::kDeptDelete, Param(key::kDeptIdLower, path));
+    if (reply.empty()) return;
+    if (reply.find("error") != std::string::npos) {
+        ShowReplyOrRightsChange(reply);
+        return;
+    }
     ShowReplyMessage(m_sink, reply);
-    if (reply.empty() || reply.find("error") != std::string::npos) return;
-    ReloadDeptTree();
-    ClearUsers();
+    // Its parent, read again, becomes the current department.
+    const std::string parentPath = ParentPath(path);
+    DeptNode* parent = parentPath.empty() ? &m_root : Reveal(parentPath);
+    if (parent != nullptr) RefreshChildren(*parent);
+    ShowDept(parentPath);
 }
 
 bool MainWindowLogic::ConfirmExit() {

@@ -10,6 +10,14 @@
 // records of a large department cost one round trip per window, not per
 // user.
 //
+// The tree is changed in place, never rebuilt, so what the administrator
+// opened stays open: a department that was added, renamed or moved is shown
+// where it now is, and becomes the current one.
+//
+// A second-level administrator's rights are read at his login; when the
+// super administrator changes them meanwhile, the first refusal tells him so
+// once, and the tree follows his new departments.
+//
 // Thread-safety: none; used on the user-interface thread.
 #pragma once
 
@@ -29,8 +37,9 @@ namespace warden::console {
 
 class MainWindowLogic {
   public:
-    // REQUIRES: every reference outlives this object.
-    MainWindowLogic(Transport& transport, MessageSink& sink, const LoginState& login);
+    // REQUIRES: every reference outlives this object. The logic updates
+    // `login`'s departments when the administrator's rights change.
+    MainWindowLogic(Transport& transport, MessageSink& sink, LoginState& login);
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
@@ -42,11 +51,11 @@ class MainWindowLogic {
     // --- department tree ---------------------------------------------------
     // The invisible root; its children are the top-level items.
     const DeptNode& TreeRoot() const { return m_root; }
-    // Rebuilds the whole tree: the top level of the directory for the super
+    // Reads the top level again: the directory's for the super
     // administrator, the managed departments for a second-level one.
     void ReloadDeptTree();
-    // A left click in the tree; `selected` is the selected item afterwards
-    // (null for none). Reloads its children and its users and expands it.
+    // A department was chosen in the tree (null for none): reads its
+    // children and its users and expands it.
     void ClickDept(const DeptNode* selected);
     // Opens the department at `path` as clicks on it and on each ancestor
     // would, and makes `account` the current user of its list. Returns the
@@ -55,7 +64,7 @@ class MainWindowLogic {
     const DeptNode* RevealUser(const std::string& path, const std::string& account);
     // A right click; true when the department menu should be shown.
     bool SelectDeptForMenu(const DeptNode* selected);
-    // The full path of the department last clicked; empty for none.
+    // The full path of the department last chosen; empty for none.
     const std::string& CurrentDeptPath() const { return m_currentDeptPath; }
     // Whether `path` may be renamed, moved, reordered or deleted by the
     // logged-in administrator: for a second-level one only what lies below
@@ -63,6 +72,13 @@ class MainWindowLogic {
     bool MayRestructure(const std::string& path) const {
         return DeptScope(m_login).StrictlyInside(path);
     }
+
+    // After a dialog changed the directory: the departments concerned are
+    // read again in place, and the one added or changed becomes current.
+    void DeptAdded(const std::string& parentPath, const std::string& name);
+    // `newPath` is where `oldPath` now is (renamed, moved, or both).
+    void DeptChanged(const std::string& oldPath, const std::string& newPath);
+    void DeptsReordered(const std::string& parentPath);
 
     // --- user list ---------------------------------------------------------
     const UserList& Users() const { return m_users; }
@@ -93,6 +109,11 @@ class MainWindowLogic {
     bool ClickUser(int row);
     // The current user row plus one; 0 when none.
     int CurrentUserRow() const { return m_currentUserRow; }
+    // Whether the logged-in administrator may change or delete the user of
+    // `row`: a second-level administrator may not touch another
+    // administrator's account (the server marks those), nor the super
+    // administrator's.
+    bool MayChangeUser(int row) const;
     // Returns the current user row (plus one, 0 for none) and clears it:
     // deleting, "设为管理员" and the user editor each use up the click.
     int TakeCurrentUserRow();
@@ -107,15 +128,34 @@ class MainWindowLogic {
     bool ConfirmExit();
 
   private:
-    // Requests the children of `parentPath`; an "error:" reply is shown and
-    // gives none.
-    std::vector<std::unique_ptr<DeptNode>> FetchChildDepts(const std::string& parentPath);
-    // Replaces the children of `node` with the server's list.
-    void ReloadChildren(DeptNode& node);
+    // Requests the children of `parent`. A refusal or an error is shown and
+    // gives false; the children are then left as they are.
+    bool FetchChildDepts(const DeptNode& parent, std::vector<std::unique_ptr<DeptNode>>& fresh);
+    // Reads the children of `node` again, in place.
+    bool RefreshChildren(DeptNode& node);
+    // The item of `path` among those read so far; null for none.
+    DeptNode* FindDept(const std::string& path);
+    // The item of `path`, with its ancestors' children read where they were
+    // not yet and the ancestors expanded; null when it is not (or no longer)
+    // in the directory.
+    DeptNode* Reveal(const std::string& path);
+    // Makes the item of `path` the current department, as a click would.
+    void ShowDept(const std::string& path);
+    // After the refusal `reply`: when this (second-level) administrator's
+    // departments have changed since his login, says so once, and his tree
+    // and list follow the new rights. Returns whether they had changed.
+    bool FollowRightsChange(const std::string& reply);
+    // Shows `reply`'s text, unless FollowRightsChange took it. Returns
+    // whether it did.
+    bool ShowReplyOrRightsChange(const std::string& reply);
+
     void ClearUsers();
+    void ClearPanel();
     void ReportProgress();
     void AbandonPendingRecords();
     void FillRow(UserRow& row);
+    // The parameters of "GetUserBInfo.asp" for `account`.
+    std::string RecordParams(const std::string& account) const;
     // Puts `reply` (a "GetUserBInfo.asp" reply, or none) in `row`, whose
     // account is `account`, if the row is still there.
     void ApplyRecord(UserRow* row, const std::string& account, const std::string& reply);
@@ -125,7 +165,7 @@ class MainWindowLogic {
 
     Transport& m_transport;
     MessageSink& m_sink;
-    const LoginState& m_login;
+    LoginState& m_login;
     MainWindowObserver m_silent;
     MainWindowObserver* m_observer = &m_silent;
 

@@ -1,6 +1,8 @@
 // What the main window's logic tells its view. Structural changes come in
 // begin/end pairs, as item models need them; no request is ever sent between
 // a Begin and its End, so a repaint during a wait always sees a whole model.
+// The tree changes row by row (never reset), so the view keeps what is
+// expanded and selected.
 //
 // Thread-safety: none; called on the user-interface thread.
 #pragma once
@@ -13,13 +15,19 @@ class MainWindowObserver {
   public:
     virtual ~MainWindowObserver() = default;
 
-    virtual void BeginTreeReset() {}
-    virtual void EndTreeReset() {}
-    virtual void BeginRemoveDeptChildren(const DeptNode& /*parent*/, int /*count*/) {}
+    virtual void BeginRemoveDeptChildren(const DeptNode& /*parent*/, int /*first*/, int /*last*/) {}
     virtual void EndRemoveDeptChildren() {}
-    virtual void BeginAppendDeptChildren(const DeptNode& /*parent*/, int /*first*/, int /*last*/) {}
-    virtual void EndAppendDeptChildren() {}
+    virtual void BeginInsertDeptChildren(const DeptNode& /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void EndInsertDeptChildren() {}
+    // Child `from` of `parent` moves to index `to` (counted before the move).
+    virtual void BeginMoveDeptChild(const DeptNode& /*parent*/, int /*from*/, int /*to*/) {}
+    virtual void EndMoveDeptChild() {}
+    // The node's name changed.
+    virtual void DeptRenamed(const DeptNode& /*node*/) {}
     virtual void ExpandDept(const DeptNode& /*node*/) {}
+    // The department whose users the list shows is now `node` (null: none);
+    // the view highlights it without asking for it again.
+    virtual void SelectDept(const DeptNode* /*node*/) {}
 
     virtual void BeginUsersReset() {}
     virtual void EndUsersReset() {}

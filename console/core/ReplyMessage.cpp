@@ -26,6 +26,12 @@ void ShowReplyMessage(MessageSink& sink, std::string_view reply) {
     }
 }
 
+bool ShowUnsavedWithoutReply(MessageSink& sink, std::string_view reply) {
+    if (!reply.empty()) return false;
+    sink.ShowMessage(MessageIcon::kWarning, text::kCaptionHint, text::kNotSavedWithoutReply);
+    return true;
+}
+
 bool HasErrorPrefix(std::string_view reply) {
     return reply.find(reply::kErrorPrefix) != std::string_view::npos;
 }

@@ -13,6 +13,11 @@ namespace warden::console {
 // information icon). Any other reply shows nothing.
 void ShowReplyMessage(MessageSink& sink, std::string_view reply);
 
+// An empty reply means that none came (the transport has said why): tells
+// the user that what he submitted was not saved and returns true. Returns
+// false, showing nothing, for any other reply.
+bool ShowUnsavedWithoutReply(MessageSink& sink, std::string_view reply);
+
 // True when "error:" occurs anywhere in the reply.
 bool HasErrorPrefix(std::string_view reply);
 

@@ -1,6 +1,8 @@
 #include "console/core/UserList.h"
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
 
 #include "console/core/Collation.h"
 #include "protocol/SplitList.h"
@@ -20,7 +22,37 @@ void ApplyUserRecord(std::string_view reply, UserRow& row) {
         size_t colon = fields[i].find(':');
         row.cells[column] = colon == std::string::npos ? fields[i] : fields[i].substr(colon + 1);
     }
+    row.isProtected = false;
+    for (size_t i = std::size(kColumnOfField); i < fields.size(); ++i) {
+        if (fields[i] == "protected:1") row.isProtected = true;
+    }
     row.recordLoaded = true;
+}
+
+namespace {
+
+// The value of a whole decimal number; nullopt for anything else.
+std::optional<long long> Number(const std::string& text) {
+    long long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+bool UserRowLess(const UserRow& a, const UserRow& b, int column) {
+    const std::string& x = a.cells[static_cast<size_t>(column)];
+    const std::string& y = b.cells[static_cast<size_t>(column)];
+    if (column == kColUin || column == kColLevel) {
+        const auto nx = Number(x);
+        const auto ny = Number(y);
+        if (nx && ny && *nx != *ny) return *nx < *ny;
+        if (nx.has_value() != ny.has_value()) return nx.has_value();
+    }
+    const int order = CompareNames(x, y);
+    if (order != 0) return order < 0;
+    return column != kColAccount && NameLess(a.Account(), b.Account());
 }
 
 int UserList::InsertPosition(std::string_view account) const {

@@ -30,14 +30,21 @@ enum UserColumn : int {
 struct UserRow {
     std::array<std::string, kUserColumnCount> cells;
     bool recordLoaded = false;  // columns 1 to 8 hold the server's record
+    bool isProtected = false;   // the server marked the account as not the sender's to touch
 
     const std::string& Account() const { return cells[kColAccount]; }
 };
 
 // Puts the values of a "GetUserBInfo.asp" reply ("name:..|gender:..|...")
 // into columns 1 to 8. The value of a field is the text after its first ":";
-// a field the reply lacks leaves its column empty.
+// a field the reply lacks leaves its column empty. A field "protected:1"
+// after the nine marks the row as protected.
 void ApplyUserRecord(std::string_view reply, UserRow& row);
+
+// The order of two rows when the list is sorted by `column`: numbers (VEX号码,
+// 权值) by value, before any text that is not a number; other columns in the
+// order of Collation.h; rows that tie by the account.
+bool UserRowLess(const UserRow& a, const UserRow& b, int column);
 
 class UserList {
   public:

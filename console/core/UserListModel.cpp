@@ -24,7 +24,10 @@ int UserListModel::columnCount(const QModelIndex& parent) const {
 }
 
 int UserListModel::ColumnWidth(int column) {
-    return column == kColLevel ? 60 : 100;
+    // An e-mail address is the longest field a row usually holds: it gets
+    // room to show whole; short fields give theirs.
+    static constexpr int kWidths[kUserColumnCount] = {100, 80, 80, 44, 105, 200, 105, 90, 44};
+    return column >= 0 && column < kUserColumnCount ? kWidths[column] : 100;
 }
 
 QVariant UserListModel::data(const QModelIndex& index, int role) const {

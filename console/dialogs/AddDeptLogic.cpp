@@ -38,7 +38,7 @@ bool AddDeptLogic::Add(const std::string& typed) {
     if (reply.empty()) return false;
     ShowReplyMessage(m_sink, reply);
     if (!HasInfoPrefix(reply)) return false;
-    m_window.ReloadDeptTree();
+    m_window.DeptAdded(m_parent, std::string(name));
     return true;
 }
 

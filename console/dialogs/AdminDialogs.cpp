@@ -38,8 +38,9 @@ AdminEditorDialog::AdminEditorDialog(AdminEditorLogic& logic, QWidget* parent)
     QPushButton* removeDept = Button(this, text::kDeleteAccel, "removeDeptButton");
     QPushButton* addRole = Button(this, text::kAddAccel, "addRoleButton");
     QPushButton* removeRole = Button(this, text::kDeleteAccel, "removeRoleButton");
+    // Not the default button: Return in the name box must not save an
+    // administrator half set up.
     QPushButton* save = Button(this, text::kSave, "saveButton");
-    save->setDefault(true);
     QPushButton* close = Button(this, text::kCloseAccel, "closeButton");
 
     auto* nameRow = new QHBoxLayout;
@@ -100,7 +101,7 @@ AdminEditorDialog::AdminEditorDialog(AdminEditorLogic& logic, QWidget* parent)
     bool focusManaged = m_logic.Open();
     setWindowTitle(Q(m_logic.Title()));  // an existing administrator is opened for update
     m_name->setText(Q(m_logic.Name()));
-    m_name->setEnabled(m_logic.NameEditable());
+    SetReadOnly(m_name, !m_logic.NameEditable());
     Refresh();
     if (focusManaged) m_managed->setFocus();
 }

@@ -1,6 +1,8 @@
 #include "console/dialogs/AdminLogic.h"
 
 #include "console/core/ConsoleTexts.h"
+#include "console/core/DeptScope.h"
+#include "console/core/DeptTree.h"
 #include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
 #include "console/dialogs/DialogTexts.h"
@@ -15,12 +17,9 @@ namespace warden::console {
 
 namespace {
 
-// The departments of a "QueryUserAdminDepts.asp" reply: what follows its
-// first "|" (the whole reply without one), cut at ";".
+// The departments of a "QueryUserAdminDepts.asp" reply.
 std::vector<std::string> AdminDepts(std::string_view reply) {
-    size_t bar = reply.find('|');
-    std::string_view depts = bar == std::string_view::npos ? reply : reply.substr(bar + 1);
-    return SplitList(depts, ";");
+    return SplitList(ManagedDeptsOf(reply), ";");
 }
 
 }  // namespace
@@ -113,7 +112,7 @@ bool AdminEditorLogic::Open() {
     // "设为管理员" on someone who already is one: opening him as new would
     // save his roles away.
     if (!m_update && m_owner == nullptr && !m_name.empty()) {
-        m_update = !m_managed.Empty() || IsListedAdmin();
+        m_update = !m_managed.Empty() || IsListedAdmin(m_name);
     }
 
     if (m_update) {
@@ -136,8 +135,11 @@ bool AdminEditorLogic::Open() {
         if (HasErrorPrefix(all)) {
             ShowReplyMessage(m_sink, all);
         } else {
-            for (std::string& role : AssignableRoles(all, "=")) m_available.Add(std::move(role));
+            for (std::string& role : AssignableRoles(all, "=")) m_assignable.Add(std::move(role));
         }
+    }
+    for (const std::string& role : m_assignable.Items()) {
+        if (m_given.FindExact(role) < 0) m_available.Add(role);
     }
 
     if (m_presetDept.empty()) return false;
@@ -150,11 +152,11 @@ bool AdminEditorLogic::Open() {
     return true;
 }
 
-bool AdminEditorLogic::IsListedAdmin() {
+bool AdminEditorLogic::IsListedAdmin(const std::string& name) {
     std::string reply = m_transport.SendRequest(req::kGetAdminList, "");
     if (HasErrorPrefix(reply)) return false;
     for (const std::string& admin : SplitList(Trim(reply), "|")) {
-        if (EqualsNoCase(admin, m_name)) return true;
+        if (EqualsNoCase(admin, name)) return true;
     }
     return false;
 }
@@ -166,7 +168,8 @@ void AdminEditorLogic::ClickTree(const DeptNode* selected) {
 int AdminEditorLogic::FindConflict(const std::string& candidate) const {
     for (int i = 0; i < m_managed.Size(); ++i) {
         const std::string& entry = m_managed.At(i);
-        if (entry.starts_with(candidate) || candidate.starts_with(entry)) return i;
+        // "\A\B" and "\A\B2" are siblings, not parent and child.
+        if (PathCovers(entry, candidate) || PathCovers(candidate, entry)) return i;
     }
     return -1;
 }
@@ -201,15 +204,26 @@ void AdminEditorLogic::GiveSelectedRole() {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kChooseRole);
         return;
     }
-    const std::string& role = m_available.SelectedText();
+    const std::string role = m_available.SelectedText();
     if (m_given.FindExact(role) >= 0) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kRoleAlreadyListed);
         return;
     }
+    m_available.RemoveAt(m_available.Selected());
     m_given.Add(role);
 }
 
-AdminSaveOutcome AdminEditorLogic::Save(const std::string& name) {
+void AdminEditorLogic::RemoveSelectedRole() {
+    if (!m_given.HasSelection()) return;
+    const std::string role = m_given.SelectedText();
+    m_given.RemoveAt(m_given.Selected());
+    // A role he may not hand out (given by the super administrator) is not
+    // offered back.
+    if (m_assignable.FindExact(role) >= 0 && m_available.FindExact(role) < 0) m_available.Add(role);
+}
+
+AdminSaveOutcome AdminEditorLogic::Save(const std::string& typedName) {
+    const std::string name = NameEditable() ? typedName : m_name;
     const std::string password(Trim(m_password));
     std::string depts;
     for (const std::string& dept : m_managed.Items()) depts.append(dept).append(";");
@@ -228,10 +242,15 @@ AdminSaveOutcome AdminEditorLogic::Save(const std::string& name) {
                            "管理员 " + name + " 已存在于列表中");
         return AdminSaveOutcome::kStayOpen;
     }
+    if (!m_update && IsListedAdmin(name)) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint,
+                           name + text::kAlreadyAdminSuffix);
+        return AdminSaveOutcome::kStayOpen;
+    }
     std::string exists =
         m_transport.SendRequest(req::kCheckUserExist, ComposeParams({{key::kUsername, name}}));
     if (!HasInfoPrefix(exists)) {
-        ShowReplyMessage(m_sink, exists);
+        if (!ShowUnsavedWithoutReply(m_sink, exists)) ShowReplyMessage(m_sink, exists);
         return AdminSaveOutcome::kStayOpen;
     }
     std::string reply =
@@ -239,6 +258,8 @@ AdminSaveOutcome AdminEditorLogic::Save(const std::string& name) {
                                                                      {key::kPwd, password},
                                                                      {key::kDepts, depts},
                                                                      {key::kAdminRoles, roles}}));
+    // Without a reply nothing is known to be saved: keep the edit.
+    if (ShowUnsavedWithoutReply(m_sink, reply)) return AdminSaveOutcome::kStayOpen;
     ShowReplyMessage(m_sink, reply);
     if (HasInfoPrefix(reply) && m_owner != nullptr) m_owner->AdminSaved(name, !m_update, m_managed);
     return AdminSaveOutcome::kClose;

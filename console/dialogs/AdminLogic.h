@@ -64,7 +64,9 @@ class AdminEditorLogic {
     // Title and name box follow the mode, which Open() may change.
     const char* Title() const;
     const std::string& Name() const { return m_name; }
-    bool NameEditable() const { return !m_update; }
+    // Only "添加管理员" lets the account be typed: where it was chosen (a
+    // user row, an administrator of the list) it is saved as chosen.
+    bool NameEditable() const { return !m_update && m_name.empty(); }
 
     DeptPicker& Tree() { return m_tree; }
     void ClickTree(const DeptNode* selected);
@@ -81,23 +83,29 @@ class AdminEditorLogic {
     // what then stands at its place.
     void DeleteKey();
 
+    // The roles that can still be handed out (those given are not offered
+    // twice) and the roles given.
     const SortedNames& Available() const { return m_available; }
     const SortedNames& Given() const { return m_given; }
     void SelectAvailable(int index) { m_available.Select(index); }
     void SelectGiven(int index) { m_given.Select(index); }
-    // "添加(&A) >>" for roles: the left list keeps the role.
+    // "添加(&A) >>" for roles: the role moves to the right.
     void GiveSelectedRole();
-    // "<< 删除(&D)" for roles.
-    void RemoveSelectedRole() { m_given.RemoveAt(m_given.Selected()); }
+    // "<< 删除(&D)" for roles: a role that can be handed out goes back left.
+    void RemoveSelectedRole();
 
-    // "保存(&S)" with the name box's text.
-    AdminSaveOutcome Save(const std::string& name);
+    // "保存(&S)" with the name box's text (used only while NameEditable()).
+    // A new administrator is never saved over an existing one, whichever
+    // way the editor was opened: that would replace his departments and
+    // roles.
+    AdminSaveOutcome Save(const std::string& typedName);
 
   private:
-    // Whether `m_name` is listed as a second-level administrator.
-    bool IsListedAdmin();
+    // Whether the server lists `name` as a second-level administrator.
+    bool IsListedAdmin(const std::string& name);
     // The first managed entry that is `candidate`, an ancestor or a
-    // descendant of it by text; -1 for none.
+    // descendant of it (by whole names, as the server compares them); -1
+    // for none.
     int FindConflict(const std::string& candidate) const;
 
     Transport& m_transport;
@@ -111,7 +119,8 @@ class AdminEditorLogic {
     DeptPicker m_tree;
     std::string m_chosenDept;
     SortedNames m_managed;
-    SortedNames m_available;
+    SortedNames m_assignable;  // every role the sender may hand out
+    SortedNames m_available;   // m_assignable without the given ones
     SortedNames m_given;
 };
 

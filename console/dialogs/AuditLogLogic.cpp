@@ -1,78 +1,85 @@
 #include "console/dialogs/AuditLogLogic.h"
 
+#include <tuple>
+
 #include "console/core/ConsoleTexts.h"
 #include "console/core/ReplyMessage.h"
-#include "console/dialogs/CsvText.h"
+#include "console/dialogs/AuditLabels.h"
+#include "console/dialogs/AuditTimes.h"
 #include "console/dialogs/RequestParams.h"
 #include "protocol/NameRules.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
+#include "protocol/SplitList.h"
 
 namespace warden::console {
 
 namespace {
 
 constexpr const char kUncarriable[] = "查询条件中不能含有字符 ` 和 ?";
-
-struct Label {
-    std::string_view key;
-    const char* text;
-};
-
-constexpr Label kActions[] = {
-    {req::kLoginCheck, "登录"},
-    {req::kChangePwd, "修改密码"},
-    {req::kDeptAdd, "添加部门"},
-    {req::kDeptDelete, "删除部门"},
-    {req::kDeptChange, "修改部门"},
-    {req::kSetDeptOrder, "修改部门顺序"},
-    {req::kUserAdd, "添加/修改用户"},
-    {req::kUserDelete, "删除用户"},
-    {req::kRoleAdmin, "角色管理"},
-    {req::kUpdateRoleRight, "修改角色权限"},
-    {req::kSaveAdminDepts, "设置分级管理员"},
-    {req::kDeleteAdmin, "删除分级管理员"},
-    {"--unlock", "解除登录锁定"},
-};
-
-constexpr Label kLevels[] = {
-    {audit_level::kSuper, "超级管理员"},
-    {audit_level::kSecond, "分级管理员"},
-    {audit_level::kUser, "普通用户"},
-    {audit_level::kNone, "未登录"},
-    {audit_level::kLocal, "服务器本机"},
-};
-
-std::string Find(const Label* begin, const Label* end, std::string_view key) {
-    for (const Label* l = begin; l != end; ++l) {
-        if (l->key == key) return l->text;
-    }
-    return std::string(key);
-}
+constexpr const char kBadTime[] = "时间格式不正确, 请按 2024-05-01 或 2024-05-01 08:30 填写";
+constexpr const char kReversed[] = "起始时间晚于结束时间, 请检查查询的时间范围";
 
 }  // namespace
 
-std::string AuditActionLabel(std::string_view request) {
-    return Find(std::begin(kActions), std::end(kActions), request);
+std::string AuditPageParams(const AuditFilterParams& filter, int count, const AuditRecord* after) {
+    const std::string countText = std::to_string(count);
+    std::vector<ParamItem> items = {{key::kFrom, filter.from},
+                                    {key::kTo, filter.to},
+                                    {key::kAccount, filter.account},
+                                    {key::kTarget, filter.target},
+                                    {key::kCount, countText}};
+    // Only when set: an older server, which knows them not, answers as before.
+    if (!filter.request.empty()) items.emplace_back(key::kRequest, filter.request);
+    if (!filter.outcome.empty()) items.emplace_back(key::kOutcome, filter.outcome);
+    const std::string afterId = after != nullptr ? std::to_string(after->id) : "";
+    if (after != nullptr) {
+        // The page continues after the last entry shown.
+        items.emplace_back(key::kBeforeTime, after->time);
+        items.emplace_back(key::kBeforeId, afterId);
+    }
+    return ComposeParams(items);
 }
 
-std::string AuditLevelLabel(std::string_view level) {
-    return Find(std::begin(kLevels), std::end(kLevels), level);
-}
+AuditLogLogic::AuditLogLogic(Transport& transport, MessageSink& sink, QTimeZone zone)
+    : m_transport(transport), m_sink(sink), m_zone(std::move(zone)) {}
 
-AuditLogLogic::AuditLogLogic(Transport& transport, MessageSink& sink)
-    : m_transport(transport), m_sink(sink) {}
-
-bool AuditLogLogic::Search(AuditQuery query) {
-    for (const std::string* value : {&query.from, &query.to, &query.account, &query.target}) {
+bool AuditLogLogic::Resolve(const AuditQuery& query, AuditFilterParams& filter) {
+    for (const std::string* value :
+         {&query.from, &query.to, &query.account, &query.target, &query.request, &query.outcome}) {
         if (!IsCarriableValue(*value)) {
             m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, kUncarriable);
             return false;
         }
     }
+    for (auto [typed, bound, upper] : {std::tuple{&query.from, &filter.from, false},
+                                       std::tuple{&query.to, &filter.to, true}}) {
+        if (Trim(*typed).empty()) continue;
+        auto utc = LocalBoundToUtc(*typed, upper, m_zone);
+        if (!utc) {
+            m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, kBadTime);
+            return false;
+        }
+        *bound = *utc;
+    }
+    // Nothing could match: a mistake in the bounds, not an empty trail.
+    if (!filter.from.empty() && !filter.to.empty() && filter.from > filter.to) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, kReversed);
+        return false;
+    }
+    filter.account = query.account;
+    filter.target = query.target;
+    filter.request = query.request;
+    filter.outcome = query.outcome;
+    return true;
+}
+
+bool AuditLogLogic::Search(const AuditQuery& query) {
+    AuditFilterParams filter;
+    if (!Resolve(query, filter)) return false;
     if (m_observer.beginReset) m_observer.beginReset();
-    m_query = std::move(query);
+    m_filter = std::move(filter);
     m_rows.clear();
     m_complete = false;
     m_wanted = kBatch;
@@ -88,20 +95,10 @@ bool AuditLogLogic::LoadNextPage() {
 }
 
 bool AuditLogLogic::ReadPage() {
-    const std::string count = std::to_string(kPageSize);
-    std::vector<ParamItem> items = {{key::kFrom, m_query.from},
-                                    {key::kTo, m_query.to},
-                                    {key::kAccount, m_query.account},
-                                    {key::kTarget, m_query.target},
-                                    {key::kCount, count}};
-    const std::string beforeId = m_rows.empty() ? "" : std::to_string(m_rows.back().id);
-    if (!m_rows.empty()) {
-        // The page continues after the last entry shown.
-        items.emplace_back(key::kBeforeTime, m_rows.back().time);
-        items.emplace_back(key::kBeforeId, beforeId);
-    }
-    const std::string params = ComposeParams(items);
-    const std::string reply = m_transport.SendRequest(req::kGetAuditLog, params);
+    const std::string reply = m_transport.SendRequest(
+        req::kGetAuditLog,
+        AuditPageParams(m_filter, kPageSize, m_rows.empty() ? nullptr : &m_rows.back()));
+    m_offline = reply.empty() && !m_transport.Connected();
     // Entries quote reply texts, "error:" among them: only a reply that
     // begins with it is a refusal.
     if (reply.empty() || reply.starts_with(reply::kErrorPrefix)) {
@@ -123,25 +120,16 @@ bool AuditLogLogic::ReadPage() {
 }
 
 std::string AuditLogLogic::Csv(const std::vector<int>& rows) const {
-    std::string out = "时间(UTC),帐号,级别,地址,端口,操作,请求,对象,结果,详情\r\n";
-    auto line = [&](const AuditRecord& r) {
-        out += CsvLine({r.time, r.account, AuditLevelLabel(r.level), r.address,
-                        std::to_string(r.port), AuditActionLabel(r.request), r.request, r.target,
-                        r.outcome, r.detail});
-    };
+    std::string out = AuditCsvHeader(m_zone);
     if (rows.empty()) {
-        for (const AuditRecord& r : m_rows) line(r);
+        for (const AuditRecord& r : m_rows) out += AuditCsvLine(r, m_zone);
     } else {
         for (int row : rows) {
             if (row >= 0 && row < static_cast<int>(m_rows.size()))
-                line(m_rows[static_cast<size_t>(row)]);
+                out += AuditCsvLine(m_rows[static_cast<size_t>(row)], m_zone);
         }
     }
     return out;
-}
-
-bool AuditLogLogic::ExportCsv(const std::filesystem::path& file, const std::vector<int>& rows) {
-    return SaveCsvFile(m_sink, file, Csv(rows));
 }
 
 }  // namespace warden::console

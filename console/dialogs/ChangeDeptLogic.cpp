@@ -1,8 +1,5 @@
 #include "console/dialogs/ChangeDeptLogic.h"
 
-#include <chrono>
-#include <thread>
-
 #include "console/core/ConsoleTexts.h"
 #include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
@@ -18,22 +15,15 @@ namespace warden::console {
 
 namespace {
 
-constexpr int kPauseBeforeMoveMs = 500;
 constexpr std::string_view kOpRename = "changedeptname";
 constexpr std::string_view kOpMove = "changeparent";
 
-void Sleep(int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
 }  // namespace
 
-ChangeDeptLogic::ChangeDeptLogic(Transport& transport, MessageSink& sink, MainWindowLogic& window,
-                                 Pause pause)
+ChangeDeptLogic::ChangeDeptLogic(Transport& transport, MessageSink& sink, MainWindowLogic& window)
     : m_transport(transport),
       m_sink(sink),
       m_window(window),
-      m_pause(pause ? std::move(pause) : Pause(Sleep)),
       m_tree(transport, sink, window.Login()) {}
 
 void ChangeDeptLogic::Open() {
@@ -59,13 +49,19 @@ ChangeDeptOutcome ChangeDeptLogic::Submit(const std::string& typed, const DeptNo
     }
     // Opened without a department: there is nothing to rename or move.
     if (m_oldPath.empty()) return ChangeDeptOutcome::kStayOpen;
-    const std::string parentPath = parent != nullptr ? parent->path : std::string();
+    if (name == m_oldName && parent == nullptr) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kDeptUnchanged);
+        return ChangeDeptOutcome::kFocusName;
+    }
+    const std::string oldPath = m_oldPath;
 
     std::vector<std::string> parts = SplitList(m_oldPath, "\\");
     parts.back() = name;
     std::string newPath;
     for (const std::string& part : parts) newPath.append("\\").append(part);
 
+    // The server has made the rename when it answers: the move that
+    // follows finds the department under its new name at once.
     std::string result = reply::kInfoPrefix;
     if (name != m_oldName) {
         result = m_transport.SendRequest(req::kDeptChange,
@@ -73,8 +69,6 @@ ChangeDeptOutcome ChangeDeptLogic::Submit(const std::string& typed, const DeptNo
                                                         {key::kOrigDeptName, m_oldPath},
                                                         {key::kNewDeptName, name}}));
     }
-    // The directory is given a moment between the rename and the move.
-    m_pause(kPauseBeforeMoveMs);
     if (!HasInfoPrefix(result)) {
         ShowReplyMessage(m_sink, result);
         return ChangeDeptOutcome::kStayOpen;
@@ -85,12 +79,11 @@ ChangeDeptOutcome ChangeDeptLogic::Submit(const std::string& typed, const DeptNo
         result = m_transport.SendRequest(req::kDeptChange,
                                          ComposeParams({{key::kOp, kOpMove},
                                                         {key::kOrigDeptName, newPath},
-                                                        {key::kNewParentDept, parentPath}}));
+                                                        {key::kNewParentDept, parent->path}}));
+        if (HasInfoPrefix(result)) m_oldPath = ChildPath(parent->path, name);
     }
     ShowReplyMessage(m_sink, result);
-    m_tree.SetExcluded(m_oldPath);
-    m_tree.Rebuild();
-    m_window.ReloadDeptTree();
+    m_window.DeptChanged(oldPath, m_oldPath);
     return ChangeDeptOutcome::kClose;
 }
 

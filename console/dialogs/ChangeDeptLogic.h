@@ -7,7 +7,6 @@
 // Thread-safety: none; used on the user-interface thread.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "console/core/MainWindowLogic.h"
@@ -19,12 +18,8 @@ enum class ChangeDeptOutcome { kStayOpen, kFocusName, kClose };
 
 class ChangeDeptLogic {
   public:
-    // Blocks for the given milliseconds between the rename and the move.
-    using Pause = std::function<void(int milliseconds)>;
-
     // REQUIRES: every reference outlives this object.
-    ChangeDeptLogic(Transport& transport, MessageSink& sink, MainWindowLogic& window,
-                    Pause pause = {});
+    ChangeDeptLogic(Transport& transport, MessageSink& sink, MainWindowLogic& window);
 
     // Takes the main window's current department and builds the tree. With
     // no current department, or one the administrator may not restructure,
@@ -37,7 +32,7 @@ class ChangeDeptLogic {
     DeptPicker& Tree() { return m_tree; }
 
     // "提交" with the name box's text and the item selected in the tree
-    // (null for none).
+    // (null for none). With neither changed, says so and sends nothing.
     // REQUIRES: `parent` is null or a node of Tree().
     ChangeDeptOutcome Submit(const std::string& name, const DeptNode* parent);
 
@@ -45,7 +40,6 @@ class ChangeDeptLogic {
     Transport& m_transport;
     MessageSink& m_sink;
     MainWindowLogic& m_window;
-    Pause m_pause;
     DeptPicker m_tree;
     std::string m_oldPath;
     std::string m_oldName;

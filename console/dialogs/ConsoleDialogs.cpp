@@ -86,7 +86,8 @@ void OpenMakeAdmin(DialogContext& context) {
 
 void OpenAuditLog(DialogContext& context) {
     AuditLogLogic logic(context.transport, context.sink);
-    AuditLogDialog dialog(logic, context.owner);
+    AuditExport exporter(context.transport, context.sink, logic.Zone());
+    AuditLogDialog dialog(logic, exporter, context.owner);
     dialog.exec();
 }
 

@@ -55,10 +55,10 @@ void DeptPickerView::EndTreeReset() {
     m_model->EndReset();
 }
 void DeptPickerView::BeginAppendDeptChildren(const DeptNode& parent, int first, int last) {
-    m_model->BeginAppendChildren(parent, first, last);
+    m_model->BeginInsertChildren(parent, first, last);
 }
 void DeptPickerView::EndAppendDeptChildren() {
-    m_model->EndAppendChildren();
+    m_model->EndInsertChildren();
 }
 void DeptPickerView::ExpandDept(const DeptNode& node) {
     expand(m_model->IndexOf(node));

@@ -34,6 +34,7 @@ inline constexpr const char kTopLevelNote[] = "*父部门为空时，添加的�
 inline constexpr const char kOnlySuperAddsTopLevel[] = "只有一级管理员可以添加根部门";
 inline constexpr const char kEnterDeptName[] = "请输入部门名称";
 inline constexpr const char kDeptNameEmpty[] = "部门名称不允许为空";
+inline constexpr const char kDeptUnchanged[] = "部门名称和上级部门都没有改变, 没有需要提交的修改";
 inline constexpr const char kPositionGroup[] = "部门位置";
 inline constexpr const char kPlaceLast[] = "位于同层次部门的最后位置";
 inline constexpr const char kPlaceChosen[] = "选择";
@@ -67,6 +68,7 @@ inline constexpr const char kFemale[] = "女";
 inline constexpr const char kDeptsEmpty[] = "部门不能为空";
 inline constexpr const char kAccountEmpty[] = "帐号不能为空";
 inline constexpr const char kChooseDept[] = "请在部门列表中选择部门";
+inline constexpr const char kChooseGender[] = "请选择性别";
 inline constexpr const char kUserRolesTitle[] = "用户角色管理";
 inline constexpr const char kAllRolesGroup[] = "全部角色:";
 inline constexpr const char kUserRolesGroup[] = "用户角色:";
@@ -93,6 +95,8 @@ inline constexpr const char kDeptConflictSuffix[] = "] 的父部门或子部门�
 inline constexpr const char kChooseRole[] = "请选择要添加的角色";
 inline constexpr const char kRoleAlreadyListed[] = "所选角色已在列表中";
 inline constexpr const char kSetManagedDepts[] = "请设置所要管理的部门";
+inline constexpr const char kAlreadyAdminSuffix[] =
+    " 已经是分级管理员, 请在分级管理员管理中用\"修改管理员\"修改他的设置";
 
 // Roles and rights.
 inline constexpr const char kRoleManagerTitle[] = "角色管理";

@@ -59,7 +59,7 @@ bool OrderDeptLogic::Submit(bool last, const std::string& chosen) {
     reply = std::string(Trim(reply));
     ShowReplyMessage(m_sink, reply);
     if (!HasInfoPrefix(reply)) return false;
-    m_window.ReloadDeptTree();
+    m_window.DeptsReordered(m_prefix);
     return true;
 }
 

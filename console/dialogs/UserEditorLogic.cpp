@@ -49,6 +49,9 @@ void UserEditorLogic::Open() {
     if (m_mode == UserEditorMode::kAdd) {
         if (!m_presetDept.empty()) m_depts.Add(m_presetDept);
         m_form.level = Levels().front();
+        // The directory stores 男 for a user sent without one; the box says
+        // so instead of starting blank.
+        m_form.gender = text::kMale;
     } else {
         FillFromCurrentRow();
         LoadUserDepts();
@@ -119,6 +122,11 @@ UserSubmitOutcome UserEditorLogic::Submit(const UserForm& typed) {
         m_form = typed;
         return UserSubmitOutcome::kStayOpen;
     }
+    if (sent.gender.empty()) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kChooseGender);
+        m_form = typed;
+        return UserSubmitOutcome::kStayOpen;
+    }
 
     const bool update = m_mode == UserEditorMode::kUpdate;
     // Update mode sends the same items, led by "op" and with the departments
@@ -134,7 +142,8 @@ UserSubmitOutcome UserEditorLogic::Submit(const UserForm& typed) {
     }
     const std::string request = ComposeParams(items);
     std::string reply = m_transport.SendRequest(req::kUserAdd, request);
-    ShowReplyMessage(m_sink, reply);
+    // Without a reply nothing is known to be saved: the form stays filled.
+    if (!ShowUnsavedWithoutReply(m_sink, reply)) ShowReplyMessage(m_sink, reply);
     if (!HasInfoPrefix(reply)) {
         m_form = typed;
         return UserSubmitOutcome::kStayOpen;
@@ -146,10 +155,11 @@ UserSubmitOutcome UserEditorLogic::Submit(const UserForm& typed) {
     }
     int row = m_window.AddUserRow(sent.account);
     m_window.FillUserRow(sent.account, row);
-    // Ready for the next user: the departments, roles and level stay.
+    // Ready for the next user: the departments, roles, level and gender stay.
     m_form = UserForm{};
     m_form.roles = typed.roles;
     m_form.level = typed.level;
+    m_form.gender = typed.gender;
     return UserSubmitOutcome::kSubmitted;
 }
 

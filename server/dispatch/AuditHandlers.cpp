@@ -19,6 +19,8 @@ namespace {
 
 constexpr const char kBadTime[] = "error:时间格式不正确,请按 YYYY-MM-DD HH:MM:SS 填写(UTC时间)";
 constexpr const char kBadPage[] = "error:分页参数不正确";
+constexpr const char kReversedRange[] = "error:起始时间晚于结束时间";
+constexpr const char kBadOutcome[] = "error:结果条件不正确,应为 success、refused 或 failed";
 
 constexpr int64_t kDefaultPage = 100;
 constexpr int64_t kLargestPage = 1000;
@@ -44,8 +46,22 @@ std::string GetAuditLog(RequestContext& context) {
         if (!parsed) return kBadTime;
         *bound = *parsed;
     }
+    // Nothing can match a range that ends before it begins: that is a
+    // mistake in the bounds, not an empty trail.
+    if (!filter.from.empty() && !filter.to.empty() && filter.from > filter.to) {
+        return kReversedRange;
+    }
     filter.account = context.Param(key::kAccount);
     filter.targetText = context.Param(key::kTarget);
+    filter.request = context.Param(key::kRequest);
+    filter.outcome = context.Param(key::kOutcome);
+    if (!filter.outcome.empty() && filter.outcome != audit_outcome::kSuccess &&
+        filter.outcome != audit_outcome::kRefused && filter.outcome != audit_outcome::kFailed) {
+        return kBadOutcome;
+    }
+    if (context.Param(key::kTotal) == "1") {
+        return "total:" + std::to_string(context.services.auditTrail->Count(filter));
+    }
 
     const std::string& beforeTime = context.Param(key::kBeforeTime);
     auto beforeId = OptionalNumber(context.Param(key::kBeforeId), 0);

@@ -1,5 +1,6 @@
 // "GetAuditLog.asp": the audit trail for the super administrator's console,
-// newest first, a page at a time (format in protocol/AuditRecord.h).
+// newest first, a page at a time (format in protocol/AuditRecord.h), or how
+// many entries match ("total=1": the reply is "total:N").
 #pragma once
 
 namespace warden {

@@ -204,12 +204,16 @@ bool Delegation::UserInScope(const std::string& user, const AdminScope& scope) {
                        [&](const std::string& d) { return scope.Covers(d); });
 }
 
-// The super administrator's name, or another account with a row in the admin
-// store: another administrator is the super administrator's to manage.
-bool Delegation::IsProtected(const std::string& user, const Session& session) {
+bool IsProtectedAccount(const std::string& user, const std::string& sender,
+                        const std::function<bool()>& hasRow) {
     if (EqualsNoCase(user, kSuperAdminName)) return true;
-    if (EqualsNoCase(user, session.account)) return false;
-    return m_roster.Find(user)->isAdmin;
+    if (EqualsNoCase(user, sender)) return false;
+    return hasRow();
+}
+
+bool Delegation::IsProtected(const std::string& user, const Session& session) {
+    return IsProtectedAccount(user, session.account,
+                              [&] { return m_roster.Find(user)->isAdmin; });
 }
 
 }  // namespace warden

@@ -9,7 +9,9 @@
 // only the session it is given, which belongs to the calling worker.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <optional>
 
 #include "protocol/ParamMap.h"
@@ -26,7 +28,7 @@ namespace warden {
 // The reply to a request on a connection that has not logged in.
 using reply::kLoginRequired;
 // The reply to a request the sender may not have carried out.
-inline constexpr const char kNotPermitted[] = "error:没有权限执行此操作";
+using reply::kNotPermitted;
 
 // Who sent a request, as the rules saw him.
 enum class Standing {
@@ -46,6 +48,13 @@ struct Verdict {
     // The rule that refused it, when one did.
     Refusal why;
 };
+
+// Whether `user` is an account that the second-level administrator
+// `sender` may not touch: the super administrator's, or another account with
+// a row in the admin store (another administrator is the super
+// administrator's to manage). `hasRow` is called only when it decides.
+bool IsProtectedAccount(const std::string& user, const std::string& sender,
+                        const std::function<bool()>& hasRow);
 
 class Delegation {
   public:

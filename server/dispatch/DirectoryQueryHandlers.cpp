@@ -9,6 +9,7 @@
 #include "server/dispatch/ImAccess.h"
 #include "server/im/NameLists.h"
 #include "server/im/UserOperations.h"
+#include "server/store/AdminStore.h"
 
 namespace warden {
 
@@ -46,7 +47,18 @@ std::string GetDeptUsers(RequestContext& context) {
 }
 
 std::string GetUserBInfo(RequestContext& context) {
-    return GetUserInfo(*ImRootOf(context), context.Param(key::kUsername));
+    const std::string& user = context.Param(key::kUsername);
+    std::string record = GetUserInfo(*ImRootOf(context), user);
+    if (context.Param(key::kProtected) != "1") return record;
+    // Asked by a console so that it offers a second-level administrator
+    // nothing on an account he may not touch; the check that refuses such a
+    // request is the delegation's, whatever the console offers.
+    const bool limited = context.scope != nullptr;
+    const bool guarded = limited && IsProtectedAccount(user, context.session.account, [&] {
+        return context.services.adminStore != nullptr &&
+               context.services.adminStore->FindAdmin(user).has_value();
+    });
+    return record + (guarded ? "|protected:1" : "|protected:0");
 }
 
 std::string GetUserDepts(RequestContext& context) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "protocol/Replies.h"
 #include "server/store/AuditTime.h"
 #include "server/store/Odbc.h"
 
@@ -48,6 +49,44 @@ std::string LikeContains(const std::string& text) {
         pattern += c;
     }
     return pattern + "%";
+}
+
+// The conditions of `filter` other than its cursor and limit, appended to
+// `sql` (which ends in a WHERE clause), their values to `params`.
+void AddConditions(const AuditFilter& filter, std::string& sql, std::vector<OdbcValue>& params) {
+    if (!filter.from.empty()) {
+        sql += " AND audit_time >= ?";
+        params.emplace_back(filter.from);
+    }
+    if (!filter.to.empty()) {
+        sql += " AND audit_time <= ?";
+        params.emplace_back(filter.to);
+    }
+    if (!filter.account.empty()) {
+        // Entries made before the directory's own spelling was kept hold the
+        // account as typed, so the letter case is left out of the match.
+        sql += " AND LOWER(account_name) = LOWER(?)";
+        params.emplace_back(filter.account);
+    }
+    if (!filter.targetText.empty()) {
+        sql += " AND LOWER(target) LIKE LOWER(?) ESCAPE '!'";
+        params.emplace_back(LikeContains(filter.targetText));
+    }
+    if (!filter.request.empty()) {
+        sql += " AND LOWER(request_name) = LOWER(?)";
+        params.emplace_back(filter.request);
+    }
+    // As AuditOutcomeKind reads a reply; "error:" is ASCII, so a prefix
+    // comparison is the same in every database.
+    if (filter.outcome == audit_outcome::kRefused) {
+        sql += " AND outcome = ?";
+        params.emplace_back(std::string(reply::kNotPermitted));
+    } else if (filter.outcome == audit_outcome::kFailed) {
+        sql += " AND SUBSTR(outcome, 1, 6) = 'error:' AND outcome <> ?";
+        params.emplace_back(std::string(reply::kNotPermitted));
+    } else if (filter.outcome == audit_outcome::kSuccess) {
+        sql += " AND (outcome IS NULL OR SUBSTR(outcome, 1, 6) <> 'error:')";
+    }
 }
 
 int64_t ReadLastId(OdbcConnection& connection) {
@@ -162,24 +201,7 @@ void AuditTrail::WriteBatch(const std::vector<Pending*>& batch) {
 std::vector<AuditRecord> AuditTrail::Query(const AuditFilter& filter) {
     std::string sql = std::string("SELECT ") + kColumns + " FROM warden_audit WHERE 1=1";
     std::vector<OdbcValue> params;
-    if (!filter.from.empty()) {
-        sql += " AND audit_time >= ?";
-        params.emplace_back(filter.from);
-    }
-    if (!filter.to.empty()) {
-        sql += " AND audit_time <= ?";
-        params.emplace_back(filter.to);
-    }
-    if (!filter.account.empty()) {
-        // Entries made before the directory's own spelling was kept hold the
-        // account as typed, so the letter case is left out of the match.
-        sql += " AND LOWER(account_name) = LOWER(?)";
-        params.emplace_back(filter.account);
-    }
-    if (!filter.targetText.empty()) {
-        sql += " AND LOWER(target) LIKE LOWER(?) ESCAPE '!'";
-        params.emplace_back(LikeContains(filter.targetText));
-    }
+    AddConditions(filter, sql, params);
     if (!filter.beforeTime.empty()) {
         // As a row value, so that the index seeks straight to the cursor (an
         // OR of the two comparisons has SQLite read every older entry).
@@ -193,6 +215,18 @@ std::vector<AuditRecord> AuditTrail::Query(const AuditFilter& filter) {
     std::lock_guard lock(m_mutex);
     return OnLiveConnection(
         [&](OdbcConnection& connection) { return SelectRows(connection, sql, params); });
+}
+
+int64_t AuditTrail::Count(const AuditFilter& filter) {
+    std::string sql = "SELECT COUNT(*) FROM warden_audit WHERE 1=1";
+    std::vector<OdbcValue> params;
+    AddConditions(filter, sql, params);
+    std::lock_guard lock(m_mutex);
+    return OnLiveConnection([&](OdbcConnection& connection) {
+        OdbcStatement query(connection, sql);
+        query.Execute(params);
+        return query.Fetch() ? query.Integer(1).value_or(0) : int64_t{0};
+    });
 }
 
 

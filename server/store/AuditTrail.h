@@ -37,6 +37,8 @@ struct AuditFilter {
     std::string to;          // entries at or before this time
     std::string account;     // this account, in any letter case
     std::string targetText;  // target contains this text, letter case ignored
+    std::string request;     // this request name, ASCII letter case ignored
+    std::string outcome;     // one of audit_outcome (AuditOutcomeKind's rule)
     // Keyset cursor: only entries older than the entry (beforeTime, beforeId),
     // i.e. the last one of the previous page. Empty beforeTime: from the newest.
     std::string beforeTime;
@@ -64,6 +66,9 @@ class AuditTrail {
 
     // The entries that pass `filter`, newest first. Throws on a database error.
     std::vector<AuditRecord> Query(const AuditFilter& filter);
+    // How many entries pass `filter`, its cursor and limit aside. Throws on
+    // a database error.
+    int64_t Count(const AuditFilter& filter);
 
     // Calls `each` for every entry at or after `since` (empty: all), oldest
     // first, reading `pageSize` entries at a time. Throws on a database error.

@@ -30,7 +30,7 @@ TEST(CollationTest, ChineseSortsByPinyinLatinIgnoresCaseAndNoTwoNamesTie) {
 TEST(DeptScopeTest, WholeNamesDecideScopeAndAssignedDepartmentsAreNotStrictlyInside) {
     LoginState second;
     second.superFlag = "0";
-    second.managedDepts = "\\销售部\\华东区;\\研发部\\;";
+    second.managedDepts = "\\销售部\\华东区;\\研发部\\;\\Sales;";
     const DeptScope scope(second);
     struct Case {
         const char* path;
@@ -44,6 +44,8 @@ TEST(DeptScopeTest, WholeNamesDecideScopeAndAssignedDepartmentsAreNotStrictlyIns
         {"\\销售部", false, false},
         {"\\研发部", true, false},
         {"\\研发部\\一组", true, true},
+        {"\\SALES\\east", true, true},  // the directory ignores ASCII case
+        {"\\SalesX", false, false},
         {"", false, false},
     };
     for (const Case& c : cases) {

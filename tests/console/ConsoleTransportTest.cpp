@@ -121,11 +121,13 @@ TEST_P(BothPorts, LateReplyOfATimedOutRequestIsNotTakenForTheNextOne) {
     int asked = 0;
     Fixture f(
         [&asked](const std::string&) {
-            return ++asked == 1 ? FakeServer::Reply("first", 150) : FakeServer::Reply("second");
+            // Ten times the 50 ms the transport waits, so that a loaded
+            // machine's late timers cannot let the first reply come in time.
+            return ++asked == 1 ? FakeServer::Reply("first", 500) : FakeServer::Reply("second");
         },
         quick, Wire());
     EXPECT_EQ(f.transport.SendRequest("A.asp", ""), "");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
     EXPECT_EQ(f.transport.SendRequest("B.asp", ""), "second");
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "console/core/DeptManagers.h"
 #include "console/core/MainLayout.h"
 #include "console/core/MainWindowLogic.h"
@@ -18,14 +20,28 @@ class RecordingObserver : public MainWindowObserver {
     std::vector<std::pair<int, int>> progress;
     std::vector<int> changedRows;
     std::vector<std::string> expanded;
+    std::vector<std::string> selected;    // "" for none
+    std::vector<std::string> treeEvents;  // "-parent:first-last", "+...", "parent:from>to"
 
-    void BeginTreeReset() override { ++open; }
-    void EndTreeReset() override { --open; }
-    void BeginRemoveDeptChildren(const DeptNode&, int) override { ++open; }
+    void BeginRemoveDeptChildren(const DeptNode& parent, int first, int last) override {
+        ++open;
+        treeEvents.push_back("-" + parent.path + ":" + Span(first, last));
+    }
     void EndRemoveDeptChildren() override { --open; }
-    void BeginAppendDeptChildren(const DeptNode&, int, int) override { ++open; }
-    void EndAppendDeptChildren() override { --open; }
+    void BeginInsertDeptChildren(const DeptNode& parent, int first, int last) override {
+        ++open;
+        treeEvents.push_back("+" + parent.path + ":" + Span(first, last));
+    }
+    void EndInsertDeptChildren() override { --open; }
+    void BeginMoveDeptChild(const DeptNode& parent, int from, int to) override {
+        ++open;
+        treeEvents.push_back(parent.path + ":" + std::to_string(from) + ">" + std::to_string(to));
+    }
+    void EndMoveDeptChild() override { --open; }
     void ExpandDept(const DeptNode& node) override { expanded.push_back(node.path); }
+    void SelectDept(const DeptNode* node) override {
+        selected.push_back(node == nullptr ? "" : node->path);
+    }
     void BeginUsersReset() override { ++open; }
     void EndUsersReset() override { --open; }
     void BeginInsertUser(int) override { ++open; }
@@ -35,6 +51,11 @@ class RecordingObserver : public MainWindowObserver {
     void UserChanged(int row) override { changedRows.push_back(row); }
     void RecordProgress(int done, int total) override { progress.emplace_back(done, total); }
     void PanelChanged() override { ++panelChanges; }
+
+  private:
+    static std::string Span(int first, int last) {
+        return std::to_string(first) + "-" + std::to_string(last);
+    }
 };
 
 class MainWindowLogicTest : public ::testing::Test {
@@ -327,14 +348,19 @@ TEST_F(DeleteUserTest, UserThatNoLongerExistsCountsAsDeleted) {
     EXPECT_EQ(m_sink.Texts(), Strings{"删除用户成功"});
 }
 
-TEST_F(DeleteUserTest, OtherErrorsKeepTheRow) {
-    m_transport.replies["UserDelete.asp?username=u2"] = "error:处理请求失败,请检查数据后重新提交";
-    m_logic.DeleteCurrentUser();
-    EXPECT_EQ(Accounts(), (Strings{"u1", "u2", "u3"}));
-    ASSERT_EQ(m_sink.shown.size(), 1u);
-    EXPECT_EQ(m_sink.shown[0].text, "删除用户失败");
-    EXPECT_EQ(m_sink.shown[0].caption, "错误");
-    EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kError);
+// A refusal used to read only "删除用户失败": the server's own words say why.
+TEST_F(DeleteUserTest, OtherErrorsKeepTheRowAndShowTheServersText) {
+    for (const std::string text : {"处理请求失败,请检查数据后重新提交", "没有权限执行此操作"}) {
+        m_sink.shown.clear();
+        m_logic.ClickUser(1);
+        m_transport.replies["UserDelete.asp?username=u2"] = "error:" + text;
+        m_logic.DeleteCurrentUser();
+        EXPECT_EQ(Accounts(), (Strings{"u1", "u2", "u3"}));
+        ASSERT_EQ(m_sink.shown.size(), 1u);
+        EXPECT_EQ(m_sink.shown[0].text, text);
+        EXPECT_EQ(m_sink.shown[0].caption, "错误");
+        EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kError);
+    }
 }
 
 TEST_F(DeleteUserTest, CancelOrNoReplyDeletesNothing) {
@@ -404,17 +430,19 @@ TEST_F(DeleteDeptTest, SecondLevelAdministratorCannotDeleteATopLevelDepartment) 
     EXPECT_EQ(m_transport.CountStartingWith("DeptDelete.asp"), 0);
 }
 
-TEST_F(DeleteDeptTest, SecondLevelAdministratorMayDeleteBelowTheTopAndTheTreeIsRebuilt) {
+TEST_F(DeleteDeptTest, SecondLevelAdministratorMayDeleteBelowTheTopAndTheParentIsShown) {
     ClickManaged("\\研发部\\一组");
     m_transport.replies["DeptDelete.asp?deptid=\\研发部\\一组"] = "info:删除部门成功";
-    int usersRequests = m_transport.CountStartingWith("GetDeptUsers.asp");
+    m_transport.replies["GetChildDepts.asp?deptId=\\研发部"] = "二组";
+    m_transport.replies["GetDeptUsers.asp?deptId=\\研发部"] = "wang";
     m_logic.DeleteCurrentDept();
     EXPECT_EQ(m_sink.questions[0].second, "要删除部门[研发部\\一组]么?");
     EXPECT_EQ(m_sink.Texts(), Strings{"删除部门成功"});
-    EXPECT_EQ(Texts(m_logic.TreeRoot()), Strings{"研发部=\\研发部"});
-    EXPECT_TRUE(m_logic.TreeRoot().children[0]->children.empty());  // rebuilt from scratch
-    EXPECT_EQ(m_logic.Users().Size(), 0);
-    EXPECT_EQ(m_transport.CountStartingWith("GetDeptUsers.asp"), usersRequests);
+    EXPECT_EQ(Texts(*Find("\\研发部")), Strings{"二组=\\研发部\\二组"});
+    // The list no longer shows the department that is gone, but its parent.
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "\\研发部");
+    EXPECT_EQ(m_observer.selected.back(), "\\研发部");
+    EXPECT_EQ(Accounts(), Strings{"wang"});
 }
 
 TEST_F(DeleteDeptTest, AnAssignedDepartmentIsProtectedWhateverItsDepth) {
@@ -468,6 +496,145 @@ TEST_F(MainWindowLogicTest, RefreshRereadsRowAndPanelButNoReplyKeepsWhatIsShown)
 
     m_logic.RefreshUser("u1", 0);  // no reply: not an empty record
     EXPECT_EQ(m_logic.Users().At(0).cells[kColName], "新");
+}
+
+// Adding, changing or deleting a department used to rebuild the tree from
+// its top level: everything opened below collapsed.
+TEST_F(MainWindowLogicTest, ChangedDepartmentsAreUpdatedInPlaceAndTheChangedOneShown) {
+    std::map<std::string, std::string> children = {
+        {"", "A,B"}, {"\\A", "A1,A2"}, {"\\A\\A1", "x"}, {"\\B", " "}};
+    m_transport.fallback = [&](const std::string& request) -> std::string {
+        const std::string query = "GetChildDepts.asp?deptId=";
+        if (request.rfind(query, 0) == 0) {
+            auto found = children.find(request.substr(query.size()));
+            return found == children.end() ? " " : found->second;
+        }
+        return " ";
+    };
+    m_logic.ReloadDeptTree();
+    m_logic.ClickDept(Find("\\A"));
+    m_logic.ClickDept(Find("\\A\\A1"));
+    const DeptNode* a1 = Find("\\A\\A1");
+    auto step = [&](auto change) {
+        m_observer.treeEvents.clear();
+        change();
+        return m_observer.treeEvents;
+    };
+
+    children["\\A"] = "A1,A2,A3";
+    EXPECT_EQ(step([&] { m_logic.DeptAdded("\\A", "A3"); }), Strings{"+\\A:2-2"});
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "\\A\\A3");
+    EXPECT_EQ(m_observer.selected.back(), "\\A\\A3");
+    EXPECT_EQ(Find("\\A\\A1"), a1);
+    EXPECT_EQ(Texts(*a1), Strings{"x=\\A\\A1\\x"});
+
+    // Renamed where it is: the same item, what was read below it renamed too.
+    children["\\A"] = "A3,Z1,A2";
+    children["\\A\\Z1"] = "x";
+    EXPECT_EQ(step([&] { m_logic.DeptChanged("\\A\\A1", "\\A\\Z1"); }), Strings{"\\A:2>0"});
+    EXPECT_EQ(Find("\\A\\Z1"), a1);
+    EXPECT_EQ(Texts(*a1), Strings{"x=\\A\\Z1\\x"});
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "\\A\\Z1");
+
+    // Moved: out of its old parent, into its new one (read there for the
+    // first time), and shown.
+    children["\\A"] = "A3,A2";
+    children["\\B"] = "Z1";
+    children["\\B\\Z1"] = "x";
+    EXPECT_EQ(step([&] { m_logic.DeptChanged("\\A\\Z1", "\\B\\Z1"); }),
+              (Strings{"-\\A:1-1", "+\\B:0-0", "+\\B\\Z1:0-0"}));
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "\\B\\Z1");
+    EXPECT_EQ(m_observer.expanded.back(), "\\B\\Z1");
+
+    children["\\A"] = "A2,A3";
+    EXPECT_EQ(step([&] { m_logic.DeptsReordered("\\A\\"); }), Strings{"\\A:1>0"});
+    EXPECT_EQ(Texts(*Find("\\A")), (Strings{"A2=\\A\\A2", "A3=\\A\\A3"}));
+}
+
+// The super administrator took \研发部 from zhaolei while he was logged in:
+// one click brought two identical refusals and left his list as it was.
+TEST_F(MainWindowLogicTest, ChangedRightsAreSaidOnceAndTheTreeFollowsThem) {
+    SecondLevel("\\研发部;\\销售部;");
+    m_login.loginName = "zhaolei";
+    m_transport.replies["GetDeptUsers.asp?deptId=\\研发部"] = "wang";
+    m_transport.replies["GetChildDepts.asp?deptId=\\研发部"] = " ";
+    m_transport.replies["GetUserRoles.asp?username=wang"] = " ";
+    m_logic.ReloadDeptTree();
+    m_logic.ClickDept(Find("\\研发部"));
+    m_logic.ClickUser(0);
+    ASSERT_EQ(m_logic.Panel().account, "wang");
+
+    m_transport.replies["GetChildDepts.asp?deptId=\\研发部"] = "error:没有权限执行此操作";
+    m_transport.replies["GetDeptUsers.asp?deptId=\\研发部"] = "error:没有权限执行此操作";
+    m_transport.replies["QueryUserAdminDepts.asp?username=zhaolei"] = "|\\销售部;";
+    m_logic.ClickDept(Find("\\研发部"));
+    EXPECT_EQ(m_sink.Texts(), Strings{"您的管理权限已被超级管理员更改, 部门列表已按新的权限刷新"});
+    EXPECT_EQ(m_login.managedDepts, "\\销售部;");
+    EXPECT_EQ(Texts(m_logic.TreeRoot()), Strings{"销售部=\\销售部"});
+    EXPECT_EQ(m_logic.Users().Size(), 0);
+    EXPECT_EQ(m_logic.Panel().account, "");
+    EXPECT_EQ(m_logic.CurrentDeptPath(), "");
+    EXPECT_EQ(m_transport.CountStartingWith("GetDeptUsers.asp"), 1);
+
+    // Rights as they were: a plain refusal, shown as the server worded it.
+    m_sink.shown.clear();
+    m_transport.replies["GetChildDepts.asp?deptId=\\销售部"] = "error:没有权限执行此操作";
+    m_logic.ClickDept(Find("\\销售部"));
+    EXPECT_EQ(m_sink.Texts(), Strings{"没有权限执行此操作"});
+
+    m_sink.shown.clear();
+    m_transport.replies["QueryUserAdminDepts.asp?username=zhaolei"] = " ";
+    m_logic.ClickDept(Find("\\销售部"));
+    EXPECT_EQ(m_sink.Texts(), Strings{"您的管理权限已被超级管理员收回"});
+    EXPECT_TRUE(m_logic.TreeRoot().children.empty());
+}
+
+// A second-level administrator was offered 删除用户 on another
+// administrator's account, which the server then refused.
+TEST_F(MainWindowLogicTest, ProtectedAccountsAreMarkedForASecondLevelAdministratorOnly) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\a"] = "boss,staff";
+    m_transport.fallback = [](const std::string& request) -> std::string {
+        const std::string record =
+            "|gender:男|mobile:|email:|phone:|auth:0|uin:1|position:|level:0";
+        if (request == "GetUserBInfo.asp?username=boss`protected=1") {
+            return "name:B" + record + "|protected:1";
+        }
+        if (request == "GetUserBInfo.asp?username=staff`protected=1") {
+            return "name:S" + record + "|protected:0";
+        }
+        if (request.rfind("GetUserBInfo.asp", 0) == 0) return "name:X" + record;  // an older server
+        return " ";
+    };
+    SecondLevel("\\a;");
+    m_logic.LoadDeptUsers("\\a");
+    FillAll();
+    EXPECT_FALSE(m_logic.MayChangeUser(0));
+    EXPECT_TRUE(m_logic.MayChangeUser(1));
+    EXPECT_EQ(m_logic.Users().At(0).cells[kColName], "B");
+
+    m_login.superFlag = "1";
+    m_logic.LoadDeptUsers("\\a");
+    FillAll();
+    EXPECT_EQ(m_transport.CountStartingWith("GetUserBInfo.asp?username=boss`"), 1);
+    EXPECT_TRUE(m_logic.MayChangeUser(0));
+    EXPECT_FALSE(m_logic.MayChangeUser(2));
+}
+
+TEST(UserRowLessTest, NumbersByValueTextInChineseOrderTiesByAccount) {
+    auto row = [](const char* account, const char* name, const char* level) {
+        UserRow r;
+        r.cells[kColAccount] = account;
+        r.cells[kColName] = name;
+        r.cells[kColLevel] = level;
+        return r;
+    };
+    const UserRow a = row("a", "张三", "10"), b = row("b", "李四", "9"), c = row("c", "李四", "");
+    EXPECT_TRUE(UserRowLess(b, a, kColLevel));  // 9 < 10, though "10" < "9" as text
+    EXPECT_TRUE(UserRowLess(a, c, kColLevel));  // a number before no number
+    EXPECT_TRUE(UserRowLess(b, a, kColName));   // 李 (li) before 张 (zhang)
+    EXPECT_TRUE(UserRowLess(b, c, kColName));   // the same name: by account
+    EXPECT_FALSE(UserRowLess(c, b, kColName));
+    EXPECT_FALSE(UserRowLess(a, a, kColAccount));
 }
 
 TEST_F(MainWindowLogicTest, ExitNeedsConfirmation) {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,11 +19,13 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include <unistd.h>
 
 #include "console/core/LoginDialog.h"
 #include "console/core/MainWindow.h"
+#include "console/core/QtTranslations.h"
 #include "console/core/QtTrustPrompt.h"
 #include "console/core/UserSearchBox.h"
 #include "tests/console/FakeTransport.h"
@@ -396,6 +399,111 @@ TEST_F(MainWindowWidgetTest, DepartmentMenuOffersNoChangeOfAnAssignedDepartment)
     EXPECT_TRUE(offered(ConsoleCommand::kOrderDept));
 }
 
+// The arrow keys moved the highlight but loaded nothing, so the menu then
+// acted on one department while the list showed another; and a change
+// collapsed the whole tree.
+TEST_F(MainWindowWidgetTest, SelectionDrivesTheListAndChangesKeepTheTreeOpen) {
+    m_transport.replies["GetDeptUsers.asp?deptId=\\研发部"] = "rd1,rd2";
+    m_transport.replies["GetDeptUsers.asp?deptId=\\销售部"] = "s1";
+    auto window = Open();
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    auto* list = Child<QTreeView>(*window, "userList");
+    QModelIndex sales = tree->model()->index(0, 0, {});
+    ClickRow(tree, sales);
+    ASSERT_TRUE(tree->isExpanded(sales));
+    EXPECT_EQ(list->model()->rowCount({}), 1);
+
+    tree->setFocus();
+    const int asked = m_transport.CountStartingWith("GetDeptUsers.asp");
+    QTest::keyClick(tree, Qt::Key_Down);  // 华东区
+    QTest::keyClick(tree, Qt::Key_Down);  // 研发部
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->Logic().CurrentDeptPath(), "\\研发部");
+    // Only where the keys came to rest is read.
+    EXPECT_EQ(m_transport.CountStartingWith("GetDeptUsers.asp"), asked + 1);
+    EXPECT_EQ(list->model()->rowCount({}), 2);
+    EXPECT_EQ(Child<QLabel>(*window, "userCount")->text(), Q("列表中 2 个用户"));
+
+    m_transport.replies["GetChildDepts.asp?deptId=\\销售部"] = "华东区,华中区";
+    window->Logic().DeptAdded("\\销售部", "华中区");
+    sales = tree->model()->index(0, 0, {});
+    EXPECT_TRUE(tree->isExpanded(sales));
+    EXPECT_EQ(tree->currentIndex().data(Qt::UserRole).toString(), Q("\\销售部\\华中区"));
+    EXPECT_EQ(window->Logic().CurrentDeptPath(), "\\销售部\\华中区");
+    EXPECT_EQ(m_transport.CountStartingWith("GetChildDepts.asp?deptId=`"), 0);
+}
+
+TEST_F(MainWindowWidgetTest, StatusBarSaysWhoWhereAndHowAndTheListSortsByAnyColumn) {
+    m_login.server = "10.0.0.8:8800";
+    m_login.security = WireSecurity::kPlain;
+    m_transport.replies["GetDeptUsers.asp?deptId=\\销售部"] = "a1,b2,c3";
+    m_transport.fallback = [](const std::string& request) -> std::string {
+        const std::map<std::string, std::string> names = {{"a1", "赵"}, {"b2", "钱"}, {"c3", "孙"}};
+        if (request.rfind("GetUserBInfo.asp", 0) == 0) {
+            return "name:" + names.at(request.substr(request.find('=') + 1));
+        }
+        return " ";
+    };
+    auto window = Open();
+    EXPECT_EQ(Child<QLabel>(*window, "loginStatus")->text(),
+              Q("当前用户: admin (超级管理员)  服务器: 10.0.0.8:8800 (明文, 未加密)"));
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    auto* list = Child<QTreeView>(*window, "userList");
+    ClickRow(tree, tree->model()->index(0, 0, {}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Logic().PendingRecords() == 0; }, 5000));
+    auto column = [&](int c) {
+        QStringList shown;
+        for (int r = 0; r < list->model()->rowCount({}); ++r) {
+            shown << list->model()->index(r, c).data().toString();
+        }
+        return shown;
+    };
+    EXPECT_EQ(column(0), (QStringList{"a1", "b2", "c3"}));
+    QTest::mouseClick(list->header()->viewport(), Qt::LeftButton, {},
+                      QPoint(list->header()->sectionViewportPosition(1) + 5, 5));
+    EXPECT_EQ(column(1), (QStringList{Q("钱"), Q("孙"), Q("赵")}));  // qian, sun, zhao
+    // A click on a row reaches the user shown there, whatever the order.
+    ClickRow(list, list->model()->index(0, 0));
+    EXPECT_EQ(Child<QLineEdit>(*window, "panelAccount")->text(), "b2");
+}
+
+// A second-level administrator was offered 删除用户 on another
+// administrator's account; the server refused it.
+TEST_F(MainWindowWidgetTest, AnotherAdministratorsAccountIsNotOfferedForChange) {
+    m_login.superFlag = "0";
+    m_login.managedDepts = "\\销售部;";
+    m_transport.replies["GetDeptUsers.asp?deptId=\\销售部"] = "boss,staff";
+    m_transport.fallback = [](const std::string& request) -> std::string {
+        if (request.rfind("GetUserBInfo.asp", 0) == 0) {
+            const bool boss = request.find("boss") != std::string::npos;
+            return "name:x|gender:男|mobile:|email:|phone:|auth:0|uin:1|position:|level:0|"
+                   "protected:" +
+                   std::string(boss ? "1" : "0");
+        }
+        return " ";
+    };
+    int edits = 0;
+    m_dialogs.Register(ConsoleCommand::kEditUser, [&edits](DialogContext&) { ++edits; });
+    auto window = Open();
+    auto* tree = Child<QTreeView>(*window, "deptTree");
+    auto* list = Child<QTreeView>(*window, "userList");
+    ClickRow(tree, tree->model()->index(0, 0, {}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Logic().PendingRecords() == 0; }, 5000));
+    auto* menu = window->findChild<QMenu*>("userMenu");
+    auto* deleteUser = window->findChild<QAction*>("deleteUserAction");
+    for (int row : {0, 1}) {
+        QModelIndex index = list->model()->index(row, 0);
+        list->setCurrentIndex(index);
+        QTimer::singleShot(50, menu, &QMenu::close);
+        emit list->customContextMenuRequested(list->visualRect(index).center());
+        EXPECT_EQ(deleteUser->isEnabled(), row == 1) << row;
+        EXPECT_EQ(window->CommandAction(ConsoleCommand::kEditUser)->isEnabled(), row == 1);
+        ClickRow(list, index);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+    }
+    EXPECT_EQ(edits, 1);
+}
+
 TEST_F(MainWindowWidgetTest, AtItsLeastSizeTheWindowShowsTheWholePanelAndLooksReadOnly) {
     auto window = Open();
     window->resize(1, 1);  // as small as it goes
@@ -409,6 +517,14 @@ TEST_F(MainWindowWidgetTest, AtItsLeastSizeTheWindowShowsTheWholePanelAndLooksRe
          {"panelAccount", "panelName", "panelPosition", "panelPhone", "panelLevel", "panelRoles"}) {
         EXPECT_TRUE(LooksReadOnly(Child<QLineEdit>(*window, box))) << box;
     }
+}
+
+// File dialogs spoke English on a Chinese desktop.
+TEST(QtTranslationsTest, QtsOwnTextsFollowTheLocale) {
+    ASSERT_TRUE(InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China)))
+        << "qt6-translations-l10n is not installed (scripts/bootstrap installs it)";
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), Q("文件名称(&N)："));
+    EXPECT_FALSE(InstallQtTranslations(QLocale(QLocale::Swahili)));
 }
 
 TEST_F(MainWindowWidgetTest, EscapeAndEnterDoNothingAndClosingAsksFirst) {

@@ -10,9 +10,9 @@
 #include "server/dispatch/AuditRecorder.h"
 #include "server/dispatch/Dispatcher.h"
 #include "server/dispatch/HandlerRegistry.h"
-#include "server/net/WorkerPool.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/im/ImService.h"
+#include "server/net/WorkerPool.h"
 #include "server/store/AdminStore.h"
 #include "server/store/AuditTrail.h"
 #include "server/store/Odbc.h"
@@ -175,6 +175,45 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
     for (const auto& e : entries) EXPECT_EQ(e.request, "LoginCheck.asp");
     EXPECT_EQ(entries[0].detail, "via TLS; ver=1.5");
     EXPECT_EQ(entries[1].detail, "via plain text; ver=1.5");
+}
+
+// The console's window filters by operation and outcome, counts what an
+// export will fetch, and treats a reversed range as the mistake it is; an
+// older console's request is answered as before.
+TEST_F(AuditEntriesTest, AuditLogFiltersByRequestAndOutcomeCountsAndRefusesAReversedRange) {
+    Session super;
+    super.login = LoginLevel::kSuper;
+    super.account = "admin";
+    for (const auto& [request, outcome] :
+         std::vector<std::pair<std::string, std::string>>{{"DeptAdd.asp", "info:添加部门成功"},
+                                                          {"UserDelete.asp", kNotPermitted},
+                                                          {"DeptAdd.asp", "error:部门已经存在"},
+                                                          {"DeptAdd.asp", kNotPermitted}}) {
+        AuditRecord r{
+            0, "2024-05-01T08:00:00.000Z", "wang", "second", "10.0.0.1", 1, request, "", outcome,
+            ""};
+        std::string problem;
+        ASSERT_TRUE(trail.Append(r, problem)) << problem;
+    }
+    auto ids = [&](const std::string& params) {
+        std::vector<int64_t> found;
+        for (const AuditRecord& r : ParseAuditLog(Ask(super, "GetAuditLog.asp?" + params))) {
+            found.push_back(r.id);
+        }
+        return found;
+    };
+    EXPECT_EQ(ids(""), (std::vector<int64_t>{4, 3, 2, 1}));
+    EXPECT_EQ(ids("request=deptadd.asp"), (std::vector<int64_t>{4, 3, 1}));
+    EXPECT_EQ(ids("outcome=refused"), (std::vector<int64_t>{4, 2}));
+    EXPECT_EQ(ids("request=DeptAdd.asp`outcome=failed"), std::vector<int64_t>{3});
+    EXPECT_EQ(ids("outcome=success`count=1"), std::vector<int64_t>{1});
+    EXPECT_EQ(Ask(super, "GetAuditLog.asp?outcome=refused`total=1"), "total:2");
+    EXPECT_EQ(Ask(super, "GetAuditLog.asp?total=1`count=1"), "total:4");
+    EXPECT_EQ(Ask(super, "GetAuditLog.asp?outcome=denied"),
+              "error:结果条件不正确,应为 success、refused 或 failed");
+    EXPECT_EQ(Ask(super, "GetAuditLog.asp?from=2024-05-02`to=2024-05-01"),
+              "error:起始时间晚于结束时间");
+    EXPECT_EQ(ids("from=2024-05-01`to=2024-05-01"), (std::vector<int64_t>{4, 3, 2, 1}));
 }
 
 TEST_F(AuditEntriesTest, AnEntryThatCannotBeWrittenIsNoticedAndTheReplyStillGoes) {

@@ -367,6 +367,17 @@ TEST_F(DelegationE2eTest, WhatTheConsoleSendsForASecondLevelAdministratorWorks) 
     for (const auto& [request, expected] : flow) {
         EXPECT_EQ(bob.Ask(request).value_or("<no reply>"), expected) << request;
     }
+    // The mark his console asks for, so that it offers nothing the server
+    // would refuse: another administrator and the super administrator's name
+    // are protected from him, a plain user is not, and from
+    // the super administrator nobody is. Without the key: the record alone.
+    for (const auto& [user, mark] : std::vector<std::pair<std::string, std::string>>{
+             {"carol", "1"}, {"ADMIN", "1"}, {"dave", "0"}, {"gina", "0"}}) {
+        const std::string request = "GetUserBInfo.asp?username=" + user + "`protected=1";
+        const std::string record = Super("GetUserBInfo.asp?username=" + user);
+        EXPECT_EQ(bob.Ask(request).value_or(""), record + "|protected:" + mark) << user;
+        EXPECT_EQ(Super(request), record + "|protected:0") << user;
+    }
     // Read back as the super administrator.
     EXPECT_EQ(Super("GetUserDepts.asp?username=dave"), R"(销售部\East\杭州)");
     EXPECT_EQ(Super("GetUserRoles.asp?username=dave"), "User=经理=总监");

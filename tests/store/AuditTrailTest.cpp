@@ -5,6 +5,7 @@
 #include <set>
 #include <thread>
 
+#include "protocol/SplitList.h"
 #include "server/store/AuditTime.h"
 #include "server/store/AuditTrail.h"
 #include "tests/store/StoreFixture.h"
@@ -129,6 +130,44 @@ TEST_F(AuditTrailTest, FiltersNewestFirst) {
         filter.targetText = tc.text;
         filter.limit = tc.limit;
         EXPECT_EQ(Ids(filter), tc.ids) << tc.what;
+    }
+}
+
+// The store's filter and the console's reading of an outcome are one rule.
+TEST_F(AuditTrailTest, OutcomeAndRequestFiltersAgreeWithTheOutcomeRuleAndCount) {
+    const std::pair<const char*, const char*> entries[] = {
+        {"DeptAdd.asp", "info:添加部门成功"},  {"LoginCheck.asp", "success|1"},
+        {"UserDelete.asp", "error:没有权限执行此操作"}, {"LoginCheck.asp", "error:用户或密码错误"},
+        {"UpdateRoleRight.asp", "true"},        {"deptadd.asp", "error:部门已经存在"},
+        {"DeptAdd.asp", ""}};
+    std::vector<AuditRecord> added;
+    for (const auto& [request, outcome] : entries) {
+        AuditRecord r;
+        r.time = "2024-05-01T00:00:00.000Z";
+        r.request = request;
+        r.outcome = outcome;
+        std::string problem;
+        ASSERT_TRUE(trail.Append(r, problem)) << problem;
+        added.insert(added.begin(), r);
+    }
+    for (const char* kind : {"", audit_outcome::kSuccess, audit_outcome::kRefused,
+                             audit_outcome::kFailed}) {
+        for (const char* request : {"", "DEPTADD.ASP", "LoginCheck.asp"}) {
+            AuditFilter filter;
+            filter.outcome = kind;
+            filter.request = request;
+            std::vector<int64_t> expected;
+            for (const AuditRecord& r : added) {
+                if ((*kind == '\0' || AuditOutcomeKind(r.outcome) == std::string(kind)) &&
+                    (*request == '\0' || EqualsNoCase(r.request, request))) {
+                    expected.push_back(r.id);
+                }
+            }
+            EXPECT_EQ(Ids(filter), expected) << kind << " " << request;
+            filter.limit = 1;  // a count ignores the page
+            EXPECT_EQ(trail.Count(filter), static_cast<int64_t>(expected.size()))
+                << kind << " " << request;
+        }
     }
 }
 

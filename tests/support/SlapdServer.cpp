@@ -42,7 +42,7 @@ std::string Fill(std::string text, const std::vector<std::pair<std::string, std:
 constexpr const char kConfigLdif[] = R"(dn: cn=config
 objectClass: olcGlobal
 cn: config
-olcPidFile: {DIR}/slapd.pid
+olcPidFile: {DIR}/slapd.pid{TLS}
 
 dn: cn=module{0},cn=config
 objectClass: olcModuleList
@@ -115,8 +115,8 @@ bool WriteFile(const std::filesystem::path& file, const std::string& text) {
 
 }  // namespace
 
-SlapdServer::SlapdServer(const std::filesystem::path& load) {
-    if (!Start(load)) Stop();
+SlapdServer::SlapdServer(const std::filesystem::path& load, const std::optional<SlapdTls>& tls) {
+    if (!Start(load, tls)) Stop();
 }
 
 SlapdServer::~SlapdServer() {
@@ -125,6 +125,20 @@ SlapdServer::~SlapdServer() {
 
 std::string SlapdServer::Uri() const {
     return "ldap://127.0.0.1:" + std::to_string(m_port);
+}
+
+std::string SlapdServer::LdapsUri() const {
+    return "ldaps://127.0.0.1:" + std::to_string(m_ldapsPort);
+}
+
+std::string SlapdServer::StartTlsUri() const {
+    return "ldap://" + m_startTlsHost + ":" + std::to_string(m_startTlsPort);
+}
+
+std::string SlapdServer::Listeners() const {
+    std::string listeners = Uri() + "/";
+    if (m_ldapsPort > 0) listeners += " " + LdapsUri() + "/ " + StartTlsUri() + "/";
+    return listeners;
 }
 
 ldapdir::LdapSettings SlapdServer::RootSettings() const {
@@ -151,7 +165,7 @@ ldapdir::LdapSettings SlapdServer::CreateBase() {
     return settings;
 }
 
-bool SlapdServer::Start(const std::filesystem::path& load) {
+bool SlapdServer::Start(const std::filesystem::path& load, const std::optional<SlapdTls>& tls) {
     if (::access(kSlapd, X_OK) != 0 || ::access(kSlapadd, X_OK) != 0) {
         m_problem = "slapd is not installed (no /usr/sbin/slapd); scripts/bootstrap installs it";
         return false;
@@ -172,15 +186,26 @@ bool SlapdServer::Start(const std::filesystem::path& load) {
     std::filesystem::create_directories(m_dir / "data", ec);
     std::filesystem::copy_file(std::filesystem::path(WARDEN_SCHEMA_DIR) / "warden.ldif",
                                m_dir / "warden.ldif", ec);
+    std::string tlsConfig;
+    std::vector<const char*> files = {"",         "config", "data", "warden.ldif", "config.ldif",
+                                      "base.ldif"};
+    if (tls) {
+        tls->identity.Write(m_dir / "server.pem", m_dir / "server.key");
+        tlsConfig = "\nolcTLSCertificateFile: " + (m_dir / "server.pem").string() +
+                    "\nolcTLSCertificateKeyFile: " + (m_dir / "server.key").string();
+        files.insert(files.end(), {"server.pem", "server.key"});
+        m_startTlsHost = tls->startTlsHost;
+    }
     const std::vector<std::pair<std::string, std::string>> values = {
         {"DIR", m_dir.string()},    {"SUFFIX", kSuffix}, {"ROOT", kRootDn},
-        {"ROOTPW", m_rootPassword}, {"BIND", kBindDn},   {"BINDPW", m_bindPassword}};
+        {"ROOTPW", m_rootPassword}, {"BIND", kBindDn},   {"BINDPW", m_bindPassword},
+        {"TLS", tlsConfig}};
     if (ec || !WriteFile(m_dir / "config.ldif", Fill(kConfigLdif, values)) ||
         !WriteFile(m_dir / "base.ldif", Fill(kBaseLdif, values))) {
         m_problem = "cannot write the server's files into " + m_dir.string();
         return false;
     }
-    for (const char* part : {"", "config", "data", "warden.ldif", "config.ldif", "base.ldif"}) {
+    for (const char* part : files) {
         if (!HandTo(m_dir / part, account)) {
             m_problem = "cannot hand " + m_dir.string() + " to the account \"openldap\"";
             return false;
@@ -219,8 +244,12 @@ bool SlapdServer::Start(const std::filesystem::path& load) {
     bool ready = false;
     for (int attempt = 0; attempt < 3 && !ready; ++attempt) {
         m_port = FreePort();
+        if (tls) {
+            m_ldapsPort = FreePort();
+            m_startTlsPort = FreePort();
+        }
         m_pid =
-            Spawn({kSlapd, "-d", "0", "-F", config, "-h", Uri() + "/"}, account, logFd, SIGTERM);
+            Spawn({kSlapd, "-d", "0", "-F", config, "-h", Listeners()}, account, logFd, SIGTERM);
         const auto deadline = std::chrono::steady_clock::now() + 20s;
         while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
             int status = 0;

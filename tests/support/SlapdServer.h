@@ -9,21 +9,33 @@
 // access rules and limits the README gives such an account: write below the
 // suffix, nothing else. Each test takes an organisation of its own below it.
 //
+// Given a certificate it also serves TLS: ldaps:// on a port of its own, and
+// ldap:// with StartTLS on another, under a name of this machine that is not
+// a loopback address's, as a directory on another machine would be reached.
+//
 // Thread-safety: none; one test thread at a time.
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "ldapdir/LdapSettings.h"
+#include "tests/support/TestCertificates.h"
 
 namespace warden::test {
+
+struct SlapdTls {
+    TestIdentity identity;     // the server's certificate and key
+    std::string startTlsHost;  // the host name the StartTLS listener is bound to
+};
 
 class SlapdServer {
   public:
     // Starts the server; Running() or Problem() tells how it went. `load`, an
     // LDIF of entries below the suffix, is put in with slapadd first.
-    explicit SlapdServer(const std::filesystem::path& load = {});
+    explicit SlapdServer(const std::filesystem::path& load = {},
+                         const std::optional<SlapdTls>& tls = std::nullopt);
     ~SlapdServer();
     SlapdServer(const SlapdServer&) = delete;
     SlapdServer& operator=(const SlapdServer&) = delete;
@@ -32,7 +44,11 @@ class SlapdServer {
     // Why the server is not running; empty while it runs.
     const std::string& Problem() const { return m_problem; }
     int Pid() const { return m_pid; }
+    // The plain listener on 127.0.0.1, which the tests' own writes use.
     std::string Uri() const;
+    // With TLS: ldaps://127.0.0.1:port, and ldap://startTlsHost:port.
+    std::string LdapsUri() const;
+    std::string StartTlsUri() const;
 
     // A new, empty organisation below the suffix, and the settings Warden
     // works on it with. Throws std::runtime_error (with Problem()) when the
@@ -43,13 +59,17 @@ class SlapdServer {
     ldapdir::LdapSettings RootSettings() const;
 
   private:
-    bool Start(const std::filesystem::path& load);
+    bool Start(const std::filesystem::path& load, const std::optional<SlapdTls>& tls);
+    std::string Listeners() const;
     void Stop();
 
     std::filesystem::path m_dir;
     std::string m_rootPassword;
     std::string m_bindPassword;
     int m_port = 0;
+    int m_ldapsPort = 0;
+    int m_startTlsPort = 0;
+    std::string m_startTlsHost;
     int m_pid = -1;
     int m_bases = 0;
     std::string m_problem;

@@ -101,26 +101,29 @@ TEST_F(AdminEditorLogicTest, UpdateReadsDepartmentsAndRolesAndOffersTheAssignabl
                        "GetChildDepts.asp?deptId=", "GetAllRoles.asp?"}));
     EXPECT_EQ(editor.Managed().Items(), Strings{"\\A\\B"});
     EXPECT_EQ(editor.Given().Items(), Strings{"经理"});
-    EXPECT_EQ(editor.Available().Items(), (Strings{"经理", "员工"}));
+    EXPECT_EQ(editor.Available().Items(), Strings{"员工"});
 }
 
-TEST_F(AdminEditorLogicTest, AncestorsDescendantsAndTextPrefixesConflict) {
+// "\A\BX" beside "\A\B" is a sibling: a text prefix, not a parent.
+TEST_F(AdminEditorLogicTest, AncestorsAndDescendantsConflictByWholeNamesInAnyLetterCase) {
+    m_children[""] = "A,E,a";
     AdminEditorLogic editor = Editor("bob", true, &m_list);
     editor.Open();
-    for (const std::string path : {"\\A", "\\A\\B", "\\A\\B\\D", "\\A\\BX"}) {
+    for (const std::string path : {"\\A", "\\A\\B", "\\A\\B\\D", "\\a"}) {
         editor.SelectManaged(-1);
         EXPECT_TRUE(Add(editor, path)) << path;
         EXPECT_EQ(m_sink.Texts().back(), "[" + path + "] 的父部门或子部门在列表中已经存在");
         EXPECT_EQ(editor.Managed().Selected(), 0);
     }
+    EXPECT_FALSE(Add(editor, "\\A\\BX"));
     EXPECT_FALSE(Add(editor, "\\E"));
-    EXPECT_EQ(editor.Managed().Items(), (Strings{"\\A\\B", "\\E"}));
+    EXPECT_EQ(editor.Managed().Items(), (Strings{"\\A\\B", "\\A\\BX", "\\E"}));
     EXPECT_EQ(m_sink.shown.size(), 4u);
 
     editor.ClickTree(nullptr);
     EXPECT_FALSE(editor.AddChosenDept());
     EXPECT_EQ(m_sink.Texts().back(), "请在部门列表中选择部门");
-    EXPECT_EQ(editor.Managed().Size(), 2);
+    EXPECT_EQ(editor.Managed().Size(), 3);
 }
 
 TEST_F(AdminEditorLogicTest, ConflictingPresetIsLeftOutSilentlyAndItsRivalSelected) {
@@ -157,15 +160,52 @@ TEST_F(AdminEditorLogicTest, MakingAnAdministratorAdminAgainEditsHimInUpdateMode
     listed.Open();
     EXPECT_FALSE(listed.NameEditable());
 
+}
+
+// "设为管理员" on carol, then her account box changed to zhaolei (an
+// administrator): the save replaced zhaolei's departments and roles.
+TEST_F(AdminEditorLogicTest, ANewAdministratorIsNeverSavedOverAnExistingOne) {
     m_transport.replies["QueryUserAdminDepts.asp?username=carol"] = "|";
     AdminEditorLogic fresh = Editor("carol", false, nullptr, "\\E");
     fresh.Open();
     EXPECT_STREQ(fresh.Title(), "添加分级管理员");
+    EXPECT_FALSE(fresh.NameEditable());  // the user row chose the account
     EXPECT_TRUE(fresh.Given().Empty());
+    m_transport.replies["CheckUserExist.asp?username=carol"] = "info:";
+    m_transport.replies["SaveAdminDepts.asp?username=carol`pwd=`depts=\\E;`adminroles="] =
+        "info:管理员设置成功";
+    EXPECT_EQ(fresh.Save("zhaolei"), AdminSaveOutcome::kClose);
+    EXPECT_EQ(m_transport.CountStartingWith("SaveAdminDepts.asp?username=zhaolei"), 0);
+
+    // Typed in "添加管理员": checked against the server's list, not only the
+    // dialog's copy, which another console may have made stale.
+    m_transport.replies["QueryUserAdminDepts.asp?username="] = "|";
+    AdminListLogic stale(m_transport, m_sink);
+    AdminEditorLogic typed = Editor("", false, &stale);
+    typed.Open();
+    EXPECT_TRUE(typed.NameEditable());
+    Add(typed, "\\E");
     m_transport.requests.clear();
-    EXPECT_EQ(fresh.Save("ca,rol"), AdminSaveOutcome::kStayOpen);
+    EXPECT_EQ(typed.Save("ZhaoLei"), AdminSaveOutcome::kStayOpen);
+    EXPECT_EQ(m_sink.Texts().back(),
+              "ZhaoLei 已经是分级管理员, 请在分级管理员管理中用\"修改管理员\"修改他的设置");
+    EXPECT_EQ(m_transport.requests, Strings{"GetAdminList.asp?"});
+
+    m_transport.requests.clear();
+    EXPECT_EQ(typed.Save("ca,rol"), AdminSaveOutcome::kStayOpen);
     EXPECT_EQ(m_sink.Texts().back(), "用户名不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符");
     EXPECT_TRUE(m_transport.requests.empty());
+}
+
+// A save whose reply never came closed the editor: the edit was lost.
+TEST_F(AdminEditorLogicTest, NoReplyToTheSaveKeepsTheEditorOpenAndSaysSo) {
+    AdminEditorLogic editor = Editor("bob", true, &m_list);
+    editor.Open();
+    m_transport.replies["CheckUserExist.asp?username=bob"] = "info:";
+    EXPECT_EQ(editor.Save("bob"), AdminSaveOutcome::kStayOpen);
+    ASSERT_EQ(m_sink.shown.size(), 1u);
+    EXPECT_EQ(m_sink.shown[0].text, "没有收到服务器的回复, 所做的修改没有保存");
+    EXPECT_EQ(m_transport.CountStartingWith("SaveAdminDepts.asp"), 1);
 }
 
 TEST_F(AdminEditorLogicTest, SaveChecksInOrderAndUpdatesTheListThatOpenedIt) {
@@ -218,18 +258,24 @@ TEST_F(AdminEditorLogicTest, UpdateSkipsTheListCheckAndAFailedSaveStillCloses) {
     EXPECT_FALSE(m_list.Admins().HasSelection());
 }
 
-TEST_F(AdminEditorLogicTest, RolesAreGivenOnceAndOnlyWhenSelected) {
+TEST_F(AdminEditorLogicTest, RolesGivenAreNoLongerOfferedAndComeBackWhenTakenAway) {
+    m_transport.replies["Get2NdAdminRoles.asp?username=bob"] = "经理|特权|";
     AdminEditorLogic editor = Editor("bob", true, &m_list);
     editor.Open();
+    EXPECT_EQ(editor.Available().Items(), Strings{"员工"});
     editor.GiveSelectedRole();
     EXPECT_EQ(m_sink.Texts(), Strings{"请选择要添加的角色"});
-    editor.SelectAvailable(editor.Available().FindExact("经理"));
+    editor.SelectAvailable(0);
     editor.GiveSelectedRole();
-    EXPECT_EQ(m_sink.Texts().back(), "所选角色已在列表中");
-    EXPECT_EQ(editor.Available().Size(), 2);
-    editor.SelectGiven(0);
-    editor.RemoveSelectedRole();
-    EXPECT_TRUE(editor.Given().Empty());
+    EXPECT_TRUE(editor.Available().Empty());
+    EXPECT_EQ(editor.Given().Items(), (Strings{"经理", "特权", "员工"}));
+    for (const char* role : {"经理", "特权"}) {
+        editor.SelectGiven(editor.Given().FindExact(role));
+        editor.RemoveSelectedRole();
+    }
+    // 特权 is not among the roles that can be handed out: not offered back.
+    EXPECT_EQ(editor.Available().Items(), Strings{"经理"});
+    EXPECT_EQ(editor.Given().Items(), Strings{"员工"});
 }
 
 TEST_F(AdminEditorLogicTest, SecondLevelAdministratorHasNoRolesToHandOut) {

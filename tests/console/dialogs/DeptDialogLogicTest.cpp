@@ -17,17 +17,24 @@ TEST_F(AddDeptLogicTest, AddsUnderTheCurrentDepartmentAndStaysOpenForMore) {
     AddDeptLogic logic(m_transport, m_sink, m_window);
     EXPECT_EQ(logic.Parent(), "\\销售部");
     m_transport.replies["DeptAdd.asp?deptid=华北区`parentdept=\\销售部"] = "info:添加部门成功";
+    m_children["\\销售部"] = "华东区,华北区,华南区";
     EXPECT_TRUE(logic.Add("  华北区 "));
+    // The parent's children are read, not the whole tree; the new one is
+    // shown as a click on it would.
     EXPECT_EQ(m_transport.requests, (Strings{"DeptAdd.asp?deptid=华北区`parentdept=\\销售部",
-                                             "GetChildDepts.asp?deptId="}));
+                                             "GetChildDepts.asp?deptId=\\销售部",
+                                             "GetChildDepts.asp?deptId=\\销售部\\华北区",
+                                             "GetDeptUsers.asp?deptId=\\销售部\\华北区"}));
+    EXPECT_EQ(m_window.CurrentDeptPath(), "\\销售部\\华北区");
     EXPECT_EQ(m_sink.Texts(), Strings{"添加部门成功"});
     EXPECT_EQ(logic.Parent(), "\\销售部");
 
     // A refusal keeps the name for correction and leaves the tree alone.
+    m_transport.requests.clear();
     m_transport.replies["DeptAdd.asp?deptid=华东区`parentdept=\\销售部"] = "error:部门已经存在";
     EXPECT_FALSE(logic.Add("华东区"));
     EXPECT_EQ(m_sink.shown.back().caption, "错误");
-    EXPECT_EQ(m_transport.CountStartingWith("GetChildDepts.asp"), 1);
+    EXPECT_EQ(m_transport.requests.size(), 1u);
 }
 
 TEST_F(AddDeptLogicTest, EmptyNameIsRefusedBeforeAnyRequest) {
@@ -44,7 +51,7 @@ TEST_F(AddDeptLogicTest, EmptyNameIsRefusedBeforeAnyRequest) {
 TEST_F(AddDeptLogicTest, NamesTheWireCannotCarryOrTooLongAreRefusedByAddAndRename) {
     PointAt("\\销售部\\华东区");
     AddDeptLogic add(m_transport, m_sink, m_window);
-    ChangeDeptLogic rename(m_transport, m_sink, m_window, [](int) {});
+    ChangeDeptLogic rename(m_transport, m_sink, m_window);
     rename.Open();
     m_transport.requests.clear();
     const std::string reserved = "部门名称不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符";
@@ -95,11 +102,7 @@ TEST_F(AddDeptLogicTest, OnlyTheSuperAdministratorMayAddAtTheTopLevel) {
 
 class ChangeDeptLogicTest : public DialogFixture {
   protected:
-    ChangeDeptLogic Make() {
-        return ChangeDeptLogic(m_transport, m_sink, m_window,
-                               [this](int ms) { m_pauses.push_back(ms); });
-    }
-    std::vector<int> m_pauses;
+    ChangeDeptLogic Make() { return ChangeDeptLogic(m_transport, m_sink, m_window); }
 };
 
 TEST_F(ChangeDeptLogicTest, TreeNeverOffersTheDepartmentItselfOrAnythingBelowIt) {
@@ -134,13 +137,17 @@ TEST_F(ChangeDeptLogicTest, RenameAloneSendsOneChangeAndCloses) {
     m_transport.replies
         ["DeptChange.asp?op=changedeptname`origdeptname=\\销售部\\华东区`"
          "newdeptname=华中区"] = "info:修改部门成功";
+    m_children["\\销售部"] = "华中区,华南区";
     EXPECT_EQ(logic.Submit(" 华中区 ", nullptr), ChangeDeptOutcome::kClose);
     EXPECT_EQ(m_transport.CountStartingWith("DeptChange.asp"), 1);
     EXPECT_EQ(m_sink.Texts(), Strings{"修改部门成功"});
-    EXPECT_EQ(m_pauses, std::vector<int>{500});
     EXPECT_EQ(logic.OldPath(), "\\销售部\\华中区");
-    // Both trees are rebuilt: the dialog's and the main window's.
-    EXPECT_EQ(m_transport.CountStartingWith("GetChildDepts.asp?deptId="), 2);
+    // The main window shows it under its new name, and nothing else moved.
+    EXPECT_EQ(m_window.CurrentDeptPath(), "\\销售部\\华中区");
+    EXPECT_EQ(Items(*ChildAt(m_window.TreeRoot(), "\\销售部")),
+              (Strings{"华中区=\\销售部\\华中区", "华南区=\\销售部\\华南区"}));
+    EXPECT_EQ(m_transport.CountStartingWith("GetChildDepts.asp?deptId=\\销售部"), 2);
+    EXPECT_EQ(m_transport.CountStartingWith("GetChildDepts.asp?deptId=`"), 0);
 }
 
 TEST_F(ChangeDeptLogicTest, RenameThenMoveUsesTheNewPath) {
@@ -167,16 +174,18 @@ TEST_F(ChangeDeptLogicTest, RenameThenMoveUsesTheNewPath) {
     EXPECT_EQ(m_sink.Texts(), Strings{"修改父部门失败"});
 }
 
-TEST_F(ChangeDeptLogicTest, UnchangedNameWithoutParentShowsAnEmptyInfoAndCloses) {
+// It used to show an information box without text, after half a second
+// of sleep on the window's thread.
+TEST_F(ChangeDeptLogicTest, NothingChangedIsSaidAndNothingIsSent) {
     PointAt("\\研发部");
     ChangeDeptLogic logic = Make();
     logic.Open();
     m_transport.requests.clear();
-    EXPECT_EQ(logic.Submit("研发部", nullptr), ChangeDeptOutcome::kClose);
-    EXPECT_EQ(m_transport.CountStartingWith("DeptChange.asp"), 0);
+    EXPECT_EQ(logic.Submit("研发部", nullptr), ChangeDeptOutcome::kFocusName);
+    EXPECT_TRUE(m_transport.requests.empty());
     ASSERT_EQ(m_sink.shown.size(), 1u);
-    EXPECT_EQ(m_sink.shown[0].caption, "信息");
-    EXPECT_EQ(m_sink.shown[0].text, "");
+    EXPECT_EQ(m_sink.shown[0].caption, "提示");
+    EXPECT_EQ(m_sink.shown[0].text, "部门名称和上级部门都没有改变, 没有需要提交的修改");
 }
 
 TEST_F(ChangeDeptLogicTest, FailedRenameStopsBeforeAnyMove) {
@@ -261,7 +270,7 @@ TEST_F(OrderDeptLogicTest, SecondLevelAdministratorReordersOnlyBelowHisDepartmen
     EXPECT_FALSE(assigned.Submit(true, ""));
     EXPECT_TRUE(m_transport.requests.empty());
 
-    ChangeDeptLogic change(m_transport, m_sink, m_window, [](int) {});
+    ChangeDeptLogic change(m_transport, m_sink, m_window);
     PointAt("\\总部\\销售部");
     change.Open();
     EXPECT_EQ(change.OldName(), "");

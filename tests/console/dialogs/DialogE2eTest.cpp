@@ -118,7 +118,7 @@ TEST_F(DialogE2eTest, DepartmentIsAddedRenamedMovedAndOrdered) {
 
     // Renamed and moved under 研发部 in one press.
     PointAt("\\销售部\\华北区");
-    ChangeDeptLogic change(m_transport, m_sink, m_window, [](int) {});
+    ChangeDeptLogic change(m_transport, m_sink, m_window);
     change.Open();
     const DeptNode* rd = ChildAt(change.Tree().Root(), "\\研发部");
     ASSERT_NE(rd, nullptr);
@@ -126,6 +126,7 @@ TEST_F(DialogE2eTest, DepartmentIsAddedRenamedMovedAndOrdered) {
     EXPECT_EQ(Ask("GetChildDepts.asp?deptId=\\销售部"), "华东区,华南区");
     EXPECT_EQ(Ask("GetChildDepts.asp?deptId=\\研发部"), "华中区");
     EXPECT_EQ(m_sink.Texts().back(), "修改部门成功");
+    EXPECT_EQ(m_window.CurrentDeptPath(), "\\研发部\\华中区");
 }
 
 TEST_F(DialogE2eTest, UserIsAddedWithRolesThenMovedToAnotherDepartment) {

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -106,7 +107,7 @@ TEST_F(DialogWidgetTest, AddDeptShowsTheParentClearsItAndEmptiesTheNameAfterAnAd
 
 TEST_F(DialogWidgetTest, ChangeDeptMovesUnderTheDepartmentClickedInItsTree) {
     PointAt("\\销售部\\华东区");
-    ChangeDeptLogic logic(m_transport, m_sink, m_window, [](int) {});
+    ChangeDeptLogic logic(m_transport, m_sink, m_window);
     ChangeDeptDialog dialog(logic);
     dialog.show();
     EXPECT_EQ(Child<QLineEdit>(dialog, "deptName")->text(), Q("华东区"));
@@ -167,7 +168,7 @@ TEST_F(DialogWidgetTest, UserEditorAddsADepartmentFromItsTreeAndEmptiesTheFormAf
     auto* depts = Child<QListWidget>(dialog, "depts");
     ASSERT_EQ(depts->count(), 1);
     EXPECT_EQ(Child<QComboBox>(dialog, "level")->currentText(), "0");
-    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentText(), Q("男"));  // never blank
 
     auto* tree = Child<QTreeView>(dialog, "deptTree");
     ClickItem(tree, tree->model()->index(1, 0, {}));  // 研发部
@@ -196,7 +197,7 @@ TEST_F(DialogWidgetTest, UserEditorAddsADepartmentFromItsTreeAndEmptiesTheFormAf
     EXPECT_EQ(m_sink.Texts(), Strings{"添加用户成功"});
     EXPECT_TRUE(Child<QLineEdit>(dialog, "account")->text().isEmpty());
     EXPECT_TRUE(Child<QLineEdit>(dialog, "name")->text().isEmpty());
-    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(dialog, "gender")->currentText(), Q("女"));
     EXPECT_EQ(Child<QLineEdit>(dialog, "roles")->text(), Q("经理;"));
     EXPECT_EQ(m_window.Users().Size(), 1);
 }
@@ -368,7 +369,22 @@ TEST_F(DialogWidgetTest, AdminListShowsTheSelectedAdministratorsDepartments) {
     EXPECT_TRUE(m_transport.requests.empty());
 }
 
-TEST_F(DialogWidgetTest, AdminEditorLocksTheNameInUpdateModeAndDeletesWithTheDeleteKey) {
+TEST_F(DialogWidgetTest, AdminEditorLocksAChosenNameSavesNotOnReturnAndDeletesWithDelete) {
+    m_transport.replies["QueryUserAdminDepts.asp?username=carol"] = "|";
+    m_transport.replies["QueryUserAdminDepts.asp?username="] = "|";
+    for (const char* account : {"carol", ""}) {  // "设为管理员", "添加管理员"
+        AdminEditorLogic fresh(m_transport, m_sink, m_login, account, false, nullptr, "\\销售部");
+        AdminEditorDialog editor(fresh);
+        editor.show();
+        QApplication::setActiveWindow(&editor);
+        auto* name = Child<QLineEdit>(editor, "adminName");
+        EXPECT_EQ(name->isReadOnly(), *account != '\0') << account;
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_Return);
+        EXPECT_EQ(m_transport.CountStartingWith("CheckUserExist.asp"), 0) << account;
+        EXPECT_TRUE(editor.isVisible());
+    }
+
     m_transport.replies["QueryUserAdminDepts.asp?username=bob"] = "|\\销售部;\\研发部;";
     AdminEditorLogic logic(m_transport, m_sink, m_login, "bob", true, nullptr, "");
     AdminEditorDialog dialog(logic);
@@ -377,7 +393,7 @@ TEST_F(DialogWidgetTest, AdminEditorLocksTheNameInUpdateModeAndDeletesWithTheDel
     EXPECT_EQ(dialog.windowTitle(), Q("修改分级管理员"));
     auto* name = Child<QLineEdit>(dialog, "adminName");
     EXPECT_EQ(name->text(), "bob");
-    EXPECT_FALSE(name->isEnabled());
+    EXPECT_TRUE(name->isReadOnly() && LooksReadOnly(name));
     auto* managed = Child<QListWidget>(dialog, "managedDepts");
     ASSERT_EQ(managed->count(), 2);
     managed->setFocus();
@@ -388,17 +404,19 @@ TEST_F(DialogWidgetTest, AdminEditorLocksTheNameInUpdateModeAndDeletesWithTheDel
     EXPECT_TRUE(managed->item(0)->isSelected());
 }
 
-TEST_F(DialogWidgetTest, AuditLogFillsFromTheEventLoopSearchesAndExports) {
+TEST_F(DialogWidgetTest, AuditLogFillsFromTheEventLoopFiltersExportsEverythingAndSaysOffline) {
     // 450 entries, served newest first a page at a time after the cursor.
     m_transport.fallback = [](const std::string& request) -> std::string {
         if (request.rfind("GetAuditLog.asp?", 0) != 0) return {};
+        const bool onlyBob = request.find("`account=bob`") != std::string::npos;
+        if (request.find("`total=1") != std::string::npos) return onlyBob ? "total:0" : "total:450";
         int64_t before = 451;
         if (auto at = request.find("`beforeid="); at != std::string::npos) {
             before = std::stoll(request.substr(at + 10));
         }
-        const bool onlyBob = request.find("`account=bob`") != std::string::npos;
+        const size_t count = std::stoul(request.substr(request.find("`count=") + 7));
         std::vector<AuditRecord> page;
-        for (int64_t id = before - 1; id >= 1 && page.size() < 200 && !onlyBob; --id) {
+        for (int64_t id = before - 1; id >= 1 && page.size() < count && !onlyBob; --id) {
             page.push_back({id, "2024-05-01T08:00:00.000Z", "admin", "super", "10.0.0.1", 1,
                             "DeptDelete.asp", "\\部门" + std::to_string(id), "info:删除部门成功",
                             ""});
@@ -406,32 +424,51 @@ TEST_F(DialogWidgetTest, AuditLogFillsFromTheEventLoopSearchesAndExports) {
         return FormatAuditLog(page);
     };
     AuditLogLogic logic(m_transport, m_sink);
-    AuditLogDialog dialog(logic);
+    AuditExport exporter(m_transport, m_sink, logic.Zone());
+    AuditLogDialog dialog(logic, exporter);
     dialog.show();
     auto* entries = Child<QTreeView>(dialog, "entries");
+    auto* status = Child<QLabel>(dialog, "status");
     EXPECT_EQ(entries->model()->rowCount(), 200) << "the first page comes with the window";
-    for (int i = 0; i < 100 && !logic.Complete(); ++i) QTest::qWait(5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return logic.Complete(); }, 5000));
     EXPECT_EQ(entries->model()->rowCount(), 450);
-    EXPECT_EQ(Child<QLabel>(dialog, "status")->text(), Q("共 450 条"));
+    EXPECT_EQ(status->text(), Q("共 450 条"));
     EXPECT_EQ(entries->model()->index(0, 4).data().toString(), Q("删除部门"));
+    EXPECT_EQ(entries->model()->index(0, 6).data().toString(), Q("成功: 删除部门成功"));
+    EXPECT_TRUE(entries->model()->headerData(0, Qt::Horizontal).toString().startsWith("时间(UTC"));
+    EXPECT_GE(entries->columnWidth(6), entries->fontMetrics().horizontalAdvance(Q("成功: 删除部门成功")));
 
+    // Every entry of the search, not the rows selected or read so far.
     TempDir dir;
-    dialog.askExportFile = [&] { return QString::fromStdString((dir.Path() / "a.csv").string()); };
+    QString asked;
+    dialog.askExportFile = [&](const QString& title) {
+        asked = title;
+        return QString::fromStdString((dir.Path() / "a.csv").string());
+    };
     entries->selectionModel()->select(entries->model()->index(1, 0),
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     Click(dialog, "export");
+    EXPECT_EQ(asked, Q("导出CSV: 当前查询条件的全部 450 条"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return exporter.Done(); }, 5000));
     std::ifstream csv(dir.Path() / "a.csv", std::ios::binary);
-    std::string header, line;
-    std::getline(csv, header);
-    std::getline(csv, line);
-    EXPECT_EQ(line.substr(0, 4), "2024");
-    EXPECT_NE(line.find("\\部门449,"), std::string::npos) << line;
-    EXPECT_FALSE(std::getline(csv, line)) << "only the selected row";
+    int lines = 0;
+    for (std::string line; std::getline(csv, line);) ++lines;
+    EXPECT_EQ(lines, 451);
+    EXPECT_TRUE(status->text().startsWith(Q("已导出 450 条到 "))) << status->text().toStdString();
 
+    Child<QComboBox>(dialog, "outcome")->setCurrentIndex(2);  // 拒绝
     Child<QLineEdit>(dialog, "account")->setText("bob");
     Click(dialog, "search");
+    EXPECT_NE(m_transport.requests.back().find("`account=bob`"), std::string::npos);
+    EXPECT_NE(m_transport.requests.back().find("`outcome=refused"), std::string::npos);
     EXPECT_EQ(entries->model()->rowCount(), 0);
-    EXPECT_EQ(Child<QLabel>(dialog, "status")->text(), Q("共 0 条"));
+    EXPECT_EQ(status->text(), Q("共 0 条"));
+
+    // Without a connection an empty list is not "共 0 条".
+    m_transport.connected = false;
+    m_transport.fallback = nullptr;
+    Click(dialog, "search");
+    EXPECT_EQ(status->text(), Q("与服务器的连接已断开"));
 }
 
 TEST_F(DialogWidgetTest, EveryMenuCommandHasItsDialog) {

@@ -142,7 +142,11 @@ TEST_F(ReloginTest, LoginAgainWithADialogOpenClosesTheDialogFirstAndReplacesTheW
     });
     ASSERT_NE(app.Window(), nullptr);
     EXPECT_EQ(Child<QTreeView>(*app.Window(), "deptTree")->model()->rowCount({}), 2);
-    EXPECT_EQ(m_sink.questions.size(), 1u);
+    ASSERT_EQ(m_sink.questions.size(), 1u);
+    // Asked knowing that the open dialog's unsaved input goes with it.
+    EXPECT_EQ(m_sink.questions[0].second,
+              "与服务器的连接已断开,是否重新登录?\n重新登录会关闭打开的窗口, "
+              "其中没有提交的修改不会保存。");
     EXPECT_TRUE(roleManager.isNull());
 }
 

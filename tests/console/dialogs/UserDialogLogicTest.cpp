@@ -56,6 +56,7 @@ TEST_F(UserEditorLogicTest, AddModeStartsWithThePresetDepartmentAndLevelZero) {
     EXPECT_FALSE(editor.ShowsPasswordNote(true));
     EXPECT_EQ(editor.Depts().Items(), Strings{"\\销售部"});
     EXPECT_EQ(editor.Form().level, "0");
+    EXPECT_EQ(editor.Form().gender, "男");  // as the directory would store it; not blank
     EXPECT_EQ(editor.Form().roles, "");
     EXPECT_EQ(UserEditorLogic::Levels().size(), 50u);
     EXPECT_EQ(UserEditorLogic::Levels().back(), "49");
@@ -97,9 +98,10 @@ TEST_F(UserEditorLogicTest, AddSendsTheTrimmedAccountAndAppendsTheUserToTheList)
 
     // Ready for the next user: personal fields empty, the rest kept.
     const UserForm& form = editor.Form();
-    EXPECT_EQ(form.account + form.password + form.name + form.gender + form.position + form.mobile +
-                  form.phone + form.email,
+    EXPECT_EQ(form.account + form.password + form.name + form.position + form.mobile + form.phone +
+                  form.email,
               "");
+    EXPECT_EQ(form.gender, "男");
     EXPECT_EQ(form.roles, "经理;");
     EXPECT_EQ(form.level, "5");
     EXPECT_EQ(editor.Depts().Items(), Strings{"\\销售部"});
@@ -118,6 +120,26 @@ TEST_F(UserEditorLogicTest, RefusedAdditionChangesNothing) {
     EXPECT_EQ(m_sink.Texts().back(), "用户已经存在");
     EXPECT_EQ(m_window.Users().Size(), 0);
     EXPECT_EQ(editor.Form().account, "wangwu");
+}
+
+// "gender=" went out when the box was left blank; an edit whose reply never
+// came (a dropped connection) was not said to be lost.
+TEST_F(UserEditorLogicTest, BlankGenderIsRefusedAndNoReplyKeepsTheFormAndSaysSo) {
+    PointAt("\\销售部");
+    UserEditorLogic editor = Editor(UserEditorMode::kAdd);
+    editor.Open();
+    UserForm typed = Typed("wangwu");
+    typed.gender.clear();
+    m_transport.requests.clear();
+    EXPECT_EQ(editor.Submit(typed), UserSubmitOutcome::kStayOpen);
+    EXPECT_EQ(m_sink.Texts(), Strings{"请选择性别"});
+    EXPECT_TRUE(m_transport.requests.empty());
+
+    EXPECT_EQ(editor.Submit(Typed("wangwu")), UserSubmitOutcome::kStayOpen);
+    EXPECT_EQ(m_transport.CountStartingWith("UserAdd.asp"), 1);
+    EXPECT_EQ(m_sink.Texts().back(), "没有收到服务器的回复, 所做的修改没有保存");
+    EXPECT_EQ(editor.Form().account, "wangwu");
+    EXPECT_EQ(m_window.Users().Size(), 0);
 }
 
 TEST_F(UserEditorLogicTest, TreeDepartmentsGetATrailingBackslashAndAreNotAddedTwice) {

@@ -1,0 +1,19 @@
+#include "console/core/QtTranslations.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+namespace warden::console {
+
+bool InstallQtTranslations(const QLocale& locale) {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(locale, "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+}  // namespace warden::console
