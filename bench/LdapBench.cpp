@@ -1,10 +1,12 @@
 // ldap_bench: the same requests on the LDAP back-end and on the embedded
 // directory, in one run: generates the large organisation in an embedded
 // directory, writes it as LDIF into a throw-away slapd, starts a server on
-// each, and lets warden-load drive both in alternating slices.
+// each, and lets warden-load drive both in alternating slices. With
+// --baseline the second server is another build's warden-server on the same
+// slapd instead: a change of the LDAP back-end against what it was.
 //
 //   ldap_bench [--departments N] [--users N] [--seconds S] [--rounds R] [--conns 1,8]
-//              [--keep-ldif FILE]
+//              [--keep-ldif FILE] [--baseline PATH]
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +28,7 @@ using namespace warden;
 
 constexpr const char kUsage[] =
     "usage: ldap_bench [--departments N] [--users N] [--seconds S] [--rounds R] "
-    "[--conns LIST] [--keep-ldif FILE]\n";
+    "[--conns LIST] [--keep-ldif FILE] [--baseline WARDEN_SERVER]\n";
 
 std::string LdapConfig(const ldapdir::LdapSettings& ldap) {
     return "[DIRECTORY]\nBACKEND=ldap\nURI=" + ldap.uri + "\nBIND_DN=" + ldap.bindDn +
@@ -38,7 +40,7 @@ std::string LdapConfig(const ldapdir::LdapSettings& ldap) {
 
 int main(int argc, char** argv) {
     vexdir::LargeOptions options;
-    std::string seconds = "6", rounds = "3", conns = "1,8", keep;
+    std::string seconds = "6", rounds = "3", conns = "1,8", keep, baseline;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc) return std::fputs(kUsage, stderr), 2;
@@ -55,6 +57,8 @@ int main(int argc, char** argv) {
             conns = value;
         } else if (arg == "--keep-ldif") {
             keep = value;
+        } else if (arg == "--baseline") {
+            baseline = value;
         } else {
             return std::fputs(kUsage, stderr), 2;
         }
@@ -84,25 +88,34 @@ int main(int argc, char** argv) {
     ldapdir::LdapSettings ldap = slapd.CreateBase();
     ldap.baseDn = base;
     test::ServerProcess onLdap(LdapConfig(ldap));
-    test::ServerProcess onVex("[VEX_SERVER]\nINSTALLDIR=" + vex.string() + "\n");
-    if (!onLdap.Started() || !onVex.Started()) {
+    test::ServerProcess other(
+        baseline.empty() ? "[VEX_SERVER]\nINSTALLDIR=" + vex.string() + "\n" : LdapConfig(ldap), {},
+        0, baseline);
+    if (!onLdap.Started() || !other.Started()) {
         std::fprintf(stderr, "ldap_bench: a server did not start:\n%s%s",
-                     onLdap.ErrorOutput().c_str(), onVex.ErrorOutput().c_str());
+                     onLdap.ErrorOutput().c_str(), other.ErrorOutput().c_str());
         return 1;
     }
+    const std::string otherName =
+        baseline.empty() ? "the embedded directory" : "LDAP on " + baseline;
     const std::vector<std::pair<std::string, std::string>> requests = {
         {"GetUserBInfo.asp?username=" + large.sampleAccounts.at(1), conns},
         {"GetDeptUsers.asp?deptId=" + large.bigDepartment, conns},
+        // The search box: a text that finds many (the first 100 answer), one
+        // that finds a few, one that finds nobody.
+        {"SearchUsers.asp?text=张伟", conns},
+        {"SearchUsers.asp?text=u0999", conns},
+        {"SearchUsers.asp?text=zzzq", conns},
     };
     const std::string load = (test::BinaryDir() / "warden-load").string();
     for (const auto& [request, connections] : requests) {
-        std::printf("\n== %s: LDAP (first) against the embedded directory (second)\n",
-                    request.c_str());
+        std::printf("\n== %s: LDAP (first) against %s (second)\n", request.c_str(),
+                    otherName.c_str());
         std::fflush(stdout);
         const std::string command =
             load + " --port " + std::to_string(onLdap.Port()) + " --server-pid " +
-            std::to_string(onLdap.Pid()) + " --compare-port " + std::to_string(onVex.Port()) +
-            " --compare-pid " + std::to_string(onVex.Pid()) + " --conns " + connections +
+            std::to_string(onLdap.Pid()) + " --compare-port " + std::to_string(other.Port()) +
+            " --compare-pid " + std::to_string(other.Pid()) + " --conns " + connections +
             " --seconds " + seconds + " --rounds " + rounds + " --request '" + request + "'";
         if (std::system(command.c_str()) != 0) return 1;
     }

@@ -143,15 +143,7 @@ class ImUserManager {
     // REQUIRES: `text` holds at least two characters and no control
     // character. Throws ImError: kInvalidArgument for such a text, kFail and
     // the others when the directory cannot be read.
-    // Every back-end should answer it itself (a walk of the whole tree
-    // through the calls above would be far too slow for a search box); one
-    // that does not yet fails the search with kFail, so the console shows
-    // the general error rather than an empty list that looks like an answer.
-    virtual void SearchUsers(const std::string& text, const UserMatchVisitor& visit) {
-        (void)text;
-        (void)visit;
-        throw ImError(im_code::kFail, "directory", "this directory cannot search users");
-    }
+    virtual void SearchUsers(const std::string& text, const UserMatchVisitor& visit) = 0;
 };
 
 class ImRoleManager {

@@ -81,4 +81,16 @@ void CheckText(std::string_view source, std::string_view what, std::string_view 
     }
 }
 
+void CheckSearchText(std::string_view source, std::string_view text) {
+    if (!IsValidUtf8(text)) Refuse(source, "the search text", "is not valid UTF-8");
+    size_t characters = 0;
+    for (char c : text) {
+        if (IsControl(static_cast<unsigned char>(c))) {
+            Refuse(source, "the search text", "holds a control character");
+        }
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }
+    if (characters < 2) Refuse(source, "the search text", "is too short");
+}
+
 }  // namespace warden

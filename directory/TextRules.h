@@ -20,6 +20,10 @@ void CheckDeptName(std::string_view source, std::string_view name);
 // carriage return are the only control characters allowed. May be empty.
 void CheckText(std::string_view source, std::string_view what, std::string_view text);
 
+// A text to search users for: valid UTF-8, at least two characters (one
+// would match half the directory), no control characters.
+void CheckSearchText(std::string_view source, std::string_view text);
+
 // True when `text` is well-formed UTF-8 (no overlongs, surrogates or values
 // above U+10FFFF).
 bool IsValidUtf8(std::string_view text);

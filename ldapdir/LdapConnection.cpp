@@ -3,6 +3,8 @@
 #include <ldap.h>
 #include <sys/time.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "ldapdir/LdapError.h"
@@ -13,6 +15,7 @@ namespace warden::ldapdir {
 namespace {
 
 constexpr const char kPermissiveModify[] = "1.2.840.113556.1.4.1413";
+constexpr int kReadAhead = 64 * 1024;
 
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -75,6 +78,58 @@ class ModList {
 
 }  // namespace
 
+// Reads entries into one EntryView, whose buffers are kept from entry to
+// entry, so that a long search allocates only what the library does.
+class EntryDecoder {
+  public:
+    ~EntryDecoder() { Release(); }
+
+    // False when the message is not a well-formed entry.
+    bool Decode(LDAP* ld, LDAPMessage* entry) {
+        Release();
+        m_view.m_attributes.clear();
+        m_view.m_values.clear();
+        m_counts.clear();
+        berval dn{0, nullptr};
+        if (ldap_get_dn_ber(ld, entry, &m_ber, &dn) != LDAP_SUCCESS) return false;
+        m_view.m_dn = std::string_view(dn.bv_val, dn.bv_len);
+        for (;;) {
+            berval name{0, nullptr};
+            berval* values = nullptr;
+            const int rc = ldap_get_attribute_ber(ld, entry, m_ber, &name, &values);
+            if (values) m_arrays.push_back(values);
+            if (rc != LDAP_SUCCESS) return false;
+            if (!name.bv_val) break;
+            size_t count = 0;
+            for (berval* v = values; v && v->bv_val; ++v, ++count) {
+                m_view.m_values.emplace_back(v->bv_val, v->bv_len);
+            }
+            m_counts.emplace_back(std::string_view(name.bv_val, name.bv_len), count);
+        }
+        // The spans once no value moves any more.
+        size_t at = 0;
+        for (const auto& [name, count] : m_counts) {
+            m_view.m_attributes.push_back({name, {m_view.m_values.data() + at, count}});
+            at += count;
+        }
+        return true;
+    }
+    const EntryView& View() const { return m_view; }
+
+  private:
+    void Release() {
+        for (berval* values : m_arrays) ber_memfree(values);
+        m_arrays.clear();
+        if (m_ber) ber_free(m_ber, 0);
+        m_ber = nullptr;
+    }
+
+    EntryView m_view;
+    BerElement* m_ber = nullptr;
+    std::vector<berval*> m_arrays;
+    std::vector<std::pair<std::string_view, size_t>> m_counts;
+};
+
 bool AttributeNameLess::operator()(const std::string& a, const std::string& b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return LowerAscii(x) < LowerAscii(y);
@@ -85,6 +140,17 @@ const std::string& LdapEntry::First(const std::string& name) const {
     static const std::string empty;
     auto it = attributes.find(name);
     return it == attributes.end() || it->second.empty() ? empty : it->second.front();
+}
+
+std::string_view EntryView::First(std::string_view name) const {
+    for (const Attribute& attribute : m_attributes) {
+        if (attribute.name.size() == name.size() &&
+            std::equal(name.begin(), name.end(), attribute.name.begin(),
+                       [](char x, char y) { return LowerAscii(x) == LowerAscii(y); })) {
+            return attribute.values.empty() ? std::string_view() : attribute.values.front();
+        }
+    }
+    return {};
 }
 
 const std::vector<std::string>& LdapEntry::All(const std::string& name) const {
@@ -114,7 +180,8 @@ void LdapConnection::Open(const LdapSettings& settings, bool bindAsService) {
     ldap_set_option(m_ld, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
     ldap_set_option(m_ld, LDAP_OPT_TIMEOUT, &timeout);
     const bool startTls = NeedsStartTls(settings.uri);
-    if (startTls || settings.uri.rfind("ldaps:", 0) == 0 || settings.uri.rfind("LDAPS:", 0) == 0) {
+    const bool ldaps = settings.uri.rfind("ldaps:", 0) == 0 || settings.uri.rfind("LDAPS:", 0) == 0;
+    if (startTls || ldaps) {
         // A certificate that cannot be checked is never accepted.
         const int demand = LDAP_OPT_X_TLS_DEMAND;
         ldap_set_option(m_ld, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand);
@@ -133,10 +200,31 @@ void LdapConnection::Open(const LdapSettings& settings, bool bindAsService) {
             if (why.empty()) Fail(rc, what);
             throw LdapError(rc, m_uri + ": " + what, why);
         }
+    } else {
+        rc = ldap_connect(m_ld);
+        if (rc != LDAP_SUCCESS) Fail(rc, "connect");
     }
+    ReadAhead();
     if (bindAsService) {
         rc = Bind(settings.bindDn, settings.bindPassword);
         if (rc != LDAP_SUCCESS) Fail(rc, "bind as " + settings.bindDn);
+    }
+}
+
+void LdapConnection::ReadAhead() {
+    // libldap reads a connection without a buffer of its own: for every
+    // message a read of its header, another of its body, and a poll before
+    // them, so the thousands of entries of a department cost thousands of
+    // system calls. A read-ahead layer between the socket and TLS (added
+    // once the connection is open, so that it lies above the socket) reads
+    // them in large pieces instead.
+    Sockbuf* sb = nullptr;
+    if (ldap_get_option(m_ld, LDAP_OPT_SOCKBUF, &sb) != LDAP_OPT_SUCCESS || !sb) {
+        Fail(LDAP_LOCAL_ERROR, "read the connection's buffer");
+    }
+    int size = kReadAhead;
+    if (ber_sockbuf_add_io(sb, &ber_sockbuf_io_readahead, LBER_SBIOD_LEVEL_PROVIDER, &size) != 0) {
+        Fail(LDAP_NO_MEMORY, "buffer the connection");
     }
 }
 
@@ -159,6 +247,25 @@ std::vector<LdapEntry> LdapConnection::Search(const std::string& base, Scope sco
                                               const std::string& filter,
                                               const std::vector<std::string>& attributes,
                                               int sizeLimit) {
+    std::vector<LdapEntry> entries;
+    SearchEach(
+        base, scope, filter, attributes,
+        [&](const EntryView& view) {
+            LdapEntry& entry = entries.emplace_back();
+            entry.dn = view.Dn();
+            for (const EntryView::Attribute& attribute : view.Attributes()) {
+                auto& values = entry.attributes[std::string(attribute.name)];
+                values.insert(values.end(), attribute.values.begin(), attribute.values.end());
+            }
+            return true;
+        },
+        sizeLimit);
+    return entries;
+}
+
+void LdapConnection::SearchEach(const std::string& base, Scope scope, const std::string& filter,
+                                const std::vector<std::string>& attributes,
+                                const EntryVisitor& visit, int sizeLimit) {
     std::vector<char*> attrs;
     for (const std::string& a : attributes) attrs.push_back(const_cast<char*>(a.c_str()));
     // No attribute wanted: ask for none rather than for all of them.
@@ -168,16 +275,55 @@ std::vector<LdapEntry> LdapConnection::Search(const std::string& base, Scope sco
     const int ldapScope = scope == Scope::kBase       ? LDAP_SCOPE_BASE
                           : scope == Scope::kOneLevel ? LDAP_SCOPE_ONELEVEL
                                                       : LDAP_SCOPE_SUBTREE;
-    timeval timeout = Timeval(m_timeoutMs);
-    LDAPMessage* result = nullptr;
-    const int rc = ldap_search_ext_s(m_ld, base.c_str(), ldapScope, filter.c_str(), attrs.data(), 0,
-                                     nullptr, nullptr, &timeout, sizeLimit, &result);
-    struct Free {
-        LDAPMessage* m;
-        ~Free() {
+    timeval limit = Timeval(m_timeoutMs);
+    int id = 0;
+    int rc = ldap_search_ext(m_ld, base.c_str(), ldapScope, filter.c_str(), attrs.data(), 0,
+                             nullptr, nullptr, &limit, sizeLimit, &id);
+    if (rc != LDAP_SUCCESS) Fail(rc, "search below " + base);
+
+    struct Message {
+        LDAPMessage* m = nullptr;
+        ~Message() { Reset(); }
+        void Reset() {
             if (m) ldap_msgfree(m);
+            m = nullptr;
         }
-    } owner{result};
+    } message;
+    const std::string what = "search below " + base;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    EntryDecoder decoder;
+    try {
+        for (;;) {
+            message.Reset();
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            timeval wait = Timeval(static_cast<int>(std::max<int64_t>(left.count(), 1)));
+            const int type = ldap_result(m_ld, id, LDAP_MSG_ONE, &wait, &message.m);
+            if (type == 0) Fail(LDAP_TIMEOUT, what);
+            if (type < 0) {
+                int code = LDAP_SERVER_DOWN;
+                ldap_get_option(m_ld, LDAP_OPT_RESULT_CODE, &code);
+                Fail(code, what);
+            }
+            if (type == LDAP_RES_SEARCH_RESULT) break;
+            // References are skipped: referrals are not followed.
+            if (type != LDAP_RES_SEARCH_ENTRY) continue;
+            if (!decoder.Decode(m_ld, message.m)) Fail(LDAP_DECODING_ERROR, what);
+            if (!visit(decoder.View())) {
+                ldap_abandon_ext(m_ld, id, nullptr, nullptr);
+                return;
+            }
+        }
+    } catch (...) {
+        // The rest of the answer is of no use to anyone.
+        ldap_abandon_ext(m_ld, id, nullptr, nullptr);
+        throw;
+    }
+    char* text = nullptr;
+    rc = LDAP_OTHER;
+    const int parsed = ldap_parse_result(m_ld, message.m, &rc, nullptr, &text, nullptr, nullptr, 0);
+    if (text) ldap_memfree(text);
+    if (parsed != LDAP_SUCCESS) Fail(parsed, what);
     // A search stopped by the size limit the caller set is not a failure.
     if (rc != LDAP_SUCCESS && !(rc == LDAP_SIZELIMIT_EXCEEDED && sizeLimit > 0)) {
         if (rc == LDAP_SIZELIMIT_EXCEEDED) {
@@ -185,28 +331,8 @@ std::vector<LdapEntry> LdapConnection::Search(const std::string& base, Scope sco
                          " (the directory limits how many entries the bind account may read: "
                          "give it olcLimits size=unlimited)");
         }
-        Fail(rc, "search below " + base);
+        Fail(rc, what);
     }
-    std::vector<LdapEntry> entries;
-    for (LDAPMessage* e = ldap_first_entry(m_ld, result); e; e = ldap_next_entry(m_ld, e)) {
-        LdapEntry& entry = entries.emplace_back();
-        if (char* dn = ldap_get_dn(m_ld, e)) {
-            entry.dn = dn;
-            ldap_memfree(dn);
-        }
-        BerElement* ber = nullptr;
-        for (char* name = ldap_first_attribute(m_ld, e, &ber); name;
-             name = ldap_next_attribute(m_ld, e, ber)) {
-            auto& values = entry.attributes[name];
-            if (berval** list = ldap_get_values_len(m_ld, e, name)) {
-                for (berval** v = list; *v; ++v) values.emplace_back((*v)->bv_val, (*v)->bv_len);
-                ldap_value_free_len(list);
-            }
-            ldap_memfree(name);
-        }
-        if (ber) ber_free(ber, 0);
-    }
-    return entries;
 }
 
 std::optional<LdapEntry> LdapConnection::Read(const std::string& dn, const std::string& filter,

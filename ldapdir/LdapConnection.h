@@ -7,10 +7,13 @@
 // Thread-safety: none; one thread at a time (the pool hands it out).
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ldapdir/LdapSettings.h"
@@ -34,6 +37,31 @@ struct LdapEntry {
     const std::vector<std::string>& All(const std::string& name) const;
 };
 
+// One entry of a search as the directory sent it, read without copies: the
+// DN, names and values point into the library's message and live only while
+// the visitor that gets the view runs.
+class EntryView {
+  public:
+    struct Attribute {
+        std::string_view name;
+        std::span<const std::string_view> values;
+    };
+
+    std::string_view Dn() const { return m_dn; }
+    const std::vector<Attribute>& Attributes() const { return m_attributes; }
+    // The first value of `name` (any ASCII case), or empty.
+    std::string_view First(std::string_view name) const;
+
+  private:
+    friend class EntryDecoder;
+    std::string_view m_dn;
+    std::vector<Attribute> m_attributes;
+    std::vector<std::string_view> m_values;  // every attribute's, in turn
+};
+
+// Returns false to end the search there: the rest is abandoned.
+using EntryVisitor = std::function<bool(const EntryView&)>;
+
 struct LdapChange {
     enum class Op { kAdd, kDelete, kReplace };
     Op op;
@@ -54,6 +82,13 @@ class LdapConnection {
     // Entries found; `sizeLimit` 0 takes the directory's limit.
     std::vector<LdapEntry> Search(const std::string& base, Scope scope, const std::string& filter,
                                   const std::vector<std::string>& attributes, int sizeLimit = 0);
+    // The same search, each entry handed to `visit` as it arrives, while the
+    // directory is still sending the next ones: for long lists, which are
+    // then neither copied nor held whole, and for searches that may end
+    // early.
+    void SearchEach(const std::string& base, Scope scope, const std::string& filter,
+                    const std::vector<std::string>& attributes, const EntryVisitor& visit,
+                    int sizeLimit = 0);
     // The entry at `dn` if it exists and matches `filter`.
     std::optional<LdapEntry> Read(const std::string& dn, const std::string& filter,
                                   const std::vector<std::string>& attributes);
@@ -76,6 +111,7 @@ class LdapConnection {
 
   private:
     void Open(const LdapSettings& settings, bool bindAsService);
+    void ReadAhead();
     [[noreturn]] void Fail(int code, const std::string& what);
 
     LDAP* m_ld = nullptr;

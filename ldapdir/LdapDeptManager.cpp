@@ -1,7 +1,7 @@
 #include "ldapdir/LdapDeptManager.h"
 
 #include <algorithm>
-#include <set>
+#include <charconv>
 
 #include "directory/BuiltIns.h"
 #include "directory/TextRules.h"
@@ -222,42 +222,48 @@ std::optional<std::vector<std::string>> LdapDeptManager::ListDeptUsers(const std
     const DeptRef dept = m_tree.RequireDept(path, true);
     std::vector<std::string> accounts;
     if (dept.uuid.empty()) return accounts;  // the top level has none
-    const std::string users = "(objectClass=inetOrgPerson)";
-    auto [placed, further] = m_tree.Service().Run(
-        [&](LdapConnection& ldap) {
-            return std::make_pair(ldap.Search(dept.dn, Scope::kOneLevel, "(&" + users + "(uid=*))",
-                                              {"uid", "wardenUin"}),
-                                  ldap.Search(m_tree.BaseDn(), Scope::kSubtree,
-                                              "(&" + users + "(wardenDepartmentRef=" +
-                                                  EscapeFilterValue(dept.uuid) + "))",
-                                              {"uid", "wardenUin"}));
-        },
-        true);
     // In the order users came to the directory, as far as it tells: by IM
     // number, which grows with every user added (accounts made by other
-    // tools, without one, come first, by name).
+    // tools, without one, come first, by name). A department's users can
+    // be thousands: each entry is read as it arrives, without copies.
     struct Member {
         int64_t uin;
-        std::string key;
+        std::string key;  // the account in lower case
         std::string account;
+        size_t found;  // the first found is kept when two entries share an account
     };
     std::vector<Member> members;
-    std::set<std::string> seen;
-    for (const auto* list : {&placed, &further}) {
-        for (const LdapEntry& entry : *list) {
-            const std::string& account = entry.First("uid");
-            if (account.empty() || !seen.insert(LowerAscii(account)).second) continue;
-            int64_t uin = 0;
-            try {
-                uin = std::stoll(entry.First("wardenUin"));
-            } catch (...) {
-            }
-            members.push_back({uin, LowerAscii(account), account});
-        }
-    }
+    const EntryVisitor collect = [&](const EntryView& entry) {
+        const std::string_view account = entry.First("uid");
+        if (account.empty()) return true;
+        int64_t uin = 0;
+        const std::string_view number = entry.First("wardenUin");
+        std::from_chars(number.data(), number.data() + number.size(), uin);
+        members.push_back({uin, LowerAscii(account), std::string(account), members.size()});
+        return true;
+    };
+    const std::string users = "(objectClass=inetOrgPerson)";
+    m_tree.Service().Run(
+        [&](LdapConnection& ldap) {
+            members.clear();
+            ldap.SearchEach(dept.dn, Scope::kOneLevel, "(&" + users + "(uid=*))",
+                            {"uid", "wardenUin"}, collect);
+            ldap.SearchEach(
+                m_tree.BaseDn(), Scope::kSubtree,
+                "(&" + users + "(wardenDepartmentRef=" + EscapeFilterValue(dept.uuid) + "))",
+                {"uid", "wardenUin"}, collect);
+        },
+        true);
+    std::sort(members.begin(), members.end(), [](const Member& a, const Member& b) {
+        return a.key != b.key ? a.key < b.key : a.found < b.found;
+    });
+    members.erase(std::unique(members.begin(), members.end(),
+                              [](const Member& a, const Member& b) { return a.key == b.key; }),
+                  members.end());
     std::sort(members.begin(), members.end(), [](const Member& a, const Member& b) {
         return a.uin != b.uin ? a.uin < b.uin : a.key < b.key;
     });
+    accounts.reserve(members.size());
     for (Member& member : members) accounts.push_back(std::move(member.account));
     return accounts;
 }
@@ -275,21 +281,8 @@ std::string LdapDeptManager::GetDeptUsers(const std::string& path) {
 
 std::string LdapDeptManager::GetUserDepts(const std::string& user) {
     const UserState state = m_users.Get(user);
-    std::vector<std::string> paths;
-    if (!state.home.empty()) {
-        if (auto path = m_tree.PathOf(state.home)) paths.push_back(*path);
-    }
-    const std::vector<DeptRef> further = m_tree.DeptsByUuid(state.deptRefs);
-    for (const std::string& uuid : state.deptRefs) {
-        auto found = std::find_if(further.begin(), further.end(),
-                                  [&](const DeptRef& d) { return d.uuid == uuid; });
-        if (found == further.end() || (!state.home.empty() && SameDn(found->dn, state.home))) {
-            continue;
-        }
-        if (auto path = m_tree.PathOf(found->dn)) paths.push_back(*path);
-    }
     std::string xml = "<Departments>";
-    for (const std::string& path : paths) {
+    for (const std::string& path : DeptPathsOf(state, m_tree.DeptsByUuid(state.deptRefs), m_tree)) {
         xml += "<Department Name=\"";
         AppendXmlEscaped(xml, path);
         xml += "\"/>";

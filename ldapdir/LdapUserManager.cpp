@@ -3,6 +3,7 @@
 #include <ldap.h>
 
 #include "directory/TextRules.h"
+#include "ldapdir/UserSearch.h"
 
 namespace warden::ldapdir {
 
@@ -105,6 +106,10 @@ UserRecord LdapUserManager::GetUserRecord(const std::string& user) {
     record.uin = state.uin;
     record.detail = DetailOf(state);
     return record;
+}
+
+void LdapUserManager::SearchUsers(const std::string& text, const UserMatchVisitor& visit) {
+    ldapdir::SearchUsers(m_tree, text, visit);
 }
 
 int16_t LdapUserManager::VerifyPassword(const std::string& user, const std::string& password) {

@@ -35,6 +35,8 @@ class LdapUserManager final : public ImUserManager {
     UserDetail GetUserDetail(const std::string& user) override;
     void SetUserDetail(const std::string& user, const UserDetail& detail) override;
     UserRecord GetUserRecord(const std::string& user) override;
+    // See UserSearch.h.
+    void SearchUsers(const std::string& text, const UserMatchVisitor& visit) override;
 
     // A bind as the user: 0 when the directory accepts the password, 1 when
     // not (an empty password included, which LDAP would take for an

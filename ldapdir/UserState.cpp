@@ -154,6 +154,22 @@ UserState ReadUser(const LdapEntry& entry, const LdapTree& tree) {
     return user;
 }
 
+std::vector<std::string> DeptPathsOf(const UserState& user, const std::vector<DeptRef>& found,
+                                     const LdapTree& tree) {
+    std::vector<std::string> paths;
+    const std::string home = user.home.empty() ? std::string() : DnKey(user.home);
+    if (!home.empty()) {
+        if (auto path = tree.PathOf(user.home)) paths.push_back(*path);
+    }
+    for (const std::string& uuid : user.deptRefs) {
+        auto dept = std::find_if(found.begin(), found.end(),
+                                 [&](const DeptRef& d) { return d.uuid == uuid; });
+        if (dept == found.end() || (!home.empty() && DnKey(dept->dn) == home)) continue;
+        if (auto path = tree.PathOf(dept->dn)) paths.push_back(*path);
+    }
+    return paths;
+}
+
 UserState NewUser(const std::string& account, int64_t uin, std::vector<std::string> roleRefs) {
     UserState user;
     user.account = account;

@@ -28,6 +28,7 @@
 namespace warden::ldapdir {
 
 class LdapTree;
+struct DeptRef;
 
 struct UserState {
     std::string dn;  // empty until the entry exists
@@ -53,6 +54,12 @@ struct UserState {
 std::vector<std::string> UserAttributes();
 
 UserState ReadUser(const LdapEntry& entry, const LdapTree& tree);
+
+// The paths ("A\B") of `user`'s departments, as GetUserDepts names them:
+// the one his entry lies in, then those his references name, in their
+// order. `found`: the referenced departments that exist (LdapTree::DeptsByUuid).
+std::vector<std::string> DeptPathsOf(const UserState& user, const std::vector<DeptRef>& found,
+                                     const LdapTree& tree);
 
 // A new user named `account` holding the roles `roleRefs`, without an entry.
 UserState NewUser(const std::string& account, int64_t uin, std::vector<std::string> roleRefs);

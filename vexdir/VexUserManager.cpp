@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "protocol/NameRules.h"
 #include "vexdir/Lookup.h"
 #include "vexdir/Names.h"
 #include "vexdir/PasswordHash.h"
@@ -86,23 +87,11 @@ std::string SearchQuery(Connection& db, const std::string& lowered, size_t chara
     return query;
 }
 
-size_t CodePoints(std::string_view text) {
-    size_t count = 0;
-    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
-}
-
 }  // namespace
 
 void VexUserManager::SearchUsers(const std::string& text, const UserMatchVisitor& visit) {
-    if (!IsValidUtf8(text)) Fail(im_code::kInvalidArgument, "the search text is not UTF-8");
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            Fail(im_code::kInvalidArgument, "the search text holds a control character");
-        }
-    }
-    const size_t characters = CodePoints(text);
-    if (characters < 2) Fail(im_code::kInvalidArgument, "the search text is too short");
+    CheckSearchText(kErrorSource, text);
+    const size_t characters = CharacterCount(text);
     m_db.Read([&](Connection& db) {
         // The index holds what SQL's lower() made of each field: the text
         // goes through the same function.

@@ -1,5 +1,6 @@
 #include "console/core/DeptManagers.h"
 
+#include "console/core/AskAll.h"
 #include "console/core/DeptScope.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
@@ -10,13 +11,19 @@ namespace warden::console {
 bool DeptManagers::Load() {
     const std::string list = m_transport.SendRequest(req::kGetAdminList, "");
     if (list.empty() || list.rfind("error:", 0) == 0) return false;
-    std::vector<std::pair<std::string, std::vector<std::string>>> admins;
+    std::vector<std::string> names;
+    std::vector<Request> asks;
     for (const std::string& admin : SplitList(list, "|")) {
         if (Trim(admin).empty()) continue;
-        const std::string depts = m_transport.SendRequest(
-            req::kQueryUserAdminDepts, std::string(key::kUsername) + "=" + admin);
+        names.push_back(admin);
+        asks.emplace_back(req::kQueryUserAdminDepts, std::string(key::kUsername) + "=" + admin);
+    }
+    const std::vector<std::string> replies = AskAll(m_transport, asks);
+    std::vector<std::pair<std::string, std::vector<std::string>>> admins;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& depts = replies[i];
         if (depts.empty() || depts.rfind("error:", 0) == 0) return false;
-        admins.emplace_back(admin, SplitList(depts, "|;"));
+        admins.emplace_back(names[i], SplitList(depts, "|;"));
     }
     m_admins = std::move(admins);
     m_loaded = true;

@@ -16,27 +16,17 @@ bool AdminDetailLogic::Open() {
     }
     m_effective = ParseAdminEffective(reply);
     if (m_effective.exists) {
-        const std::string record = m_transport.SendRequest(
-            req::kGetUserBInfo, std::string(key::kUsername) + "=" + m_account);
-        for (const std::string& field : SplitList(record, "|")) {
-            if (field.rfind("name:", 0) == 0) m_name = field.substr(5);
-        }
+        m_name = NameInRecord(m_transport.SendRequest(
+            req::kGetUserBInfo, std::string(key::kUsername) + "=" + m_account));
     }
     return true;
 }
 
-std::string AdminDetailLogic::Summary() const {
-    std::string roles;
-    for (const auto& role : m_effective.roles) {
-        if (!roles.empty()) roles += "、";
-        roles += role.name;
-        if (role.state != entry_state::kOk) roles += "(" + StateText(role.state) + ")";
+std::string AdminDetailLogic::NameInRecord(const std::string& record) {
+    for (const std::string& field : SplitList(record, "|")) {
+        if (field.rfind("name:", 0) == 0) return field.substr(5);
     }
-    std::string summary = "姓名: " + (m_name.empty() ? std::string("-") : m_name) +
-                          "    可分配角色: " + (roles.empty() ? std::string("无") : roles);
-    const size_t problems = Problems().size();
-    if (problems > 0) summary += "    问题: " + std::to_string(problems) + "个";
-    return summary;
+    return "";
 }
 
 std::string AdminDetailLogic::StateText(const std::string& state) {

@@ -52,13 +52,13 @@ class AdminDetailLogic {
     const std::string& Account() const { return m_account; }
     // His name in the directory; empty when he has none (or no account).
     const std::string& Name() const { return m_name; }
-    // "姓名: … 可分配角色: …", the line the administrator list shows for him.
-    std::string Summary() const;
     const AdminEffective& Effective() const { return m_effective; }
     // One line per department or role that is gone or covers nothing.
     std::vector<std::string> Problems() const;
     // The state of an entry in words ("" for ok).
     static std::string StateText(const std::string& state);
+    // The name in a "GetUserBInfo.asp" reply; empty when it has none.
+    static std::string NameInRecord(const std::string& record);
 
     // "试一试": operation `index` of kTrialOperations on `target`. The
     // answer in words: "允许" or "拒绝: …"; an error of the server as it said it.

@@ -1,13 +1,16 @@
 #include "console/dialogs/AdminDialogs.h"
 
 #include <QGridLayout>
+#include <algorithm>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "console/core/FieldWidgets.h"
 #include "console/dialogs/AdminDetailDialog.h"
@@ -131,8 +134,13 @@ AdminListDialog::AdminListDialog(AdminListLogic& logic, Transport& transport, Me
       m_transport(transport),
       m_sink(sink),
       m_login(login),
-      m_admins(List(this, "admins")),
+      m_admins(new QTreeWidget(this)),
       m_depts(List(this, "adminDepts")) {
+    m_admins->setObjectName("admins");
+    m_admins->setRootIsDecorated(false);
+    m_admins->setUniformRowHeights(true);
+    m_admins->setHeaderLabels({"帐号", "姓名", "管理的部门", "可分配的角色"});
+    m_admins->header()->setStretchLastSection(true);
     setWindowTitle(Q(text::kAdminListTitle));
     setObjectName("adminListDialog");
     QPushButton* add = Button(this, text::kAddAdmin, "addAdminButton");
@@ -146,8 +154,8 @@ AdminListDialog::AdminListDialog(AdminListLogic& logic, Transport& transport, Me
     auto* deptGroup = new QGroupBox(Q(text::kAdminDeptsGroup), this);
     (new QVBoxLayout(deptGroup))->addWidget(m_depts);
     auto* lists = new QHBoxLayout;
-    lists->addWidget(adminGroup, 1);
-    lists->addWidget(deptGroup, 2);
+    lists->addWidget(adminGroup, 3);
+    lists->addWidget(deptGroup, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);
     buttons->addWidget(change);
@@ -155,25 +163,17 @@ AdminListDialog::AdminListDialog(AdminListLogic& logic, Transport& transport, Me
     buttons->addWidget(details);
     buttons->addStretch();
     buttons->addWidget(quit);
-    m_summary = new QLabel(this);
-    m_summary->setObjectName("adminSummary");
-    m_summary->setWordWrap(true);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(lists);
-    outer->addWidget(m_summary);
     outer->addLayout(buttons);
-    resize(560, 360);
+    resize(860, 380);
 
-    connect(m_admins, &QListWidget::itemSelectionChanged, this, [this] {
-        m_logic.SelectAdmin(SelectedRow(m_admins));
+    connect(m_admins, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> chosen = m_admins->selectedItems();
+        m_logic.SelectAdmin(chosen.isEmpty() ? -1 : m_admins->indexOfTopLevelItem(chosen.first()));
         MirrorList(m_depts, m_logic.Depts());
-        m_summary->clear();
-        const std::string name = m_logic.SelectedAdmin();
-        if (name.empty()) return;
-        AdminDetailLogic detail(m_transport, m_sink, name);
-        if (detail.Open()) m_summary->setText(QString::fromStdString(detail.Summary()));
     });
-    connect(m_admins, &QListWidget::itemDoubleClicked, this, [this] { OpenEditor(true); });
+    connect(m_admins, &QTreeWidget::itemDoubleClicked, this, [this] { OpenEditor(true); });
     connect(add, &QPushButton::clicked, this, [this] { OpenEditor(false); });
     connect(change, &QPushButton::clicked, this, [this] { OpenEditor(true); });
     connect(remove, &QPushButton::clicked, this, [this] {
@@ -194,7 +194,26 @@ AdminListDialog::AdminListDialog(AdminListLogic& logic, Transport& transport, Me
 }
 
 void AdminListDialog::Refresh() {
-    MirrorList(m_admins, m_logic.Admins());
+    const QSignalBlocker quiet(m_admins);  // the logic's selection is already right
+    m_admins->clear();
+    const SortedNames& admins = m_logic.Admins();
+    for (int i = 0; i < admins.Size(); ++i) {
+        const AdminOverview overview = m_logic.Overview(admins.At(i));
+        auto* item = new QTreeWidgetItem(
+            m_admins, {Q(admins.At(i)), Q(overview.name), Q(overview.depts), Q(overview.roles)});
+        // The whole of a long list of departments on pointing at it.
+        item->setToolTip(2, Q(overview.depts));
+        item->setToolTip(3, Q(overview.roles));
+        if (admins.HasSelection() && admins.Selected() == i) m_admins->setCurrentItem(item);
+    }
+    // Wide enough for the headers and what they hold, a long list of
+    // departments cut (its tooltip has it whole).
+    static constexpr int kLeast[] = {90, 90, 200}, kMost[] = {200, 200, 360};
+    for (int column = 0; column < 3; ++column) {
+        m_admins->resizeColumnToContents(column);
+        m_admins->setColumnWidth(
+            column, std::clamp(m_admins->columnWidth(column), kLeast[column], kMost[column]));
+    }
     MirrorList(m_depts, m_logic.Depts());
 }
 

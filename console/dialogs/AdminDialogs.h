@@ -12,6 +12,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QTreeWidget;
 
 namespace warden::console {
 
@@ -55,9 +56,8 @@ class AdminListDialog final : public QDialog {
     Transport& m_transport;
     MessageSink& m_sink;
     const LoginState& m_login;
-    QListWidget* m_admins;
+    QTreeWidget* m_admins;  // account, name, departments and roles of each
     QListWidget* m_depts;
-    QLabel* m_summary;  // the selected administrator's name and grantable roles
 };
 
 }  // namespace warden::console

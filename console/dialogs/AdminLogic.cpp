@@ -1,14 +1,17 @@
 #include "console/dialogs/AdminLogic.h"
 
+#include "console/core/AskAll.h"
 #include "console/core/ConsoleTexts.h"
 #include "console/core/DeptScope.h"
 #include "console/core/DeptTree.h"
 #include "console/core/FieldRules.h"
 #include "console/core/ReplyMessage.h"
+#include "console/dialogs/AdminDetailLogic.h"
 #include "console/dialogs/DialogTexts.h"
 #include "console/dialogs/RequestParams.h"
 #include "console/dialogs/RoleNames.h"
 #include "protocol/NameRules.h"
+#include "protocol/Permissions.h"
 #include "protocol/ParamKeys.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
@@ -36,6 +39,46 @@ void AdminListLogic::Open() {
         return;
     }
     for (std::string& name : SplitList(Trim(reply), "|")) m_admins.Add(std::move(name));
+    LoadOverviews(m_admins.Items());
+}
+
+void AdminListLogic::LoadOverviews(const std::vector<std::string>& accounts) {
+    std::vector<Request> asks;
+    for (const std::string& account : accounts) {
+        const std::string params = ComposeParams({{key::kUsername, account}});
+        asks.emplace_back(req::kGetAdminEffective, params);
+        asks.emplace_back(req::kGetUserBInfo, params);
+    }
+    const std::vector<std::string> replies = AskAll(m_transport, asks);
+    for (size_t i = 0; i < accounts.size(); ++i) {
+        const std::string& effective = replies[2 * i];
+        const std::string& record = replies[2 * i + 1];
+        AdminOverview overview;
+        if (!effective.empty() && !HasErrorPrefix(effective)) {
+            // A gone department or role stays in his row, marked, so that
+            // the list shows what needs mending.
+            auto join = [](const std::vector<AdminEffective::Entry>& entries, const char* between) {
+                std::string text;
+                for (const AdminEffective::Entry& entry : entries) {
+                    if (!text.empty()) text += between;
+                    text += entry.name;
+                    const std::string state = AdminDetailLogic::StateText(entry.state);
+                    if (!state.empty()) text += "(" + state + ")";
+                }
+                return text;
+            };
+            const AdminEffective parsed = ParseAdminEffective(effective);
+            overview.depts = join(parsed.depts, "; ");
+            overview.roles = join(parsed.roles, "、");
+        }
+        if (!HasErrorPrefix(record)) overview.name = AdminDetailLogic::NameInRecord(record);
+        m_overviews[accounts[i]] = std::move(overview);
+    }
+}
+
+AdminOverview AdminListLogic::Overview(const std::string& account) const {
+    auto found = m_overviews.find(account);
+    return found == m_overviews.end() ? AdminOverview{} : found->second;
 }
 
 void AdminListLogic::SelectAdmin(int index) {
@@ -60,6 +103,7 @@ void AdminListLogic::DeleteSelected() {
     if (HasInfoPrefix(reply)) {
         m_admins.RemoveAt(m_admins.FindNoCase(name));
         m_depts.Clear();
+        m_overviews.erase(name);
     }
     ShowReplyMessage(m_sink, reply);
 }
@@ -71,6 +115,7 @@ std::string AdminListLogic::SelectedAdmin() const {
 void AdminListLogic::AdminSaved(const std::string& name, bool added, const SortedNames& depts) {
     if (added) m_admins.Add(name);
     m_admins.Select(m_admins.FindNoCase(name));
+    if (m_admins.HasSelection()) LoadOverviews({m_admins.SelectedText()});
     m_depts.Clear();
     for (const std::string& dept : depts.Items()) {
         if (!dept.empty()) m_depts.Add(dept);

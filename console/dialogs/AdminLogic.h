@@ -5,6 +5,7 @@
 // Thread-safety: none; used on the user-interface thread.
 #pragma once
 
+#include <map>
 #include <string>
 
 #include "console/core/LoginState.h"
@@ -15,12 +16,20 @@
 
 namespace warden::console {
 
+// What the administrator list shows of an administrator beside his account.
+struct AdminOverview {
+    std::string name;   // in the directory; empty when he has no account there
+    std::string depts;  // the departments he manages, "; " between them
+    std::string roles;  // the roles he may hand out, "、" between them
+    bool operator==(const AdminOverview&) const = default;
+};
+
 class AdminListLogic {
   public:
     // REQUIRES: every reference outlives this object.
     AdminListLogic(Transport& transport, MessageSink& sink);
 
-    // Lists the second-level administrators.
+    // Lists the second-level administrators, each with his overview.
     void Open();
 
     const SortedNames& Admins() const { return m_admins; }
@@ -31,15 +40,21 @@ class AdminListLogic {
     void DeleteSelected();
     // The administrator "修改管理员" edits; empty without a selection.
     std::string SelectedAdmin() const;
+    // The overview of `account` (empty fields when the server could not tell).
+    AdminOverview Overview(const std::string& account) const;
 
     // Called by the editor after a successful save.
     void AdminSaved(const std::string& name, bool added, const SortedNames& depts);
 
   private:
+    // Asks the server for the overviews of `accounts`, all at once.
+    void LoadOverviews(const std::vector<std::string>& accounts);
+
     Transport& m_transport;
     MessageSink& m_sink;
     SortedNames m_admins;
     SortedNames m_depts;
+    std::map<std::string, AdminOverview> m_overviews;
 };
 
 enum class AdminSaveOutcome { kStayOpen, kClose };

@@ -39,7 +39,8 @@ std::string Gbk(const std::string& utf8) {
 }
 
 ServerProcess::ServerProcess(const std::string& serverCfgExtra,
-                             const std::filesystem::path& baseDir, int maxDescriptors) {
+                             const std::filesystem::path& baseDir, int maxDescriptors,
+                             const std::filesystem::path& program) {
     if (baseDir.empty()) {
         std::random_device rd;
         m_baseDir = std::filesystem::temp_directory_path() /
@@ -56,7 +57,7 @@ ServerProcess::ServerProcess(const std::string& serverCfgExtra,
 
     int errPipe[2];
     if (::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    const std::string program = (BinaryDir() / "warden-server").string();
+    const std::string binary = (program.empty() ? BinaryDir() / "warden-server" : program).string();
     const std::string base = m_baseDir.string();
     m_pid = ::fork();
     if (m_pid == 0) {
@@ -66,7 +67,7 @@ ServerProcess::ServerProcess(const std::string& serverCfgExtra,
                                static_cast<rlim_t>(maxDescriptors)};
             ::setrlimit(RLIMIT_NOFILE, &limit);
         }
-        ::execl(program.c_str(), program.c_str(), "--headless", "--base-dir", base.c_str(),
+        ::execl(binary.c_str(), binary.c_str(), "--headless", "--base-dir", base.c_str(),
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }

@@ -17,8 +17,11 @@ class ServerProcess {
     // [LISTEN_PORT] PORT=0 and [TLS] PORT=0). `prepare` may fill the base
     // directory first.
     // `maxDescriptors` > 0 starts the server under that descriptor limit.
+    // `program`: another build's warden-server (for benchmarks); empty: the
+    // one built beside the tests.
     explicit ServerProcess(const std::string& serverCfgExtra = "",
-                           const std::filesystem::path& baseDir = {}, int maxDescriptors = 0);
+                           const std::filesystem::path& baseDir = {}, int maxDescriptors = 0,
+                           const std::filesystem::path& program = {});
     ~ServerProcess();  // SIGTERM, then waits
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

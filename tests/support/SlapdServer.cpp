@@ -83,7 +83,9 @@ olcDbDirectory: {DIR}/data
 olcDbMaxSize: 4294967296
 olcDbNoSync: TRUE
 olcDbIndex: objectClass eq
-olcDbIndex: uid,entryUUID,wardenDepartmentRef,wardenRoleRef,wardenUin eq
+olcDbIndex: entryUUID,wardenDepartmentRef,wardenRoleRef,wardenUin eq
+olcDbIndex: uid eq,sub
+olcDbIndex: cn,displayName,mail,mobile,telephoneNumber sub
 olcAccess: to dn.subtree="{SUFFIX}" attrs=userPassword
   by dn.exact="{BIND}" write
   by anonymous auth

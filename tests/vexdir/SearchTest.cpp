@@ -1,17 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "tests/directory/UserSearchContract.h"
+#include "tests/support/TempDir.h"
 #include "vexdir/Sqlite.h"
 #include "vexdir/VexDirectory.h"
 
 namespace warden {
 namespace {
-
-using test::DirectoryOpener;
-using test::UserSearchContract;
-
-INSTANTIATE_TEST_SUITE_P(Vexdir, UserSearchContract,
-                         ::testing::Values(DirectoryOpener{&OpenVexDirectory}));
 
 // A directory made before the index gets it, over the users it has, when it
 // is opened; the index then passes SQLite's own check.
@@ -38,8 +32,8 @@ TEST(VexSearchIndexTest, ADirectoryWithoutTheIndexGetsItWhole) {
     });
     EXPECT_EQ(found, std::vector<std::string>{"zhao"});
     sqlite::Connection db(file, false);
-    EXPECT_NO_THROW(db.Exec(
-        "INSERT INTO vex_user_search(vex_user_search, rank) VALUES('integrity-check', 1)"));
+    EXPECT_NO_THROW(
+        db.Exec("INSERT INTO vex_user_search(vex_user_search, rank) VALUES('integrity-check', 1)"));
 }
 
 }  // namespace

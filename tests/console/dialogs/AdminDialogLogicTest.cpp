@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "console/dialogs/AdminLogic.h"
+#include "protocol/Permissions.h"
 #include "tests/console/dialogs/DialogFixture.h"
 
 namespace warden::console::test {
@@ -51,6 +52,33 @@ TEST_F(AdminListLogicTest, DeletionAsksAndRemovesTheAdministratorOnlyWhenTheServ
     EXPECT_TRUE(m_list.Depts().Empty());
     EXPECT_FALSE(m_list.Admins().HasSelection());
     EXPECT_EQ(m_sink.Texts().back(), "删除成功");
+}
+
+// Each administrator's row: name, departments and roles, gone ones marked;
+// asked all at once where the connection pipelines, one by one where not,
+// with the same rows either way and after a save.
+TEST_F(AdminListLogicTest, EveryAdministratorHasHisNameDepartmentsAndRoles) {
+    AdminEffective bob;
+    bob.exists = true;
+    bob.depts = {{"\\销售部", "ok"}, {"\\旧部", "missing"}};
+    bob.roles = {{"销售", "ok"}, {"客服", "ok"}};
+    m_transport.replies["GetAdminEffective.asp?username=bob"] = FormatAdminEffective(bob);
+    m_transport.replies["GetUserBInfo.asp?username=bob"] = "name:鲍勃|gender:男";
+    m_transport.replies["GetAdminEffective.asp?username=zhaolei"] = FormatAdminEffective({});
+    m_transport.replies["GetUserBInfo.asp?username=zhaolei"] = "error:用户不存在";
+    const AdminOverview bobRow{"鲍勃", "\\销售部; \\旧部(已不存在)", "销售、客服"};
+    for (int window : {1, 4}) {
+        m_transport.window = window;
+        AdminListLogic list(m_transport, m_sink);
+        list.Open();
+        EXPECT_EQ(list.Overview("bob"), bobRow) << window;
+        EXPECT_EQ(list.Overview("zhaolei"), AdminOverview{}) << window;
+        EXPECT_TRUE(m_transport.posted.empty());
+    }
+    m_transport.replies["GetUserBInfo.asp?username=bob"] = "name:鲍勃二";
+    m_list.AdminSaved("bob", false, SortedNames{});
+    EXPECT_EQ(m_list.Overview("bob").name, "鲍勃二");
+    EXPECT_TRUE(m_sink.shown.empty());
 }
 
 // --- 添加分级管理员 / 修改分级管理员 -----------------------------------------
@@ -237,7 +265,9 @@ TEST_F(AdminEditorLogicTest, SaveChecksInOrderAndUpdatesTheListThatOpenedIt) {
     m_transport.replies[save] = "info:管理员设置成功";
     size_t shown = m_sink.shown.size();
     EXPECT_EQ(editor.Save("chen"), AdminSaveOutcome::kClose);
-    EXPECT_EQ(m_transport.requests.back(), save);
+    // The save, then the list asks for the new row's name, departments and roles.
+    EXPECT_EQ(m_transport.requests.end()[-3], save);
+    EXPECT_EQ(m_transport.requests.back(), "GetUserBInfo.asp?username=chen");
     EXPECT_EQ(m_sink.shown.size(), shown + 1);  // the "info:" of the check is not shown
     EXPECT_EQ(m_list.Admins().Items(), (Strings{"bob", "chen", "zhaolei"}));
     EXPECT_EQ(m_list.SelectedAdmin(), "chen");

@@ -234,6 +234,11 @@ TEST_F(DialogE2eTest, AdministratorIsSavedLogsInToHisDepartmentsAndIsDeleted) {
     EXPECT_EQ(m_sink.Texts().back(), "管理员设置成功");
     EXPECT_EQ(list.Admins().Items(), Strings{"zhaolei"});
     EXPECT_EQ(list.Depts().Items(), Strings{"\\研发部"});
+    AdminListLogic reopened(m_transport, m_sink);
+    reopened.Open();
+    EXPECT_EQ(reopened.Overview("zhaolei"), list.Overview("zhaolei"));
+    EXPECT_EQ(list.Overview("zhaolei").depts, "\\研发部");
+    EXPECT_FALSE(list.Overview("zhaolei").name.empty());
 
     // He now logs in and sees only his department.
     FakeSink sink;

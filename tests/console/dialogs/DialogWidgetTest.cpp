@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 
 #include "console/core/MainWindow.h"
+#include "console/dialogs/AdminDetailDialog.h"
 #include "console/dialogs/AdminDialogs.h"
 #include "console/dialogs/AuditLogDialog.h"
 #include "console/dialogs/ChangePasswordDialog.h"
@@ -27,6 +28,7 @@
 #include "console/dialogs/DeptPickerView.h"
 #include "console/dialogs/RoleDialogs.h"
 #include "console/dialogs/UserDialogs.h"
+#include "protocol/Permissions.h"
 #include "tests/console/QtWidgetTestSupport.h"
 #include "tests/console/dialogs/DialogFixture.h"
 #include "tests/support/TempDir.h"
@@ -357,9 +359,10 @@ TEST_F(DialogWidgetTest, AdminListShowsTheSelectedAdministratorsDepartments) {
     AdminListLogic logic(m_transport, m_sink);
     AdminListDialog dialog(logic, m_transport, m_sink, m_login);
     dialog.show();
-    auto* admins = Child<QListWidget>(dialog, "admins");
-    ASSERT_EQ(admins->count(), 1);
-    admins->setCurrentRow(0);
+    auto* admins = Child<QTreeWidget>(dialog, "admins");
+    ASSERT_EQ(admins->topLevelItemCount(), 1);
+    EXPECT_EQ(admins->topLevelItem(0)->text(0), "bob");
+    admins->setCurrentItem(admins->topLevelItem(0));
     EXPECT_EQ(Child<QListWidget>(dialog, "adminDepts")->count(), 2);
     // "修改管理员" without a selection opens nothing.
     admins->clearSelection();
@@ -367,6 +370,49 @@ TEST_F(DialogWidgetTest, AdminListShowsTheSelectedAdministratorsDepartments) {
     m_transport.requests.clear();
     Click(dialog, "changeAdminButton");
     EXPECT_TRUE(m_transport.requests.empty());
+}
+
+// 权限详情: a department in scope opens onto its sub-departments when
+// expanded (asked once), a gone one cannot be; 试一试 sends the chosen
+// operation on the typed target (Return works as 检查) and shows the verdict.
+TEST_F(DialogWidgetTest, AdminDetailOpensHisScopeAndAnswersATrial) {
+    AdminEffective bob;
+    bob.account = "bob";
+    bob.level = "admin";
+    bob.exists = true;
+    bob.depts = {{"\\销售部", "ok"}, {"\\旧部", "missing"}};
+    m_transport.replies["GetAdminEffective.asp?username=bob"] = FormatAdminEffective(bob);
+    m_transport.replies["GetChildDepts.asp?deptId=\\销售部"] = "华东区,华南区";
+    PermissionVerdict deny;
+    deny.request = "DeptDelete.asp";
+    deny.text = "只能管理自己的部门";
+    deny.subject = "\\研发部";
+    m_transport.replies["CheckPermission.asp?checkfor=bob`checkrequest=DeptDelete.asp`deptid=\\研发部"] =
+        FormatPermissionVerdict(deny);
+    AdminDetailLogic logic(m_transport, m_sink, "bob");
+    ASSERT_TRUE(logic.Open());
+    AdminDetailDialog dialog(logic);
+    dialog.show();
+
+    auto* scope = Child<QTreeWidget>(dialog, "adminScope");
+    ASSERT_EQ(scope->topLevelItemCount(), 2);
+    QTreeWidgetItem* sales = scope->topLevelItem(0);
+    scope->expandItem(sales);
+    scope->collapseItem(sales);
+    scope->expandItem(sales);
+    ASSERT_EQ(sales->childCount(), 2);
+    EXPECT_EQ(sales->child(1)->text(0), "华南区");
+    EXPECT_EQ(m_transport.CountStartingWith("GetChildDepts.asp"), 1);
+    EXPECT_EQ(scope->topLevelItem(1)->childIndicatorPolicy(),
+              QTreeWidgetItem::DontShowIndicatorWhenChildless);
+
+    Child<QComboBox>(dialog, "trialOperation")->setCurrentIndex(4);  // 删除部门
+    auto* target = Child<QLineEdit>(dialog, "trialTarget");
+    EXPECT_EQ(target->text(), "\\销售部");  // his first department to start with
+    target->setText("  \\研发部 ");
+    QTest::keyClick(target, Qt::Key_Return);
+    EXPECT_EQ(Child<QLabel>(dialog, "trialAnswer")->text(), "拒绝: 只能管理自己的部门 (\\研发部)");
+    EXPECT_TRUE(m_sink.shown.empty());
 }
 
 TEST_F(DialogWidgetTest, AdminEditorLocksAChosenNameSavesNotOnReturnAndDeletesWithDelete) {
