@@ -95,9 +95,15 @@ void ConsoleApp::OnConnectionLost() {
     m_asking = true;
     // Logging in again closes the open dialogs: say so while Cancel can
     // still keep what is typed in them.
-    bool again = m_sink.AskOkCancel(text::kCaptionConfirm, !OpenDialogs().isEmpty()
-                                                               ? text::kConnectionLostReloginDialogs
-                                                               : text::kConnectionLostRelogin);
+    std::string question;
+    if (m_transport.LoginEnded()) {
+        question = text::kLoginEndedRelogin;
+        if (!OpenDialogs().isEmpty()) question += text::kReloginClosesDialogs;
+    } else {
+        question = !OpenDialogs().isEmpty() ? text::kConnectionLostReloginDialogs
+                                            : text::kConnectionLostRelogin;
+    }
+    bool again = m_sink.AskOkCancel(text::kCaptionConfirm, question);
     QTimer::singleShot(0, this, [this] { m_asking = false; });
     if (again) Relogin();
 }
