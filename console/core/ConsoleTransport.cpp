@@ -68,6 +68,7 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
             frame.graceMs = m_options.graceMs;
             frame.arrivalMs = m_options.arrivalMs;
             m_stream = std::make_unique<PlainStream>(std::move(socket), frame);
+            m_connection = ConnectionInfo{};
             m_lost = false;
             m_loginEnded = false;
             return true;
@@ -96,10 +97,17 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
         }
         return false;
     }
+    m_connection = ConnectionInfo{WireSecurity::kTls, tls->Tls().Protocol(), tls->Tls().Cipher(),
+                                  peer.fingerprint, peer.caVerified};
     m_stream = std::move(tls);
     m_lost = false;
     m_loginEnded = false;
     return true;
+}
+
+std::optional<ConnectionInfo> ConsoleTransport::Connection() const {
+    if (!Connected()) return std::nullopt;
+    return m_connection;
 }
 
 void ConsoleTransport::Disconnect() {

@@ -76,6 +76,7 @@ class ConsoleTransport final : public Transport {
     bool Busy() const override { return m_busy; }
     bool Connected() const override { return m_stream != nullptr && !m_lost; }
     bool CheckConnection() override;
+    std::optional<ConnectionInfo> Connection() const override;
 
     int PipelineWindow() const override;
     bool PostRequest(std::string_view name, std::string_view params) override;
@@ -110,6 +111,7 @@ class ConsoleTransport final : public Transport {
     CertificateJudge* m_judge = nullptr;
     std::function<void()> m_lostHandler;
     std::unique_ptr<MessageStream> m_stream;
+    ConnectionInfo m_connection;  // of m_stream
     bool m_lost = false;
     bool m_loginEnded = false;
     bool m_busy = false;

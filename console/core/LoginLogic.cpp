@@ -98,7 +98,6 @@ LoginOutcome LoginLogic::Press(const LoginInput& input) {
 
     if (!m_transport.OpenConnection(address, port, input.security)) return {};
     m_state.server = address + ":" + port;
-    m_state.security = input.security;
 
     std::string params;
     params.append(key::kUsername).append("=").append(name);

@@ -5,17 +5,15 @@
 #include <filesystem>
 #include <string>
 
-#include "console/core/Transport.h"
 #include "protocol/Replies.h"
 
 namespace warden::console {
 
 struct LoginState {
-    std::string loginName;                       // as typed, trimmed; sent as "username" later
-    std::string superFlag;                       // "1" for the super administrator
-    std::string managedDepts;                    // "\A\B;\C;" for a second-level administrator
-    std::string server;                          // "address:port" the login connected to
-    WireSecurity security = WireSecurity::kTls;  // how that connection is carried
+    std::string loginName;     // as typed, trimmed; sent as "username" later
+    std::string superFlag;     // "1" for the super administrator
+    std::string managedDepts;  // "\A\B;\C;" for a second-level administrator
+    std::string server;        // "address:port" the login connected to
     std::string clientVersion = reply::kProtocolVersion;
     std::filesystem::path startDir;  // where client.cfg lives
     // The super administrator logged in with the shipped initial password:

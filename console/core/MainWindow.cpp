@@ -20,6 +20,7 @@
 #include "console/core/DeptManagers.h"
 #include "console/core/DeptTreeModel.h"
 #include "console/core/MainLayout.h"
+#include "console/core/StatusText.h"
 #include "console/core/UserInfoPanel.h"
 #include "console/core/UserListModel.h"
 #include "console/core/UserSearchBox.h"
@@ -248,11 +249,9 @@ void MainWindow::BuildStatusBar() {
 }
 
 void MainWindow::UpdateStatus() {
-    const char* level = m_login.IsSuper() ? text::kSuperLevel : text::kSecondLevel;
-    m_who->setText(
-        Q(text::kLoggedInAs) + QString::fromStdString(m_login.loginName) + " (" + Q(level) + ")  " +
-        Q(text::kServerLabelStatus) + QString::fromStdString(m_login.server) + " (" +
-        Q(m_login.security == WireSecurity::kTls ? text::kOverTls : text::kOverPlain) + ")");
+    const std::optional<ConnectionInfo> connection = m_transport.Connection();
+    m_who->setText(QString::fromStdString(LoginStatusText(m_login, connection)));
+    m_who->setToolTip(QString::fromStdString(ConnectionDetailsText(connection)));
     m_userCount->setText(Q(text::kUserCount).arg(m_logic.Users().Size()));
 }
 
@@ -260,6 +259,7 @@ void MainWindow::ShowConnectionLost(bool lost) {
     m_lostNote->setVisible(lost);
     m_reloginButton->setVisible(lost);
     m_reloginAction->setVisible(lost);
+    UpdateStatus();
 }
 
 bool MainWindow::EnsureConnected() {

@@ -144,6 +144,9 @@ TlsClient::Handshake TlsClient::Connect(const std::string& host, int timeoutMs,
         return Handshake::kFailed;
     }
     m_peer.caVerified = SSL_get_verify_result(s.ssl) == X509_V_OK;
+    m_protocol = SSL_get_version(s.ssl);
+    const SSL_CIPHER* cipher = SSL_get_current_cipher(s.ssl);
+    m_cipher = cipher != nullptr ? SSL_CIPHER_get_name(cipher) : "";
     return Handshake::kDone;
 }
 

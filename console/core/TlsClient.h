@@ -38,6 +38,10 @@ class TlsClient {
     const std::string& Error() const { return m_error; }
     // REQUIRES: Connect returned kDone.
     const PeerCertificate& Peer() const { return m_peer; }
+    // What the handshake agreed on, in OpenSSL's words: "TLSv1.3",
+    // "TLS_AES_256_GCM_SHA384". REQUIRES: Connect returned kDone.
+    const std::string& Protocol() const { return m_protocol; }
+    const std::string& Cipher() const { return m_cipher; }
 
     // Encrypts `bytes` and sends them whole, waiting at most `timeoutMs`
     // while the socket is full. False when the connection failed or stalled.
@@ -64,6 +68,8 @@ class TlsClient {
     int m_fd;
     std::unique_ptr<Session> m_session;
     PeerCertificate m_peer;
+    std::string m_protocol;
+    std::string m_cipher;
     std::string m_error;
 };
 

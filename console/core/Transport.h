@@ -16,6 +16,19 @@ namespace warden::console {
 // server that offers nothing else, on the administrator's explicit choice.
 enum class WireSecurity { kTls, kPlain };
 
+// What carries an open connection, as the transport found it.
+struct ConnectionInfo {
+    WireSecurity security = WireSecurity::kPlain;
+    // Over TLS: what the handshake agreed on ("TLSv1.3",
+    // "TLS_AES_256_GCM_SHA384"), the server certificate's SHA-256
+    // fingerprint, and whether the system's CA store vouches for it (if not,
+    // the administrator accepted it).
+    std::string protocol;
+    std::string cipher;
+    std::string fingerprint;
+    bool caVerified = false;
+};
+
 class Transport {
   public:
     virtual ~Transport() = default;
@@ -45,6 +58,9 @@ class Transport {
     // returns Connected(). Windows call it before an action, so that a dead
     // connection is reported before a dialog opens with nothing in it.
     virtual bool CheckConnection() = 0;
+
+    // What carries the open connection; nullopt without one.
+    virtual std::optional<ConnectionInfo> Connection() const = 0;
 
     // --- pipelining ----------------------------------------------------------
     // Requests posted ahead of their replies cost one round trip for a burst

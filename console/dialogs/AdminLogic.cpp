@@ -157,7 +157,7 @@ bool AdminEditorLogic::Open() {
     // "设为管理员" on someone who already is one: opening him as new would
     // save his roles away.
     if (!m_update && m_owner == nullptr && !m_name.empty()) {
-        m_update = !m_managed.Empty() || IsListedAdmin(m_name);
+        m_update = !m_managed.Empty() || IsListedAdmin(m_name, false).value_or(false);
     }
 
     if (m_update) {
@@ -197,9 +197,14 @@ bool AdminEditorLogic::Open() {
     return true;
 }
 
-bool AdminEditorLogic::IsListedAdmin(const std::string& name) {
+std::optional<bool> AdminEditorLogic::IsListedAdmin(const std::string& name, bool reportFailure) {
     std::string reply = m_transport.SendRequest(req::kGetAdminList, "");
-    if (HasErrorPrefix(reply)) return false;
+    if (reply.empty() || HasErrorPrefix(reply)) {
+        if (reportFailure && !ShowUnsavedWithoutReply(m_sink, reply)) {
+            ShowReplyMessage(m_sink, reply);
+        }
+        return std::nullopt;
+    }
     for (const std::string& admin : SplitList(Trim(reply), "|")) {
         if (EqualsNoCase(admin, name)) return true;
     }
@@ -287,10 +292,16 @@ AdminSaveOutcome AdminEditorLogic::Save(const std::string& typedName) {
                            "管理员 " + name + " 已存在于列表中");
         return AdminSaveOutcome::kStayOpen;
     }
-    if (!m_update && IsListedAdmin(name)) {
-        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint,
-                           name + text::kAlreadyAdminSuffix);
-        return AdminSaveOutcome::kStayOpen;
+    if (!m_update) {
+        // Unread, the list cannot tell a new administrator from one whose
+        // departments and roles the save would replace: nothing is saved.
+        const std::optional<bool> listed = IsListedAdmin(name, true);
+        if (!listed) return AdminSaveOutcome::kStayOpen;
+        if (*listed) {
+            m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint,
+                               name + text::kAlreadyAdminSuffix);
+            return AdminSaveOutcome::kStayOpen;
+        }
     }
     std::string exists =
         m_transport.SendRequest(req::kCheckUserExist, ComposeParams({{key::kUsername, name}}));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "console/core/LoginState.h"
@@ -116,8 +117,10 @@ class AdminEditorLogic {
     AdminSaveOutcome Save(const std::string& typedName);
 
   private:
-    // Whether the server lists `name` as a second-level administrator.
-    bool IsListedAdmin(const std::string& name);
+    // Whether the server lists `name` as a second-level administrator;
+    // nullopt when its list could not be read (with `reportFailure`, after
+    // saying so).
+    std::optional<bool> IsListedAdmin(const std::string& name, bool reportFailure);
     // The first managed entry that is `candidate`, an ancestor or a
     // descendant of it (by whole names, as the server compares them); -1
     // for none.

@@ -98,13 +98,29 @@ std::string AuditLevelLabel(std::string_view level) {
 
 std::string AuditOutcomeText(std::string_view outcome) {
     const std::string_view kind = AuditOutcomeKind(outcome);
-    if (kind == audit_outcome::kRefused) return "拒绝: " + std::string(After(outcome, reply::kErrorPrefix));
-    if (kind == audit_outcome::kFailed) return "失败: " + std::string(After(outcome, reply::kErrorPrefix));
+    if (kind == audit_outcome::kRefused) {
+        return "拒绝: " + std::string(After(outcome, reply::kErrorPrefix));
+    }
+    if (kind == audit_outcome::kFailed) {
+        return "失败: " + std::string(After(outcome, reply::kErrorPrefix));
+    }
     if (outcome.starts_with(reply::kInfoPrefix)) {
         const std::string_view message = After(outcome, reply::kInfoPrefix);
         if (!message.empty()) return "成功: " + std::string(message);
     }
     return "成功";
+}
+
+std::string AuditDetailText(std::string_view detail) {
+    static const Label kVia[] = {{"via TLS", "经 TLS 加密连接"}, {"via plain text", "经明文连接"}};
+    for (const Label& l : kVia) {
+        const std::string_view key = l.key;
+        if (detail.starts_with(key) &&
+            (detail.size() == key.size() || detail.substr(key.size()).starts_with(";"))) {
+            return l.text + std::string(detail.substr(key.size()));
+        }
+    }
+    return std::string(detail);
 }
 
 std::string AuditCsvHeader(const QTimeZone& zone) {

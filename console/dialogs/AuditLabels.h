@@ -33,6 +33,11 @@ std::string AuditLevelLabel(std::string_view level);
 // the server's message.
 std::string AuditOutcomeText(std::string_view outcome);
 
+// An entry's detail as the window shows it: the transport a login came by
+// (which the server notes first, "via TLS" or "via plain text") in words,
+// the rest as it is.
+std::string AuditDetailText(std::string_view detail);
+
 // The CSV heading for times in `zone`, and one entry under it.
 std::string AuditCsvHeader(const QTimeZone& zone);
 std::string AuditCsvLine(const AuditRecord& record, const QTimeZone& zone);

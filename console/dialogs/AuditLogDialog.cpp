@@ -67,7 +67,7 @@ class AuditLogModel final : public QAbstractTableModel {
             case kOutcome:
                 return tip ? Q(r.outcome) : Q(AuditOutcomeText(r.outcome));
             case kDetail:
-                return Q(r.detail);
+                return tip ? Q(r.detail) : Q(AuditDetailText(r.detail));
         }
         return {};
     }

@@ -69,6 +69,25 @@ TEST_P(BothPorts, RequestGoesOutAsNameQuestionMarkParamsInGbk) {
     EXPECT_TRUE(f.sink.shown.empty());
 }
 
+// The status bar names what the transport reports, not what was asked for.
+TEST_P(BothPorts, ReportsWhatCarriesTheConnectionWhileThereIsOne) {
+    Fixture f([](const std::string&) { return FakeServer::Reply("ok"); }, {}, Wire());
+    ASSERT_TRUE(f.connected);
+    std::optional<ConnectionInfo> info = f.transport.Connection();
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->security, Wire());
+    if (Wire() == WireSecurity::kTls) {
+        EXPECT_EQ(info->protocol, "TLSv1.3");
+        EXPECT_EQ(info->cipher.rfind("TLS_", 0), 0u) << info->cipher;
+        EXPECT_EQ(info->fingerprint, ServerIdentity().fingerprint);
+        EXPECT_FALSE(info->caVerified);  // self-signed: the judge took it
+    } else {
+        EXPECT_EQ(info->protocol + info->cipher + info->fingerprint, "");
+    }
+    f.transport.Disconnect();
+    EXPECT_FALSE(f.transport.Connection().has_value());
+}
+
 TEST_P(BothPorts, RequestsLongerThanTheOldSendBufferGoOutWhole) {
     Fixture f(
         [](const std::string& request) {
@@ -413,6 +432,8 @@ TEST(TlsTransportTest, WithoutAJudgeOnlyACertificateTheCaValidatesIsAccepted) {
         EXPECT_EQ(transport.SendRequest("A.asp", ""), accepted ? "ok" : "");
         EXPECT_EQ(server.Requests().size(), accepted ? 1u : 0u);
         EXPECT_EQ(sink.shown.size(), accepted ? 0u : 1u);
+        EXPECT_EQ(transport.Connection().has_value() && transport.Connection()->caVerified,
+                  accepted);
     }
     ::unsetenv("SSL_CERT_FILE");
 }

@@ -58,6 +58,12 @@ class FakeTransport : public Transport {
     bool Busy() const override { return busy; }
     bool Connected() const override { return connected; }
     bool CheckConnection() override { return connected; }
+    // What carries the connection while `connected`.
+    ConnectionInfo connection{WireSecurity::kTls, "TLSv1.3", "TLS_AES_256_GCM_SHA384", "AB:01",
+                              false};
+    std::optional<ConnectionInfo> Connection() const override {
+        return connected ? std::optional(connection) : std::nullopt;
+    }
 
     // Posted requests are answered at once, as SendRequest would; `window`
     // of them may wait to be taken; none is given back while `holdReplies`.

@@ -5,6 +5,7 @@
 #include "console/core/DeptManagers.h"
 #include "console/core/MainLayout.h"
 #include "console/core/MainWindowLogic.h"
+#include "console/core/StatusText.h"
 #include "tests/console/FakeTransport.h"
 
 namespace warden::console::test {
@@ -643,6 +644,39 @@ TEST_F(MainWindowLogicTest, ExitNeedsConfirmation) {
     EXPECT_TRUE(m_logic.ConfirmExit());
     EXPECT_EQ(m_sink.questions[0],
               std::make_pair(std::string("确认"), std::string("确定要退出么?")));
+}
+
+// The status bar said "TLS 加密" for whatever the login had asked for; it
+// names what the transport reports, and how the certificate came to be
+// trusted.
+TEST(StatusTextTest, SaysWhoWhereAndWhatCarriesTheConnection) {
+    const ConnectionInfo tls{WireSecurity::kTls, "TLSv1.3", "TLS_AES_128_GCM_SHA256", "AB:01",
+                             true};
+    ConnectionInfo accepted = tls;
+    accepted.caVerified = false;
+    struct Case {
+        const char* superFlag;
+        std::optional<ConnectionInfo> connection;
+        std::string status, details;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"1", tls, "admin (超级管理员)  服务器: h:8801 (TLSv1.3 加密, 证书经系统CA验证)",
+              "协议: TLSv1.3\n加密套件: TLS_AES_128_GCM_SHA256\n服务器证书指纹 (SHA-256): AB:01"},
+             {"0", accepted,
+              "admin (分级管理员)  服务器: h:8801 (TLSv1.3 加密, 证书已由管理员确认)",
+              "协议: TLSv1.3\n加密套件: TLS_AES_128_GCM_SHA256\n服务器证书指纹 (SHA-256): AB:01"},
+             {"1", ConnectionInfo{WireSecurity::kPlain, "", "", "", false},
+              "admin (超级管理员)  服务器: h:8801 (明文, 未加密)",
+              "请求和回复(包括密码)以明文传送"},
+             {"1", std::nullopt, "admin (超级管理员)  服务器: h:8801 (未连接)", ""},
+         }) {
+        LoginState login;
+        login.loginName = "admin";
+        login.superFlag = c.superFlag;
+        login.server = "h:8801";
+        EXPECT_EQ(LoginStatusText(login, c.connection), "当前用户: " + c.status);
+        EXPECT_EQ(ConnectionDetailsText(c.connection), c.details);
+    }
 }
 
 TEST(MainLayoutTest, TreeTakesTheHeightPanelSitsAtTheBottomListTakesTheRest) {

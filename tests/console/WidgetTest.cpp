@@ -435,7 +435,7 @@ TEST_F(MainWindowWidgetTest, SelectionDrivesTheListAndChangesKeepTheTreeOpen) {
 
 TEST_F(MainWindowWidgetTest, StatusBarSaysWhoWhereAndHowAndTheListSortsByAnyColumn) {
     m_login.server = "10.0.0.8:8800";
-    m_login.security = WireSecurity::kPlain;
+    m_transport.connection = ConnectionInfo{WireSecurity::kPlain, "", "", "", false};
     m_transport.replies["GetDeptUsers.asp?deptId=\\销售部"] = "a1,b2,c3";
     m_transport.fallback = [](const std::string& request) -> std::string {
         const std::map<std::string, std::string> names = {{"a1", "赵"}, {"b2", "钱"}, {"c3", "孙"}};
@@ -447,6 +447,8 @@ TEST_F(MainWindowWidgetTest, StatusBarSaysWhoWhereAndHowAndTheListSortsByAnyColu
     auto window = Open();
     EXPECT_EQ(Child<QLabel>(*window, "loginStatus")->text(),
               Q("当前用户: admin (超级管理员)  服务器: 10.0.0.8:8800 (明文, 未加密)"));
+    EXPECT_EQ(Child<QLabel>(*window, "loginStatus")->toolTip(),
+              Q("请求和回复(包括密码)以明文传送"));
     auto* tree = Child<QTreeView>(*window, "deptTree");
     auto* list = Child<QTreeView>(*window, "userList");
     ClickRow(tree, tree->model()->index(0, 0, {}));
@@ -465,6 +467,11 @@ TEST_F(MainWindowWidgetTest, StatusBarSaysWhoWhereAndHowAndTheListSortsByAnyColu
     // A click on a row reaches the user shown there, whatever the order.
     ClickRow(list, list->model()->index(0, 0));
     EXPECT_EQ(Child<QLineEdit>(*window, "panelAccount")->text(), "b2");
+    EXPECT_EQ(Child<QLabel>(*window, "userCount")->text(), Q("列表中 3 个用户"));
+
+    m_transport.connected = false;
+    window->ShowConnectionLost(true);
+    EXPECT_TRUE(Child<QLabel>(*window, "loginStatus")->text().endsWith(Q("(未连接)")));
 }
 
 // A second-level administrator was offered 删除用户 on another

@@ -219,6 +219,19 @@ TEST_F(AdminEditorLogicTest, ANewAdministratorIsNeverSavedOverAnExistingOne) {
               "ZhaoLei 已经是分级管理员, 请在分级管理员管理中用\"修改管理员\"修改他的设置");
     EXPECT_EQ(m_transport.requests, Strings{"GetAdminList.asp?"});
 
+    // A list that cannot be read tells nothing: saving might replace
+    // someone's departments and roles, so nothing is saved.
+    for (const auto& [listReply, said] :
+         std::vector<std::pair<std::string, std::string>>{
+             {"error:没有权限执行此操作", "没有权限执行此操作"},
+             {"", "没有收到服务器的回复, 所做的修改没有保存"}}) {
+        m_transport.replies["GetAdminList.asp?"] = listReply;
+        EXPECT_EQ(typed.Save("carol"), AdminSaveOutcome::kStayOpen);
+        EXPECT_EQ(m_sink.Texts().back(), said);
+    }
+    EXPECT_EQ(m_transport.CountStartingWith("CheckUserExist.asp"), 0);
+    EXPECT_EQ(m_transport.CountStartingWith("SaveAdminDepts.asp"), 0);
+
     m_transport.requests.clear();
     EXPECT_EQ(typed.Save("ca,rol"), AdminSaveOutcome::kStayOpen);
     EXPECT_EQ(m_sink.Texts().back(), "用户名不能含有以下字符: \\ , ` | ^ ; = ? 以及控制字符");

@@ -119,11 +119,18 @@ TEST(AuditLabelsTest, OperationsByTheirMenuNamesAndOutcomesInWords) {
              {"error:用户或密码错误", "失败: 用户或密码错误"}}) {
         EXPECT_EQ(AuditOutcomeText(outcome), text) << outcome;
     }
+    for (const auto& [detail, text] : std::vector<std::pair<std::string, std::string>>{
+             {"via TLS; ver=1.5", "经 TLS 加密连接; ver=1.5"},
+             {"via plain text", "经明文连接"},
+             {"via TLSx; a=1", "via TLSx; a=1"},
+             {"name=via TLS", "name=via TLS"}}) {
+        EXPECT_EQ(AuditDetailText(detail), text) << detail;
+    }
 }
 
 TEST_F(AuditLogLogicTest, PagesFollowTheLastEntryShownUntilAShortPage) {
-    ASSERT_TRUE(logic.Search({"2024-05-01", "2024-05-02 08:00", "admin", "部门", "DeptAdd.asp",
-                              "refused"}));
+    ASSERT_TRUE(logic.Search(
+        {"2024-05-01", "2024-05-02 08:00", "admin", "部门", "DeptAdd.asp", "refused"}));
     EXPECT_EQ(transport.requests.front(),
               "GetAuditLog.asp?from=2024-04-30T16:00:00.000Z`to=2024-05-02T00:00:59.999Z"
               "`account=admin`target=部门`count=200`request=DeptAdd.asp`outcome=refused");
