@@ -101,8 +101,9 @@ int main(int argc, char** argv) {
     const std::vector<std::pair<std::string, std::string>> requests = {
         {"GetUserBInfo.asp?username=" + large.sampleAccounts.at(1), conns},
         {"GetDeptUsers.asp?deptId=" + large.bigDepartment, conns},
-        // The search box: a text that finds many (the first 100 answer), one
-        // that finds a few, one that finds nobody.
+        // The search box: texts that find everybody and many (the first 100
+        // answer), one that finds a few, one that finds nobody.
+        {"SearchUsers.asp?text=u0", conns},
         {"SearchUsers.asp?text=张伟", conns},
         {"SearchUsers.asp?text=u0999", conns},
         {"SearchUsers.asp?text=zzzq", conns},

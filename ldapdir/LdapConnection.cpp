@@ -143,11 +143,16 @@ const std::string& LdapEntry::First(const std::string& name) const {
 }
 
 std::string_view EntryView::First(std::string_view name) const {
+    const auto values = All(name);
+    return values.empty() ? std::string_view() : values.front();
+}
+
+std::span<const std::string_view> EntryView::All(std::string_view name) const {
     for (const Attribute& attribute : m_attributes) {
         if (attribute.name.size() == name.size() &&
             std::equal(name.begin(), name.end(), attribute.name.begin(),
                        [](char x, char y) { return LowerAscii(x) == LowerAscii(y); })) {
-            return attribute.values.empty() ? std::string_view() : attribute.values.front();
+            return attribute.values;
         }
     }
     return {};

@@ -51,6 +51,8 @@ class EntryView {
     const std::vector<Attribute>& Attributes() const { return m_attributes; }
     // The first value of `name` (any ASCII case), or empty.
     std::string_view First(std::string_view name) const;
+    // Every value of `name`, in the order the directory gave them.
+    std::span<const std::string_view> All(std::string_view name) const;
 
   private:
     friend class EntryDecoder;

@@ -1,6 +1,7 @@
 #include "ldapdir/UserSearch.h"
 
 #include <algorithm>
+#include <charconv>
 #include <unordered_set>
 
 #include "directory/TextRules.h"
@@ -26,17 +27,30 @@ const std::vector<std::string>& Attributes() {
     return attributes;
 }
 
-bool Holds(std::string_view field, std::string_view lowered) {
-    return field.size() >= lowered.size() && LowerAscii(field).find(lowered) != std::string::npos;
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool Matches(const UserState& user, std::string_view lowered) {
-    for (const std::string* field :
-         {&user.account, &user.name, &user.mobile, &user.phone, &user.email}) {
-        if (Holds(*field, lowered)) return true;
+// Whether `field` contains `lowered`, ASCII letters of `field` in any case.
+bool Holds(std::string_view field, std::string_view lowered) {
+    for (size_t at = 0; at + lowered.size() <= field.size(); ++at) {
+        size_t k = 0;
+        while (k < lowered.size() && Lower(field[at + k]) == lowered[k]) ++k;
+        if (k == lowered.size()) return true;
     }
     return false;
 }
+
+// A user found, with what the reply needs of him.
+struct Found {
+    bool exact;
+    int64_t uin = 0;
+    std::string key;  // the account in lower case
+    std::string account;
+    std::string name;
+    std::string dn;
+    std::vector<std::string> deptRefs;
+};
 
 }  // namespace
 
@@ -47,29 +61,45 @@ void SearchUsers(LdapTree& tree, const std::string& text, const UserMatchVisitor
     std::string filter = "(&(objectClass=inetOrgPerson)(|";
     for (const char* type : kSearched) filter += std::string("(") + type + contains;
     filter += "))";
-    const std::vector<LdapEntry> entries = tree.Service().Run(
+
+    // A text of two letters may find most of the directory: each entry is
+    // read as it arrives and only the matches are kept.
+    const std::string lowered = LowerAscii(text);
+    std::vector<Found> found;
+    const EntryVisitor keep = [&](const EntryView& entry) {
+        const std::string_view account = entry.First("uid");
+        if (account.empty()) return true;
+        const std::string_view name = ShownName(entry.First("displayName"), entry.First("cn"),
+                                                IsWardenUser(entry.All("objectClass")));
+        if (!Holds(account, lowered) && !Holds(name, lowered) &&
+            !Holds(entry.First("mobile"), lowered) &&
+            !Holds(entry.First("telephoneNumber"), lowered) &&
+            !Holds(entry.First("mail"), lowered)) {
+            return true;
+        }
+        Found& user = found.emplace_back();
+        user.key = LowerAscii(account);
+        user.exact = user.key == lowered;
+        const std::string_view uin = entry.First("wardenUin");
+        std::from_chars(uin.data(), uin.data() + uin.size(), user.uin);
+        user.account = account;
+        user.name = name;
+        user.dn = entry.Dn();
+        for (std::string_view ref : entry.All("wardenDepartmentRef")) {
+            user.deptRefs.push_back(LowerAscii(ref));
+        }
+        return true;
+    };
+    tree.Service().Run(
         [&](LdapConnection& ldap) {
-            return ldap.Search(tree.BaseDn(), Scope::kSubtree, filter, Attributes());
+            found.clear();
+            ldap.SearchEach(tree.BaseDn(), Scope::kSubtree, filter, Attributes(), keep);
         },
         true);
 
-    const std::string lowered = LowerAscii(text);
-    struct Found {
-        bool exact;
-        std::string key;  // the account in lower case
-        UserState user;
-    };
-    std::vector<Found> found;
-    for (const LdapEntry& entry : entries) {
-        UserState user = ReadUser(entry, tree);
-        if (user.account.empty() || !Matches(user, lowered)) continue;
-        std::string key = LowerAscii(user.account);
-        const bool exact = key == lowered;
-        found.push_back({exact, std::move(key), std::move(user)});
-    }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         if (a.exact != b.exact) return a.exact;
-        if (a.user.uin != b.user.uin) return a.user.uin < b.user.uin;
+        if (a.uin != b.uin) return a.uin < b.uin;
         return a.key < b.key;
     });
     // Two entries of one account (other tools may make them) are one user:
@@ -81,15 +111,19 @@ void SearchUsers(LdapTree& tree, const std::string& text, const UserMatchVisitor
         const size_t end = std::min(found.size(), start + kBatch);
         std::vector<std::string> refs;
         for (size_t i = start; i < end; ++i) {
-            for (const std::string& ref : found[i].user.deptRefs) {
+            for (const std::string& ref : found[i].deptRefs) {
                 if (std::find(refs.begin(), refs.end(), ref) == refs.end()) refs.push_back(ref);
             }
         }
         const std::vector<DeptRef> depts = tree.DeptsByUuid(refs);
         for (size_t i = start; i < end; ++i) {
-            UserState& user = found[i].user;
-            std::vector<std::string> paths = DeptPathsOf(user, depts, tree);
-            UserMatch match{std::move(user.account), std::move(user.name), std::move(paths)};
+            Found& f = found[i];
+            UserState user;
+            const std::string parent = ParentDn(f.dn);
+            if (tree.PathOf(parent)) user.home = parent;
+            user.deptRefs = std::move(f.deptRefs);
+            UserMatch match{std::move(f.account), std::move(f.name),
+                            DeptPathsOf(user, depts, tree)};
             if (!visit(std::move(match))) return;
         }
     }

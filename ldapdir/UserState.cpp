@@ -132,13 +132,10 @@ UserState ReadUser(const LdapEntry& entry, const LdapTree& tree) {
     UserState user;
     user.dn = entry.dn;
     user.account = entry.First("uid");
-    for (const std::string& objectClass : entry.All("objectClass")) {
-        if (LowerAscii(objectClass) == "wardenuser") user.wardenClass = true;
-    }
+    user.wardenClass = IsWardenUser(entry.All("objectClass"));
     const auto rdns = ParseDn(entry.dn);
     user.cnIsRdn = rdns && !rdns->empty() && LowerAscii(rdns->front().type) == "cn";
-    const std::string& display = entry.First("displayName");
-    user.name = !display.empty() || user.wardenClass ? display : entry.First("cn");
+    user.name = ShownName(entry.First("displayName"), entry.First("cn"), user.wardenClass);
     user.mobile = entry.First("mobile");
     user.email = entry.First("mail");
     user.phone = entry.First("telephoneNumber");

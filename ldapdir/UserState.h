@@ -20,10 +20,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "directory/ImSdk.h"
 #include "ldapdir/LdapConnection.h"
+#include "protocol/SplitList.h"
 
 namespace warden::ldapdir {
 
@@ -49,6 +51,22 @@ struct UserState {
     std::vector<std::string> roleRefs;    // entryUUIDs of roles held
     std::optional<std::string> password;  // to be set
 };
+
+// Whether an entry of these object classes is one Warden made or adopted.
+template <class Values>
+bool IsWardenUser(const Values& objectClasses) {
+    for (const auto& objectClass : objectClasses) {
+        if (LowerAscii(objectClass) == "wardenuser") return true;
+    }
+    return false;
+}
+
+// The name a user's entry shows: displayName; an entry another tool made
+// without one shows its cn.
+inline std::string_view ShownName(std::string_view displayName, std::string_view cn,
+                                  bool wardenUser) {
+    return !displayName.empty() || wardenUser ? displayName : cn;
+}
 
 // The attributes ReadUser needs.
 std::vector<std::string> UserAttributes();
