@@ -126,8 +126,12 @@ int main(int argc, char** argv) {
     services.im = &im;
     Dispatcher dispatcher(services, /*requireLogin=*/true);
     RegisterAllHandlers(dispatcher);
-    Session super{LoginLevel::kSuper, "admin", "", ""};
-    Session second{LoginLevel::kDirectory, me, "", ""};
+    Session super;
+    super.login = LoginLevel::kSuper;
+    super.account = "admin";
+    Session second;
+    second.login = LoginLevel::kDirectory;
+    second.account = me;
 
     std::printf("%d administrators, %d iterations per figure\n", admins, iterations);
     std::string reply;

@@ -6,6 +6,7 @@ namespace warden::key {
 
 inline constexpr const char kUsername[] = "username";
 inline constexpr const char kPassword[] = "password";
+inline constexpr const char kOldPassword[] = "oldpassword";
 inline constexpr const char kVer[] = "ver";
 inline constexpr const char kDeptIdMixed[] = "deptId";  // queries
 inline constexpr const char kDeptIdLower[] = "deptid";  // DeptAdd, DeptDelete

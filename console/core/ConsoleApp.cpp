@@ -1,5 +1,6 @@
 #include "console/core/ConsoleApp.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QThread>
@@ -71,6 +72,14 @@ void ConsoleApp::ShowMainWindow(LoginState state) {
     m_window = std::make_unique<MainWindow>(m_transport, m_sink, std::move(state), m_dialogs);
     m_window->SetReloginHandler([this] { Relogin(); });
     m_window->show();
+    if (m_window->Login().initialPassword) {
+        // Everybody knows that password: the dialog comes before anything else.
+        QTimer::singleShot(0, m_window.get(), [window = m_window.get()] {
+            if (QAction* change = window->CommandAction(ConsoleCommand::kChangePassword)) {
+                change->trigger();
+            }
+        });
+    }
     if (old) {
         old->hide();
         old.release()->deleteLater();
@@ -86,9 +95,15 @@ void ConsoleApp::OnConnectionLost() {
     m_asking = true;
     // Logging in again closes the open dialogs: say so while Cancel can
     // still keep what is typed in them.
-    bool again = m_sink.AskOkCancel(text::kCaptionConfirm, !OpenDialogs().isEmpty()
-                                                               ? text::kConnectionLostReloginDialogs
-                                                               : text::kConnectionLostRelogin);
+    std::string question;
+    if (m_transport.LoginEnded()) {
+        question = text::kLoginEndedRelogin;
+        if (!OpenDialogs().isEmpty()) question += text::kReloginClosesDialogs;
+    } else {
+        question = !OpenDialogs().isEmpty() ? text::kConnectionLostReloginDialogs
+                                            : text::kConnectionLostRelogin;
+    }
+    bool again = m_sink.AskOkCancel(text::kCaptionConfirm, question);
     QTimer::singleShot(0, this, [this] { m_asking = false; });
     if (again) Relogin();
 }

@@ -18,6 +18,10 @@ inline constexpr const char kConnectionLost[] = "与服务器的连接已断开"
 inline constexpr const char kConnectionLostRelogin[] = "与服务器的连接已断开,是否重新登录?";
 inline constexpr const char kConnectionLostReloginDialogs[] =
     "与服务器的连接已断开,是否重新登录?\n重新登录会关闭打开的窗口, 其中没有提交的修改不会保存。";
+inline constexpr const char kLoginEndedRelogin[] =
+    "登录已失效(长时间没有操作、登录时间已满或密码已在别处修改),是否重新登录?";
+inline constexpr const char kReloginClosesDialogs[] =
+    "\n重新登录会关闭打开的窗口, 其中没有提交的修改不会保存。";
 inline constexpr const char kUnsendableText[] = "请求中含有无法发送的字符";
 inline constexpr const char kUnreadableReply[] = "服务器的回复无法识别";
 inline constexpr const char kRelogin[] = "重新登录";

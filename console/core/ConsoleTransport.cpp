@@ -4,6 +4,7 @@
 #include "console/core/PlainStream.h"
 #include "console/core/TlsStream.h"
 #include "protocol/GbkCodec.h"
+#include "protocol/Replies.h"
 
 namespace warden::console {
 
@@ -69,6 +70,7 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
             m_stream = std::make_unique<PlainStream>(std::move(socket), frame);
             m_connection = ConnectionInfo{};
             m_lost = false;
+            m_loginEnded = false;
             return true;
         }
         tls = std::make_unique<TlsStream>(std::move(socket), m_options.maxReplyBytes,
@@ -99,6 +101,7 @@ bool ConsoleTransport::OpenConnection(std::string_view address, std::string_view
                                   peer.fingerprint, peer.caVerified};
     m_stream = std::move(tls);
     m_lost = false;
+    m_loginEnded = false;
     return true;
 }
 
@@ -196,12 +199,27 @@ std::optional<ConsoleTransport::Awaited::Owner> ConsoleTransport::ReadNext(int w
     if (m_awaited.empty()) return std::nullopt;
     const Awaited::Owner owner = m_awaited.front().owner;
     m_awaited.pop_front();
+    if (m_lostHandler && owner != Awaited::kNobody && EndsLogin(message)) {
+        // The server ended this connection's login (idle too long, too old,
+        // or the password changed elsewhere): nothing more can be done on it,
+        // so it goes as a lost connection does, and the handler offers the
+        // login again instead of a window showing the text as data.
+        if (owner == Awaited::kPosted) m_results.emplace_back();
+        m_loginEnded = true;
+        MarkLost();
+        return std::nullopt;
+    }
     if (owner == Awaited::kPosted) {
         m_results.push_back(Decode(message, /*report=*/false));
     } else if (owner == Awaited::kExchange) {
         reply = std::move(message);
     }
     return owner;
+}
+
+bool ConsoleTransport::EndsLogin(const std::string& gbk) {
+    static const std::string ended = *Utf8ToGbk(reply::kLoginRequired);
+    return gbk == ended;
 }
 
 void ConsoleTransport::GiveUpAwaited() {

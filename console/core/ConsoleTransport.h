@@ -58,7 +58,13 @@ class ConsoleTransport final : public Transport {
     // request made without a connection, so that no window takes the empty
     // reply for real data unannounced. The handler decides how to tell the
     // user. When empty (during the login itself) the loss is a plain message.
+    // While it is set, the reply "error:请先登录" means that the server ended
+    // the login: the connection is closed and goes to the handler as a loss,
+    // and the request gets the empty reply.
     void SetLostHandler(std::function<void()> handler) { m_lostHandler = std::move(handler); }
+    // The last loss was the server ending the login, not the connection
+    // breaking (until the next connection).
+    bool LoginEnded() const { return m_loginEnded; }
 
     // Closes the connection without reporting anything (a re-login that was
     // given up must not leave a connection that is open but not logged in).
@@ -96,6 +102,7 @@ class ConsoleTransport final : public Transport {
     // empty result, an exchange's is given up.
     void GiveUpAwaited();
     std::string Decode(const std::string& gbk, bool report);
+    static bool EndsLogin(const std::string& gbk);
     void MarkLost();
 
     MessageSink& m_sink;
@@ -106,6 +113,7 @@ class ConsoleTransport final : public Transport {
     std::unique_ptr<MessageStream> m_stream;
     ConnectionInfo m_connection;  // of m_stream
     bool m_lost = false;
+    bool m_loginEnded = false;
     bool m_busy = false;
 
     std::deque<Awaited> m_awaited;      // replies still to come, oldest first

@@ -12,6 +12,11 @@
 
 namespace warden::console {
 
+namespace {
+// The password the shipped admin store gives the super administrator.
+constexpr std::string_view kInitialSuperPassword = "admin";
+}  // namespace
+
 LoginLogic::LoginLogic(Transport& transport, MessageSink& sink, LoginState& state,
                        std::filesystem::path startDir)
     : m_transport(transport),
@@ -106,7 +111,10 @@ LoginOutcome LoginLogic::Press(const LoginInput& input) {
         return {};
     }
     if (reply.find("success") == std::string::npos) return {};
-    return {FinishLogin(name, reply), LoginField::kNone};
+    const bool done = FinishLogin(name, reply);
+    m_state.initialPassword =
+        done && m_state.IsSuper() && password == kInitialSuperPassword;
+    return {done, LoginField::kNone};
 }
 
 bool LoginLogic::ForgetCertificate(std::string_view address, std::string_view port) {

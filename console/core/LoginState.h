@@ -16,6 +16,9 @@ struct LoginState {
     std::string server;        // "address:port" the login connected to
     std::string clientVersion = reply::kProtocolVersion;
     std::filesystem::path startDir;  // where client.cfg lives
+    // The super administrator logged in with the shipped initial password:
+    // the console asks him to change it at once.
+    bool initialPassword = false;
 
     bool IsSuper() const { return superFlag == "1"; }
 };

@@ -14,6 +14,7 @@ namespace warden::console {
 
 namespace {
 constexpr std::string_view kSuccess = "success";
+constexpr std::string_view kOldPasswordRefused = "error:原密码错误";
 }
 
 ChangePasswordLogic::ChangePasswordLogic(Transport& transport, MessageSink& sink,
@@ -36,27 +37,23 @@ PasswordOutcome ChangePasswordLogic::Submit(const PasswordInput& input) {
         return PasswordOutcome::kRetypeNew;
     }
 
-    // The old password first: a mismatched confirmation is not worth
-    // mentioning to someone who may not be the administrator.
-    std::string check = m_transport.SendRequest(
-        req::kLoginCheck, ComposeParams({{key::kUsername, m_login.loginName},
-                                         {key::kPassword, input.oldPassword},
-                                         {key::kVer, m_login.clientVersion}}));
-    // Without any reply the transport has already said why; the old password
-    // was not found wrong.
-    if (check.empty()) return PasswordOutcome::kStayOpen;
-    if (check.find(kSuccess) == std::string::npos) {
-        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kOldPasswordWrong);
-        return PasswordOutcome::kStayOpen;
-    }
     if (newPassword != confirmation) {
         m_sink.ShowMessage(MessageIcon::kWarning, text::kCaptionHint, text::kPasswordsDiffer);
         return PasswordOutcome::kRetypeNew;
     }
 
+    // The server checks the old password with the change, and counts a
+    // wrong one as a failed login.
     std::string reply = m_transport.SendRequest(
-        req::kChangePwd,
-        ComposeParams({{key::kUsername, m_login.loginName}, {key::kPassword, newPassword}}));
+        req::kChangePwd, ComposeParams({{key::kUsername, m_login.loginName},
+                                        {key::kOldPassword, input.oldPassword},
+                                        {key::kPassword, newPassword}}));
+    // Without any reply the transport has already said why.
+    if (reply.empty()) return PasswordOutcome::kStayOpen;
+    if (reply == kOldPasswordRefused) {
+        m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionHint, text::kOldPasswordWrong);
+        return PasswordOutcome::kStayOpen;
+    }
     if (reply.find(kSuccess) != std::string::npos) {
         m_sink.ShowMessage(MessageIcon::kInformation, text::kCaptionInfo, text::kPasswordChanged);
     } else {

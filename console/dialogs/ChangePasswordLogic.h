@@ -1,6 +1,6 @@
-// The behaviour of the dialog "修改密码": the logged-in administrator proves
-// his old password with a new login check, confirms the new one, and only
-// then asks the server to store it.
+// The behaviour of the dialog "修改密码": the logged-in administrator types
+// his old password and the new one twice; the server stores the new one only
+// when the old one is right.
 //
 // Thread-safety: none; used on the user-interface thread.
 #pragma once

@@ -9,6 +9,7 @@
 #include "console/dialogs/CsvText.h"
 #include "console/dialogs/RequestParams.h"
 #include "protocol/ParamKeys.h"
+#include "protocol/Replies.h"
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
 
@@ -91,6 +92,13 @@ void UserExportLogic::ReadNextUser() {
     std::string record =
         m_transport.SendRequest(req::kGetUserBInfo, ComposeParams({{key::kUsername, account}}));
     if (record.empty()) {  // the transport has said why
+        m_phase = ExportPhase::kStopped;
+        return;
+    }
+    if (Trim(record) == reply::kNotPermitted) {
+        // Refused (his rights changed meanwhile): a file without him would
+        // pass for the whole department.
+        ShowReplyMessage(m_sink, record);
         m_phase = ExportPhase::kStopped;
         return;
     }

@@ -135,16 +135,23 @@ AuditRecord MakeAuditRecord(std::string_view name, const ParamMap& params,
 AuditRecord MakeLoginAuditRecord(const ParamMap& params, const Session& session,
                                  const Services& services, const std::string& reply) {
     const bool granted = reply.starts_with("success");
-    AuditRecord r = MakeAuditRecord(
-        req::kLoginCheck, params, GetParam(params, key::kUsername),
+    // The account and the version only: whatever else a login carries (the
+    // tail of a password cut by a stray "`", say) never reaches the trail.
+    const std::string& typed = GetParam(params, key::kUsername);
+    const ParamMap kept{{key::kUsername, typed}, {key::kVer, GetParam(params, key::kVer)}};
+    // A granted login in the directory's own spelling of the account.
+    const std::string& account = granted && !session.account.empty() ? session.account : typed;
+    AuditRecord record = MakeAuditRecord(
+        req::kLoginCheck, kept, account,
         granted ? AuditLevelOf(Standing::kUnchecked, session, services) : audit_level::kNone,
         PeerOf(session), reply);
+    record.target = Cut(account);
     // A session is its connection, whose entries share the login's address
     // and port: the login says once which transport they all came by. First,
     // so that no parameter can pass for it.
     const char* via = session.transport == Transport::kTls ? "via TLS" : "via plain text";
-    r.detail = r.detail.empty() ? via : via + ("; " + r.detail);
-    return r;
+    record.detail = record.detail.empty() ? via : via + ("; " + record.detail);
+    return record;
 }
 
 AuditRecorder::AuditRecorder(AuditTrail& trail, std::function<void(const std::string&)> notice)

@@ -64,11 +64,12 @@ Verdict Delegation::Check(const RequestEntry& entry, const ParamMap& params, Ses
         // The account was deleted: the connection no longer speaks for
         // anybody, and a new account of the same name is someone else.
         std::string account = std::move(session.account);
-        session.login = LoginLevel::kNone;
-        session.account.clear();
+        session.Logout();
         return Refused(Standing::kNobody, kNotPermitted, Rule::kAccountGone, std::move(account));
     }
     std::shared_ptr<const AdminRecord> record = m_roster.Find(session.account);
+    // What the connection limits count him as follows his row.
+    session.administrator = record->isAdmin;
     if (!record->isAdmin) {
         // He may only learn that he is no administrator, so the console can say so.
         const bool own = entry.need == Need::kOwnAccount &&
@@ -131,12 +132,7 @@ Refusal Delegation::Allows(const RequestEntry& entry, const ParamMap& params,
             if (IsProtected(user, session)) return Refusal{Rule::kProtected, user};
             // Every department, not just one: the user would vanish from
             // departments the sender cannot see.
-            const auto depts = m_facts.DeptsOf(user);
-            if (depts->empty()) return Refusal{Rule::kUserInScope, user};
-            for (const std::string& d : *depts) {
-                if (!scope.Covers(d)) return Refusal{Rule::kUserWholly, user};
-            }
-            return {};
+            return WhollyInScope(user, scope);
         }
         case Need::kAdministrator:
             return {};
@@ -170,6 +166,12 @@ Refusal Delegation::AllowsUserWrite(const ParamMap& params, const Session& sessi
             }
         }
         if (!UserInScope(user, scope)) return Refusal{Rule::kUserInScope, user};
+        // A new password would let him log in as the user, a new name pass
+        // her off as someone else, also in departments he cannot see: like
+        // deleting, these need every department of the user.
+        if (!GetParam(params, key::kPwd).empty() || NameChanges(user, GetParam(params, key::kName))) {
+            if (Refusal whole = WhollyInScope(user, scope); whole.Refused()) return whole;
+        }
         held = GetUserRoleList(*RootOf(m_services), user);
     }
     const RoleChanges changes = PlanUserRoles(held, GetParam(params, key::kRoles));
@@ -181,6 +183,19 @@ Refusal Delegation::AllowsUserWrite(const ParamMap& params, const Session& sessi
         }
     }
     return {};
+}
+
+Refusal Delegation::WhollyInScope(const std::string& user, const AdminScope& scope) {
+    const auto depts = m_facts.DeptsOf(user);
+    if (depts->empty()) return Refusal{Rule::kUserInScope, user};
+    for (const std::string& d : *depts) {
+        if (!scope.Covers(d)) return Refusal{Rule::kUserWholly, user};
+    }
+    return {};
+}
+
+bool Delegation::NameChanges(const std::string& user, const std::string& name) {
+    return Trim(RootOf(m_services)->GetUserManager().GetUserBasicInfo(user).name) != Trim(name);
 }
 
 bool Delegation::UserInScope(const std::string& user, const AdminScope& scope) {

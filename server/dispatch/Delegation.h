@@ -26,7 +26,7 @@
 namespace warden {
 
 // The reply to a request on a connection that has not logged in.
-inline constexpr const char kLoginRequired[] = "error:请先登录";
+using reply::kLoginRequired;
 // The reply to a request the sender may not have carried out.
 using reply::kNotPermitted;
 
@@ -88,6 +88,10 @@ class Delegation {
     Refusal AllowsUserWrite(const ParamMap& params, const Session& session,
                             const AdminScope& scope);
     bool UserInScope(const std::string& user, const AdminScope& scope);
+    // Refuses unless every department of `user` is in scope (and he has one).
+    Refusal WhollyInScope(const std::string& user, const AdminScope& scope);
+    // "UserAdd.asp" would give `user` another name than his.
+    bool NameChanges(const std::string& user, const std::string& name);
     bool IsProtected(const std::string& user, const Session& session);
 
     Services& m_services;

@@ -8,6 +8,7 @@
 #include "protocol/RequestNames.h"
 #include "protocol/SplitList.h"
 #include "server/dispatch/Dispatcher.h"
+#include "server/dispatch/SessionRegistry.h"
 #include "server/dispatch/ImAccess.h"
 #include "server/im/DeptOperations.h"
 #include "server/im/NameLists.h"
@@ -143,6 +144,12 @@ std::string UserAdd(RequestContext& context) {
         unit->Commit();
     } catch (...) {
         return updating ? "error:修改用户信息失败" : "error:添加用户失败";
+    }
+    // Whoever logged in with the old password is out; the sender keeps his
+    // own connection when he changed his own.
+    if (password && context.services.sessions) {
+        const bool own = EqualsNoCase(user, context.session.account);
+        context.services.sessions->EndLogins(user, own ? &context.session : nullptr);
     }
     return updating ? "info:修改用户信息成功" : "info:添加用户成功";
 }

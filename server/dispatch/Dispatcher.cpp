@@ -1,5 +1,7 @@
 #include "server/dispatch/Dispatcher.h"
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "protocol/Replies.h"
@@ -28,7 +30,33 @@ class ChangeNotice {
     Delegation* m_delegation;
 };
 
+// Whether a refusal of `request` gets an entry now: the first of each kind
+// on a connection, then at most one a second; `skipped` says how many went
+// without one since. One colleague's requests cannot fill the trail.
+bool SampleRefusal(Session& session, std::string_view request, int64_t& skipped) {
+    const auto now = std::chrono::steady_clock::now();
+    auto found = std::find_if(session.refusals.begin(), session.refusals.end(),
+                              [&](const RefusalSample& r) { return r.request == request; });
+    if (found == session.refusals.end()) {
+        session.refusals.push_back({std::string(request), now, 0});
+        skipped = 0;
+        return true;
+    }
+    if (now - found->last < std::chrono::seconds(1)) {
+        ++found->skipped;
+        return false;
+    }
+    skipped = found->skipped;
+    found->skipped = 0;
+    found->last = now;
+    return true;
+}
+
 }  // namespace
+
+void EndIfEnded(Session& session) {
+    if (session.ticket && session.ticket->Ended()) session.Logout();
+}
 
 void SendReply(const ReplySink& sink, const std::string& reply) {
     sink(reply);
@@ -63,6 +91,7 @@ std::optional<std::string> Dispatcher::AnswerAtOnce(std::string_view request,
     auto index = FindRequest(RequestNameOf(request));
     if (!index || !m_handlers[*index]) return std::string();  // unknown: no reply
     const RequestEntry& entry = RequestTable()[*index];
+    EndIfEnded(session);
     if (m_requireLogin) {
         std::optional<Verdict> verdict = Delegation::DecideFromSession(entry, session);
         if (!verdict) return std::nullopt;
@@ -91,6 +120,7 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
         auto index = FindRequest(parsed.name);
         if (!index || !m_handlers[*index]) return SendReply(sink, "");  // unknown: no reply
         entry = &RequestTable()[*index];
+        EndIfEnded(session);
         // A login over the field limits is refused below, like any request.
         if (m_services.login && entry->name == req::kLoginCheck &&
             !CheckFieldLimits(entry->name, parsed.params)) {
@@ -122,7 +152,7 @@ void Dispatcher::ProcessRequest(std::string_view request, Session& session,
     SendReply(sink, reply);
 }
 
-void Dispatcher::Audit(const RequestEntry& entry, const ParamMap& params, const Session& session,
+void Dispatcher::Audit(const RequestEntry& entry, const ParamMap& params, Session& session,
                        Standing standing, const std::string& reply) const {
     if (!m_services.audit || reply.empty()) return;
     // Without a session nobody is accountable, and an unauthenticated flood
@@ -130,13 +160,20 @@ void Dispatcher::Audit(const RequestEntry& entry, const ParamMap& params, const 
     if (reply == kLoginRequired) return;
     const bool login = entry.name == req::kLoginCheck;
     if (!login && entry.effect != Effect::kChanges && reply != kNotPermitted) return;
+    int64_t skipped = 0;
+    if (reply == kNotPermitted && !SampleRefusal(session, entry.name, skipped)) return;
     try {
         if (login) {
             m_services.audit->Write(MakeLoginAuditRecord(params, session, m_services, reply));
         } else {
-            m_services.audit->Write(MakeAuditRecord(entry.name, params, session.account,
-                                                    AuditLevelOf(standing, session, m_services),
-                                                    PeerOf(session), reply));
+            AuditRecord record =
+                MakeAuditRecord(entry.name, params, session.account,
+                                AuditLevelOf(standing, session, m_services), PeerOf(session), reply);
+            if (skipped > 0) {
+                record.detail += (record.detail.empty() ? "" : "; ") + std::string("此前另有") +
+                                 std::to_string(skipped) + "次同类拒绝未单独记录";
+            }
+            m_services.audit->Write(std::move(record));
         }
     } catch (const std::exception&) {
         // Only an allocation can fail here; the reply still goes.

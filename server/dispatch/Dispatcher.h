@@ -30,6 +30,10 @@ namespace warden {
 // it ends the request without a reply.
 void SendReply(const ReplySink& sink, const std::string& reply);
 
+// Logs `session` out when its login was ended from elsewhere (its account's
+// password changed), so that its request is refused as one without a login.
+void EndIfEnded(Session& session);
+
 class Dispatcher {
   public:
     // `requireLogin`: refuse every request but the login on a connection that
@@ -53,8 +57,9 @@ class Dispatcher {
 
   private:
     // Writes the request's entry to the audit trail when it needs one: a
-    // login, a change, or a refusal by the delegation rules.
-    void Audit(const RequestEntry& entry, const ParamMap& params, const Session& session,
+    // login, a change, or a refusal by the delegation rules (sampled per
+    // connection and kind).
+    void Audit(const RequestEntry& entry, const ParamMap& params, Session& session,
                Standing standing, const std::string& reply) const;
 
     Services& m_services;

@@ -10,6 +10,8 @@ class DeptPlacement;
 class AuditRecorder;
 class AuditTrail;
 class LoginFlow;
+class LoginThrottle;
+class SessionRegistry;
 
 struct Services {
     AdminStore* adminStore = nullptr;
@@ -18,6 +20,8 @@ struct Services {
     AuditTrail* auditTrail = nullptr;  // read by "GetAuditLog.asp"
     AuditRecorder* audit = nullptr;    // null: nothing is recorded
     LoginFlow* login = nullptr;        // null: logins are checked on the worker
+    LoginThrottle* throttle = nullptr;  // null: a wrong old password is not counted
+    SessionRegistry* sessions = nullptr;  // null: logins are neither counted nor ended
 };
 
 }  // namespace warden

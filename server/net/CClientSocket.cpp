@@ -165,7 +165,6 @@ void CClientSocket::HandshakeStep() {
 void CClientSocket::Complete(std::string wire) noexcept {
     {
         Lock lock(m_locked);
-        CountLogin();
         Guarded([&] {
             if (m_state != State::kProcessing) return;  // closed meanwhile
             Answer(std::move(wire));
@@ -194,7 +193,7 @@ CClientSocket::Eviction CClientSocket::EvictIfAnonymous() {
 }
 
 void CClientSocket::CountLogin() {
-    const bool anonymous = m_session.login == LoginLevel::kNone;
+    const bool anonymous = !m_session.administrator;
     if (anonymous == m_anonymous) return;
     m_anonymous = anonymous;
     if (anonymous) {
@@ -202,6 +201,26 @@ void CClientSocket::CountLogin() {
     } else {
         --m_engine.m_anonymous;
     }
+}
+
+CClientSocket::Clock::time_point CClientSocket::LoginDeadline() const {
+    if (m_session.login == LoginLevel::kNone) return Clock::time_point::max();
+    const EngineOptions& options = m_engine.m_options;
+    Clock::time_point deadline = Clock::time_point::max();
+    if (options.sessionIdle.count() > 0) deadline = m_idleSince + options.sessionIdle;
+    if (options.sessionLifetime.count() > 0) {
+        deadline = std::min(deadline, m_session.loginAt + options.sessionLifetime);
+    }
+    return deadline;
+}
+
+bool CClientSocket::EndExpiredLogin(Clock::time_point now) {
+    if (LoginDeadline() > now) return false;
+    // Its next request hears "please log in", and the connection counts as
+    // one without a login from now on.
+    m_session.Logout();
+    CountLogin();
+    return true;
 }
 
 void CClientSocket::WaitReadable() {
@@ -445,6 +464,7 @@ void CClientSocket::ServeQueued() {
 }
 
 void CClientSocket::HandOut(std::string wire) {
+    EndExpiredLogin(Clock::now());
     m_state = State::kProcessing;
     SetDeadline(Clock::time_point::max());
     if (Trim(wire).empty()) {
@@ -468,6 +488,7 @@ void CClientSocket::HandOut(std::string wire) {
 }
 
 void CClientSocket::Answer(std::string wire) {
+    CountLogin();
     m_idleSince = Clock::now();
     if (m_tls) {
         Send(FramedReply(wire), false);
@@ -608,8 +629,9 @@ void CClientSocket::BecomeIdle() {
 void CClientSocket::AwaitRequest() {
     m_state = State::kIdle;
     const int idleMs = m_engine.m_options.anonymousIdleMs;
-    SetDeadline(m_anonymous && idleMs > 0 ? m_idleSince + milliseconds(idleMs)
-                                          : Clock::time_point::max());
+    const Clock::time_point anonymous =
+        m_anonymous && idleMs > 0 ? m_idleSince + milliseconds(idleMs) : Clock::time_point::max();
+    SetDeadline(std::min(anonymous, LoginDeadline()));
     WaitReadable();
 }
 
@@ -671,7 +693,15 @@ void CClientSocket::Expire() {
             }
             EndReceiving(m_partial->Check(now));
             return;
-        case State::kIdle:      // no request, and no login, for too long
+        case State::kIdle:
+            if (EndExpiredLogin(now)) {
+                // The connection may stay as long as one without a login.
+                m_idleSince = now;
+                BecomeIdle();
+                return;
+            }
+            Close();  // no request, and no login, for too long
+            return;
         case State::kWriting:   // the peer stopped reading its reply
         case State::kDraining:  // the refused peer had its moment
             Close();

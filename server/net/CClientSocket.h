@@ -14,9 +14,9 @@
 // nothing).
 //
 // One timer per connection carries whichever deadline the connection's state
-// has: a handshake, idle without a login, a request still arriving, a reply
-// that makes no progress, the short drain before closing a refused
-// connection. The timer
+// has: a handshake, idle without a login, the end of a login (idle or too
+// old), a request still arriving, a reply that makes no progress, the short
+// drain before closing a refused connection. The timer
 // and the buffers exist only while they are needed, so an idle connection
 // costs little more than its socket.
 //
@@ -152,6 +152,11 @@ class CClientSocket : public std::enable_shared_from_this<CClientSocket> {
     void SetDeadline(Clock::time_point deadline);
     void Close() noexcept;
     void CountLogin();
+    // When the session's login ends by time (idle or lifetime); max when
+    // it has none.
+    Clock::time_point LoginDeadline() const;
+    // Ends the login when its time is up; true when it did.
+    bool EndExpiredLogin(Clock::time_point now);
 
     void OnReadable(const asio::error_code& ec);
     void OnWritable(const asio::error_code& ec);

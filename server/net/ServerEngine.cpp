@@ -244,7 +244,7 @@ bool ServerEngine::StartWorker(std::shared_ptr<CClientSocket> connection, std::s
     ++m_inFlight;
     // A logged-in console is served before connections that have not logged
     // in, whatever they flood the server with.
-    const auto priority = connection->GetSession().login != LoginLevel::kNone
+    const auto priority = connection->GetSession().administrator
                               ? WorkerPool::Priority::kUrgent
                               : WorkerPool::Priority::kNormal;
     bool queued = false;

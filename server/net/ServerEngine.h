@@ -47,6 +47,10 @@ struct EngineOptions {
     size_t maxAnonymous = 128;     // connections that have not logged in
     int anonymousIdleMs = 30'000;  // such a connection without a request is closed; 0: never
     int writeStallMs = 30'000;     // a reply that makes no progress this long closes its connection
+    // A login ends after this long without a request, and this long after it
+    // was made; 0: never. Its connection is then as one without a login.
+    std::chrono::milliseconds sessionIdle{0};
+    std::chrono::milliseconds sessionLifetime{0};
     int backlog = 0;               // pending connections; 0: the system's maximum
     int acceptPauseMs = 250;       // pause after an accept fails (no descriptors left)
     int handshakeMs = 10'000;      // a TLS handshake not finished by then closes its connection
@@ -94,7 +98,8 @@ class ServerEngine {
 
     // Connections accepted and not yet released.
     size_t OpenConnections() const { return m_openConnections.load(); }
-    // Of those, the ones that have not logged in.
+    // Of those, the ones that have not logged in (or whose login gives no
+    // administrator's rights).
     size_t AnonymousConnections() const { return m_anonymous.load(); }
 
   private:

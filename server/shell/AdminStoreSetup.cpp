@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/SplitList.h"
 #include "server/shell/StderrView.h"
 #include "server/store/AdminStore.h"
 #include "server/store/Odbc.h"
@@ -59,6 +60,17 @@ bool AskPassword(std::istream& input, bool interactive, std::string& password) {
     return ok;
 }
 
+// What a database owner runs to give the server a role of its own that may
+// add to and read the audit trail but never change or remove an entry.
+constexpr const char kAuditOnlyGrants[] =
+    "-- A role for warden-server that cannot change or remove audit entries\n"
+    "-- (run as the owner of these tables; set [AUDIT] KEEP_DAYS=0 for it, and\n"
+    "-- remove old entries as the owner):\n"
+    "CREATE ROLE warden_server LOGIN PASSWORD 'choose-a-password';\n"
+    "GRANT SELECT, INSERT, UPDATE, DELETE ON vex_2nd_admins TO warden_server;\n"
+    "GRANT SELECT, INSERT ON warden_audit TO warden_server;\n"
+    "REVOKE UPDATE, DELETE, TRUNCATE ON warden_audit FROM warden_server;\n";
+
 }  // namespace
 
 std::filesystem::path ProgramDir() {
@@ -100,22 +112,42 @@ bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
     return true;
 }
 
-void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
-                             StartupView& view) {
+std::optional<std::string> ReadableSecret(const std::filesystem::path& configFile,
+                                          const ServerConfig& config) {
     const bool storePassword = ConnectionHoldsPassword(config.adminStoreConnection);
     const bool bindPassword =
         config.directoryBackend == DirectoryBackend::kLdap && !config.ldap.bindPassword.empty();
-    if (!storePassword && !bindPassword) return;
+    if (!storePassword && !bindPassword) return std::nullopt;
     struct stat info {};
-    if (::stat(configFile.c_str(), &info) != 0 || (info.st_mode & S_IROTH) == 0) return;
-    view.ShowMessage(configFile.string() + (storePassword ? " 含有数据库密码" : " 含有目录的密码") +
-                         "，但本机所有用户都可以读取它；请只允许服务器的账户读取（chmod 600）",
-                     kServerTitle, MessageIcon::kWarning);
-    SayOnStderr("warning: " + configFile.string() + " holds " +
-                (storePassword ? "the admin store's database password"
-                               : "the LDAP bind account's password ([DIRECTORY] BIND_PASSWORD)") +
-                " and is readable by every user; make it readable by the server's account only "
-                "(chmod 600)");
+    if (::stat(configFile.c_str(), &info) != 0) return std::nullopt;
+    // Others never; the group only when the server does not need it to read
+    // the file (a file of root's that the server's group reads is the usual
+    // way to keep the password from the server's own account changing it).
+    const bool others = (info.st_mode & S_IROTH) != 0;
+    const bool group = (info.st_mode & S_IRGRP) != 0 && info.st_uid == ::geteuid();
+    if (!others && !group) return std::nullopt;
+    return configFile.string() + " holds " +
+           (storePassword ? "the admin store's database password"
+                          : "the LDAP bind account's password ([DIRECTORY] BIND_PASSWORD)") +
+           " and other users may read it; make it readable by the server's account only: "
+           "chmod 600 " +
+           configFile.string();
+}
+
+void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
+                             StartupView& view) {
+    if (std::optional<std::string> problem = ReadableSecret(configFile, config)) {
+        view.ShowMessage(*problem, kServerTitle, MessageIcon::kWarning);
+    }
+}
+
+void WarnAboutUnverifiedStore(const ServerConfig& config, StartupView& view) {
+    if (std::optional<std::string> host = UnverifiedRemotePostgres(config.adminStoreConnection)) {
+        view.ShowMessage("the admin store on " + *host +
+                             " is reached without checking its certificate; add "
+                             "SSLmode=verify-full to [ADMIN_STORE] CONNECTION",
+                         kServerTitle, MessageIcon::kWarning);
+    }
 }
 
 void WarnAboutInitialPassword(AdminStore& store, StartupView& view) {
@@ -149,6 +181,9 @@ int InitAdminStore(const std::filesystem::path& baseDir, const std::filesystem::
     } catch (const std::exception& e) {
         SayOnStderr("cannot create the admin store (" + HidePassword(pattern) + "): " + e.what());
         return 1;
+    }
+    if (LowerAscii(ConnectionAttribute(pattern, "DRIVER")).find("postgres") != std::string::npos) {
+        std::fputs(kAuditOnlyGrants, stdout);
     }
     if (done.empty()) {
         SayOnStderr("the admin store is complete; nothing was created");

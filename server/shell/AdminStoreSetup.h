@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <istream>
+#include <optional>
 #include <string>
 
 #include "server/shell/ServerConfig.h"
@@ -27,13 +28,23 @@ std::string AdminStoreConnection(const ServerConfig& config);
 bool OpenAdminStore(AdminStore& store, const ServerConfig& config,
                     const std::filesystem::path& programDir, StartupView& view);
 
-// Warns when `configFile` holds a password (the database's, in its
-// connection string, or the LDAP bind account's) and every user of the
-// machine may read it. Its group may: a file
-// owned by root and readable by the server's group is the usual way to keep
-// a secret from everyone else.
+// What is wrong when `configFile` holds a password (the database's, in its
+// connection string, or the LDAP bind account's) that other users may read:
+// every user, or the file's group when the server owns the file itself (a
+// file of root's that only the server's group may read is how a site keeps
+// the secret from everyone else and from the server's account changing it).
+// nullopt when nothing is.
+std::optional<std::string> ReadableSecret(const std::filesystem::path& configFile,
+                                          const ServerConfig& config);
+
+// The problem of ReadableSecret as a warning, for the commands that only
+// read the store.
 void WarnAboutReadableSecret(const std::filesystem::path& configFile, const ServerConfig& config,
                              StartupView& view);
+
+// Warns when the admin store is a PostgreSQL database on another machine
+// reached without checking its certificate.
+void WarnAboutUnverifiedStore(const ServerConfig& config, StartupView& view);
 
 inline constexpr const char kInitialPasswordWarning[] =
     "超级管理员admin仍在使用初始密码，请尽快在控制台或用 warden-server --set-admin-password "

@@ -1,6 +1,7 @@
 #include "server/shell/ServerConfig.h"
 
 #include <SimpleIni.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,6 +12,7 @@
 #include "protocol/SplitList.h"
 
 #include "server/store/ConfigFile.h"
+#include "server/store/TemporaryFiles.h"
 
 namespace warden {
 
@@ -151,11 +153,12 @@ bool SaveConnectionSettings(const std::filesystem::path& file, const std::string
     // pointing at the settings the administrator edits.
     std::filesystem::path target = std::filesystem::weakly_canonical(file, ec);
     if (ec) target = file;
-    std::filesystem::path temp = target;
-    temp += ".tmp";
-    if (ini.SaveFile(temp.c_str(), /*addSignature=*/false) < 0) return false;
-    std::filesystem::rename(temp, target, ec);
-    return !ec;
+    // The new file keeps the old one's permissions: it may hold passwords.
+    struct stat old {};
+    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
+    std::string text;
+    if (ini.Save(text, /*addSignature=*/false) < 0) return false;
+    return ReplaceFile(target, text, mode);
 }
 
 }  // namespace warden

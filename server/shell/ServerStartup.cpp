@@ -12,6 +12,7 @@
 #include "server/dispatch/HandlerRegistry.h"
 #include "server/dispatch/LoginFlow.h"
 #include "server/dispatch/LoginThrottle.h"
+#include "server/dispatch/SessionRegistry.h"
 #include "server/im/DeptOrdering.h"
 #include "server/im/DirectoryPlacement.h"
 #include "server/im/SdkApiLibrary.h"
@@ -62,7 +63,13 @@ ServerStartup::~ServerStartup() {
 
 bool ServerStartup::Initialise() {
     m_config = LoadServerConfig(m_baseDir / "server.cfg");
-    WarnAboutReadableSecret(m_baseDir / "server.cfg", m_config, m_view);
+    // Like a private key that others can read, a readable password is
+    // refused, not just mentioned: it may already be known.
+    if (std::optional<std::string> problem = ReadableSecret(m_baseDir / "server.cfg", m_config)) {
+        m_view.ShowMessage(*problem, kServerTitle, MessageIcon::kError);
+        return false;
+    }
+    WarnAboutUnverifiedStore(m_config, m_view);
     if (!ChooseDirectory()) return false;
     m_adminStore = std::make_unique<AdminStore>(
         m_baseDir, m_config.rolesInStore ? RolesPlace::kStore : RolesPlace::kFile);
@@ -117,8 +124,11 @@ bool ServerStartup::Initialise() {
         m_config.hashThreads, WorkerPool::Limits{.maxQueued = m_config.hashQueue, .nice = 10});
     m_loginFlow = std::make_unique<LoginFlow>(*m_throttle, *m_hashingPool, m_auditRecorder.get());
 
+    m_sessions = std::make_unique<SessionRegistry>(m_config.maxSessionsPerAccount);
     m_services.adminStore = m_adminStore.get();
     m_services.login = m_loginFlow.get();
+    m_services.throttle = m_throttle.get();
+    m_services.sessions = m_sessions.get();
     m_services.auditTrail = m_auditTrail.get();
     m_services.audit = m_auditRecorder.get();
     m_services.im = &m_im;
@@ -158,6 +168,8 @@ bool ServerStartup::Initialise() {
     options.arrivalMs = m_config.arrivalMs;
     options.graceMs = m_config.graceMs;
     options.writeStallMs = m_config.writeStallMs;
+    options.sessionIdle = m_config.sessionIdle;
+    options.sessionLifetime = m_config.sessionLifetime;
     if (!m_config.requireLogin) {
         // Without logins every connection is as good as a logged-in one.
         options.maxAnonymous = options.maxConnections;
@@ -331,6 +343,7 @@ void ServerStartup::Stop() {
     if (m_engine) m_engine->Stop();
     m_control.Close();
     m_services.login = nullptr;
+    m_services.throttle = nullptr;
     m_loginFlow.reset();
     m_hashingPool.reset();
     m_throttle.reset();

@@ -29,6 +29,7 @@ class AuditTrail;
 class WorkerPool;
 class LoginFlow;
 class LoginThrottle;
+class SessionRegistry;
 class DeptOrdering;
 class DirectoryPlacement;
 class TlsContext;
@@ -107,6 +108,7 @@ class ServerStartup {
     std::unique_ptr<AuditRetention> m_auditRetention;
     std::unique_ptr<LoginThrottle> m_throttle;
     ControlChannel m_control;
+    std::unique_ptr<SessionRegistry> m_sessions;
     std::unique_ptr<WorkerPool> m_hashingPool;
     std::unique_ptr<LoginFlow> m_loginFlow;
     std::unique_ptr<DeptOrdering> m_ordering;

@@ -63,7 +63,9 @@ void AddConditions(const AuditFilter& filter, std::string& sql, std::vector<Odbc
         params.emplace_back(filter.to);
     }
     if (!filter.account.empty()) {
-        sql += " AND account_name = ?";
+        // Entries made before the directory's own spelling was kept hold the
+        // account as typed, so the letter case is left out of the match.
+        sql += " AND LOWER(account_name) = LOWER(?)";
         params.emplace_back(filter.account);
     }
     if (!filter.targetText.empty()) {

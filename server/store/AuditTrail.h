@@ -35,7 +35,7 @@ class OdbcConnection;
 struct AuditFilter {
     std::string from;        // entries at or after this time
     std::string to;          // entries at or before this time
-    std::string account;     // exactly this account
+    std::string account;     // this account, in any letter case
     std::string targetText;  // target contains this text, letter case ignored
     std::string request;     // this request name, ASCII letter case ignored
     std::string outcome;     // one of audit_outcome (AuditOutcomeKind's rule)

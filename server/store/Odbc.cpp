@@ -7,6 +7,8 @@
 #include <cctype>
 #include <type_traits>
 
+#include "protocol/SplitList.h"
+
 namespace warden {
 
 static_assert(std::is_same_v<SQLLEN, long>, "indicator storage assumes SQLLEN is long");
@@ -335,6 +337,36 @@ bool ConnectionHoldsPassword(std::string_view connection) {
         if (!value.empty() && value != "{}") return true;
     }
     return false;
+}
+
+std::string ConnectionAttribute(std::string_view connection, std::string_view key) {
+    for (const Attribute& a : Attributes(connection)) {
+        if (!EqualsNoCase(Trim(a.key), key)) continue;
+        std::string_view value = connection.substr(a.valueBegin, a.valueEnd - a.valueBegin);
+        if (value.size() >= 2 && value.front() == '{' && value.back() == '}') {
+            value = value.substr(1, value.size() - 2);
+        }
+        return std::string(Trim(value));
+    }
+    return {};
+}
+
+std::optional<std::string> UnverifiedRemotePostgres(std::string_view connection) {
+    if (LowerAscii(ConnectionAttribute(connection, "DRIVER")).find("postgres") ==
+        std::string::npos) {
+        return std::nullopt;
+    }
+    std::string host;
+    for (const char* key : {"Servername", "Server", "Host"}) {
+        if (host.empty()) host = ConnectionAttribute(connection, key);
+    }
+    // Empty or a socket folder: the local socket; or this machine's loopback.
+    const bool local = host.empty() || host.front() == '/' || EqualsNoCase(host, "localhost") ||
+                       host.starts_with("127.") || host == "::1";
+    if (local) return std::nullopt;
+    std::string mode = LowerAscii(ConnectionAttribute(connection, "SSLmode"));
+    if (mode == "verify-full" || mode == "verify-ca") return std::nullopt;
+    return host;
 }
 
 std::string HidePassword(std::string_view connection) {

@@ -132,6 +132,15 @@ std::string FillConnectionString(std::string_view pattern, std::string_view dire
 // "Password=", keys in any case, values braced or not).
 bool ConnectionHoldsPassword(std::string_view connection);
 
+// The value of attribute `key` (any letter case, braces taken off) in
+// `connection`; empty when it has none.
+std::string ConnectionAttribute(std::string_view connection, std::string_view key);
+
+// For a PostgreSQL connection to another machine whose server certificate is
+// not verified (SSLmode neither verify-full nor verify-ca): the host; nullopt
+// for any other connection.
+std::optional<std::string> UnverifiedRemotePostgres(std::string_view connection);
+
 // `connection` with every password value replaced by "***", for messages.
 std::string HidePassword(std::string_view connection);
 

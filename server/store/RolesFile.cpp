@@ -1,9 +1,7 @@
 #include "server/store/RolesFile.h"
 
 #include <SimpleIni.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <stdexcept>
@@ -36,42 +34,6 @@ bool HasControlCharacter(const std::string& text) {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes `data` to a new file beside `target` and renames it over `target`.
-bool ReplaceFile(const std::filesystem::path& target, const std::string& data) {
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string temp = TemporaryPattern(target);
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    // mkstemp creates the file for its owner alone, and so it stays.
-    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable; a failure here loses nothing already
-    // visible, so it is not reported.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
 }
 
 }  // namespace

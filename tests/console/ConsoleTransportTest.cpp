@@ -205,6 +205,42 @@ TEST_P(BothPorts, ServerThatClosedWhileIdleIsNoticedBeforeSending) {
     EXPECT_EQ(f.server.Requests().size(), 3u);
 }
 
+// A login the server ended is a loss once the console is logged in; during
+// the login itself the text is the reply, which the login shows.
+TEST_P(BothPorts, ALoginTheServerEndedGoesToTheLostHandlerOnceThereIsOne) {
+    Fixture f(
+        [](const std::string& request) {
+            return FakeServer::Reply(request.rfind("Ended", 0) == 0 ? "error:请先登录" : "ok");
+        },
+        {}, Wire());
+    EXPECT_EQ(f.transport.SendRequest("Ended.asp", ""), "error:请先登录");
+    EXPECT_FALSE(f.transport.LoginEnded());
+    int losses = 0;
+    f.transport.SetLostHandler([&losses] { ++losses; });
+    EXPECT_EQ(f.transport.SendRequest("Fine.asp", ""), "ok");
+    EXPECT_EQ(f.transport.SendRequest("Ended.asp", ""), "");
+    EXPECT_EQ(losses, 1);
+    EXPECT_TRUE(f.transport.LoginEnded());
+    EXPECT_FALSE(f.transport.Connected());
+    EXPECT_EQ(f.transport.SendRequest("Fine.asp", ""), "");  // nothing more goes out
+    EXPECT_EQ(losses, 2);
+    EXPECT_TRUE(f.sink.shown.empty());
+    ASSERT_TRUE(f.Reconnect());
+    EXPECT_FALSE(f.transport.LoginEnded());
+    EXPECT_EQ(f.transport.SendRequest("Fine.asp", ""), "ok");
+    if (Wire() != WireSecurity::kTls) return;
+    // Requests sent ahead: the one refused and every one after it come back
+    // empty, the earlier ones as answered.
+    for (const char* name : {"Fine.asp", "Ended.asp", "Fine.asp"}) {
+        EXPECT_TRUE(f.transport.PostRequest(name, ""));
+    }
+    std::vector<std::optional<std::string>> results;
+    for (int i = 0; i < 3; ++i) results.push_back(f.transport.TakeReply(5000));
+    EXPECT_EQ(results, (std::vector<std::optional<std::string>>{"ok", "", ""}));
+    EXPECT_EQ(losses, 3);
+    EXPECT_TRUE(f.transport.LoginEnded());
+}
+
 TEST_P(BothPorts, ReplyAwaitedInsideAWaitIsRefusedNotInterleaved) {
     struct Reentrant : WaitObserver {
         ConsoleTransport* transport = nullptr;

@@ -186,6 +186,11 @@ TEST_F(LoginLogicTest, SuperAdministratorWithBlankDepartmentsLogsIn) {
     EXPECT_TRUE(m_state.IsSuper());
     EXPECT_EQ(m_state.managedDepts, "");
     EXPECT_TRUE(m_sink.shown.empty());
+    EXPECT_FALSE(m_state.initialPassword);
+    // The shipped password: the console asks for a new one at once.
+    m_transport.replies["LoginCheck.asp?username=admin`password=admin`ver=1.5"] = "success|1";
+    EXPECT_TRUE(PressAs("admin", "admin").success);
+    EXPECT_TRUE(m_state.initialPassword);
 }
 
 TEST_F(LoginLogicTest, SuperAdministratorWithDepartmentsIsStillLoggedIn) {

@@ -38,6 +38,7 @@ class AdminHandlersTest : public ::testing::Test {
     }
 
     std::optional<std::string> Ask(const std::string& request) {
+        if (session.peerAddress.empty()) session.peerAddress = "127.0.0.1";
         std::optional<std::string> reply;
         dispatcher.ProcessRequest(request, session, [&](const std::string& r) {
             if (!r.empty()) reply = r;
@@ -112,18 +113,42 @@ TEST_F(AdminHandlersTest, ASecondLevelAdministratorCannotTakeTheSuperAccount) {
     Session other;
     std::swap(session, other);
     EXPECT_EQ(Ask("LoginCheck.asp?username=admin`password=admin`ver=1.5"), "success|1");
-    EXPECT_EQ(Ask("ChangePwd.asp?username=bob`password=again"), "success");
+    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`oldpassword=admin`password=again"), "success");
+}
+
+TEST_F(AdminHandlersTest, TheInitialPasswordOpensOnlyFromThisMachine) {
+    const std::string login = "LoginCheck.asp?username=admin`password=admin`ver=1.5";
+    for (const char* address : {"192.0.2.7", "::ffff:10.1.2.3", "2001:db8::1", "128.0.0.1"}) {
+        session.peerAddress = address;
+        const std::string reply = Ask(login).value_or("");
+        EXPECT_NE(reply.find("warden-server --set-admin-password"), std::string::npos) << address;
+        EXPECT_EQ(session.login, LoginLevel::kNone) << address;
+    }
+    for (const char* address : {"127.0.0.1", "127.8.9.10", "::1", "::ffff:127.0.0.1"}) {
+        session.peerAddress = address;
+        EXPECT_EQ(Ask(login), "success|1") << address;
+    }
+    // Once changed, the password opens from anywhere.
+    ASSERT_EQ(Ask("ChangePwd.asp?username=admin`oldpassword=admin`password=Changed-1"), "success");
+    session.peerAddress = "192.0.2.7";
+    EXPECT_EQ(Ask("LoginCheck.asp?username=admin`password=Changed-1`ver=1.5"), "success|1");
 }
 
 TEST_F(AdminHandlersTest, AnEmptyOrBlankPasswordIsRefusedAndNothingStored) {
     session.login = LoginLevel::kSuper;
     for (const char* password : {"", " ", "\t \t"}) {
-        EXPECT_EQ(Ask(std::string("ChangePwd.asp?username=admin`password=") + password),
+        EXPECT_EQ(Ask(std::string("ChangePwd.asp?username=admin`oldpassword=admin`password=") +
+                      password),
                   "error:新密码不能为空")
             << "[" << password << "]";
     }
     EXPECT_TRUE(store.CheckLogin("admin", "admin"));
-    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`password= new pw"), "success");
+    for (const char* old : {"", "Admin", "admin2"}) {
+        EXPECT_EQ(Ask(std::string("ChangePwd.asp?username=admin`password=x`oldpassword=") + old),
+                  "error:原密码错误")
+            << "[" << old << "]";
+    }
+    EXPECT_EQ(Ask("ChangePwd.asp?username=admin`oldpassword=admin`password= new pw"), "success");
     EXPECT_TRUE(store.CheckLogin("admin", " new pw"));
 }
 

@@ -74,10 +74,14 @@ class AuditEntriesTest : public ::testing::Test {
 };
 
 TEST_F(AuditEntriesTest, EachKindOfEventLeavesOneEntryWithItsFields) {
-    Session super{LoginLevel::kSuper, "admin", "", ""};
+    Session super;
+    super.login = LoginLevel::kSuper;
+    super.account = "admin";
     im->MakeUser("wang", "\\销售部");
     ASSERT_TRUE(store.SaveAdmin("wang", "\\销售部;", "销售|"));
-    Session second{LoginLevel::kDirectory, "wang", "", ""};
+    Session second;
+    second.login = LoginLevel::kDirectory;
+    second.account = "wang";
     Session nobody;
     struct Case {
         Session* session;
@@ -105,7 +109,7 @@ TEST_F(AuditEntriesTest, EachKindOfEventLeavesOneEntryWithItsFields) {
          {0, "", "admin", "super", "", 0, "UpdateRoleRight.asp", "销售", "true",
           "rightInfo=RIGHT_INNER_SEND_SMS|1|0"}},
         {&super,
-         "ChangePwd.asp?username=admin`password=AdminSecret-17",
+         "ChangePwd.asp?username=admin`oldpassword=admin`password=AdminSecret-17",
          {0, "", "admin", "super", "", 0, "ChangePwd.asp", "admin", "success", ""}},
         // A failed change is recorded with the reply it got.
         {&super,
@@ -154,6 +158,7 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
     im->MakeUser("wang", "\\销售部");
     ASSERT_TRUE(store.SaveAdmin("wang", "\\销售部;", ""));
     Session session;
+    session.peerAddress = "127.0.0.1";
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=Guess-1`ver=1.5"),
               "error:登录失败,请检查用户名和密码");
     EXPECT_EQ(Ask(session, "LoginCheck.asp?username=admin`password=admin`ver=1.5"), "success|1");
@@ -176,7 +181,9 @@ TEST_F(AuditEntriesTest, LoginsRecordTheAccountTriedAndTheLevelGranted) {
 // export will fetch, and treats a reversed range as the mistake it is; an
 // older console's request is answered as before.
 TEST_F(AuditEntriesTest, AuditLogFiltersByRequestAndOutcomeCountsAndRefusesAReversedRange) {
-    Session super{LoginLevel::kSuper, "admin", "", ""};
+    Session super;
+    super.login = LoginLevel::kSuper;
+    super.account = "admin";
     for (const auto& [request, outcome] :
          std::vector<std::pair<std::string, std::string>>{{"DeptAdd.asp", "info:添加部门成功"},
                                                           {"UserDelete.asp", kNotPermitted},
@@ -210,7 +217,9 @@ TEST_F(AuditEntriesTest, AuditLogFiltersByRequestAndOutcomeCountsAndRefusesAReve
 }
 
 TEST_F(AuditEntriesTest, AnEntryThatCannotBeWrittenIsNoticedAndTheReplyStillGoes) {
-    Session super{LoginLevel::kSuper, "admin", "", ""};
+    Session super;
+    super.login = LoginLevel::kSuper;
+    super.account = "admin";
     std::unique_ptr<OdbcConnection> raw = std::make_unique<OdbcConnection>(FillConnectionString(
         DefaultAdminStoreConnection(), dir.Path().string(), store.DataFile().string()));
     raw->Execute("DROP TABLE warden_audit");

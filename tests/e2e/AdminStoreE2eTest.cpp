@@ -99,7 +99,7 @@ TEST(AdminStoreE2eTest, AdministratorRequestsGiveEveryReply) {
     EXPECT_EQ(client.Ask("GetAdminList.asp"), "bob|");
     EXPECT_EQ(client.Ask("Get2NdAdminRoles.asp?username=张三"), "主管|");  // roles stay
 
-    EXPECT_EQ(client.Ask("ChangePwd.asp?username=admin`password=新密码 2"), "success");
+    EXPECT_EQ(client.Ask("ChangePwd.asp?username=admin`oldpassword=admin`password=新密码 2"), "success");
     EXPECT_EQ(client.Ask(Login("admin", "admin")), "error:登录失败,请检查用户名和密码");
     EXPECT_EQ(client.Ask(Login("admin", "新密码 2")), "success|1");
 }
@@ -111,7 +111,7 @@ TEST(AdminStoreE2eTest, APasswordSurvivesARestartAndEndsTheWarning) {
         ASSERT_TRUE(server.Started());
         Client client(server.Port());
         ASSERT_TRUE(client.LoginAsAdmin());
-        ASSERT_EQ(client.Ask("ChangePwd.asp?username=Admin`password=changed"), "success");
+        ASSERT_EQ(client.Ask("ChangePwd.asp?username=Admin`oldpassword=admin`password=changed"), "success");
     }
     ServerProcess server("", base.Path());
     ASSERT_TRUE(server.Started());

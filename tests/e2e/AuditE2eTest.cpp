@@ -65,7 +65,7 @@ TEST(AuditE2eTest, ASessionOfChangesIsTracedWithoutAPasswordAndNothingRemovesAnE
         EXPECT_EQ(admin.Ask("SaveAdminDepts.asp?username=liming`pwd=`depts=\\市场部;"
                             "`adminroles=User|"),
                   "info:管理员设置成功");
-        EXPECT_EQ(admin.Ask("ChangePwd.asp?username=admin`password=Admin-Pass-7719"), "success");
+        EXPECT_EQ(admin.Ask("ChangePwd.asp?username=admin`oldpassword=admin`password=Admin-Pass-7719"), "success");
 
         Client second(server.Port());
         EXPECT_TRUE(second.Ask("LoginCheck.asp?username=liming`password=User-Pass-5521`ver=1.5")
@@ -176,6 +176,40 @@ TEST(AuditE2eTest, RepeatedFailuresLockEvenTheRightPasswordForAWhileAndTheTrailS
     EXPECT_EQ(entries[1].outcome, failed);
     EXPECT_NE(entries[1].detail.find("锁定中"), std::string::npos) << entries[1].detail;
     EXPECT_NE(entries[2].detail.find("锁定"), std::string::npos) << entries[2].detail;
+}
+
+// What one colleague, or a stray "`" in a password, could put in the trail.
+TEST(AuditE2eTest, RefusalsAreSampledLoginsKeepOnlyAccountAndVersionInTheDirectorysSpelling) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Started()) << server.ErrorOutput();
+    Client admin(server.Port());
+    ASSERT_EQ(admin.Ask("LoginCheck.asp?username=ADMIN`password=admin`x=Tail-7731`ver=1.5"),
+              "success|1");
+    ASSERT_EQ(admin.Ask("DeptAdd.asp?deptid=D`parentdept="), "info:添加部门成功");
+    ASSERT_EQ(admin.Ask("UserAdd.asp?username=gina`deptname=\\D\\|`pwd=pw-gina`roles="),
+              "info:添加用户成功");
+    Client gina(server.Port());
+    ASSERT_EQ(gina.Ask("LoginCheck.asp?username=GINA`password=pw-gina`ver=1.5"), "success|0");
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(gina.Ask("GetAuditLog.asp?"), kNotPermitted);
+    ASSERT_EQ(gina.Ask("DeleteAdmin.asp?username=x"), kNotPermitted);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    ASSERT_EQ(gina.Ask("GetAuditLog.asp?"), kNotPermitted);
+
+    const auto entries = ParseAuditLog(admin.Ask("GetAuditLog.asp?account=Gina").value_or(""));
+    ASSERT_EQ(entries.size(), 4u);  // oldest last
+    EXPECT_EQ(entries[3].request, "LoginCheck.asp");
+    EXPECT_EQ(entries[2].request, "GetAuditLog.asp");
+    EXPECT_EQ(entries[1].request, "DeleteAdmin.asp");
+    EXPECT_NE(entries[0].detail.find("此前另有199次同类拒绝未单独记录"), std::string::npos)
+        << entries[0].detail;
+    for (const AuditRecord& e : entries) EXPECT_EQ(e.account, "gina");
+
+    const auto logins = ParseAuditLog(admin.Ask("GetAuditLog.asp?account=admin").value_or(""));
+    ASSERT_FALSE(logins.empty());
+    EXPECT_EQ(logins.back().account, "admin");
+    // The server's own note of the transport, then the version alone.
+    EXPECT_EQ(logins.back().detail, "via plain text; ver=1.5");
+    EXPECT_EQ(FilesHolding(server.BaseDir(), "Tail-7731"), std::vector<std::string>{});
 }
 
 TEST(AuditE2eTest, EntriesOlderThanKeepDaysGoAtStartAndTheRestStay) {

@@ -228,6 +228,12 @@ const std::vector<Attempt>& Escalations() {
                R"(`newdeptname=销售部\East\上海`roles=总监;顾问;)"},
         {kBob, R"(UserAdd.asp?op=update`username=frank`deptname=\销售部\East\杭州\|)"
                R"(`newdeptname=销售部\East\杭州,研发部`roles=)"},
+        // Frank is also in a department outside: no new password (bob could
+        // log in as him) and no new name.
+        {kBob, R"(UserAdd.asp?op=update`username=frank`deptname=\销售部\East\杭州\|)"
+               R"(`newdeptname=销售部\East\杭州`pwd=hacked`roles=)"},
+        {kBob, R"(UserAdd.asp?op=update`username=frank`deptname=\销售部\East\杭州\|)"
+               R"(`newdeptname=销售部\East\杭州`name=Fake`roles=)"},
         {kBob, R"(UserDelete.asp?username=erin)"},
         {kBob, R"(UserDelete.asp?username=frank)"},
         {kBob, R"(UserDelete.asp?username=carol)"},
@@ -547,7 +553,7 @@ TEST(DelegationOffE2eTest, WithoutLoginsNothingIsCheckedAndTheServerSaysSo) {
               "info:添加用户成功");
     // A directory login changes nothing: the connection may still do anything.
     EXPECT_EQ(open.Ask("LoginCheck.asp?username=bob`password=pw-bob`ver=1.5"), "success|0");
-    EXPECT_EQ(open.Ask("ChangePwd.asp?username=admin`password=n3w"), "success");
+    EXPECT_EQ(open.Ask("ChangePwd.asp?username=admin`oldpassword=admin`password=n3w"), "success");
     EXPECT_EQ(open.Ask("GetChildDepts.asp?deptId="), "A");
 }
 

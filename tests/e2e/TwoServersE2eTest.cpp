@@ -26,7 +26,7 @@ TEST(TwoServersE2eTest, ChangesThroughOneAreEnforcedByTheOther) {
                                "\nROLES_IN_STORE=1\n" + DirectoryConfig();
     TempDir base1, base2;
     {
-        std::ofstream(base1.Path() / "server.cfg") << config;
+        WriteServerConfig(base1.Path() / "server.cfg", config);
         const RunResult init =
             RunProgram(BinaryDir() / "warden-server", {"--init-store", "--base-dir",
                                                        base1.Path().string()});

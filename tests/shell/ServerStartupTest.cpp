@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -56,7 +57,7 @@ class ServerStartupTest : public ::testing::Test {
     // The TLS port is an ephemeral one, as tests run side by side.
     ServerStartupTest() { WriteConfig(""); }
     void WriteConfig(const std::string& text) {
-        std::ofstream(dir.Path() / "server.cfg") << text << "\n[TLS]\nPORT=0\n";
+        WriteServerConfig(dir.Path() / "server.cfg", text + "\n[TLS]\nPORT=0\n");
     }
 
     std::string ReadConfig() {
@@ -301,19 +302,19 @@ TEST(ReportComErrorTest, FormatsCodeMeaningSourceAndDescription) {
               std::string::npos);
 }
 
-TEST(ReadableSecretTest, WarnsOnlyWhenEveryUserMayReadAPassword) {
+TEST(ReadableSecretTest, APasswordOthersMayReadIsAProblemWithTheChmodToRun) {
     TempDir dir;
     const std::filesystem::path cfg = dir.Path() / "server.cfg";
     const std::string bind = "[DIRECTORY]\nBIND_DN=cn=w\nBIND_PASSWORD=s3cret\nBACKEND=";
     const struct {
         mode_t mode;
         std::string connection;
-        bool warns;
+        bool refused;
         std::string more = {};
     } cases[] = {
         {0644, "DRIVER={PostgreSQL Unicode};Database=w;Uid=w;Pwd=s3cret", true},
         {0604, "DRIVER=x;PASSWORD={a;b}", true},
-        {0640, "DRIVER=x;Pwd=s3cret", false},  // the server's group may read it
+        {0640, "DRIVER=x;Pwd=s3cret", true},  // his own file: the group needs nothing
         {0600, "DRIVER=x;Pwd=s3cret", false},
         {0644, "DRIVER=SQLite3;Database=%FILE%;NoCreat=1", false},
         {0644, "DRIVER=SQLite3;Database=%FILE%", true, bind + "ldap\n"},
@@ -323,14 +324,50 @@ TEST(ReadableSecretTest, WarnsOnlyWhenEveryUserMayReadAPassword) {
     for (const auto& c : cases) {
         std::ofstream(cfg) << "[ADMIN_STORE]\nCONNECTION=" << c.connection << "\n" << c.more;
         ASSERT_EQ(::chmod(cfg.c_str(), c.mode), 0);
-        RecordingView view;
-        WarnAboutReadableSecret(cfg, LoadServerConfig(cfg), view);
-        ASSERT_EQ(view.messages.size(), c.warns ? 1u : 0u) << c.connection << c.more;
-        if (c.warns) {
-            EXPECT_NE(view.messages[0].find(cfg.string()), std::string::npos);
-            EXPECT_EQ(view.messages[0].find("s3cret"), std::string::npos);
-            EXPECT_EQ(view.icons[0], MessageIcon::kWarning);
+        const auto problem = ReadableSecret(cfg, LoadServerConfig(cfg));
+        ASSERT_EQ(problem.has_value(), c.refused) << c.connection << c.more;
+        if (c.refused) {
+            EXPECT_NE(problem->find("chmod 600 " + cfg.string()), std::string::npos);
+            EXPECT_EQ(problem->find("s3cret"), std::string::npos);
         }
+    }
+    // A file of another account that the server's group reads is how the
+    // server gets a password it cannot change.
+    if (::geteuid() == 0) {
+        std::ofstream(cfg) << "[ADMIN_STORE]\nCONNECTION=DRIVER=x;Pwd=s3cret\n";
+        ASSERT_EQ(::chmod(cfg.c_str(), 0640), 0);
+        ASSERT_EQ(::chown(cfg.c_str(), 65534, 0), 0);
+        EXPECT_FALSE(ReadableSecret(cfg, LoadServerConfig(cfg)));
+    }
+}
+
+TEST(ReadableSecretTest, TheServerRefusesToStartOnAPasswordOthersMayRead) {
+    TempDir dir;
+    const std::filesystem::path cfg = dir.Path() / "server.cfg";
+    std::ofstream(cfg) << "[LISTEN_PORT]\nPORT=0\n[TLS]\nPORT=0\n[ADMIN_STORE]\n"
+                          "CONNECTION=DRIVER=SQLite3;Database=%FILE%;Pwd=s3cret\n";
+    ASSERT_EQ(::chmod(cfg.c_str(), 0644), 0);
+    ServerProcess server("", dir.Path());
+    EXPECT_FALSE(server.Started());
+    EXPECT_NE(server.ErrorOutput().find("chmod 600"), std::string::npos) << server.ErrorOutput();
+}
+
+TEST(ReadableSecretTest, ARemotePostgresStoreWithoutAVerifiedCertificateIsNamed) {
+    const struct {
+        const char* connection;
+        const char* host;  // nullptr: no warning
+    } cases[] = {
+        {"DRIVER={PostgreSQL Unicode};Servername=db.example;Database=w", "db.example"},
+        {"DRIVER={PostgreSQL Unicode};Server=10.0.0.5;SSLmode=require", "10.0.0.5"},
+        {"DRIVER={PostgreSQL Unicode};Servername=db.example;sslmode=verify-full", nullptr},
+        {"DRIVER={PostgreSQL Unicode};Servername=db.example;SSLMODE={verify-ca}", nullptr},
+        {"DRIVER={PostgreSQL Unicode};Servername=localhost;Database=w", nullptr},
+        {"DRIVER={PostgreSQL Unicode};Servername=/var/run/postgresql", nullptr},
+        {"DRIVER=SQLite3;Database=%FILE%;Servername=db.example", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto host = UnverifiedRemotePostgres(c.connection);
+        EXPECT_EQ(host.value_or("<none>"), c.host ? c.host : "<none>") << c.connection;
     }
 }
 

@@ -26,6 +26,12 @@ std::filesystem::path BinaryDir() {
     return WARDEN_BINARY_DIR;
 }
 
+void WriteServerConfig(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream(file) << text;
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write);
+}
+
 std::string Gbk(const std::string& utf8) {
     auto gbk = Utf8ToGbk(utf8);
     if (!gbk) throw std::invalid_argument("not encodable in GBK");
@@ -45,8 +51,8 @@ ServerProcess::ServerProcess(const std::string& serverCfgExtra,
     }
     std::filesystem::create_directories(m_baseDir);
     if (!std::filesystem::exists(m_baseDir / "server.cfg") || !serverCfgExtra.empty()) {
-        std::ofstream cfg(m_baseDir / "server.cfg");
-        cfg << "[LISTEN_PORT]\nPORT=0\n[TLS]\nPORT=0\n" << serverCfgExtra << "\n";
+        WriteServerConfig(m_baseDir / "server.cfg",
+                          "[LISTEN_PORT]\nPORT=0\n[TLS]\nPORT=0\n" + serverCfgExtra + "\n");
     }
 
     int errPipe[2];

@@ -101,4 +101,8 @@ std::string Gbk(const std::string& utf8);
 // The folder holding the built programs (set by the build).
 std::filesystem::path BinaryDir();
 
+// Writes `text` as the server.cfg `file`, readable by its owner only, as a
+// site keeps a file that may hold passwords (the server refuses others).
+void WriteServerConfig(const std::filesystem::path& file, const std::string& text);
+
 }  // namespace warden::test

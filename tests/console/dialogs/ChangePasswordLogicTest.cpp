@@ -12,12 +12,13 @@ class ChangePasswordLogicTest : public ::testing::Test {
   protected:
     ChangePasswordLogicTest() { m_login.loginName = "admin"; }
 
-    void OldPasswordIs(const std::string& password) {
-        m_transport.replies["LoginCheck.asp?username=admin`password=" + password + "`ver=1.5"] =
-            "success|1";
-        m_transport.fallback = [](const std::string& request) -> std::string {
-            if (request.rfind("LoginCheck.asp", 0) == 0) return "error:登录失败,请检查用户名和密码";
-            return {};
+    // The server's answers to a change from `old` to anything.
+    void OldPasswordIs(const std::string& old) {
+        m_transport.fallback = [old](const std::string& request) -> std::string {
+            if (request.rfind("ChangePwd.asp?username=admin`oldpassword=", 0) != 0) return {};
+            return request.rfind("ChangePwd.asp?username=admin`oldpassword=" + old + "`", 0) == 0
+                       ? "success"
+                       : "error:原密码错误";
         };
     }
 
@@ -27,38 +28,29 @@ class ChangePasswordLogicTest : public ::testing::Test {
     ChangePasswordLogic m_logic{m_transport, m_sink, m_login};
 };
 
-TEST_F(ChangePasswordLogicTest, WrongOldPasswordIsReportedBeforeAMismatchedConfirmation) {
-    OldPasswordIs("old");
-    EXPECT_EQ(m_logic.Submit({"wrong", "a", "b"}), PasswordOutcome::kStayOpen);
+TEST_F(ChangePasswordLogicTest, TheServerChecksTheOldPasswordWithTheChange) {
+    OldPasswordIs(" old ");
+    EXPECT_EQ(m_logic.Submit({"wrong", "new", "new"}), PasswordOutcome::kStayOpen);
     ASSERT_EQ(m_sink.shown.size(), 1u);
     EXPECT_EQ(m_sink.shown[0].caption, "提示");
     EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kInformation);
     EXPECT_EQ(m_sink.shown[0].text, "原密码输入错误");
-    EXPECT_EQ(m_transport.CountStartingWith("ChangePwd.asp"), 0);
+    EXPECT_EQ(m_logic.Submit({" old ", "  new", "new\t"}), PasswordOutcome::kClose);
+    EXPECT_EQ(m_transport.requests,
+              (Strings{"ChangePwd.asp?username=admin`oldpassword=wrong`password=new",
+                       "ChangePwd.asp?username=admin`oldpassword= old `password=new"}))
+        << "the old password goes as typed, the new one trimmed";
+    EXPECT_EQ(m_sink.Texts().back(), "修改密码成功");
+    EXPECT_EQ(m_sink.shown.back().caption, "信息");
 }
 
-TEST_F(ChangePasswordLogicTest, MismatchWarnsAndAsksForTheNewPasswordAgainAfterEachCheck) {
+TEST_F(ChangePasswordLogicTest, AMismatchAsksForTheNewPasswordAgainWithoutAsking) {
     OldPasswordIs("old");
     EXPECT_EQ(m_logic.Submit({"old", "new1", "new2"}), PasswordOutcome::kRetypeNew);
     ASSERT_EQ(m_sink.shown.size(), 1u);
     EXPECT_EQ(m_sink.shown[0].icon, MessageIcon::kWarning);
-    EXPECT_EQ(m_sink.shown[0].caption, "提示");
     EXPECT_EQ(m_sink.shown[0].text, "密码输入不匹配, 请重新输入");
-    // The old password is checked again on the next press.
-    m_transport.replies["ChangePwd.asp?username=admin`password=new2"] = "success";
-    EXPECT_EQ(m_logic.Submit({"old", "new2", "new2"}), PasswordOutcome::kClose);
-    EXPECT_EQ(m_transport.CountStartingWith("LoginCheck.asp"), 2);
-    EXPECT_EQ(m_sink.Texts(), (Strings{"密码输入不匹配, 请重新输入", "修改密码成功"}));
-    EXPECT_EQ(m_sink.shown[1].caption, "信息");
-}
-
-TEST_F(ChangePasswordLogicTest, OldPasswordGoesAsTypedAndTheNewOneTrimmed) {
-    OldPasswordIs(" old ");
-    m_transport.replies["ChangePwd.asp?username=admin`password=new"] = "success";
-    EXPECT_EQ(m_logic.Submit({" old ", "  new", "new\t"}), PasswordOutcome::kClose);
-    EXPECT_EQ(m_transport.requests, (Strings{"LoginCheck.asp?username=admin`password= old `ver=1.5",
-                                             "ChangePwd.asp?username=admin`password=new"}));
-    EXPECT_EQ(m_sink.Texts(), Strings{"修改密码成功"});
+    EXPECT_TRUE(m_transport.requests.empty());
 }
 
 // A blank new password would lock the administrator out of the console,
@@ -89,14 +81,15 @@ TEST_F(ChangePasswordLogicTest, BlankOrUncarriablePasswordsAreRefusedBeforeAnyth
 
 TEST_F(ChangePasswordLogicTest, RefusedChangeIsShownAndTheDialogStillCloses) {
     OldPasswordIs("old");
-    m_transport.replies["ChangePwd.asp?username=admin`password=x"] = "error:修改密码失败";
+    m_transport.replies["ChangePwd.asp?username=admin`oldpassword=old`password=x"] =
+        "error:修改密码失败";
     EXPECT_EQ(m_logic.Submit({"old", "x", "x"}), PasswordOutcome::kClose);
     ASSERT_EQ(m_sink.shown.size(), 1u);
     EXPECT_EQ(m_sink.shown[0].caption, "错误");
     EXPECT_EQ(m_sink.shown[0].text, "修改密码失败");
 }
 
-TEST_F(ChangePasswordLogicTest, NoReplyToTheCheckIsNotCalledAWrongPassword) {
+TEST_F(ChangePasswordLogicTest, NoReplyIsNotCalledAWrongPassword) {
     // The transport reports a time-out or a lost connection itself.
     EXPECT_EQ(m_logic.Submit({"old", "x", "x"}), PasswordOutcome::kStayOpen);
     EXPECT_TRUE(m_sink.shown.empty());

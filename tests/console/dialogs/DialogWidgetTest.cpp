@@ -51,8 +51,7 @@ void ClickItem(QTreeView* view, const QModelIndex& index) {
 }
 
 TEST_F(DialogWidgetTest, ChangePasswordSelectsTheNewPasswordAfterAMismatchAndClosesWhenDone) {
-    m_transport.replies["LoginCheck.asp?username=admin`password=old`ver=1.5"] = "success|1";
-    m_transport.replies["ChangePwd.asp?username=admin`password=new"] = "success";
+    m_transport.replies["ChangePwd.asp?username=admin`oldpassword=old`password=new"] = "success";
     ChangePasswordLogic logic(m_transport, m_sink, m_login);
     ChangePasswordDialog dialog(logic);
     dialog.show();

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -46,7 +47,12 @@ FakeServer::Action Answer(const std::string& request) {
 
 class ReloginTest : public ::testing::Test {
   protected:
-    ReloginTest() : m_server(Answer) {
+    ReloginTest()
+        : m_server([this](const std::string& request) {
+              return m_ended && request.rfind("LoginCheck.asp", 0) != 0
+                         ? FakeServer::Reply("error:请先登录")
+                         : Answer(request);
+          }) {
         m_dir = fs::temp_directory_path() / ("warden-relogin-" + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
@@ -95,7 +101,7 @@ class ReloginTest : public ::testing::Test {
         Child<QLineEdit>(*login, "address")->setText("127.0.0.1");
         Child<QLineEdit>(*login, "port")->setText(QString::number(m_server.Port()));
         Child<QLineEdit>(*login, "loginName")->setText("admin");
-        Child<QLineEdit>(*login, "password")->setText("admin");
+        Child<QLineEdit>(*login, "password")->setText("pw");
         Child<QPushButton>(*login, "loginButton")->click();
     }
 
@@ -106,6 +112,7 @@ class ReloginTest : public ::testing::Test {
     }
 
     fs::path m_dir;
+    std::atomic<bool> m_ended{false};  // the server has ended every login
     FakeServer m_server;
     FakeSink m_sink;  // answers every question with OK unless told otherwise
     DialogRegistry m_dialogs;
@@ -196,6 +203,38 @@ TEST_F(ReloginTest, DecliningKeepsTheWindowMarkedAndEveryActionOffersTheLoginAga
                     requests[i].rfind("GetChildDepts.asp?deptId=", 0) == 0)
             << requests[i];
     }
+}
+
+// A login the server ended (idle, too old, password changed elsewhere) is
+// offered again as a lost connection is, not shown as the server's text.
+TEST_F(ReloginTest, ALoginTheServerEndedOffersTheLoginAgain) {
+    ConsoleApp app(std::move(m_dialogs), &m_sink, m_dir);
+    MainWindow* first = nullptr;
+    Run({
+        {[] { return true; }, [&] { EXPECT_TRUE(app.Start()); }},
+        {[] { return Modal("loginDialog") != nullptr; }, [&] { LogIn(); }},
+        {[&] { return WindowReady(app); },
+         [&] {
+             first = app.Window();
+             m_ended = true;
+             first->CommandAction(ConsoleCommand::kManageRoles)->trigger();
+         }},
+        {[] { return Modal("loginDialog") != nullptr; },
+         [&] {
+             m_ended = false;
+             LogIn();
+         }},
+        {[&] { return WindowReady(app, first); }, [] {}},
+    });
+    ASSERT_EQ(m_sink.questions.size(), 1u);
+    EXPECT_EQ(m_sink.questions[0].second.rfind(
+                  "登录已失效(长时间没有操作、登录时间已满或密码已在别处修改),是否重新登录?", 0),
+              0u)
+        << m_sink.questions[0].second;
+    for (const std::string& shown : m_sink.Texts()) {
+        EXPECT_EQ(shown.find("请先登录"), std::string::npos) << shown;
+    }
+    EXPECT_FALSE(Child<QLabel>(*app.Window(), "connectionLostNote")->isVisible());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "console/dialogs/CsvText.h"
+#include "console/dialogs/UserExportLogic.h"
 #include "console/dialogs/UserImportLogic.h"
 #include "tests/console/FakeTransport.h"
 
@@ -225,6 +226,28 @@ TEST(ImportProgressTextTest, SaysWhatIsLeftAndWhatPasswordsCost) {
         {{10, 10, 0, 3700, {}, {}}, "10 / 10 行, 用时 1:01:40"},
     };
     for (const auto& c : cases) EXPECT_EQ(ImportProgressText(c.progress), c.text);
+}
+
+// A record refused mid-export (his rights changed) was counted as a user
+// deleted meanwhile, and the file passed for the whole department; one
+// that is really gone still is.
+TEST(UserExportLogicTest, ARefusedRecordStopsTheExportAGoneOneIsSkipped) {
+    for (const auto& [record, phase, gone] : std::vector<std::tuple<std::string, ExportPhase, int>>{
+             {"error:没有权限执行此操作", ExportPhase::kStopped, 0},
+             {"error:用户不存在", ExportPhase::kDone, 1}}) {
+        FakeTransport transport;
+        FakeSink sink;
+        transport.replies["GetDeptUsers.asp?deptId=\\研发部"] = "li";
+        transport.replies["GetUserBInfo.asp?username=li"] = record;
+        UserExportLogic logic(transport, sink, "\\研发部");
+        logic.Start(false);
+        for (int steps = 0; steps < 10 && logic.Step();) ++steps;
+        EXPECT_EQ(logic.Phase(), phase) << record;
+        EXPECT_EQ(logic.UsersGone(), gone) << record;
+        EXPECT_EQ(sink.Texts(),
+                  phase == ExportPhase::kStopped ? Strings{"没有权限执行此操作"} : Strings{})
+            << record;
+    }
 }
 
 }  // namespace
