@@ -47,6 +47,9 @@ inline constexpr const char kOutcome[] = "outcome";  // "success", "refused" or 
 inline constexpr const char kTotal[] = "total";      // "1": only count the matching entries
 // "GetUserBInfo.asp": "1" adds whether the sender may not touch the account.
 inline constexpr const char kProtected[] = "protected";
+// "GetUserDepts.asp": "1" adds whether the user has departments outside the
+// sender's scope.
+inline constexpr const char kOutside[] = "outside";
 // "SearchUsers.asp": the text to look for.
 inline constexpr const char kText[] = "text";
 // "CheckPermission.asp": the account asked about and the request he would

@@ -50,6 +50,8 @@ inline constexpr const char kUpdateUserTitle[] = "修改用户信息";
 inline constexpr const char kAccountLabel[] = "帐号:";
 inline constexpr const char kPasswordLabelUser[] = "密码:";
 inline constexpr const char kPasswordNote[] = "*密码为空时，不对原密码进行修改*";
+inline constexpr const char kPartlyOutsideNote[] =
+    "*该用户还属于您管理范围以外的部门, 不能修改其密码和姓名*";
 inline constexpr const char kNameLabel[] = "姓名:";
 inline constexpr const char kLevelLabel[] = "权值:";
 inline constexpr const char kGenderLabel[] = "性别:";

@@ -204,6 +204,14 @@ UserEditorDialog::UserEditorDialog(UserEditorLogic& logic, RolesEditor editRoles
     m_logic.Open();
     ShowForm(m_logic.Form());
     MirrorList(m_depts, m_logic.Depts());
+    if (m_logic.PartlyOutside()) {
+        // Said at once, where the password would go, rather than by a
+        // refusal after 提交.
+        m_password->setEnabled(false);
+        m_name->setEnabled(false);
+        m_passwordNote->setText(Q(text::kPartlyOutsideNote));
+        m_passwordNote->show();
+    }
     if (m_logic.Mode() == UserEditorMode::kUpdate) {
         m_name->setFocus();
     } else {

@@ -78,10 +78,18 @@ void UserEditorLogic::FillFromCurrentRow() {
 }
 
 void UserEditorLogic::LoadUserDepts() {
-    std::string reply = m_transport.SendRequest(req::kGetUserDepts,
-                                                ComposeParams({{key::kUsername, m_form.account}}));
+    std::vector<ParamItem> params = {{key::kUsername, m_form.account}};
+    // A second-level administrator's server says whether the user also has
+    // departments he cannot see; an older server leaves the mark out.
+    if (!m_window.Login().IsSuper()) params.push_back({key::kOutside, "1"});
+    std::string reply = m_transport.SendRequest(req::kGetUserDepts, ComposeParams(params));
     ShowReplyMessage(m_sink, reply);
     if (HasErrorPrefix(reply)) return;
+    constexpr std::string_view kMark = "|outside:";
+    if (const size_t mark = reply.rfind(kMark); mark != std::string::npos) {
+        m_partlyOutside = Trim(std::string_view(reply).substr(mark + kMark.size())) == "1";
+        reply.erase(mark);
+    }
     // " " is the server's word for none; it is no department.
     m_deptsAtOpening = std::string(Trim(reply));
     for (const std::string& dept : SplitList(m_deptsAtOpening, ",")) m_depts.Add("\\" + dept);
@@ -129,6 +137,12 @@ UserSubmitOutcome UserEditorLogic::Submit(const UserForm& typed) {
     }
 
     const bool update = m_mode == UserEditorMode::kUpdate;
+    if (m_partlyOutside) {
+        // Not his to change (the boxes are shut): sent as they were, so the
+        // server is not asked for what it refuses.
+        sent.password.clear();
+        sent.name = m_form.name;
+    }
     // Update mode sends the same items, led by "op" and with the departments
     // the editor opened with right after the current ones.
     std::vector<ParamItem> items = {

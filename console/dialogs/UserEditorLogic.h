@@ -59,6 +59,10 @@ class UserEditorLogic {
     bool ShowsPasswordNote(bool passwordFocused) const {
         return passwordFocused && m_mode == UserEditorMode::kUpdate;
     }
+    // The user also has departments outside the second-level
+    // administrator's scope: his password and name stay as they are, as the
+    // server refuses to change them (update mode).
+    bool PartlyOutside() const { return m_partlyOutside; }
     // "0" to "49".
     static const std::vector<std::string>& Levels();
 
@@ -99,6 +103,7 @@ class UserEditorLogic {
     std::string m_chosenDept;
     SortedNames m_depts;
     std::string m_deptsAtOpening;
+    bool m_partlyOutside = false;
     const UserRow* m_editedRow = nullptr;  // compared only, never read after the opening
     std::string m_editedAccount;
 };

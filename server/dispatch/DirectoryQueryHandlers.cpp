@@ -67,10 +67,16 @@ std::string GetUserDepts(RequestContext& context) {
         ListNames(root->GetDeptManager().GetUserDepts(context.Param(key::kUsername)), "Department");
     // A second-level administrator sees only his departments, so his
     // console's update never takes the user out of one it cannot see.
+    size_t hidden = 0;
     if (context.scope != nullptr) {
-        std::erase_if(depts, [&](const std::string& d) { return !context.scope->Covers(d); });
+        hidden = std::erase_if(depts, [&](const std::string& d) { return !context.scope->Covers(d); });
     }
-    return JoinNameList(depts);
+    std::string list = JoinNameList(depts);
+    if (context.Param(key::kOutside) != "1") return list;
+    // Asked by a console so that it can say at once that the user's password
+    // and name are not his to change (they need every department of the
+    // user); which departments they are stays hidden.
+    return list + (hidden > 0 ? "|outside:1" : "|outside:0");
 }
 
 std::string GetUserRoles(RequestContext& context) {

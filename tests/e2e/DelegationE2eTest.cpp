@@ -378,6 +378,14 @@ TEST_F(DelegationE2eTest, WhatTheConsoleSendsForASecondLevelAdministratorWorks) 
         EXPECT_EQ(bob.Ask(request).value_or(""), record + "|protected:" + mark) << user;
         EXPECT_EQ(Super(request), record + "|protected:0") << user;
     }
+    // Whether a user has departments he cannot see, which his console asks
+    // for so that it offers no password or name change the server refuses.
+    EXPECT_EQ(bob.Ask("GetUserDepts.asp?username=frank`outside=1").value_or(""),
+              R"(销售部\East\上海|outside:1)");
+    EXPECT_EQ(bob.Ask("GetUserDepts.asp?username=dave`outside=1").value_or(""),
+              R"(销售部\East\杭州|outside:0)");
+    EXPECT_EQ(Super("GetUserDepts.asp?username=frank`outside=1"),
+              R"(研发部,销售部\East\上海|outside:0)");
     // Read back as the super administrator.
     EXPECT_EQ(Super("GetUserDepts.asp?username=dave"), R"(销售部\East\杭州)");
     EXPECT_EQ(Super("GetUserRoles.asp?username=dave"), "User=经理=总监");

@@ -265,6 +265,40 @@ TEST_F(UserEditorLogicTest, UpdateMapsOddGenderAndLevelAndSurvivesAFailedDepartm
     EXPECT_EQ(again.DeptsAtOpening(), "");
 }
 
+// A user who is also in departments the second-level administrator cannot
+// see: the server says so when asked, and his password and name are sent as
+// they were. The super administrator, and an older server, give no mark.
+TEST_F(UserEditorLogicTest, AUserPartlyOutsideTheScopeKeepsHisPasswordAndName) {
+    SecondLevel("\\销售部\\华东区;");
+    const struct {
+        std::string reply;
+        bool outside;
+    } cases[] = {{"销售部\\华东区|outside:1", true},
+                 {"销售部\\华东区|outside:0", false},
+                 {"销售部\\华东区", false}};
+    for (const auto& c : cases) {
+        m_transport.replies["GetUserBInfo.asp?username=zhaolei`protected=1"] =
+            "name:赵磊|gender:男|mobile:|email:|phone:|auth:0|uin:10001|position:|level:3|"
+            "protected:0";
+        ShowUsersAndClick(1);
+        m_transport.replies["GetUserDepts.asp?username=zhaolei`outside=1"] = c.reply;
+        UserEditorLogic editor = Editor(UserEditorMode::kUpdate);
+        editor.Open();
+        EXPECT_EQ(editor.PartlyOutside(), c.outside) << c.reply;
+        EXPECT_EQ(editor.DeptsAtOpening(), "销售部\\华东区");
+        EXPECT_EQ(editor.Depts().Items(), Strings{"\\销售部\\华东区"});
+        UserForm typed = editor.Form();
+        typed.password = "new-pw";
+        typed.name = "别人";
+        m_transport.requests.clear();
+        editor.Submit(typed);
+        ASSERT_FALSE(m_transport.requests.empty());
+        const std::string& sent = m_transport.requests.front();
+        EXPECT_NE(sent.find(c.outside ? "`name=赵磊`" : "`name=别人`"), std::string::npos) << sent;
+        EXPECT_NE(sent.find(c.outside ? "`pwd=`" : "`pwd=new-pw`"), std::string::npos) << sent;
+    }
+}
+
 TEST_F(UserEditorLogicTest, SecondLevelTreeStartsAtTheManagedDepartments) {
     SecondLevel("\\销售部\\华东区;\\研发部;");
     PointAt("\\研发部");
