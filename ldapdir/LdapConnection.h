@@ -19,6 +19,7 @@
 #include "ldapdir/LdapSettings.h"
 
 typedef struct ldap LDAP;
+typedef struct ldapcontrol LDAPControl;
 
 namespace warden::ldapdir {
 
@@ -91,6 +92,15 @@ class LdapConnection {
     void SearchEach(const std::string& base, Scope scope, const std::string& filter,
                     const std::vector<std::string>& attributes, const EntryVisitor& visit,
                     int sizeLimit = 0);
+    // One page of a paged search (RFC 2696): at most `pageSize` entries,
+    // from where `cookie` left off (empty: the first page); `cookie` then
+    // holds where the next page starts, empty after the last. A directory
+    // that cannot page sends every entry in the first. `pageSize` 0 with a
+    // cookie ends the search early and frees what the directory keeps for
+    // it. The pages of one search must come from one connection.
+    void SearchPage(const std::string& base, Scope scope, const std::string& filter,
+                    const std::vector<std::string>& attributes, int pageSize, std::string& cookie,
+                    const EntryVisitor& visit);
     // The entry at `dn` if it exists and matches `filter`.
     std::optional<LdapEntry> Read(const std::string& dn, const std::string& filter,
                                   const std::vector<std::string>& attributes);
@@ -114,6 +124,11 @@ class LdapConnection {
   private:
     void Open(const LdapSettings& settings, bool bindAsService);
     void ReadAhead();
+    // `control`, when given, goes with the search; `cookie`, when given,
+    // receives the paged-results cookie of the answer.
+    void RunSearch(const std::string& base, Scope scope, const std::string& filter,
+                   const std::vector<std::string>& attributes, const EntryVisitor& visit,
+                   int sizeLimit, LDAPControl* control, std::string* cookie);
     [[noreturn]] void Fail(int code, const std::string& what);
 
     LDAP* m_ld = nullptr;

@@ -204,18 +204,20 @@ DeptRef LdapTree::RequireDept(std::string_view path, bool allowTop) {
 
 std::vector<DeptRef> LdapTree::DeptsByUuid(const std::vector<std::string>& uuids) {
     if (uuids.empty()) return {};
+    return m_service.Run([&](LdapConnection& ldap) { return DeptsByUuid(ldap, uuids); }, true);
+}
+
+std::vector<DeptRef> LdapTree::DeptsByUuid(LdapConnection& ldap,
+                                           const std::vector<std::string>& uuids) const {
+    if (uuids.empty()) return {};
     std::string filter = "(&" + std::string(kDeptFilter) + "(|";
     for (const std::string& uuid : uuids) filter += "(entryUUID=" + EscapeFilterValue(uuid) + ")";
     filter += "))";
-    auto entries = m_service.Run(
-        [&](LdapConnection& ldap) {
-            return ldap.Search(m_baseDn, Scope::kSubtree, filter, {"entryUUID"});
-        },
-        true);
     std::vector<DeptRef> found;
-    for (const LdapEntry& entry : entries) {
-        found.push_back({entry.dn, LowerAscii(entry.First("entryUUID"))});
-    }
+    ldap.SearchEach(m_baseDn, Scope::kSubtree, filter, {"entryUUID"}, [&](const EntryView& entry) {
+        found.push_back({std::string(entry.Dn()), LowerAscii(entry.First("entryUUID"))});
+        return true;
+    });
     return found;
 }
 

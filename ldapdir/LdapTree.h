@@ -76,6 +76,9 @@ class LdapTree {
     DeptRef RequireDept(std::string_view path, bool allowTop);
     // The departments with these entryUUIDs that still exist, by UUID.
     std::vector<DeptRef> DeptsByUuid(const std::vector<std::string>& uuids);
+    // The same on a connection the caller holds.
+    std::vector<DeptRef> DeptsByUuid(LdapConnection& ldap,
+                                     const std::vector<std::string>& uuids) const;
 
     // The user entries of `account` (uid, any case); throws when several.
     std::optional<LdapEntry> FindUser(const std::string& account,

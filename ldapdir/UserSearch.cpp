@@ -1,8 +1,8 @@
 #include "ldapdir/UserSearch.h"
 
 #include <algorithm>
-#include <charconv>
-#include <unordered_set>
+#include <iterator>
+#include <set>
 
 #include "directory/TextRules.h"
 #include "ldapdir/Dn.h"
@@ -13,8 +13,10 @@ namespace warden::ldapdir {
 
 namespace {
 
-// Users handed on per read of their departments.
-constexpr size_t kBatch = 100;
+// Entries read in the first page; each further page twice as many, up to
+// the largest.
+constexpr int kFirstPage = 100;
+constexpr int kLargestPage = 2000;
 
 // Where the fields searched come from (the name: displayName, or cn on
 // entries other tools made), and what else a match needs.
@@ -22,8 +24,8 @@ constexpr const char* kSearched[] = {"uid",    "displayName",     "cn",
                                      "mobile", "telephoneNumber", "mail"};
 const std::vector<std::string>& Attributes() {
     static const std::vector<std::string> attributes = {
-        "objectClass",     "uid",       "displayName",        "cn", "mobile", "mail",
-        "telephoneNumber", "wardenUin", "wardenDepartmentRef"};
+        "objectClass", "uid",  "displayName",     "cn",
+        "mobile",      "mail", "telephoneNumber", "wardenDepartmentRef"};
     return attributes;
 }
 
@@ -43,8 +45,6 @@ bool Holds(std::string_view field, std::string_view lowered) {
 
 // A user found, with what the reply needs of him.
 struct Found {
-    bool exact;
-    int64_t uin = 0;
     std::string key;  // the account in lower case
     std::string account;
     std::string name;
@@ -57,15 +57,15 @@ struct Found {
 void SearchUsers(LdapTree& tree, const std::string& text, const UserMatchVisitor& visit) {
     CheckSearchText(kErrorSource, text);
     tree.Ready();
-    const std::string contains = "=*" + EscapeFilterValue(text) + "*)";
-    std::string filter = "(&(objectClass=inetOrgPerson)(|";
-    for (const char* type : kSearched) filter += std::string("(") + type + contains;
+    const std::string escaped = EscapeFilterValue(text);
+    const std::string users = "(objectClass=inetOrgPerson)";
+    std::string filter = "(&" + users + "(|";
+    for (const char* type : kSearched) filter += std::string("(") + type + "=*" + escaped + "*)";
     filter += "))";
 
-    // A text of two letters may find most of the directory: each entry is
-    // read as it arrives and only the matches are kept.
     const std::string lowered = LowerAscii(text);
-    std::vector<Found> found;
+    std::set<std::string> handed;  // the accounts visited, in lower case
+    std::vector<Found> page;
     const EntryVisitor keep = [&](const EntryView& entry) {
         const std::string_view account = entry.First("uid");
         if (account.empty()) return true;
@@ -77,11 +77,15 @@ void SearchUsers(LdapTree& tree, const std::string& text, const UserMatchVisitor
             !Holds(entry.First("mail"), lowered)) {
             return true;
         }
-        Found& user = found.emplace_back();
-        user.key = LowerAscii(account);
-        user.exact = user.key == lowered;
-        const std::string_view uin = entry.First("wardenUin");
-        std::from_chars(uin.data(), uin.data() + uin.size(), user.uin);
+        std::string key = LowerAscii(account);
+        // Two entries of one account (other tools may make them) are one
+        // user: the first found.
+        if (handed.contains(key) ||
+            std::any_of(page.begin(), page.end(), [&](const Found& f) { return f.key == key; })) {
+            return true;
+        }
+        Found& user = page.emplace_back();
+        user.key = std::move(key);
         user.account = account;
         user.name = name;
         user.dn = entry.Dn();
@@ -90,43 +94,71 @@ void SearchUsers(LdapTree& tree, const std::string& text, const UserMatchVisitor
         }
         return true;
     };
-    tree.Service().Run(
-        [&](LdapConnection& ldap) {
-            found.clear();
-            ldap.SearchEach(tree.BaseDn(), Scope::kSubtree, filter, Attributes(), keep);
-        },
-        true);
-
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        if (a.exact != b.exact) return a.exact;
-        if (a.uin != b.uin) return a.uin < b.uin;
-        return a.key < b.key;
-    });
-    // Two entries of one account (other tools may make them) are one user:
-    // the first in the order above.
-    std::unordered_set<std::string> seen;
-    std::erase_if(found, [&](const Found& f) { return !seen.insert(f.key).second; });
-
-    for (size_t start = 0; start < found.size(); start += kBatch) {
-        const size_t end = std::min(found.size(), start + kBatch);
+    // Hands on the users of `page` with their departments; false once the
+    // visitor has had enough.
+    auto handOn = [&](LdapConnection& ldap) {
         std::vector<std::string> refs;
-        for (size_t i = start; i < end; ++i) {
-            for (const std::string& ref : found[i].deptRefs) {
+        for (const Found& f : page) {
+            for (const std::string& ref : f.deptRefs) {
                 if (std::find(refs.begin(), refs.end(), ref) == refs.end()) refs.push_back(ref);
             }
         }
-        const std::vector<DeptRef> depts = tree.DeptsByUuid(refs);
-        for (size_t i = start; i < end; ++i) {
-            Found& f = found[i];
+        const std::vector<DeptRef> depts = tree.DeptsByUuid(ldap, refs);
+        for (Found& f : page) {
+            handed.insert(f.key);
             UserState user;
             const std::string parent = ParentDn(f.dn);
             if (tree.PathOf(parent)) user.home = parent;
             user.deptRefs = std::move(f.deptRefs);
-            UserMatch match{std::move(f.account), std::move(f.name),
-                            DeptPathsOf(user, depts, tree)};
-            if (!visit(std::move(match))) return;
+            std::vector<std::string> paths = DeptPathsOf(user, depts, tree);
+            if (!visit(UserMatch{std::move(f.account), std::move(f.name), std::move(paths)})) {
+                return false;
+            }
         }
-    }
+        return true;
+    };
+
+    // Should the connection fail, the search starts again on another, and
+    // the users already handed on are not handed on twice.
+    tree.Service().Run(
+        [&](LdapConnection& ldap) {
+            // In the directory's order, a page at a time, so that a text
+            // found in most of the directory costs what the visitor takes,
+            // not the whole directory.
+            std::string cookie;
+            int size = kFirstPage;
+            page.clear();
+            ldap.SearchPage(tree.BaseDn(), Scope::kSubtree, filter, Attributes(), size, cookie,
+                            keep);
+            // The exact account first: from the first page, or, when it is
+            // not there and more pages follow, from a search of its own.
+            auto exact = std::find_if(page.begin(), page.end(),
+                                      [&](const Found& f) { return f.key == lowered; });
+            if (exact != page.end()) {
+                std::rotate(page.begin(), exact, exact + 1);
+            } else if (!cookie.empty() && !handed.contains(lowered)) {
+                std::vector<Found> rest = std::move(page);
+                page.clear();
+                ldap.SearchEach(tree.BaseDn(), Scope::kSubtree,
+                                "(&" + users + "(uid=" + escaped + "))", Attributes(), keep, 1);
+                std::move(rest.begin(), rest.end(), std::back_inserter(page));
+            }
+            for (;;) {
+                if (!handOn(ldap)) {
+                    if (!cookie.empty()) {
+                        ldap.SearchPage(tree.BaseDn(), Scope::kSubtree, filter, {}, 0, cookie,
+                                        [](const EntryView&) { return true; });
+                    }
+                    return;
+                }
+                if (cookie.empty()) return;
+                size = std::min(size * 2, kLargestPage);
+                page.clear();
+                ldap.SearchPage(tree.BaseDn(), Scope::kSubtree, filter, Attributes(), size, cookie,
+                                keep);
+            }
+        },
+        true);
 }
 
 }  // namespace warden::ldapdir

@@ -215,26 +215,25 @@ TEST_P(UserSearchTest, ConcurrentWritersNeverShowAHalfChange) {
 
 INSTANTIATE_ON_EVERY_BACKEND(UserSearchTest);
 
-// Entries other tools made: no IM number, the name in cn alone, sometimes
-// two entries of one account.
+// Entries other tools made (no IM number, the name in cn alone, sometimes
+// two entries of one account), and results of several pages.
 class LdapUserSearchTest : public UserSearchTest {
   protected:
-    void AddForeign(const std::string& rdn, const std::string& parent, const std::string& uid,
-                    const std::string& cn) {
+    void AddForeign(const std::string& dn, const std::string& uid, const std::string& cn) {
         using Op = ldapdir::LdapChange::Op;
-        ldapdir::LdapConnection(ldap, true)
-            .Add(rdn + "," + parent, {{Op::kAdd, "objectClass", {"inetOrgPerson"}},
-                                      {Op::kAdd, "uid", {uid}},
-                                      {Op::kAdd, "cn", {cn}},
-                                      {Op::kAdd, "sn", {"x"}}});
+        m_ldap.Add(dn, {{Op::kAdd, "objectClass", {"inetOrgPerson"}},
+                        {Op::kAdd, "uid", {uid}},
+                        {Op::kAdd, "cn", {cn}},
+                        {Op::kAdd, "sn", {"x"}}});
     }
+    ldapdir::LdapConnection m_ldap{ldap, true};
 };
 
-TEST_P(LdapUserSearchTest, EntriesOfOtherToolsAreFoundByTheirCommonNameAndComeFirst) {
+TEST_P(LdapUserSearchTest, EntriesOfOtherToolsAreFoundInTheOrderTheyWereAdded) {
     Depts().AddDept("外部", "");
+    AddForeign("uid=ext1,ou=外部," + ldap.baseDn, "ext1", "Outside Person");
     AddUser("outsider2", "", "", "", "", {"\\外部"});
-    AddForeign("uid=ext1", "ou=外部," + ldap.baseDn, "ext1", "Outside Person");
-    AddForeign("cn=Outside Copy", ldap.baseDn, "EXT1", "Outside Copy");
+    AddForeign("cn=Outside Copy," + ldap.baseDn, "EXT1", "Outside Copy");
 
     std::vector<UserMatch> matches;
     Users().SearchUsers("OUTSIDE", [&](UserMatch&& m) {
@@ -242,11 +241,36 @@ TEST_P(LdapUserSearchTest, EntriesOfOtherToolsAreFoundByTheirCommonNameAndComeFi
         return true;
     });
     ASSERT_EQ(matches.size(), 2u) << "two entries of one account are one user";
-    EXPECT_EQ(LowerAscii(matches[0].account), "ext1") << "no IM number: before the others";
+    EXPECT_EQ(matches[0].account, "ext1");
+    EXPECT_EQ(matches[0].name, "Outside Person") << "no displayName: the cn";
+    EXPECT_EQ(matches[0].depts, std::vector<std::string>{"外部"});
     EXPECT_EQ(matches[1].account, "outsider2");
-    EXPECT_EQ(matches[1].depts, std::vector<std::string>{"外部"});
     EXPECT_EQ(FindSet("person"), std::set<std::string>{"ext1"});
-    EXPECT_EQ(Find("outsider2").front(), "outsider2");
+    EXPECT_EQ(Find("OUTSIDER2"), (std::vector<std::string>{"outsider2"}));
+    EXPECT_EQ(Find("ext1").front(), "ext1");
+}
+
+// More matches than one page holds: every one once, in the order added (the
+// exact account first, wherever it lies), whether the visitor takes them all
+// or stops inside a later page (after which the connection serves the next
+// search as before).
+TEST_P(LdapUserSearchTest, ManyPagesComeWholeAndStopWhereTheVisitorDoes) {
+    std::vector<std::string> added;
+    for (int i = 0; i < 260; ++i) {
+        std::string uid = "pg" + std::to_string(1000 + i);
+        AddForeign("uid=" + uid + "," + ldap.baseDn, uid, "Paged " + uid);
+        added.push_back(uid);
+    }
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(Find("paged"), added);
+        EXPECT_EQ(Find("PG1", 150), std::vector<std::string>(added.begin(), added.begin() + 150));
+        EXPECT_EQ(Find("pg1", 1), std::vector<std::string>{added.front()});
+    }
+    EXPECT_EQ(Find("pg1100").front(), "pg1100");
+    // The exact account comes first even when added last, pages away.
+    AddForeign("uid=PAGED," + ldap.baseDn, "PAGED", "Late");
+    added.insert(added.begin(), "PAGED");
+    EXPECT_EQ(Find("paged"), added);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, LdapUserSearchTest, ::testing::Values(test::Backend::kLdap),
