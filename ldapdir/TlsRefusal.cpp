@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include "protocol/OpenSslOwners.h"
+
 namespace warden::ldapdir {
 
 namespace {
@@ -17,12 +19,9 @@ struct LdapCloser {
 struct UrlCloser {
     void operator()(LDAPURLDesc* url) const { ldap_free_urldesc(url); }
 };
-struct CertCloser {
-    void operator()(X509* cert) const { X509_free(cert); }
-};
 
 // The certificate the directory at `settings.uri` shows, unchecked.
-std::unique_ptr<X509, CertCloser> PeerCertificate(const LdapSettings& settings) {
+CertPtr PeerCertificate(const LdapSettings& settings) {
     LDAP* raw = nullptr;
     if (ldap_initialize(&raw, settings.uri.c_str()) != LDAP_SUCCESS) return nullptr;
     std::unique_ptr<LDAP, LdapCloser> ld(raw);
@@ -43,7 +42,7 @@ std::unique_ptr<X509, CertCloser> PeerCertificate(const LdapSettings& settings) 
         return nullptr;
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(der.bv_val);
-    std::unique_ptr<X509, CertCloser> cert(
+    CertPtr cert(
         d2i_X509(nullptr, &bytes, static_cast<long>(der.bv_len)));
     ber_memfree(der.bv_val);
     return cert;

@@ -19,19 +19,11 @@
 #include <span>
 
 #include "protocol/Fingerprint.h"
+#include "protocol/OpenSslOwners.h"
 
 namespace warden {
 
 namespace {
-
-template <typename T, void (*Free)(T*)>
-struct Deleter {
-    void operator()(T* p) const { Free(p); }
-};
-using KeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using CertPtr = std::unique_ptr<X509, Deleter<X509, X509_free>>;
-using NamesPtr = std::unique_ptr<GENERAL_NAMES, Deleter<GENERAL_NAMES, GENERAL_NAMES_free>>;
-using ExtPtr = std::unique_ptr<X509_EXTENSION, Deleter<X509_EXTENSION, X509_EXTENSION_free>>;
 
 std::string OpenSslError(const std::string& what) {
     const unsigned long code = ERR_peek_last_error();

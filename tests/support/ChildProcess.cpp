@@ -1,6 +1,7 @@
 #include "tests/support/ChildProcess.h"
 
 #include <arpa/inet.h>
+#include <stdlib.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <netinet/in.h>
@@ -39,6 +40,16 @@ std::string RandomPassword() {
     std::string out;
     for (int i = 0; i < 24; ++i) out += "0123456789abcdef"[random() % 16];
     return out;
+}
+
+std::filesystem::path MakeServerFolder(const char* prefix, std::string& problem) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) {
+        problem = "cannot create a temporary folder";
+        return {};
+    }
+    return pattern;
 }
 
 std::string ReadTail(const std::filesystem::path& file) {

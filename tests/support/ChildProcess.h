@@ -17,6 +17,11 @@ int FreePort();
 // 24 random hexadecimal digits.
 std::string RandomPassword();
 
+// A new folder "<prefix>-XXXXXX" under the system's temporary directory,
+// kept when the test ends (the server's owner removes it); empty, with
+// `problem` set, when it cannot be made.
+std::filesystem::path MakeServerFolder(const char* prefix, std::string& problem);
+
 // The last 2,000 characters of `file`.
 std::string ReadTail(const std::filesystem::path& file);
 

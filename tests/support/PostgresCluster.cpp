@@ -71,12 +71,8 @@ bool PostgresCluster::Start() {
     const Account account = UnprivilegedAccount("postgres", m_problem);
     if (!m_problem.empty()) return false;
 
-    std::string pattern = (std::filesystem::temp_directory_path() / "warden-pg-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        m_problem = "cannot create a temporary folder";
-        return false;
-    }
-    m_dir = pattern;
+    m_dir = MakeServerFolder("warden-pg", m_problem);
+    if (m_dir.empty()) return false;
     m_password = RandomPassword();
     const std::filesystem::path pwFile = m_dir / "password";
     std::ofstream(pwFile) << m_password << "\n";

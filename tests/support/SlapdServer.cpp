@@ -175,12 +175,8 @@ bool SlapdServer::Start(const std::filesystem::path& load, const std::optional<S
     const Account account = UnprivilegedAccount("openldap", m_problem);
     if (!m_problem.empty()) return false;
 
-    std::string pattern = (std::filesystem::temp_directory_path() / "warden-slapd-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        m_problem = "cannot create a temporary folder";
-        return false;
-    }
-    m_dir = pattern;
+    m_dir = MakeServerFolder("warden-slapd", m_problem);
+    if (m_dir.empty()) return false;
     m_rootPassword = RandomPassword();
     m_bindPassword = RandomPassword();
     std::error_code ec;

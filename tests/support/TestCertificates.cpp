@@ -9,17 +9,11 @@
 #include <stdexcept>
 
 #include "protocol/Fingerprint.h"
+#include "protocol/OpenSslOwners.h"
 
 namespace warden::test {
 
 namespace {
-
-template <typename T, void (*Free)(T*)>
-struct Deleter {
-    void operator()(T* p) const { Free(p); }
-};
-using KeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using CertPtr = std::unique_ptr<X509, Deleter<X509, X509_free>>;
 
 void Check(bool ok, const char* what) {
     if (!ok) throw std::runtime_error(std::string("test certificate: ") + what);
